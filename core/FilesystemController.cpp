@@ -1,0 +1,186 @@
+#include "FilesystemController.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <deque>
+#include <fstream>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <limits.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "Error.h"
+#include "TextEncoding.h"
+
+namespace {
+std::string WithSlash(const std::string& folder) {
+    return folder.back() == '/' ? folder : folder + "/";
+}
+
+bool MatchFrom(const std::string& name, std::size_t n, const std::string& mask, std::size_t m) {
+    while (m < mask.size()) {
+        if (mask[m] == '*') {
+            while (m < mask.size() && mask[m] == '*') ++m;
+            if (m == mask.size()) return true;
+            for (std::size_t k = n; k <= name.size(); ++k)
+                if (MatchFrom(name, k, mask, m)) return true;
+            return false;
+        }
+        if (n >= name.size()) return false;
+        if (mask[m] != '?' && mask[m] != name[n]) return false;
+        ++m;
+        ++n;
+    }
+    return n == name.size();
+}
+
+// Reads the entries of one folder; "." and ".." are left out.
+template <typename F> void ForEachEntry(const std::string& folder, F&& f) {
+    DIR* dir = opendir(folder.c_str());
+    if (!dir) return;
+    while (const dirent* e = readdir(dir)) {
+        const std::string name = e->d_name;
+        if (name == "." || name == "..") continue;
+        f(name);
+    }
+    closedir(dir);
+}
+}  // namespace
+
+bool MatchesMask(const std::string& name, const std::string& mask) {
+    return MatchFrom(LowerCase(name), 0, LowerCase(mask), 0);
+}
+
+std::vector<std::string> ListFiles(const std::string& folder, const std::string& mask) {
+    std::vector<std::string> result;
+    if (folder.empty()) return result;
+    const std::string base = WithSlash(folder);
+    ForEachEntry(base, [&](const std::string& name) {
+        if (MatchesMask(name, mask)) result.push_back(base + name);
+    });
+    return result;
+}
+
+std::vector<std::string> ListFilesRecursive(const std::string& folder, const std::string& mask) {
+    std::vector<std::string> result;
+    if (folder.empty()) return result;
+    std::deque<std::string> queue{WithSlash(folder)};
+    while (!queue.empty()) {
+        const std::string d = queue.front();
+        queue.pop_front();
+        ForEachEntry(d, [&](const std::string& name) {
+            if (MatchesMask(name, mask)) result.push_back(d + name);
+        });
+        ForEachEntry(d, [&](const std::string& name) {
+            if (name[0] == '.') return;  // hidden folders are not entered
+            struct stat st;
+            // lstat: a link to a folder is not followed, so no loops
+            if (lstat((d + name).c_str(), &st) == 0 && S_ISDIR(st.st_mode))
+                queue.push_back(d + name + "/");
+        });
+    }
+    return result;
+}
+
+std::string ProgramDir() {
+    char buf[PATH_MAX + 1];
+    const ssize_t n = readlink("/proc/self/exe", buf, PATH_MAX);
+    if (n <= 0) return ".";
+    std::string exe(buf, static_cast<std::size_t>(n));
+    const std::size_t slash = exe.rfind('/');
+    return slash == 0 ? "/" : exe.substr(0, slash);
+}
+
+std::string ProgramPath(const std::string& name) {
+    if (!name.empty() && name[0] == '/') return name;
+    const std::string dir = ProgramDir();
+    return dir == "/" ? "/" + name : dir + "/" + name;
+}
+
+void CopyFileTimes(const std::string& source, const std::string& destination) {
+    struct stat st;
+    if (stat(source.c_str(), &st) != 0) return;
+    const timespec times[2] = {st.st_atim, st.st_mtim};
+    utimensat(AT_FDCWD, destination.c_str(), times, 0);
+}
+
+void CopyFileAttributes(const std::string& source, const std::string& destination) {
+    struct stat st;
+    if (stat(source.c_str(), &st) != 0) return;
+    chmod(destination.c_str(), st.st_mode & 07777);
+}
+
+bool IsReadOnly(const std::string& path) {
+    struct stat st;
+    return stat(path.c_str(), &st) == 0 && (st.st_mode & S_IWUSR) == 0;
+}
+
+void ClearReadOnly(const std::string& path) {
+    struct stat st;
+    if (stat(path.c_str(), &st) == 0) chmod(path.c_str(), (st.st_mode & 07777) | S_IWUSR);
+}
+
+namespace {
+std::string HomeDir() {
+    const char* home = std::getenv("HOME");
+    return home && *home ? home : "";
+}
+
+std::string ConfigHome() {
+    const char* xdg = std::getenv("XDG_CONFIG_HOME");
+    if (xdg && *xdg == '/') return xdg;
+    const std::string home = HomeDir();
+    return home.empty() ? "" : home + "/.config";
+}
+
+// A folder from ~/.config/user-dirs.dirs (XDG_PICTURES_DIR="$HOME/Pictures").
+std::string UserDir(const std::string& key, const std::string& fallback) {
+    const std::string home = HomeDir();
+    std::ifstream in(ConfigHome() + "/user-dirs.dirs");
+    std::string line;
+    while (std::getline(in, line)) {
+        if (line.rfind(key + "=", 0) != 0) continue;
+        std::string value = line.substr(key.size() + 1);
+        if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
+            value = value.substr(1, value.size() - 2);
+        if (value.rfind("$HOME", 0) == 0) value = home + value.substr(5);
+        while (value.size() > 1 && value.back() == '/') value.pop_back();
+        if (!value.empty() && value[0] == '/') return value;
+    }
+    return home.empty() || fallback.empty() ? "" : home + "/" + fallback;
+}
+
+bool IsFolder(const std::string& path) {
+    struct stat st;
+    return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+}  // namespace
+
+std::string GetSpecialFolder(int kind) {
+    switch (kind) {
+    case 3:
+    case 8: return UserDir("XDG_DESKTOP_DIR", "Desktop");
+    case 4: return UserDir("XDG_DOCUMENTS_DIR", "Documents");
+    case 5: return ConfigHome();
+    case 7: return UserDir("XDG_TEMPLATES_DIR", "Templates");
+    case 9: return UserDir("XDG_PICTURES_DIR", "Pictures");
+    default: return "";
+    }
+}
+
+std::string GetTempDir() {
+    std::vector<std::string> candidates;
+    if (const char* t = std::getenv("TMPDIR"); t && *t) candidates.push_back(t);
+    candidates.push_back("/tmp");
+    candidates.push_back("/var/tmp");
+    int lastError = ENOENT;
+    for (std::string c : candidates) {
+        while (c.size() > 1 && c.back() == '/') c.pop_back();
+        if (IsFolder(c) || mkdir(c.c_str(), 0700) == 0) return c == "/" ? c : c + "/";
+        lastError = errno;
+    }
+    throw TError(std::strerror(lastError));
+}

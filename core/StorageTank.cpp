@@ -1,0 +1,237 @@
+#include "StorageTank.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "Error.h"
+#include "FilesystemController.h"
+#include "TextEncoding.h"
+#include "UserPrompt.h"
+
+namespace {
+const std::string kTankKeyword = "StorageTank";
+const std::string kEndKeyword = "StorageTankEnd";
+
+// The text before the first separator, or the whole line when there is none.
+std::string Keyword(const std::string& line) {
+    const std::size_t at = FindSeparator(line);
+    return at == std::string::npos ? line : line.substr(0, at);
+}
+}  // namespace
+
+std::vector<std::string> SplitLines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::size_t start = 0, i = 0;
+    while (i < text.size()) {
+        if (text[i] == '\r' || text[i] == '\n') {
+            lines.push_back(text.substr(start, i - start));
+            if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+            start = ++i;
+        } else {
+            ++i;
+        }
+    }
+    if (start < text.size()) lines.push_back(text.substr(start));
+    return lines;
+}
+
+std::string DecodeSettingsText(const std::string& bytes) {
+    std::string text = bytes;
+    if (text.rfind("\xEF\xBB\xBF", 0) == 0) text.erase(0, 3);
+    return IsUtf8WithSeparators(text) ? text : Cp1252ToUtf8(text);
+}
+
+TStorageTank::TStorageTank(const std::string& name, IUserPrompt* prompt)
+    : name_(name), prompt_(prompt) {}
+
+void TStorageTank::report(const std::string& message) const {
+    if (prompt_) prompt_->ShowMessage(message);
+}
+
+int TStorageTank::indexOf(const std::string& name) const {
+    const std::string key = LowerCase(name);
+    for (std::size_t i = 0; i < el_.size(); ++i)
+        if (LowerCase(el_[i]->getName()) == key) return static_cast<int>(i);
+    return -1;
+}
+
+TStorage* TStorageTank::find(const std::string& name) const {
+    const int i = indexOf(name);
+    return i < 0 ? nullptr : el_[static_cast<std::size_t>(i)].get();
+}
+
+void TStorageTank::setValue(const std::string& name, const TVariant& value) {
+    TStorage* child = find(name);
+    if (auto* e = dynamic_cast<TStorageElement*>(child)) {
+        e->assign(name, value);
+    } else if (!child) {
+        auto e2 = std::make_unique<TStorageElement>();
+        e2->assign(name, value);  // a refused kind throws before the element is added
+        el_.push_back(std::move(e2));
+    }
+}
+
+const TStorageElement* TStorageTank::element(const std::string& name, const char* type) const {
+    const auto* e = dynamic_cast<const TStorageElement*>(find(name));
+    return e && e->typeName() == type ? e : nullptr;
+}
+
+bool TStorageTank::getBoolean(const std::string& name, bool def) const {
+    const TStorageElement* e = element(name, "Boolean");
+    const bool* v = e ? std::get_if<bool>(&e->value()) : nullptr;
+    return v ? *v : def;
+}
+
+int32_t TStorageTank::getInteger(const std::string& name, int32_t def) const {
+    const TStorageElement* e = element(name, "Integer");
+    const int32_t* v = e ? std::get_if<int32_t>(&e->value()) : nullptr;
+    return v ? *v : def;
+}
+
+double TStorageTank::getDouble(const std::string& name, double def) const {
+    const TStorageElement* e = element(name, "Double");
+    const double* v = e ? std::get_if<double>(&e->value()) : nullptr;
+    return v ? *v : def;
+}
+
+std::string TStorageTank::getString(const std::string& name, const std::string& def) const {
+    const TStorageElement* e = element(name, "String");
+    const std::string* v = e ? std::get_if<std::string>(&e->value()) : nullptr;
+    return v ? *v : def;
+}
+
+TStorageTank* TStorageTank::getTank(const std::string& name) const {
+    return dynamic_cast<TStorageTank*>(find(name));
+}
+
+void TStorageTank::add(std::unique_ptr<TStorage> child) {
+    if (auto* tank = dynamic_cast<TStorageTank*>(child.get()); tank && !tank->prompt_)
+        tank->prompt_ = prompt_;
+    el_.push_back(std::move(child));
+}
+
+void TStorageTank::remove(const std::string& name) {
+    if (name.empty()) return;
+    const int i = indexOf(name);
+    if (i >= 0) el_.erase(el_.begin() + i);
+}
+
+std::string TStorageTank::toString() const {
+    std::vector<std::string> lines;
+    toStrings(lines);
+    std::string text;
+    for (const std::string& line : lines) text += line + "\r\n";
+    return text;
+}
+
+void TStorageTank::toStrings(std::vector<std::string>& lines) const {
+    try {
+        lines.push_back(kTankKeyword + kSeparator + name_ + kSeparator);
+        for (const auto& child : el_) child->toStrings(lines);
+    } catch (const std::exception&) {
+        report("StorageTank: Error calling toString");
+    }
+    lines.push_back(kEndKeyword + kSeparator);
+}
+
+void TStorageTank::fromSS(const std::string& text) {
+    el_.clear();
+    std::size_t index = 0;
+    fromStrings(SplitLines(text), index);
+}
+
+void TStorageTank::fromStrings(const std::vector<std::string>& lines, std::size_t& index) {
+    el_.clear();
+    while (index < lines.size() && lines[index].empty()) ++index;
+    if (index >= lines.size()) return;
+
+    const std::string& header = lines[index++];
+    const std::size_t first = FindSeparator(header);
+    const std::string keyword = Keyword(header);
+    if (keyword != kTankKeyword) {
+        report("StorageTank: Expected \"StorageTank\", got \"" + keyword + "\" in \"" + header +
+               "\"");
+        return;
+    }
+    std::string name;
+    if (first != std::string::npos) {
+        const std::size_t second = FindSeparator(header, first + 1);
+        if (second != std::string::npos) name = header.substr(first + 1, second - first - 1);
+    }
+    name_ = name;
+
+    while (index < lines.size()) {
+        const std::string& line = lines[index];
+        if (line.empty()) {
+            ++index;
+            continue;
+        }
+        const std::string key = Keyword(line);
+        if (key == kEndKeyword) {
+            ++index;
+            return;
+        }
+        std::unique_ptr<TStorage> child;
+        if (key == kTankKeyword)
+            child = std::make_unique<TStorageTank>(std::string(), prompt_);
+        else
+            child = std::make_unique<TStorageElement>();
+        // only a child read to its end joins the store
+        child->fromStrings(lines, index);
+        el_.push_back(std::move(child));
+    }
+}
+
+void TStorageTank::loadFromFile(const std::string& fileName) {
+    const std::string path = ProgramPath(fileName);
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return;
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    fromSS(DecodeSettingsText(bytes.str()));
+}
+
+void TStorageTank::saveToFile(const std::string& fileName) const {
+    std::vector<std::string> lines;
+    toStrings(lines);
+    std::string text;
+    for (const std::string& line : lines) text += line + "\r\n";
+
+    const std::string path = ProgramPath(fileName);
+    const auto fail = [&](int error) {
+        return TError("Cannot create file \"" + path + "\". " + std::strerror(error));
+    };
+    // Written beside the target and renamed over it, so that a crash or a full
+    // disk never leaves a half-written settings file.
+    std::string temp = path + ".XXXXXX";
+    const int fd = mkstemp(temp.data());
+    if (fd < 0) throw fail(errno);
+    struct stat old;
+    fchmod(fd, stat(path.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644);
+    std::size_t done = 0;
+    while (done < text.size()) {
+        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            const int error = errno;
+            ::close(fd);
+            ::unlink(temp.c_str());
+            throw fail(error);
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    int error = ::fsync(fd) == 0 ? 0 : errno;
+    if (::close(fd) != 0 && !error) error = errno;
+    if (!error && std::rename(temp.c_str(), path.c_str()) != 0) error = errno;
+    if (error) {
+        ::unlink(temp.c_str());
+        throw fail(error);
+    }
+}

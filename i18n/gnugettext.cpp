@@ -1,0 +1,3 @@
+#include "gnugettext.h"
+
+std::string Translate(const std::string& text) { return text; }

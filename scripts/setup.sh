@@ -1,0 +1,48 @@
+#!/usr/bin/env bash
+# One-step set-up for a Debian machine.
+#   bash scripts/setup.sh run [photos...]   install what is missing, build, start Trimvale
+#   bash scripts/setup.sh test              install what is missing, build with sanitizers, run every test
+set -euo pipefail
+
+mode=${1:-run}
+[ $# -gt 0 ] && shift
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+
+packages=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libjpeg62-turbo-dev
+          libjpeg-turbo-progs gettext libgtest-dev libgmock-dev libbenchmark-dev)
+if [ "$mode" = test ]; then
+    packages+=(libimage-exiftool-perl xvfb xauth)
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+    echo "Installing: ${missing[*]}"
+    sudo=""
+    [ "$(id -u)" -ne 0 ] && sudo=sudo
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${missing[@]}"
+fi
+
+jobs=$(nproc 2>/dev/null || echo 2)
+
+case "$mode" in
+run)
+    cmake -S "$root" -B "$root/build" -G Ninja -DCMAKE_BUILD_TYPE=Release
+    cmake --build "$root/build" -j "$jobs"
+    exec "$root/build/trimvale" "$@"
+    ;;
+test)
+    cmake -S "$root" -B "$root/build-test" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
+        -DTRIMVALE_TESTS=ON -DTRIMVALE_SANITIZE=ON -DTRIMVALE_BENCH=OFF
+    cmake --build "$root/build-test" -j "$jobs"
+    cd "$root/build-test"
+    ctest --output-on-failure -j "$jobs" "$@"
+    ;;
+*)
+    echo "usage: $0 run [photos...] | test" >&2
+    exit 2
+    ;;
+esac

@@ -1,0 +1,286 @@
+#include "StorageTank.h"
+
+#include <sys/stat.h>
+
+#include <gtest/gtest.h>
+
+#include "Error.h"
+#include "ScriptedPrompt.h"
+#include "StringController.h"
+#include "TempDir.h"
+
+namespace {
+// Settings lines are written with ¤ for the separator byte here.
+std::string L(std::string text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text.compare(i, 2, "\xC2\xA4") == 0) {
+            out += '\xA4';
+            ++i;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
+std::string Lines(std::initializer_list<const char*> lines) {
+    std::string text;
+    for (const char* l : lines) text += L(l) + "\r\n";
+    return text;
+}
+
+class StorageTankTest : public ::testing::Test {
+protected:
+    void SetUp() override { SetDecimalSeparator('.'); }
+    void TearDown() override { SetDecimalSeparator(0); }
+    TScriptedPrompt prompt;
+    TTempDir dir;
+};
+}  // namespace
+
+TEST_F(StorageTankTest, WritesTheExampleFileExactly) {
+    TStorageTank settings("Settings");
+    settings.setValue("ShowCropsize3", true);
+    settings.setValue("CropAreaLook", int32_t{4});
+    settings.setValue("Details", "Full");
+    settings.setValue("Spatial_MainForm_WindowState", "wsNormal");
+    settings.setValue("Spatial_MainForm_Left", int32_t{316});
+    auto aspects = std::make_unique<TStorageTank>("Aspects");
+    aspects->setValue("CurrentAspectList", int32_t{0});
+    settings.add(std::move(aspects));
+
+    const std::string expected = Lines(
+        {"StorageTank¤Settings¤", "Boolean¤ShowCropsize3¤True", "Integer¤CropAreaLook¤4",
+         "String¤Details¤Full", "String¤Spatial_MainForm_WindowState¤wsNormal",
+         "Integer¤Spatial_MainForm_Left¤316", "StorageTank¤Aspects¤",
+         "Integer¤CurrentAspectList¤0", "StorageTankEnd¤", "StorageTankEnd¤"});
+    EXPECT_EQ(settings.toString(), expected);
+
+    settings.saveToFile(dir.file("Trimvale.ini"));
+    EXPECT_EQ(ReadFileBytes(dir.file("Trimvale.ini")), expected);
+
+    TStorageTank back;
+    back.loadFromFile(dir.file("Trimvale.ini"));
+    EXPECT_EQ(back.name(), "Settings");
+    EXPECT_EQ(back.getInteger("cropAREAlook"), 4);
+    EXPECT_EQ(back.getString("details"), "Full");
+    ASSERT_NE(back.getTank("aspects"), nullptr);
+    EXPECT_EQ(back.getTank("Aspects")->getInteger("CurrentAspectList", 9), 0);
+    EXPECT_EQ(back.toString(), expected);
+}
+
+TEST_F(StorageTankTest, StringValuesSurviveMarkupAndLineBreaks) {
+    TStorageTank t("T");
+    const std::string tricky = "a&b <c> d\r\ne\xA4" "f <Br> lone\rcr";
+    t.setValue("Text", tricky);
+    std::vector<std::string> lines;
+    t.toStrings(lines);
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[1], L("String¤Text¤a&amp;b &lt;c&gt; d<Br>e&sep;f &lt;Br&gt; lone\rcr"));
+    TStorageTank back;
+    back.fromSS(t.toString());
+    // the lone CR splits the line when read; everything before it survives
+    EXPECT_EQ(back.getString("Text"), "a&b <c> d\r\ne\xA4" "f <Br> lone");
+    t.setValue("Text", "a&b <c> d\r\ne\xA4" "f <Br>");
+    back.fromSS(t.toString());
+    EXPECT_EQ(back.getString("Text"), "a&b <c> d\r\ne\xA4" "f <Br>");
+}
+
+TEST_F(StorageTankTest, DoublesReadBackWhateverTheDecimalSeparator) {
+    TStorageTank t("T");
+    t.setDouble("D", 25.4);
+    t.setDouble("Small", 0.000012345678901234);
+    t.setDouble("Neg", -1.0 / 3.0);
+    SetDecimalSeparator(',');
+    const std::string comma = t.toString();
+    EXPECT_NE(comma.find(L("Double¤D¤25,400000000000000")), std::string::npos);
+    SetDecimalSeparator('.');
+    const std::string dot = t.toString();
+    EXPECT_NE(dot.find(L("Double¤D¤25.400000000000000")), std::string::npos);
+    EXPECT_NE(dot.find(L("Double¤Small¤0.000012345678901")), std::string::npos);
+    EXPECT_NE(dot.find(L("Double¤Neg¤-0.333333333333333")), std::string::npos);
+    TStorageTank back;
+    back.fromSS(comma);
+    EXPECT_DOUBLE_EQ(back.getDouble("D", 0), 25.4);
+    SetDecimalSeparator(',');
+    back.fromSS(dot);
+    EXPECT_DOUBLE_EQ(back.getDouble("D", 0), 25.4);
+}
+
+TEST_F(StorageTankTest, DoubleFormatKeepsFifteenSignificantDigits) {
+    EXPECT_EQ(FormatStoredDouble(15.24), "15.240000000000000");
+    EXPECT_EQ(FormatStoredDouble(0), "0.000000000000000");
+    EXPECT_EQ(FormatStoredDouble(1.0 / 3.0), "0.333333333333333");
+    EXPECT_EQ(FormatStoredDouble(123456789.123456789), "123456789.123457000");
+    EXPECT_EQ(FormatStoredDouble(1e20).find('e') != std::string::npos, true);
+}
+
+TEST_F(StorageTankTest, TypedGettersFallBackToTheirDefaults) {
+    TStorageTank t("T");
+    t.setValue("Number", "12");
+    EXPECT_EQ(t.getInteger("Number", 7), 7);
+    EXPECT_EQ(t.getInteger("Missing"), 0);
+    EXPECT_TRUE(t.getBoolean("Missing"));
+    EXPECT_FALSE(t.getBoolean("Missing", false));
+    EXPECT_EQ(t.getString("Missing", "x"), "x");
+    EXPECT_DOUBLE_EQ(t.getDouble("Number", 2.5), 2.5);
+    EXPECT_EQ(t.getTank("Number"), nullptr);
+}
+
+TEST_F(StorageTankTest, SetValueTakesTheNewSpellingAndSparesNestedStores) {
+    TStorageTank t("T");
+    t.setValue("ShowX", false);
+    t.setValue("showx", true);
+    EXPECT_EQ(t.count(), 1);
+    EXPECT_NE(t.toString().find(L("Boolean¤showx¤True")), std::string::npos);
+
+    t.add(std::make_unique<TStorageTank>("Inner"));
+    t.setValue("inner", int32_t{5});
+    EXPECT_EQ(t.count(), 2);
+    ASSERT_NE(t.getTank("Inner"), nullptr);
+    EXPECT_EQ(t.getTank("Inner")->count(), 0);
+}
+
+TEST_F(StorageTankTest, AssigningADateIsRefusedAndLeavesTheElementUndefined) {
+    TStorageTank t("T");
+    t.setValue("When", int32_t{3});
+    try {
+        t.setValue("WHEN", TDateTime{1.0});
+        FAIL() << "a date must be refused";
+    } catch (const TError& e) {
+        EXPECT_STREQ(e.what(), "Uhandled variant type: 7");
+    }
+    EXPECT_EQ(t.getInteger("When", -1), -1);
+    EXPECT_NE(t.toString().find(L("Undefined¤WHEN¤Undefined")), std::string::npos);
+    EXPECT_THROW(t.setValue("Fresh", TDateTime{1.0}), TError);
+    EXPECT_EQ(t.indexOf("Fresh"), -1);
+    t.setValue("Byte", uint8_t{200});
+    EXPECT_EQ(t.getInteger("Byte"), 200);
+}
+
+TEST_F(StorageTankTest, ReadingToleratesEmptyLinesMissingEndsAndShortLines) {
+    TStorageTank t;
+    t.fromSS(L("\r\n\nStorageTank¤S¤\r\n\r\nInteger¤A¤1\n\rString¤only value\r"
+               "StorageTank¤Inner¤\nBoolean¤B¤true"));
+    EXPECT_EQ(t.name(), "S");
+    EXPECT_EQ(t.getInteger("A"), 1);
+    ASSERT_EQ(t.count(), 3);
+    EXPECT_EQ(t.item(1)->getName(), "");
+    EXPECT_EQ(static_cast<TStorageElement*>(t.item(1))->value(), TVariant(std::string("only value")));
+    ASSERT_NE(t.getTank("inner"), nullptr);
+    EXPECT_FALSE(t.getTank("inner")->getBoolean("B"));  // only exactly "True" is true
+
+    TStorageTank noName;
+    noName.fromSS(L("StorageTank¤Open\r\nInteger¤A¤1\r\n"));
+    EXPECT_EQ(noName.name(), "");
+    EXPECT_EQ(noName.getInteger("A"), 1);
+
+    t.remove("");
+    EXPECT_EQ(t.count(), 3);
+    t.remove("A");
+    EXPECT_EQ(t.count(), 2);
+}
+
+TEST_F(StorageTankTest, WrongHeaderGivesAnEmptyStoreAndOneMessage) {
+    TStorageTank t("Keep", &prompt);
+    t.setValue("X", int32_t{1});
+    t.fromSS(L("\r\nSettings¤x¤\r\nInteger¤A¤1\r\n"));
+    EXPECT_EQ(t.count(), 0);
+    ASSERT_EQ(prompt.messages.size(), 1u);
+    EXPECT_EQ(prompt.messages[0],
+              L("StorageTank: Expected \"StorageTank\", got \"Settings\" in \"Settings¤x¤\""));
+}
+
+TEST_F(StorageTankTest, FailedReadKeepsWhatWasCompleteBeforeTheBadLine) {
+    TStorageTank t;
+    const std::string text = Lines({"StorageTank¤S¤", "Integer¤A¤1", "StorageTank¤Done¤",
+                                    "Integer¤In¤2", "StorageTankEnd¤", "StorageTank¤Open¤",
+                                    "Integer¤Lost¤3", "Colour¤Hue¤red", "Integer¤After¤4"});
+    try {
+        t.fromSS(text);
+        FAIL() << "an unknown type must fail the read";
+    } catch (const TError& e) {
+        EXPECT_STREQ(e.what(), "Unknown eType in STElement.fromSS: \"Colour\", name: \"Hue\"");
+    }
+    ASSERT_EQ(t.count(), 2);
+    EXPECT_EQ(t.getInteger("A"), 1);
+    ASSERT_NE(t.getTank("Done"), nullptr);
+    EXPECT_EQ(t.getTank("Done")->getInteger("In"), 2);
+    EXPECT_EQ(t.indexOf("Open"), -1);
+
+    TStorageTank bad;
+    EXPECT_THROW(bad.fromSS(Lines({"StorageTank¤S¤", "Integer¤A¤1", "Integer¤B¤x1"})),
+                 TConvertError);
+    EXPECT_EQ(bad.count(), 1);
+    EXPECT_THROW(bad.fromSS(Lines({"StorageTank¤S¤", "no separator at all"})), TError);
+}
+
+TEST_F(StorageTankTest, DateTimeAndTimerValuesReadAndWriteAgain) {
+    TStorageTank t;
+    t.fromSS(Lines({"StorageTank¤S¤", "DateTime¤Midnight¤Jan 5 2007",
+                    "DateTime¤Noon¤Jan 5 2007, 14:05:09", "DateTime¤Bad¤Feb 30 2007",
+                    "Timer¤Run¤1 day 2 hours 1 minute 0 seconds 15 milliseconds",
+                    "Timer¤Short¤0 hours 5 minutes 3 seconds 0 milliseconds"}));
+    const auto days = [&](const char* name) {
+        return std::get<TDateTime>(static_cast<TStorageElement*>(t.find(name))->value()).days;
+    };
+    EXPECT_DOUBLE_EQ(days("Midnight"), 39087.0);
+    EXPECT_DOUBLE_EQ(days("Bad"), 2147483647.0);
+    const std::string written = t.toString();
+    EXPECT_NE(written.find(L("DateTime¤Midnight¤Jan 5 2007\r\n")), std::string::npos);
+    EXPECT_NE(written.find(L("DateTime¤Noon¤Jan 5 2007, 14:05:09\r\n")), std::string::npos);
+    EXPECT_NE(written.find(L("Timer¤Run¤1 day 2 hours 1 minute 0 seconds 15 milliseconds\r\n")),
+              std::string::npos);
+    EXPECT_NE(written.find(L("Timer¤Short¤0 hours 5 minutes 3 seconds 0 milliseconds\r\n")),
+              std::string::npos);
+}
+
+TEST_F(StorageTankTest, NamesWithUmlautsSurviveAndOldLatin1FilesRead) {
+    TStorageTank t("Größe");
+    t.setValue("Bänder", "Käse¤");  // the text "¤" as a character, not the separator
+    t.saveToFile(dir.file("u.ini"));
+    TStorageTank back;
+    back.loadFromFile(dir.file("u.ini"));
+    EXPECT_EQ(back.name(), "Größe");
+    EXPECT_EQ(back.getString("BÄNDER"), "Käse¤");
+
+    // "Bänder" and "Käse" in Windows-1252, as an older program wrote them
+    WriteFileBytes(dir.file("old.ini"), "StorageTank\xA4Gr\xF6\xDF" "e\xA4\r\n"
+                                        "String\xA4" "B\xE4nder\xA4K\xE4se \x80\r\n"
+                                        "StorageTankEnd\xA4\r\n");
+    TStorageTank old;
+    old.loadFromFile(dir.file("old.ini"));
+    EXPECT_EQ(old.name(), "Größe");
+    EXPECT_EQ(old.getString("bänder"), "Käse €");
+}
+
+TEST_F(StorageTankTest, LoadingAMissingFileChangesNothing) {
+    TStorageTank t("T");
+    t.setValue("A", int32_t{1});
+    t.loadFromFile(dir.file("absent.ini"));
+    EXPECT_EQ(t.name(), "T");
+    EXPECT_EQ(t.getInteger("A"), 1);
+}
+
+TEST_F(StorageTankTest, SavingReplacesTheFileWholeOrNotAtAll) {
+    TStorageTank t("T");
+    t.setValue("A", int32_t{1});
+    const std::string target = dir.file("s.ini");
+    WriteFileBytes(target, "old content");
+    chmod(target.c_str(), 0640);
+    t.saveToFile(target);
+    EXPECT_EQ(ReadFileBytes(target), t.toString());
+    struct stat st;
+    ASSERT_EQ(stat(target.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
+
+    if (geteuid() != 0) {  // root may write anywhere
+        chmod(dir.path().c_str(), 0500);
+        t.setValue("A", int32_t{2});
+        EXPECT_THROW(t.saveToFile(target), TError);
+        chmod(dir.path().c_str(), 0700);
+        EXPECT_EQ(ReadFileBytes(target), L("StorageTank¤T¤\r\nInteger¤A¤1\r\nStorageTankEnd¤\r\n"));
+    }
+    EXPECT_THROW(t.saveToFile(dir.file("no/such/folder/s.ini")), TError);
+}

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "UserPrompt.h"
+
+/// Records every message and answers questions from a script (Cancel when it runs out).
+class TScriptedPrompt : public IUserPrompt {
+public:
+    std::vector<std::string> messages;
+    std::vector<std::string> questions;
+    std::deque<TAnswer> answers;
+
+    void ShowMessage(const std::string& text) override { messages.push_back(text); }
+    TAnswer Ask(const std::string& text) override {
+        questions.push_back(text);
+        if (answers.empty()) return TAnswer::Cancel;
+        const TAnswer a = answers.front();
+        answers.pop_front();
+        return a;
+    }
+};
