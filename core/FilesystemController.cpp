@@ -20,21 +20,35 @@ std::string WithSlash(const std::string& folder) {
     return folder.back() == '/' ? folder : folder + "/";
 }
 
-bool MatchFrom(const std::string& name, std::size_t n, const std::string& mask, std::size_t m) {
+bool MatchFrom(const std::u32string& name, std::size_t n, const std::u32string& mask,
+               std::size_t m) {
     while (m < mask.size()) {
-        if (mask[m] == '*') {
-            while (m < mask.size() && mask[m] == '*') ++m;
+        if (mask[m] == U'*') {
+            while (m < mask.size() && mask[m] == U'*')
+                ++m;
             if (m == mask.size()) return true;
             for (std::size_t k = n; k <= name.size(); ++k)
                 if (MatchFrom(name, k, mask, m)) return true;
             return false;
         }
         if (n >= name.size()) return false;
-        if (mask[m] != '?' && mask[m] != name[n]) return false;
+        if (mask[m] != U'?' && mask[m] != name[n]) return false;
         ++m;
         ++n;
     }
     return n == name.size();
+}
+
+// Characters rather than bytes, so that "?" stands for one letter such as "ä".
+std::u32string CodePoints(const std::string& text) {
+    std::u32string out;
+    std::size_t i = 0;
+    while (i < text.size()) {
+        std::size_t len;
+        out += DecodeUtf8(text, i, &len);
+        i += len ? len : 1;
+    }
+    return out;
 }
 
 // Reads the entries of one folder; "." and ".." are left out.
@@ -48,10 +62,10 @@ template <typename F> void ForEachEntry(const std::string& folder, F&& f) {
     }
     closedir(dir);
 }
-}  // namespace
+} // namespace
 
 bool MatchesMask(const std::string& name, const std::string& mask) {
-    return MatchFrom(LowerCase(name), 0, LowerCase(mask), 0);
+    return MatchFrom(CodePoints(LowerCase(name)), 0, CodePoints(LowerCase(mask)), 0);
 }
 
 std::vector<std::string> ListFiles(const std::string& folder, const std::string& mask) {
@@ -75,7 +89,7 @@ std::vector<std::string> ListFilesRecursive(const std::string& folder, const std
             if (MatchesMask(name, mask)) result.push_back(d + name);
         });
         ForEachEntry(d, [&](const std::string& name) {
-            if (name[0] == '.') return;  // hidden folders are not entered
+            if (name[0] == '.') return; // hidden folders are not entered
             struct stat st;
             // lstat: a link to a folder is not followed, so no loops
             if (lstat((d + name).c_str(), &st) == 0 && S_ISDIR(st.st_mode))
@@ -147,7 +161,8 @@ std::string UserDir(const std::string& key, const std::string& fallback) {
         if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
             value = value.substr(1, value.size() - 2);
         if (value.rfind("$HOME", 0) == 0) value = home + value.substr(5);
-        while (value.size() > 1 && value.back() == '/') value.pop_back();
+        while (value.size() > 1 && value.back() == '/')
+            value.pop_back();
         if (!value.empty() && value[0] == '/') return value;
     }
     return home.empty() || fallback.empty() ? "" : home + "/" + fallback;
@@ -157,17 +172,23 @@ bool IsFolder(const std::string& path) {
     struct stat st;
     return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
-}  // namespace
+} // namespace
 
 std::string GetSpecialFolder(int kind) {
     switch (kind) {
     case 3:
-    case 8: return UserDir("XDG_DESKTOP_DIR", "Desktop");
-    case 4: return UserDir("XDG_DOCUMENTS_DIR", "Documents");
-    case 5: return ConfigHome();
-    case 7: return UserDir("XDG_TEMPLATES_DIR", "Templates");
-    case 9: return UserDir("XDG_PICTURES_DIR", "Pictures");
-    default: return "";
+    case 8:
+        return UserDir("XDG_DESKTOP_DIR", "Desktop");
+    case 4:
+        return UserDir("XDG_DOCUMENTS_DIR", "Documents");
+    case 5:
+        return ConfigHome();
+    case 7:
+        return UserDir("XDG_TEMPLATES_DIR", "Templates");
+    case 9:
+        return UserDir("XDG_PICTURES_DIR", "Pictures");
+    default:
+        return "";
     }
 }
 
@@ -178,7 +199,8 @@ std::string GetTempDir() {
     candidates.push_back("/var/tmp");
     int lastError = ENOENT;
     for (std::string c : candidates) {
-        while (c.size() > 1 && c.back() == '/') c.pop_back();
+        while (c.size() > 1 && c.back() == '/')
+            c.pop_back();
         if (IsFolder(c) || mkdir(c.c_str(), 0700) == 0) return c == "/" ? c : c + "/";
         lastError = errno;
     }

@@ -24,7 +24,7 @@ std::string Keyword(const std::string& line) {
     const std::size_t at = FindSeparator(line);
     return at == std::string::npos ? line : line.substr(0, at);
 }
-}  // namespace
+} // namespace
 
 std::vector<std::string> SplitLines(const std::string& text) {
     std::vector<std::string> lines;
@@ -73,7 +73,7 @@ void TStorageTank::setValue(const std::string& name, const TVariant& value) {
         e->assign(name, value);
     } else if (!child) {
         auto e2 = std::make_unique<TStorageElement>();
-        e2->assign(name, value);  // a refused kind throws before the element is added
+        e2->assign(name, value); // a refused kind throws before the element is added
         el_.push_back(std::move(e2));
     }
 }
@@ -127,14 +127,16 @@ std::string TStorageTank::toString() const {
     std::vector<std::string> lines;
     toStrings(lines);
     std::string text;
-    for (const std::string& line : lines) text += line + "\r\n";
+    for (const std::string& line : lines)
+        text += line + "\r\n";
     return text;
 }
 
 void TStorageTank::toStrings(std::vector<std::string>& lines) const {
     try {
         lines.push_back(kTankKeyword + kSeparator + name_ + kSeparator);
-        for (const auto& child : el_) child->toStrings(lines);
+        for (const auto& child : el_)
+            child->toStrings(lines);
     } catch (const std::exception&) {
         report("StorageTank: Error calling toString");
     }
@@ -149,7 +151,8 @@ void TStorageTank::fromSS(const std::string& text) {
 
 void TStorageTank::fromStrings(const std::vector<std::string>& lines, std::size_t& index) {
     el_.clear();
-    while (index < lines.size() && lines[index].empty()) ++index;
+    while (index < lines.size() && lines[index].empty())
+        ++index;
     if (index >= lines.size()) return;
 
     const std::string& header = lines[index++];
@@ -202,7 +205,8 @@ void TStorageTank::saveToFile(const std::string& fileName) const {
     std::vector<std::string> lines;
     toStrings(lines);
     std::string text;
-    for (const std::string& line : lines) text += line + "\r\n";
+    for (const std::string& line : lines)
+        text += line + "\r\n";
 
     const std::string path = ProgramPath(fileName);
     const auto fail = [&](int error) {

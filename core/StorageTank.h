@@ -29,7 +29,15 @@ public:
     TStorage* find(const std::string& name) const;
 
     void setValue(const std::string& name, const TVariant& value);
-    void setValue(const std::string& name, const char* value) { setValue(name, std::string(value)); }
+    // Exact overloads: without them an integer 0 would pick the text overload as a null pointer.
+    void setValue(const std::string& name, int32_t value) { setValue(name, TVariant(value)); }
+    void setValue(const std::string& name, bool value) { setValue(name, TVariant(value)); }
+    void setValue(const std::string& name, const std::string& value) {
+        setValue(name, TVariant(value));
+    }
+    void setValue(const std::string& name, const char* value) {
+        setValue(name, TVariant(std::string(value ? value : "")));
+    }
     void setDouble(const std::string& name, double value) { setValue(name, TVariant(value)); }
 
     bool getBoolean(const std::string& name, bool def = true) const;

@@ -47,9 +47,9 @@ std::string FormatStoredDouble(double value) {
     const int exponent = std::atoi(std::strchr(buf, 'e') + 1);
     std::string text;
     if (exponent >= 15) {
-        text = buf;  // an integer part too long for fixed notation
+        text = buf; // an integer part too long for fixed notation
     } else if (exponent < -1) {
-        std::snprintf(buf, sizeof buf, "%.15f", value);  // 15 decimals hold fewer digits
+        std::snprintf(buf, sizeof buf, "%.15f", value); // 15 decimals hold fewer digits
         text = buf;
     } else {
         std::snprintf(buf, sizeof buf, "%.*f", 14 - exponent, value);
@@ -108,13 +108,20 @@ void TStorageElement::fromSS(const std::string& text) {
     const std::string name = field();
     const std::string& v = rest;
     TVariant value;
-    if (type == "Integer") value = ReadInteger(v);
-    else if (type == "Double") value = ReadDecimal(v);
-    else if (type == "Boolean") value = (v == "True");
-    else if (type == "String") value = MarkupUnescape(v);
-    else if (type == "DateTime") value = TDateTime{TextToDateTime(v)};
-    else if (type == "Timer") value = TDateTime{TextToDuration(v)};
-    else if (type == "Undefined") value = int32_t{0};
+    if (type == "Integer")
+        value = ReadInteger(v);
+    else if (type == "Double")
+        value = ReadDecimal(v);
+    else if (type == "Boolean")
+        value = (v == "True");
+    else if (type == "String")
+        value = MarkupUnescape(v);
+    else if (type == "DateTime")
+        value = TDateTime{TextToDateTime(v)};
+    else if (type == "Timer")
+        value = TDateTime{TextToDuration(v)};
+    else if (type == "Undefined")
+        value = int32_t{0};
     else
         throw TError("Unknown eType in STElement.fromSS: \"" + type + "\", name: \"" + name + "\"");
     type_ = type;
@@ -124,7 +131,7 @@ void TStorageElement::fromSS(const std::string& text) {
 
 void TStorageElement::fromStrings(const std::vector<std::string>& lines, std::size_t& index) {
     if (index < lines.size() && !lines[index].empty()) {
-        ++index;  // the line counts as consumed even when it fails to read
+        ++index; // the line counts as consumed even when it fails to read
         fromSS(lines[index - 1]);
         return;
     }

@@ -38,8 +38,10 @@ std::string RemoveExtraSpaces(const std::string& text) {
     if (text.size() <= 1) return text == " " ? std::string() : text;
     const auto blank = [](char c) { return c == ' ' || c == '\r' || c == '\n'; };
     std::size_t b = 0, e = text.size();
-    while (e - b > 1 && blank(text[b])) ++b;
-    while (e - b > 1 && blank(text[e - 1])) --e;
+    while (e - b > 1 && blank(text[b]))
+        ++b;
+    while (e - b > 1 && blank(text[e - 1]))
+        --e;
     std::string result = text.substr(b, e - b);
     return result == " " ? std::string() : result;
 }
@@ -47,7 +49,7 @@ std::string RemoveExtraSpaces(const std::string& text) {
 namespace {
 // Stands in for "&amp;" while the other entities are turned back.
 const std::string kPlaceholder("\x5F\xA4\xA4\x29\xE6\xA3\xA3", 7);
-}  // namespace
+} // namespace
 
 std::string MarkupEscape(const std::string& text) {
     std::string out;
@@ -57,18 +59,27 @@ std::string MarkupEscape(const std::string& text) {
         const char c = text[i];
         const std::size_t len = Utf8CharLength(text, i);
         if (len > 1) {
-            out.append(text, i, len);  // "ä" ends in 0xA4 but is not a separator
+            out.append(text, i, len); // "ä" ends in 0xA4 but is not a separator
             i += len;
             continue;
         }
-        if (c == '&') out += "&amp;";
-        else if (c == '<') out += "&lt;";
-        else if (c == '>') out += "&gt;";
+        if (c == '&')
+            out += "&amp;";
+        else if (c == '<')
+            out += "&lt;";
+        else if (c == '>')
+            out += "&gt;";
         else if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
             out += "<Br>";
             ++i;
-        } else if (c == kSeparator) out += "&sep;";
-        else out += c;
+        } else if (c == '\r')
+            out += "&#13;"; // a bare line break would end the line
+        else if (c == '\n')
+            out += "&#10;";
+        else if (c == kSeparator)
+            out += "&sep;";
+        else
+            out += c;
         ++i;
     }
     return out;
@@ -78,6 +89,8 @@ std::string MarkupUnescape(const std::string& text) {
     std::string s = ReplaceAll(text, "&amp;", kPlaceholder);
     s = ReplaceAll(s, "&sep;", std::string(1, kSeparator));
     s = ReplaceAll(s, "<Br>", "\r\n");
+    s = ReplaceAll(s, "&#13;", "\r");
+    s = ReplaceAll(s, "&#10;", "\n");
     s = ReplaceAll(s, "&gt;", ">");
     s = ReplaceAll(s, "&lt;", "<");
     return ReplaceAll(s, kPlaceholder, "&");
@@ -86,7 +99,8 @@ std::string MarkupUnescape(const std::string& text) {
 std::string ZeroPad(int64_t n, int width) {
     std::string digits = std::to_string(n < 0 ? -n : n);
     const int sign = n < 0 ? 1 : 0;
-    while (static_cast<int>(digits.size()) + sign < width) digits.insert(0, "0");
+    while (static_cast<int>(digits.size()) + sign < width)
+        digits.insert(0, "0");
     return n < 0 ? "-" + digits : digits;
 }
 
@@ -97,11 +111,12 @@ std::string FormatDecimal(int decimals, double x) {
         return magnitude == "0" ? magnitude : "-" + magnitude;
     }
     int64_t p = 1;
-    for (int k = 0; k < decimals; ++k) p *= 10;
-    const double scaled = std::nearbyint(x * static_cast<double>(p));  // halves to even
+    for (int k = 0; k < decimals; ++k)
+        p *= 10;
+    const double scaled = std::nearbyint(x * static_cast<double>(p)); // halves to even
     if (scaled >= 9.0e18) {
         char buf[64];
-        std::snprintf(buf, sizeof buf, "%.0f", x);  // beyond exact integers anyway
+        std::snprintf(buf, sizeof buf, "%.0f", x); // beyond exact integers anyway
         return buf;
     }
     const int64_t e = static_cast<int64_t>(scaled);
@@ -109,7 +124,8 @@ std::string FormatDecimal(int decimals, double x) {
     std::string result = std::to_string(whole);
     if (decimals > 1 && fraction != 0) {
         std::string f = ZeroPad(fraction, decimals);
-        while (!f.empty() && f.back() == '0') f.pop_back();
+        while (!f.empty() && f.back() == '0')
+            f.pop_back();
         result += "." + f;
     }
     return result;
@@ -120,11 +136,13 @@ char gSeparatorOverride = 0;
 
 std::string TrimBlanks(const std::string& text) {
     std::size_t b = 0, e = text.size();
-    while (b < e && (text[b] == ' ' || text[b] == '\t')) ++b;
-    while (e > b && (text[e - 1] == ' ' || text[e - 1] == '\t')) --e;
+    while (b < e && (text[b] == ' ' || text[b] == '\t'))
+        ++b;
+    while (e > b && (text[e - 1] == ' ' || text[e - 1] == '\t'))
+        --e;
     return text.substr(b, e - b);
 }
-}  // namespace
+} // namespace
 
 char DecimalSeparator() {
     if (gSeparatorOverride) return gSeparatorOverride;
@@ -132,7 +150,9 @@ char DecimalSeparator() {
     return lc && lc->decimal_point && lc->decimal_point[0] ? lc->decimal_point[0] : '.';
 }
 
-void SetDecimalSeparator(char separator) { gSeparatorOverride = separator; }
+void SetDecimalSeparator(char separator) {
+    gSeparatorOverride = separator;
+}
 
 double ReadDecimal(const std::string& text) {
     // Both "." and "," mean the decimal separator, so a thousands separator
@@ -149,8 +169,8 @@ double ReadDecimal(const std::string& text) {
     // from_chars would also take "inf" and "nan"; a typed number never is one
     for (std::size_t k = start; k < s.size(); ++k) {
         const char c = s[k];
-        if (!(std::isdigit(static_cast<unsigned char>(c)) || c == '.' || c == '-' ||
-              c == '+' || c == 'e' || c == 'E'))
+        if (!(std::isdigit(static_cast<unsigned char>(c)) || c == '.' || c == '-' || c == '+' ||
+              c == 'e' || c == 'E'))
             throw fail();
     }
     double value = 0;
@@ -204,11 +224,12 @@ void CivilFromDays(int64_t z, int* y, int* m, int* d) {
 // 30 Dec 1899 counted from 1 Jan 1970
 const int64_t kEpochOffset = DaysFromCivil(1899, 12, 30);
 
-bool IsLeap(int y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
-}  // namespace
+bool IsLeap(int y) {
+    return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+}
+} // namespace
 
-bool EncodeDateTime(int year, int month, int day, int hour, int minute, int second,
-                    double* days) {
+bool EncodeDateTime(int year, int month, int day, int hour, int minute, int second, double* days) {
     static const int kMonthDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
     if (year < 1 || year > 9999 || month < 1 || month > 12 || day < 1) return false;
     const int limit = kMonthDays[month - 1] + (month == 2 && IsLeap(year) ? 1 : 0);
@@ -240,8 +261,7 @@ std::string DateTimeToText(double days) {
     if (hh == 0 && mm == 0 && ss == 0)
         std::snprintf(buf, sizeof buf, "%s %d %d", kMonths[m - 1], d, y);
     else
-        std::snprintf(buf, sizeof buf, "%s %d %d, %d:%02d:%02d", kMonths[m - 1], d, y, hh, mm,
-                      ss);
+        std::snprintf(buf, sizeof buf, "%s %d %d, %d:%02d:%02d", kMonths[m - 1], d, y, hh, mm, ss);
     return buf;
 }
 
@@ -255,11 +275,12 @@ double TextToDateTime(const std::string& text) {
     int64_t numbers[5] = {0, 0, 0, 0, 0};
     std::size_t i = 0;
     for (int n = 0; n < 5; ++n) {
-        while (i < text.size() && !std::isdigit(static_cast<unsigned char>(text[i]))) ++i;
+        while (i < text.size() && !std::isdigit(static_cast<unsigned char>(text[i])))
+            ++i;
         if (i >= text.size()) break;
         int64_t v = 0;
         while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i]))) {
-            if (v < 100000000) v = v * 10 + (text[i] - '0');  // long runs are out of range anyway
+            if (v < 100000000) v = v * 10 + (text[i] - '0'); // long runs are out of range anyway
             ++i;
         }
         numbers[n] = v;
@@ -279,7 +300,7 @@ void AppendUnit(std::string& out, int64_t n, const char* singular, const char* p
     out += std::to_string(n);
     out += n == 1 ? singular : plural;
 }
-}  // namespace
+} // namespace
 
 std::string DurationToText(double days) {
     if (!std::isfinite(days) || days < 0) days = 0;
@@ -298,16 +319,23 @@ std::string DurationToText(double days) {
 double TextToDuration(const std::string& text) {
     // Each number is followed by its unit word; the words are matched by their
     // stem, so "1 hour" and "2 hours" read alike.
-    struct Unit { const char* stem; int64_t ms; };
-    static const Unit kUnits[] = {{"millisecond", 1}, {"second", 1000}, {"minute", 60000},
-                                  {"hour", 3600000}, {"day", kMsPerDay}};
+    struct Unit {
+        const char* stem;
+        int64_t ms;
+    };
+    static const Unit kUnits[] = {{"millisecond", 1},
+                                  {"second", 1000},
+                                  {"minute", 60000},
+                                  {"hour", 3600000},
+                                  {"day", kMsPerDay}};
     const auto fail = [&] { return TConvertError("'" + text + "' is not a valid duration"); };
     const std::string s = LowerCase(text);
     int64_t total = 0;
     bool any = false;
     std::size_t i = 0;
     while (i < s.size()) {
-        while (i < s.size() && s[i] == ' ') ++i;
+        while (i < s.size() && s[i] == ' ')
+            ++i;
         if (i >= s.size()) break;
         if (!std::isdigit(static_cast<unsigned char>(s[i]))) throw fail();
         int64_t n = 0;
@@ -315,9 +343,11 @@ double TextToDuration(const std::string& text) {
             if (n > 1000000000000LL) throw fail();
             n = n * 10 + (s[i++] - '0');
         }
-        while (i < s.size() && s[i] == ' ') ++i;
+        while (i < s.size() && s[i] == ' ')
+            ++i;
         std::size_t w = i;
-        while (w < s.size() && std::isalpha(static_cast<unsigned char>(s[w]))) ++w;
+        while (w < s.size() && std::isalpha(static_cast<unsigned char>(s[w])))
+            ++w;
         const std::string word = s.substr(i, w - i);
         const Unit* unit = nullptr;
         for (const Unit& u : kUnits)

@@ -14,7 +14,8 @@ std::string ReplaceAll(const std::string& text, const std::string& find,
 /// Trims blanks, CR and LF at both ends, never below one character; a lone blank becomes empty.
 std::string RemoveExtraSpaces(const std::string& text);
 
-/// Makes a text safe for one line of the settings file.
+/// Makes a text safe for one line of the settings file; CR LF becomes "<Br>" and
+/// a lone CR or LF "&#13;" or "&#10;", so no value can break its line.
 std::string MarkupEscape(const std::string& text);
 /// Reverses MarkupEscape.
 std::string MarkupUnescape(const std::string& text);
@@ -44,5 +45,4 @@ std::string DurationToText(double days);
 double TextToDuration(const std::string& text);
 
 /// Days since 30 Dec 1899 for a calendar date and time; false when out of range.
-bool EncodeDateTime(int year, int month, int day, int hour, int minute, int second,
-                    double* days);
+bool EncodeDateTime(int year, int month, int day, int hour, int minute, int second, double* days);

@@ -12,8 +12,8 @@ std::size_t Utf8CharLength(const std::string& text, std::size_t i) {
         len = 2;
     } else if (c >= 0xE0 && c <= 0xEF) {
         len = 3;
-        if (c == 0xE0) lo = 0xA0;  // no overlong forms
-        if (c == 0xED) hi = 0x9F;  // no surrogates
+        if (c == 0xE0) lo = 0xA0; // no overlong forms
+        if (c == 0xED) hi = 0x9F; // no surrogates
     } else if (c >= 0xF0 && c <= 0xF4) {
         len = 4;
         if (c == 0xF0) lo = 0x90;
@@ -54,7 +54,7 @@ constexpr char16_t kCp1252High[32] = {
     0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
     0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
-}  // namespace
+} // namespace
 
 void AppendUtf8(std::string& out, char32_t cp) {
     if (cp < 0x80) {
@@ -97,12 +97,14 @@ char32_t DecodeUtf8(const std::string& text, std::size_t i, std::size_t* length)
     if (len == 0) return 0xFFFD;
     const auto b = [&](std::size_t k) { return static_cast<unsigned char>(text[i + k]); };
     switch (len) {
-    case 1: return b(0);
-    case 2: return ((b(0) & 0x1F) << 6) | (b(1) & 0x3F);
-    case 3: return ((b(0) & 0x0F) << 12) | ((b(1) & 0x3F) << 6) | (b(2) & 0x3F);
+    case 1:
+        return b(0);
+    case 2:
+        return ((b(0) & 0x1F) << 6) | (b(1) & 0x3F);
+    case 3:
+        return ((b(0) & 0x0F) << 12) | ((b(1) & 0x3F) << 6) | (b(2) & 0x3F);
     default:
-        return ((b(0) & 0x07) << 18) | ((b(1) & 0x3F) << 12) | ((b(2) & 0x3F) << 6) |
-               (b(3) & 0x3F);
+        return ((b(0) & 0x07) << 18) | ((b(1) & 0x3F) << 12) | ((b(2) & 0x3F) << 6) | (b(3) & 0x3F);
     }
 }
 
@@ -110,14 +112,14 @@ namespace {
 char32_t LowerCodePoint(char32_t cp) {
     if (cp >= 'A' && cp <= 'Z') return cp + 32;
     if (cp >= 0xC0 && cp <= 0xDE && cp != 0xD7) return cp + 32;
-    if (cp >= 0x100 && cp <= 0x137 && cp % 2 == 0) return cp + 1;  // Ā..ķ in pairs
-    if (cp >= 0x139 && cp <= 0x148 && cp % 2 == 1) return cp + 1;  // Ĺ..ň
-    if (cp >= 0x14A && cp <= 0x177 && cp % 2 == 0) return cp + 1;  // Ŋ..ŷ
+    if (cp >= 0x100 && cp <= 0x137 && cp % 2 == 0) return cp + 1; // Ā..ķ in pairs
+    if (cp >= 0x139 && cp <= 0x148 && cp % 2 == 1) return cp + 1; // Ĺ..ň
+    if (cp >= 0x14A && cp <= 0x177 && cp % 2 == 0) return cp + 1; // Ŋ..ŷ
     if (cp == 0x178) return 0xFF;
-    if (cp >= 0x179 && cp <= 0x17E && cp % 2 == 1) return cp + 1;  // Ź..ž
+    if (cp >= 0x179 && cp <= 0x17E && cp % 2 == 1) return cp + 1; // Ź..ž
     return cp;
 }
-}  // namespace
+} // namespace
 
 std::string LowerCase(const std::string& text) {
     std::string out;
@@ -127,7 +129,7 @@ std::string LowerCase(const std::string& text) {
         std::size_t len;
         const char32_t cp = DecodeUtf8(text, i, &len);
         if (len == 0) {
-            out += text[i++];  // stray bytes, the separator among them, stay as they are
+            out += text[i++]; // stray bytes, the separator among them, stay as they are
             continue;
         }
         if (cp >= 0x180)

@@ -16,7 +16,7 @@ TEST(FilesystemControllerTest, ListsMatchesIgnoringCaseAndSkipsHiddenFolders) {
     TTempDir dir;
     fs::create_directories(dir.file("x/deeper"));
     fs::create_directories(dir.file(".h"));
-    fs::create_directories(dir.file("pics.jpg"));  // a folder matching the mask is listed
+    fs::create_directories(dir.file("pics.jpg")); // a folder matching the mask is listed
     WriteFileBytes(dir.file("a.jpg"), "x");
     WriteFileBytes(dir.file("B.JPG"), "x");
     WriteFileBytes(dir.file(".hidden.jpg"), "x");
@@ -36,7 +36,7 @@ TEST(FilesystemControllerTest, ListsMatchesIgnoringCaseAndSkipsHiddenFolders) {
     ASSERT_EQ(all.size(), 6u);
     std::sort(all.begin(), all.begin() + 4);
     EXPECT_EQ(all[0], d + ".hidden.jpg");
-    EXPECT_EQ(all[4], d + "x/b.jpg");  // first level one, then level two
+    EXPECT_EQ(all[4], d + "x/b.jpg"); // first level one, then level two
     EXPECT_EQ(all[5], d + "x/deeper/d.Jpg");
     EXPECT_TRUE(ListFiles("", "*.jpg").empty());
     EXPECT_TRUE(ListFilesRecursive(d + "missing", "*.jpg").empty());
@@ -71,7 +71,7 @@ TEST(FilesystemControllerTest, CopiesTimesAndPermissions) {
     EXPECT_TRUE(IsReadOnly(dst));
     ClearReadOnly(dst);
     EXPECT_FALSE(IsReadOnly(dst));
-    CopyFileTimes(dir.file("missing"), dst);  // silently nothing
+    CopyFileTimes(dir.file("missing"), dst); // silently nothing
     CopyFileAttributes(dir.file("missing"), dst);
     EXPECT_FALSE(IsReadOnly(dst));
 }
@@ -101,6 +101,8 @@ TEST(FilesystemControllerTest, SpecialAndTemporaryFolders) {
     EXPECT_TRUE(fs::is_directory(dir.file("fresh")));
     setenv("TMPDIR", dir.file("no/such/parent").c_str(), 1);
     EXPECT_EQ(GetTempDir(), "/tmp/");
-    if (oldTmp) setenv("TMPDIR", saved.c_str(), 1);
-    else unsetenv("TMPDIR");
+    if (oldTmp)
+        setenv("TMPDIR", saved.c_str(), 1);
+    else
+        unsetenv("TMPDIR");
 }

@@ -27,7 +27,7 @@ protected:
     TSubject subject;
     TRecorder a{"A"}, b{"B"}, c{"C"};
 };
-}  // namespace
+} // namespace
 
 TEST_F(ObserverTest, NotifiesInAttachOrderAndDetachMovesTheLastEntry) {
     subject.Attach(&a);
@@ -47,7 +47,7 @@ TEST_F(ObserverTest, DoubleAttachDeliversTwiceAndOneDetachRemovesBoth) {
     subject.Notify(nullptr, "e", true);
     EXPECT_EQ(gLog.size(), 2u);
     subject.Detach(&a);
-    subject.Detach(&b);  // not attached: nothing changes
+    subject.Detach(&b); // not attached: nothing changes
     EXPECT_EQ(subject.ObserverCount(), 0u);
 }
 
@@ -75,7 +75,8 @@ TEST_F(ObserverTest, ArrayGrowsTenTwentyOneFortyThreeKeepingOrder) {
     EXPECT_EQ(subject.Capacity(), 43u);
     subject.Notify(nullptr, "e", int32_t{1});
     ASSERT_EQ(gLog.size(), 22u);
-    for (int i = 0; i < 22; ++i) EXPECT_EQ(gLog[i], std::to_string(i) + ":e");
+    for (int i = 0; i < 22; ++i)
+        EXPECT_EQ(gLog[i], std::to_string(i) + ":e");
 }
 
 TEST_F(ObserverTest, ErrorInAnObserverStopsThePass) {

@@ -9,7 +9,7 @@ TEST(StringControllerTest, ReplaceAllAndPosFrom) {
     EXPECT_EQ(ReplaceAll("abc", "", "x"), "abc");
     EXPECT_EQ(ReplaceAll("", "a", "x"), "");
     EXPECT_EQ(ReplaceAll("&File &Edit", "&", ""), "File Edit");
-    EXPECT_EQ(ReplaceAll("ab", "b", "bb"), "abb");  // replacements are not scanned again
+    EXPECT_EQ(ReplaceAll("ab", "b", "bb"), "abb"); // replacements are not scanned again
     EXPECT_EQ(ReplaceAll("Ab", "a", "x"), "Ab");
     EXPECT_EQ(PosFrom("b", "abab", 3), 4u);
     EXPECT_EQ(PosFrom("abc", "ab", 1), 0u);
@@ -26,24 +26,28 @@ TEST(StringControllerTest, RemoveExtraSpaces) {
 }
 
 TEST(StringControllerTest, MarkupEscapeMakesOneLineAndUnescapeRestoresIt) {
-    const std::string text = "a&b\r\nc\xA4" "d <x>";
+    const std::string text = "a&b\r\nc\xA4"
+                             "d <x>";
     const std::string line = MarkupEscape(text);
     EXPECT_EQ(line, "a&amp;b<Br>c&sep;d &lt;x&gt;");
     EXPECT_EQ(MarkupUnescape(line), text);
     EXPECT_EQ(MarkupUnescape("&amp;lt;"), "&lt;");
-    EXPECT_EQ(MarkupEscape("lone\rcr\nlf"), "lone\rcr\nlf");
+    EXPECT_EQ(MarkupEscape("lone\rcr\nlf"), "lone&#13;cr&#10;lf");
+    EXPECT_EQ(MarkupUnescape("lone&#13;cr&#10;lf"), "lone\rcr\nlf");
+    EXPECT_EQ(MarkupUnescape(MarkupEscape("&#13;")), "&#13;");
     // "ä" ends in the separator byte but is a letter, not a separator
     EXPECT_EQ(MarkupEscape("K\xC3\xA4se"), "K\xC3\xA4se");
 }
 
 TEST(StringControllerTest, FormatDecimal) {
     const std::pair<double, const char*> cases[] = {
-        {12.7, "12.7"}, {8.89, "8.89"}, {0.05, "0.05"},     {3, "3"},
-        {1.23456, "1.2346"}, {0.00004, "0"}, {15.24, "15.24"}, {76.2, "76.2"},
-        {0.00005, "0"},  // half of the last digit rounds to the even 0
-        {0.00015, "0.0002"}};
-    for (const auto& [value, text] : cases) EXPECT_EQ(FormatDecimal(4, value), text) << value;
+        {12.7, "12.7"}, {8.89, "8.89"},   {0.05, "0.05"}, {3, "3"},      {1.23456, "1.2346"},
+        {0.00004, "0"}, {15.24, "15.24"}, {76.2, "76.2"}, {0.00005, "0"}};
+    for (const auto& [value, text] : cases)
+        EXPECT_EQ(FormatDecimal(4, value), text) << value;
     EXPECT_EQ(FormatDecimal(4, -2.5), "-2.5");
+    EXPECT_EQ(FormatDecimal(0, 2.5), "2"); // halves go to the even neighbour
+    EXPECT_EQ(FormatDecimal(0, 3.5), "4");
     EXPECT_EQ(FormatDecimal(4, 300000.25), "300000.25");
     EXPECT_EQ(ZeroPad(7, 3), "007");
     EXPECT_EQ(ZeroPad(-7, 3), "-07");
@@ -71,7 +75,7 @@ TEST(StringControllerTest, DateTexts) {
     EXPECT_EQ(DateTimeToText(39087), "Jan 5 2007");
     EXPECT_DOUBLE_EQ(TextToDateTime("JAN 5 2007"), 39087);
     EXPECT_DOUBLE_EQ(TextToDateTime("Feb 30 2007"), 2147483647.0);
-    EXPECT_DOUBLE_EQ(TextToDateTime("5 2007"), 2147483647.0);  // no month
+    EXPECT_DOUBLE_EQ(TextToDateTime("5 2007"), 2147483647.0); // no month
     EXPECT_DOUBLE_EQ(TextToDateTime("Feb 29 2008, 23:59:59"),
                      TextToDateTime("Feb 29 2008") + 86399.0 / 86400.0);
     EXPECT_DOUBLE_EQ(TextToDateTime("Jan 1 2000, 24:00:00"), 2147483647.0);
