@@ -1,0 +1,93 @@
+#include "Transformer.h"
+
+#include "ConsoleApp.h"
+#include "FilesystemController.h"
+
+const char* const kTransformerName = "jpegtran";
+
+namespace {
+// a relative name starting with a dash would be read as a switch
+std::string NotASwitch(const std::string& path) {
+    return !path.empty() && path[0] == '-' ? "./" + path : path;
+}
+} // namespace
+
+TTransformCall& TTransformCall::Add(const std::string& word) {
+    words_.push_back(word);
+    return *this;
+}
+
+TTransformCall& TTransformCall::Append(const TTransformCall& other) {
+    words_.insert(words_.end(), other.words_.begin(), other.words_.end());
+    if (!other.input_.empty() || !other.output_.empty()) SetFiles(other.input_, other.output_);
+    return *this;
+}
+
+TTransformCall& TTransformCall::SetFiles(const std::string& input, const std::string& output) {
+    input_ = input;
+    output_ = output;
+    return *this;
+}
+
+std::string TTransformCall::ArgumentString() const {
+    std::string text;
+    for (const std::string& w : words_)
+        text += " " + w;
+    if (!input_.empty() || !output_.empty()) text += " \"" + input_ + "\" \"" + output_ + "\"";
+    return text;
+}
+
+std::vector<std::string> TTransformCall::Arguments() const {
+    std::vector<std::string> args = words_;
+    // this platform's transformer takes one file name and the output by switch
+    if (!output_.empty()) {
+        args.push_back("-outfile");
+        args.push_back(output_);
+    }
+    if (!input_.empty()) args.push_back(NotASwitch(input_));
+    return args;
+}
+
+TTransformCall TransformOptions(bool copyMetadata, bool optimize) {
+    TTransformCall call;
+    if (copyMetadata) call.Add("-copy").Add("all");
+    if (optimize) call.Add("-optimize");
+    return call;
+}
+
+TTransformCall TransformArguments(const TCropSpec& crop) {
+    TTransformCall call;
+    if (crop.Rotation != 0) call.Add("-rotate").Add(std::to_string(crop.Rotation));
+    if (crop.Kind != "nocrop")
+        call.Add("-crop").Add(std::to_string(crop.Width) + "x" + std::to_string(crop.Height) + "+" +
+                              std::to_string(crop.X) + "+" + std::to_string(crop.Y));
+    return call;
+}
+
+TTransformCall CropCall(const TTransformCall& options, const TCropSpec& crop,
+                        const std::string& source, const std::string& destination) {
+    TTransformCall call = options;
+    call.Append(TransformArguments(crop)).SetFiles(source, destination);
+    return call;
+}
+
+TTransformCall LandscapeTurnCall(const TTransformCall& options, const std::string& path) {
+    TTransformCall call = options;
+    call.Add("-rotate").Add("90").SetFiles(path, path);
+    return call;
+}
+
+TTransformCall PreviewCall(const TCropSpec& crop, const std::string& source,
+                           const std::string& preview) {
+    return TransformArguments(crop).SetFiles(source, preview);
+}
+
+std::string FindTransformer() {
+    const std::string beside = ProgramPath(kTransformerName);
+    const std::string found = FindExecutable(beside);
+    return found.empty() ? FindExecutable(kTransformerName) : found;
+}
+
+bool RunTransformer(const std::string& tool, const TTransformCall& call) {
+    return RunConsoleApp(tool, call.Arguments());
+}

@@ -1,0 +1,63 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+/// The crop of one image as the transformer sees it: a rectangle in pixels of
+/// the image as rotated, the rotation in degrees clockwise and the crop kind
+/// ("nocrop", "free", "defined", "fixed").
+struct TCropSpec {
+    int X = 0;
+    int Y = 0;
+    int Width = 0;
+    int Height = 0;
+    int Rotation = 0;
+    std::string Kind = "nocrop";
+};
+
+/// One call of the lossless transformer. The argument string shown to the
+/// user and the argument vector passed to the program are both produced from
+/// the same pieces: switches, then the input and the output file.
+class TTransformCall {
+public:
+    /// Appends switch words (each word one argument).
+    TTransformCall& Add(const std::string& word);
+    TTransformCall& Append(const TTransformCall& other);
+    TTransformCall& SetFiles(const std::string& input, const std::string& output);
+
+    /// Every switch with a leading space, then the two paths in double
+    /// quotation marks, each after a space; nothing inside a path is escaped.
+    std::string ArgumentString() const;
+    /// The vector passed to the program.
+    std::vector<std::string> Arguments() const;
+
+    const std::string& Input() const { return input_; }
+    const std::string& Output() const { return output_; }
+
+private:
+    std::vector<std::string> words_;
+    std::string input_;
+    std::string output_;
+};
+
+/// " -copy all" and " -optimize" as the two options ask.
+TTransformCall TransformOptions(bool copyMetadata, bool optimize);
+/// Rotation, then crop: " -rotate R" unless R is 0, " -crop WxH+X+Y" unless
+/// the kind is "nocrop".
+TTransformCall TransformArguments(const TCropSpec& crop);
+/// Options, rotation and crop, source to destination.
+TTransformCall CropCall(const TTransformCall& options, const TCropSpec& crop,
+                        const std::string& source, const std::string& destination);
+/// Options, " -rotate 90", the file onto itself.
+TTransformCall LandscapeTurnCall(const TTransformCall& options, const std::string& path);
+/// Rotation and crop without options, source to the preview file.
+TTransformCall PreviewCall(const TCropSpec& crop, const std::string& source,
+                           const std::string& preview);
+
+/// The name of the transformer program, as messages show it.
+extern const char* const kTransformerName;
+/// The transformer beside the running executable, else the first on PATH;
+/// empty when there is none.
+std::string FindTransformer();
+/// Runs the transformer; the result says only whether it exited with code 0.
+bool RunTransformer(const std::string& tool, const TTransformCall& call);

@@ -1,0 +1,153 @@
+#pragma once
+
+// Test photos made at test time with the IJG tools, and readers for checking
+// what the pipeline wrote.
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "ConsoleApp.h"
+#include "TempDir.h"
+
+namespace samples {
+
+/// Decoded RGB pixels, rows top to bottom.
+struct TPixels {
+    int Width = 0;
+    int Height = 0;
+    std::string Rgb;
+
+    TPixels Region(int x, int y, int w, int h) const {
+        TPixels r{w, h, ""};
+        for (int row = y; row < y + h; ++row)
+            r.Rgb +=
+                Rgb.substr((static_cast<std::size_t>(row) * Width + x) * 3, std::size_t(w) * 3);
+        return r;
+    }
+    bool operator==(const TPixels&) const = default;
+};
+
+inline std::vector<std::string> Run(const std::string& program,
+                                    const std::vector<std::string>& args) {
+    std::vector<std::string> lines;
+    ExecuteConsoleApp(program, args, lines);
+    return lines;
+}
+
+/// A photo-like test pattern (gradients and noise) as a JPEG file;
+/// sampling "1x1" gives 4:4:4, "2x2" gives 4:2:0.
+inline void MakePhoto(const std::string& path, int w, int h, const std::string& sampling = "2x2") {
+    std::string ppm = "P6\n" + std::to_string(w) + " " + std::to_string(h) + "\n255\n";
+    uint32_t seed = 12345;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            seed = seed * 1103515245u + 12345u;
+            ppm += static_cast<char>((x * 255) / w);
+            ppm += static_cast<char>((y * 255) / h);
+            ppm += static_cast<char>((seed >> 16) & 0xFF);
+        }
+    const std::string ppmPath = path + ".ppm";
+    WriteFileBytes(ppmPath, ppm);
+    Run("cjpeg", {"-sample", sampling, "-quality", "90", "-outfile", path, ppmPath});
+    std::remove(ppmPath.c_str());
+}
+
+inline TPixels Decode(const std::string& jpeg) {
+    const std::string ppmPath = jpeg + ".decoded.ppm";
+    Run("djpeg", {"-ppm", "-outfile", ppmPath, jpeg});
+    const std::string ppm = ReadFileBytes(ppmPath);
+    std::remove(ppmPath.c_str());
+    TPixels p;
+    int maxval = 0, used = 0;
+    if (std::sscanf(ppm.c_str(), "P6 %d %d %d%n", &p.Width, &p.Height, &maxval, &used) != 3)
+        return {};
+    p.Rgb = ppm.substr(static_cast<std::size_t>(used) + 1);
+    return p;
+}
+
+/// One marker segment with its length bytes.
+inline std::string Segment(uint8_t marker, const std::string& payload) {
+    const std::size_t n = payload.size() + 2;
+    return std::string{'\xFF', static_cast<char>(marker), static_cast<char>(n >> 8),
+                       static_cast<char>(n & 0xFF)} +
+           payload;
+}
+
+/// Where the values of the sample TIFF structure lie, from its start.
+namespace tiff {
+constexpr std::size_t kIfd0 = 8, kX = 62, kY = 70, kExifIfd = 78, kIfd1 = 96, kThumbX = 126,
+                      kSize = 142;
+}
+
+/// A TIFF structure as cameras write it: the main image's directory with
+/// XResolution, YResolution (72/1), ResolutionUnit (inches) and the EXIF
+/// directory; then the thumbnail's directory with resolutions 72/1.
+inline std::string ExifTiff(bool bigEndian) {
+    std::string t(tiff::kSize, '\0');
+    auto put = [&](std::size_t at, uint32_t v, int bytes) {
+        for (int i = 0; i < bytes; ++i)
+            t[at + i] = static_cast<char>(bigEndian ? v >> (8 * (bytes - 1 - i)) : v >> (8 * i));
+    };
+    auto entry = [&](std::size_t at, uint16_t tag, uint16_t type, uint32_t count, uint32_t value,
+                     int valueBytes = 4) {
+        put(at, tag, 2);
+        put(at + 2, type, 2);
+        put(at + 4, count, 4);
+        put(at + 8, value, valueBytes);
+    };
+    t.replace(0, 4, bigEndian ? std::string("MM\0*", 4) : std::string("II*\0", 4));
+    put(4, tiff::kIfd0, 4);
+    put(tiff::kIfd0, 4, 2);
+    entry(tiff::kIfd0 + 2, 0x011A, 5, 1, tiff::kX);
+    entry(tiff::kIfd0 + 14, 0x011B, 5, 1, tiff::kY);
+    entry(tiff::kIfd0 + 26, 0x0128, 3, 1, 2, 2);
+    entry(tiff::kIfd0 + 38, 0x8769, 4, 1, tiff::kExifIfd);
+    put(tiff::kIfd0 + 50, tiff::kIfd1, 4);
+    for (std::size_t at : {tiff::kX, tiff::kY, tiff::kThumbX, tiff::kThumbX + 8}) {
+        put(at, 72, 4);
+        put(at + 4, 1, 4);
+    }
+    put(tiff::kExifIfd, 1, 2);
+    entry(tiff::kExifIfd + 2, 0x9000, 7, 4, 0);
+    t.replace(tiff::kExifIfd + 10, 4, "0230");
+    put(tiff::kIfd1, 2, 2);
+    entry(tiff::kIfd1 + 2, 0x011A, 5, 1, tiff::kThumbX);
+    entry(tiff::kIfd1 + 14, 0x011B, 5, 1, tiff::kThumbX + 8);
+    return t;
+}
+
+inline std::string ExifSegment(const std::string& tiffData) {
+    return Segment(0xE1, std::string("Exif\0\0", 6) + tiffData);
+}
+
+/// The markers of the segments before the scan, in file order.
+inline std::vector<int> Markers(const std::string& jpeg) {
+    std::vector<int> markers;
+    std::size_t pos = 2;
+    while (pos + 4 <= jpeg.size() && static_cast<uint8_t>(jpeg[pos]) == 0xFF) {
+        const int m = static_cast<uint8_t>(jpeg[pos + 1]);
+        markers.push_back(m);
+        if (m == 0xDA) break;
+        pos += 2 + (static_cast<uint8_t>(jpeg[pos + 2]) << 8 | static_cast<uint8_t>(jpeg[pos + 3]));
+    }
+    return markers;
+}
+
+/// The file without its leading JFIF segment, the way cameras write files.
+inline std::string WithoutJfif(const std::string& jpeg) {
+    if (Markers(jpeg).empty() || Markers(jpeg)[0] != 0xE0) return jpeg;
+    const std::size_t n = static_cast<uint8_t>(jpeg[4]) << 8 | static_cast<uint8_t>(jpeg[5]);
+    return jpeg.substr(0, 2) + jpeg.substr(4 + n);
+}
+
+/// exiftool's plain value of one tag, such as "IFD0:XResolution".
+inline std::string Tag(const std::string& path, const std::string& tag) {
+    const auto lines = Run("exiftool", {"-n", "-s3", "-" + tag, path});
+    return lines.empty() ? "" : lines[0];
+}
+
+} // namespace samples
