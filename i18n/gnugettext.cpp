@@ -1,3 +1,141 @@
 #include "gnugettext.h"
 
-std::string Translate(const std::string& text) { return text; }
+#include <clocale>
+#include <cstdlib>
+#include <filesystem>
+#include <mutex>
+
+#include "Error.h"
+#include "FilesystemController.h"
+#include "StringController.h"
+
+namespace {
+
+const char* const kDomain = "default";
+
+// The locale the user set for messages, asked of the C library without
+// leaving it changed.
+std::string SystemMessageLocale() {
+    std::string code;
+    const char* current = std::setlocale(LC_MESSAGES, nullptr);
+    const std::string saved = current ? current : "C";
+    if (const char* user = std::setlocale(LC_MESSAGES, "")) code = user;
+    std::setlocale(LC_MESSAGES, saved.c_str());
+    // A locale the system does not have installed still names the language.
+    for (const char* name : {"LC_ALL", "LC_MESSAGES"}) {
+        if (!code.empty()) break;
+        if (const char* value = std::getenv(name)) code = value;
+    }
+    return code;
+}
+
+bool IsFile(const std::string& path) {
+    std::error_code error;
+    return std::filesystem::exists(path, error) && !std::filesystem::is_directory(path, error);
+}
+
+TTextDomain& DefaultDomain() {
+    static TTextDomain domain({ProgramDir(), "/proc/self/exe", EmbeddedTableOffset()});
+    return domain;
+}
+
+} // namespace
+
+std::string LanguageFromEnvironment() {
+    const char* lang = std::getenv("LANG");
+    std::string code = lang && *lang ? lang : SystemMessageLocale();
+    const std::size_t dot = code.find('.');
+    if (dot != std::string::npos) code.erase(dot);
+    if (code.empty() || code == "C" || code == "POSIX") code = "en_US";
+    return code;
+}
+
+TTextDomain::TTextDomain(TCatalogueSource source)
+    : source_(std::move(source)), language_(LanguageFromEnvironment()) {}
+
+void TTextDomain::SelectLanguage(const std::string& code) {
+    std::string chosen = code.empty() ? LanguageFromEnvironment() : code;
+    std::unique_lock write(lock_);
+    language_ = std::move(chosen);
+    opened_ = false;
+    catalogue_.reset();
+}
+
+std::string TTextDomain::CurrentLanguage() const {
+    std::shared_lock read(lock_);
+    return language_;
+}
+
+std::string TTextDomain::CataloguePath(const std::string& code) const {
+    return source_.programDir + "/locale/" + code + "/LC_MESSAGES/" + kDomain + ".mo";
+}
+
+std::string TTextDomain::Translate(const std::string& text) {
+    // The empty text is the catalogue's header entry, never a caption to replace.
+    if (text.empty()) return text;
+    {
+        std::shared_lock read(lock_);
+        if (opened_) return Lookup(text);
+    }
+    {
+        std::unique_lock write(lock_);
+        if (!opened_) {
+            // Marked first: a catalogue that cannot be used is reported once and
+            // then leaves every text English.
+            opened_ = true;
+            OpenCatalogue();
+        }
+    }
+    std::shared_lock read(lock_);
+    return Lookup(text);
+}
+
+std::string TTextDomain::Lookup(const std::string& text) const {
+    std::string_view translation;
+    if (catalogue_ && catalogue_->Lookup(text, translation)) return std::string(translation);
+    return text;
+}
+
+void TTextDomain::OpenCatalogue() {
+    if (language_.empty()) return;
+    std::string path = CataloguePath(language_);
+    if (!Embedded(path) && !IsFile(path)) path = CataloguePath(language_.substr(0, 2));
+    if (const TEmbeddedFile* entry = Embedded(path)) {
+        const std::string_view bytes = executable_->Bytes().substr(entry->offset, entry->size);
+        catalogue_.emplace(executable_, bytes, path);
+    } else if (IsFile(path)) {
+        auto mapping = std::make_shared<TFileMapping>(path);
+        const std::string_view bytes = mapping->Bytes();
+        catalogue_.emplace(std::move(mapping), bytes, path);
+    }
+}
+
+const TEmbeddedFile* TTextDomain::Embedded(const std::string& path) {
+    if (!tableRead_) {
+        tableRead_ = true;
+        if (source_.tableOffset != 0) {
+            // The program reads its own file; if that fails it simply carries nothing.
+            try {
+                executable_ = std::make_shared<TFileMapping>(source_.executable);
+                table_ = ReadEmbeddedTable(executable_->Bytes(), source_.tableOffset);
+            } catch (const TError&) {
+                table_.clear();
+            }
+        }
+    }
+    const std::string prefix = source_.programDir + "/";
+    if (table_.empty() || path.compare(0, prefix.size(), prefix) != 0) return nullptr;
+    return FindEmbeddedFile(table_, ReplaceAll(path.substr(prefix.size()), "/", "\\"));
+}
+
+void SelectLanguage(const std::string& code) {
+    DefaultDomain().SelectLanguage(code);
+}
+
+std::string CurrentLanguage() {
+    return DefaultDomain().CurrentLanguage();
+}
+
+std::string Translate(const std::string& text) {
+    return DefaultDomain().Translate(text);
+}

@@ -1,6 +1,71 @@
 #pragma once
 
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <shared_mutex>
 #include <string>
+#include <vector>
 
+#include "EmbeddedFiles.h"
+#include "MoFile.h"
+
+/// Translation of Trimvale's English texts through GNU gettext MO catalogues,
+/// found first inside the executable and then under the program's "locale"
+/// folder: locale/<code>/LC_MESSAGES/default.mo, by full code and then by its
+/// first two letters. Without a catalogue every text stays English.
+
+/// Chooses the language; an empty code takes "LANG" and then the system locale.
+/// Catalogues opened before are dropped.
+void SelectLanguage(const std::string& code);
+/// The code chosen last ("de_AT", "en_US", ...).
+std::string CurrentLanguage();
 /// The translation of one English text in the current language, or the text itself.
+/// Throws TError once when the language's catalogue exists but cannot be used;
+/// the texts stay English after that.
 std::string Translate(const std::string& text);
+
+/// Marks an English text for the catalogues where it is not translated at once
+/// (captions that TranslateWindow translates later, tables of names).
+constexpr const char* N_(const char* text) {
+    return text;
+}
+
+/// The language code the environment asks for: "LANG", else the system's
+/// message locale, without an encoding suffix; the plain C locale is "en_US".
+std::string LanguageFromEnvironment();
+
+/// Where a text domain finds its catalogues.
+struct TCatalogueSource {
+    std::string programDir;        ///< the folder holding "locale", without a trailing "/"
+    std::string executable;        ///< the file carrying the embedded table
+    std::uint64_t tableOffset = 0; ///< its first entry, 0 when nothing is embedded
+};
+
+/// The state behind the functions above: the language, its catalogue and the
+/// embedded table, guarded by a many-readers, one-writer lock.
+class TTextDomain {
+public:
+    /// Starts with the language the environment asks for.
+    explicit TTextDomain(TCatalogueSource source);
+
+    void SelectLanguage(const std::string& code);
+    std::string CurrentLanguage() const;
+    std::string Translate(const std::string& text);
+    /// programDir/locale/<code>/LC_MESSAGES/default.mo.
+    std::string CataloguePath(const std::string& code) const;
+
+private:
+    void OpenCatalogue();
+    const TEmbeddedFile* Embedded(const std::string& path);
+    std::string Lookup(const std::string& text) const;
+
+    const TCatalogueSource source_;
+    mutable std::shared_mutex lock_;
+    std::string language_;
+    bool opened_ = false;
+    std::optional<TMoFile> catalogue_;
+    bool tableRead_ = false;
+    std::shared_ptr<TFileMapping> executable_;
+    std::vector<TEmbeddedFile> table_;
+};

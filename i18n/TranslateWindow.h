@@ -1,0 +1,23 @@
+#pragma once
+
+#include <string>
+
+#include <QString>
+
+class QWidget;
+
+/// Qt side of the message catalogues.
+
+/// The translation of an English text as a QString, for texts a window composes
+/// or sets after it was translated: label->setText(tr_("Cropping...")).
+QString tr_(const char* text);
+QString tr_(const std::string& text);
+
+/// Replaces every translatable text of window and of all widgets and actions it
+/// contains by its translation: window titles, tooltips and status tips, texts
+/// of labels and buttons of every kind, group box titles, line edit placeholders,
+/// combo box and list items one by one, tab captions and tips, menus and their
+/// actions. Object names stay as they are. Windows build their widgets with the
+/// English texts, wrapped in N_() so the catalogue check finds them, and call this
+/// once. Menus must have a parent inside the window to be found.
+void TranslateWindow(QWidget* window);
