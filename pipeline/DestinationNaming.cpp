@@ -5,71 +5,26 @@
 #include "TextEncoding.h"
 
 namespace {
-// Replacement of each Latin-1 code from 128 up; "_" for the unlisted ones.
+struct TLatinRange {
+    char32_t first, last;
+    const char* replacement;
+};
+
+// Look-alikes for the upper half of Latin-1; codes not listed become "_".
+const TLatinRange kUpperHalf[] = {
+    {169, 169, "C"},  {172, 172, "-"},  {174, 174, "R"},  {178, 178, "2"},  {179, 179, "3"},
+    {185, 185, "1"},  {192, 195, "A"},  {196, 196, "Ae"}, {197, 197, "Aa"}, {198, 198, "Ae"},
+    {199, 199, "C"},  {200, 203, "E"},  {204, 207, "I"},  {208, 208, "D"},  {209, 209, "N"},
+    {210, 213, "O"},  {214, 214, "Oe"}, {215, 215, "x"},  {216, 216, "Oe"}, {217, 220, "U"},
+    {221, 221, "Y"},  {223, 223, "ss"}, {224, 227, "a"},  {228, 228, "ae"}, {229, 229, "aa"},
+    {230, 230, "ae"}, {231, 231, "c"},  {232, 235, "e"},  {236, 239, "i"},  {241, 241, "n"},
+    {242, 245, "o"},  {246, 246, "oe"}, {247, 247, "-"},  {248, 248, "oe"}, {249, 252, "u"},
+    {253, 253, "y"},  {255, 255, "y"},
+};
+
 const char* SafeUpperHalf(char32_t code) {
-    switch (code) {
-    case 169:
-        return "C";
-    case 172:
-        return "-";
-    case 174:
-        return "R";
-    case 178:
-        return "2";
-    case 179:
-        return "3";
-    case 185:
-        return "1";
-    case 196:
-    case 198:
-        return "Ae";
-    case 197:
-        return "Aa";
-    case 199:
-        return "C";
-    case 208:
-        return "D";
-    case 209:
-        return "N";
-    case 214:
-    case 216:
-        return "Oe";
-    case 215:
-        return "x";
-    case 221:
-        return "Y";
-    case 223:
-        return "ss";
-    case 228:
-    case 230:
-        return "ae";
-    case 229:
-        return "aa";
-    case 231:
-        return "c";
-    case 241:
-        return "n";
-    case 246:
-    case 248:
-        return "oe";
-    case 247:
-        return "-";
-    case 253:
-    case 255:
-        return "y";
-    default:
-        break;
-    }
-    if (code >= 192 && code <= 195) return "A";
-    if (code >= 200 && code <= 203) return "E";
-    if (code >= 204 && code <= 207) return "I";
-    if (code >= 210 && code <= 213) return "O";
-    if (code >= 217 && code <= 220) return "U"; // "Ü" too: "U", not "Ue"
-    if (code >= 224 && code <= 227) return "a";
-    if (code >= 232 && code <= 235) return "e";
-    if (code >= 236 && code <= 239) return "i";
-    if (code >= 242 && code <= 245) return "o";
-    if (code >= 249 && code <= 252) return "u";
+    for (const TLatinRange& range : kUpperHalf)
+        if (code >= range.first && code <= range.last) return range.replacement;
     return "_";
 }
 
