@@ -56,9 +56,11 @@ inline void MakePhoto(const std::string& path, int w, int h, const std::string& 
     std::remove(ppmPath.c_str());
 }
 
+/// Decoded without smoothing across block edges, so that a cut region decodes
+/// exactly as the same region of the whole image.
 inline TPixels Decode(const std::string& jpeg) {
     const std::string ppmPath = jpeg + ".decoded.ppm";
-    Run("djpeg", {"-ppm", "-outfile", ppmPath, jpeg});
+    Run("djpeg", {"-nosmooth", "-ppm", "-outfile", ppmPath, jpeg});
     const std::string ppm = ReadFileBytes(ppmPath);
     std::remove(ppmPath.c_str());
     TPixels p;

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <string>
+
+#include "Transformer.h"
+
+/// The option values a crop takes, with their usual defaults.
+struct TCropOptions {
+    bool CopyMetadats = true;
+    bool HuffmanOptimize = true;
+    bool AutoRotateToLandscapeAfterCrop = false;
+    bool UpdatePPI = true;
+    bool CopyFileDates = false;
+    bool CopyFilepermissions = false;
+};
+
+/// Everything one image's crop needs.
+struct TCropJob {
+    std::string Tool; // full path of the transformer
+    std::string Source;
+    std::string Output;
+    TCropSpec Crop;
+    int Resolution = -1; // pixels per inch, -1 when the aspect has no physical size
+    TCropOptions Options;
+};
+
+enum class TCropOutcome {
+    Written,         // the output file holds the new image
+    TransformFailed, // no output; ArgumentString names the call
+    Refused,         // nothing was run; Reason says why
+};
+
+struct TCropResult {
+    TCropOutcome Outcome = TCropOutcome::Refused;
+    std::string ArgumentString;
+    std::string Reason;
+};
+
+/// Crops one image losslessly into job.Output. The transformer writes into a
+/// new file beside the output; the landscape turn, the resolution and the
+/// source's times and permissions are applied to that file, and only then
+/// does it replace the output. A failed call leaves any earlier output as it
+/// was; the source is only read.
+TCropResult RunCropJob(const TCropJob& job);
+
+/// True when both paths name the same existing file (also through links).
+bool IsSameFile(const std::string& a, const std::string& b);

@@ -1,0 +1,194 @@
+#include "CropJob.h"
+
+#include <filesystem>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <gtest/gtest.h>
+
+#include "JpegSamples.h"
+#include "TempDir.h"
+
+using namespace samples;
+namespace fs = std::filesystem;
+
+namespace {
+/// A job on a fresh photo in its own folder; checks at the end that the
+/// source's bytes never changed and that no scratch file was left behind.
+class TJobFixture {
+public:
+    explicit TJobFixture(const std::string& sourceName = "source.jpg", int w = 160, int h = 128,
+                         const std::string& sampling = "2x2") {
+        fs::create_directory(dir.file("out"));
+        job.Tool = FindTransformer();
+        job.Source = dir.file(sourceName);
+        job.Output = dir.file("out/result.jpg");
+        MakePhoto(job.Source, w, h, sampling);
+        original = ReadFileBytes(job.Source);
+    }
+    ~TJobFixture() {
+        EXPECT_EQ(ReadFileBytes(job.Source), original) << "the source changed";
+        for (const auto& e : fs::directory_iterator(dir.file("out")))
+            EXPECT_EQ(e.path().filename().string().find(".trimvale"), std::string::npos);
+    }
+    void AddExif(bool bigEndian) {
+        original = original.substr(0, 2) + ExifSegment(ExifTiff(bigEndian)) + original.substr(2);
+        WriteFileBytes(job.Source, original);
+    }
+
+    TTempDir dir;
+    TCropJob job;
+    std::string original;
+};
+} // namespace
+
+TEST(CropJobTest, CutsLosslesslyOnBothSamplings) {
+    for (const std::string sampling : {"1x1", "2x2"}) {
+        SCOPED_TRACE(sampling);
+        TJobFixture f("source.jpg", 160, 128, sampling);
+        f.job.Crop = {32, 48, 96, 64, 0, "defined"};
+        const TCropResult r = RunCropJob(f.job);
+        ASSERT_EQ(r.Outcome, TCropOutcome::Written) << r.Reason;
+        const TPixels cut = Decode(f.job.Output);
+        ASSERT_EQ(cut.Width, 96);
+        ASSERT_EQ(cut.Height, 64);
+        EXPECT_TRUE(cut == Decode(f.job.Source).Region(32, 48, 96, 64));
+
+        f.job.Crop = {0, 0, 0, 0, 0, "nocrop"}; // replaces the earlier result
+        ASSERT_EQ(RunCropJob(f.job).Outcome, TCropOutcome::Written);
+        EXPECT_TRUE(Decode(f.job.Output) == Decode(f.job.Source));
+    }
+}
+
+TEST(CropJobTest, TurnsAndCropsInTheTurnedImage) {
+    struct Case {
+        TCropSpec crop;
+        bool landscape;
+        int width, height;
+    };
+    const Case cases[] = {
+        {{16, 32, 64, 96, 90, "defined"}, false, 64, 96},
+        {{16, 32, 64, 96, 0, "defined"}, true, 96, 64},    // portrait result turned to landscape
+        {{0, 0, 64, 64, 0, "fixed"}, true, 64, 64},        // a square stays
+        {{0, 0, 160, 128, 270, "nocrop"}, true, 128, 160}, // wider than high: not turned
+        {{0, 16, 128, 112, 90, "free"}, true, 128, 112},
+    };
+    for (const Case& c : cases) {
+        TJobFixture f;
+        f.job.Crop = c.crop;
+        f.job.Options.AutoRotateToLandscapeAfterCrop = c.landscape;
+        ASSERT_EQ(RunCropJob(f.job).Outcome, TCropOutcome::Written);
+        const TPixels p = Decode(f.job.Output);
+        EXPECT_EQ(p.Width, c.width) << c.crop.Rotation << " " << c.crop.Kind;
+        EXPECT_EQ(p.Height, c.height) << c.crop.Rotation << " " << c.crop.Kind;
+    }
+}
+
+TEST(CropJobTest, WritesTheResolutionThroughExifOrJfif) {
+    for (const bool big : {false, true}) {
+        TJobFixture f;
+        f.AddExif(big);
+        f.job.Crop = {0, 0, 96, 64, 0, "defined"};
+        f.job.Resolution = 300;
+        ASSERT_EQ(RunCropJob(f.job).Outcome, TCropOutcome::Written);
+        EXPECT_EQ(Tag(f.job.Output, "IFD0:XResolution"), "300");
+        EXPECT_EQ(Tag(f.job.Output, "IFD0:YResolution"), "300");
+        EXPECT_EQ(Markers(ReadFileBytes(f.job.Output))[0], 0xE1);
+    }
+    TJobFixture f;
+    f.AddExif(false);
+    f.job.Resolution = 254;
+    f.job.Options.CopyMetadats = false; // EXIF dropped: the JFIF header carries it
+    ASSERT_EQ(RunCropJob(f.job).Outcome, TCropOutcome::Written);
+    EXPECT_EQ(Tag(f.job.Output, "IFD0:XResolution"), "");
+    EXPECT_EQ(Tag(f.job.Output, "JFIF:XResolution"), "254");
+    EXPECT_EQ(Tag(f.job.Output, "JFIF:ResolutionUnit"), "1");
+
+    f.job.Options.UpdatePPI = false;
+    ASSERT_EQ(RunCropJob(f.job).Outcome, TCropOutcome::Written);
+    EXPECT_EQ(Tag(f.job.Output, "JFIF:XResolution"), "1"); // as the transformer wrote it
+    f.job.Options.UpdatePPI = true;
+    f.job.Resolution = -1;
+    ASSERT_EQ(RunCropJob(f.job).Outcome, TCropOutcome::Written);
+    EXPECT_EQ(Tag(f.job.Output, "JFIF:XResolution"), "1");
+}
+
+TEST(CropJobTest, CopiesTimesAndPermissionsWhenAsked) {
+    TJobFixture f;
+    const timespec times[2] = {{1000000000, 0}, {1200000000, 500}};
+    ASSERT_EQ(utimensat(AT_FDCWD, f.job.Source.c_str(), times, 0), 0);
+    chmod(f.job.Source.c_str(), 0440);
+    f.job.Options.CopyFileDates = true;
+    f.job.Options.CopyFilepermissions = true;
+    ASSERT_EQ(RunCropJob(f.job).Outcome, TCropOutcome::Written);
+    struct stat st;
+    ASSERT_EQ(stat(f.job.Output.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mtim.tv_sec, 1200000000);
+    EXPECT_EQ(st.st_mode & 0777, 0440u);
+
+    f.job.Options = TCropOptions{}; // a read-only earlier result is replaced all the same
+    ASSERT_EQ(RunCropJob(f.job).Outcome, TCropOutcome::Written);
+    ASSERT_EQ(stat(f.job.Output.c_str(), &st), 0);
+    EXPECT_NE(st.st_mtim.tv_sec, 1200000000);
+    EXPECT_NE(st.st_mode & 0200, 0u);
+}
+
+TEST(CropJobTest, AFailedCallLeavesAnEarlierOutputAndReportsTheCall) {
+    TJobFixture f;
+    WriteFileBytes(f.job.Output, "an earlier result");
+    const std::string good = f.job.Source;
+    struct Case {
+        std::string name, source, tool;
+    };
+    WriteFileBytes(f.dir.file("broken.jpg"), "not a jpeg");
+    const Case cases[] = {
+        {"missing source", f.dir.file("missing.jpg"), f.job.Tool},
+        {"not a jpeg", f.dir.file("broken.jpg"), f.job.Tool},
+        {"no transformer", good, f.dir.file("jpegtran")},
+    };
+    for (const Case& c : cases) {
+        TCropJob job = f.job;
+        job.Source = c.source;
+        job.Tool = c.tool;
+        const TCropResult r = RunCropJob(job);
+        EXPECT_EQ(r.Outcome, TCropOutcome::TransformFailed) << c.name;
+        EXPECT_EQ(r.ArgumentString.substr(0, 23), " -copy all -optimize \"" + c.source.substr(0, 1))
+            << c.name;
+        EXPECT_NE(r.ArgumentString.find("\"" + c.source + "\""), std::string::npos) << c.name;
+        EXPECT_EQ(ReadFileBytes(f.job.Output), "an earlier result") << c.name;
+    }
+}
+
+TEST(CropJobTest, RefusesToWriteOverTheSource) {
+    TJobFixture f;
+    fs::create_symlink(f.job.Source, f.dir.file("out/link.jpg"));
+    const std::string spellings[] = {f.job.Source, f.dir.path() + "/out/../source.jpg",
+                                     f.dir.path() + "//./source.jpg", f.dir.file("out/link.jpg")};
+    for (const std::string& output : spellings) {
+        TCropJob job = f.job;
+        job.Output = output;
+        const TCropResult r = RunCropJob(job);
+        EXPECT_EQ(r.Outcome, TCropOutcome::Refused) << output;
+        EXPECT_NE(r.Reason.find("is the source file itself"), std::string::npos) << r.Reason;
+    }
+    TCropJob job = f.job;
+    job.Output = f.dir.file("no such folder/x.jpg");
+    EXPECT_EQ(RunCropJob(job).Outcome, TCropOutcome::Refused);
+    job.Output = "";
+    EXPECT_EQ(RunCropJob(job).Outcome, TCropOutcome::Refused);
+}
+
+TEST(CropJobTest, CutsFilesWithAwkwardNames) {
+    for (const std::string name :
+         {"a b 'c' \"d\".jpg", "$(touch pwned) `id`.jpg", "-dash.jpg", "Ærø Café 写真.jpeg"}) {
+        TJobFixture f(name);
+        f.job.Output = f.dir.file("out/" + name);
+        f.job.Crop = {16, 16, 48, 32, 0, "defined"};
+        f.job.Resolution = 300;
+        ASSERT_EQ(RunCropJob(f.job).Outcome, TCropOutcome::Written) << name;
+        EXPECT_EQ(Decode(f.job.Output).Width, 48) << name;
+        EXPECT_EQ(Tag(f.job.Output, "JFIF:XResolution"), "300") << name;
+        EXPECT_FALSE(fs::exists(f.dir.file("pwned")));
+    }
+}
