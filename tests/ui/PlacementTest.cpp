@@ -1,0 +1,47 @@
+#include "Placement.h"
+
+#include <QWidget>
+
+#include <gtest/gtest.h>
+
+#include "StorageTank.h"
+
+TEST(PlacementTest, NormalWindowsStoreWhatApplies) {
+    TStorageTank store("Settings");
+    QWidget form;
+    form.setGeometry(40, 50, 300, 200);
+    savePlacement(store, form, "MainForm", {true, true});
+    EXPECT_EQ(store.getString("Spatial_MainForm_WindowState"), "wsNormal");
+    EXPECT_EQ(store.getInteger("Spatial_MainForm_Width"), 300);
+    EXPECT_EQ(store.getInteger("Spatial_MainForm_Height"), 200);
+    EXPECT_GE(store.indexOf("Spatial_MainForm_Left"), 0);
+
+    QWidget centred;
+    centred.resize(100, 100);
+    savePlacement(store, centred, "AboutBoxJ", {false, false});
+    EXPECT_EQ(store.getString("Spatial_AboutBoxJ_WindowState"), "wsNormal");
+    EXPECT_EQ(store.indexOf("Spatial_AboutBoxJ_Left"), -1);
+    EXPECT_EQ(store.indexOf("Spatial_AboutBoxJ_Width"), -1);
+}
+
+TEST(PlacementTest, RestoreUsesStoredKeysAndKeepsTheRest) {
+    TStorageTank store("Settings");
+    store.setValue("Spatial_SForm_WindowState", "wsNormal");
+    store.setValue("Spatial_SForm_Width", int32_t{420});
+    store.setValue("Spatial_SForm_Left", int32_t{15});
+    QWidget form;
+    form.setGeometry(5, 6, 300, 250);
+    restorePlacement(store, form, "SForm", {true, true});
+    EXPECT_EQ(form.width(), 420);
+    EXPECT_EQ(form.height(), 250); // no stored height: the designed one stays
+    EXPECT_EQ(form.x(), 15);
+
+    store.setValue("Spatial_SForm_Width", int32_t{0}); // a damaged file never gives a 0 size
+    restorePlacement(store, form, "SForm", {true, true});
+    EXPECT_GE(form.width(), 50);
+
+    store.setValue("Spatial_SForm_WindowState", "wsMaximized");
+    store.setValue("Spatial_SForm_Width", int32_t{999});
+    restorePlacement(store, form, "SForm", {true, true});
+    EXPECT_TRUE(form.windowState() & Qt::WindowMaximized);
+}

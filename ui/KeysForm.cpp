@@ -1,0 +1,78 @@
+#include "KeysForm.h"
+
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+#include "TranslateWindow.h"
+#include "gnugettext.h"
+
+namespace {
+struct TShortcutRow {
+    const char* key;
+    const char* description;
+};
+
+constexpr TShortcutRow kRows[] = {
+    {N_("Enter"), N_("Crop current image")},
+    {N_("Arrow keys"), N_("Move crop area")},
+    {N_("Shift-Minus"), N_("Decrease crop area 1 pixel")},
+    {N_("Shift-Plus"), N_("Increase crop area 1 pixel")},
+    {N_("Minus"), N_("Decrease crop area 8 pixels")},
+    {N_("Plus"), N_("Increase crop area 8 pixels")},
+    {N_("CTRL-Minus"), N_("Decrease crop area 32 pixels")},
+    {N_("CTRL-Plus"), N_("Increase crop area 32 pixels")},
+    {N_("PageUp"), N_("Go to previous image")},
+    {N_("PageDown"), N_("Go to next image")},
+    {N_("Home"), N_("Go to first image")},
+    {N_("End"), N_("Go to last image")},
+    // the keys of commands whose menu shortcuts would otherwise collide
+    {N_("Space"), N_("Flip aspect")},
+    {N_("Shift-Enter"), N_("Preview the crop externally")},
+    {N_("CTRL-L"), N_("Rotate 90° left")},
+    {N_("CTRL-R"), N_("Rotate 90° right")},
+    {N_("CTRL-F"), N_("Add all images from a folder to the list")},
+    {N_("CTRL-Shift-F"), N_("Add all images from a folder and its subfolders to the list")},
+};
+} // namespace
+
+TKeyboardForm::TKeyboardForm(QWidget* parent) : QDialog(parent) {
+    setObjectName(QStringLiteral("KeyboardForm"));
+    setWindowTitle(QString::fromUtf8(N_("Keyboard shortcuts")));
+    resize(379, 365);
+
+    table_ = new QTableWidget(static_cast<int>(std::size(kRows)), 2, this);
+    table_->setObjectName(QStringLiteral("ValueListEditor1"));
+    table_->setHorizontalHeaderLabels(
+        {QString::fromUtf8(N_("Key")), QString::fromUtf8(N_("Value"))});
+    table_->verticalHeader()->hide();
+    table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table_->setShowGrid(true);
+    table_->setColumnWidth(0, 97);
+    table_->horizontalHeader()->setStretchLastSection(true);
+    table_->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    int row = 0;
+    for (const TShortcutRow& r : kRows) {
+        table_->setItem(row, 0, new QTableWidgetItem(QString::fromUtf8(r.key)));
+        table_->setItem(row, 1, new QTableWidgetItem(QString::fromUtf8(r.description)));
+        ++row;
+    }
+
+    auto* ok = new QPushButton(QString::fromUtf8(N_("&OK")), this);
+    ok->setObjectName(QStringLiteral("OKBtn"));
+    ok->setDefault(true);
+    connect(ok, &QPushButton::clicked, this, &QDialog::hide);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(ok);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(16, 16, 16, 12);
+    layout->addWidget(table_);
+    layout->addLayout(buttons);
+
+    TranslateWindow(this);
+    table_->resizeColumnToContents(0);
+}

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <string>
+
+class QWidget;
+class TStorageTank;
+
+/// How a window is placed: at a stored position (not centred by the program)
+/// and whether the user may resize it. Only what applies is stored.
+struct TPlacementKind {
+    bool keepsPosition = true;
+    bool resizable = true;
+};
+
+/// "Spatial_" + form name + suffix ("_WindowState", "_Left", "_Top", "_Width", "_Height").
+std::string PlacementKey(const std::string& formName, const char* suffix);
+
+/// Writes the window's state, and in the normal state its position and size.
+void savePlacement(TStorageTank& store, const QWidget& form, const std::string& formName,
+                   TPlacementKind kind);
+/// Restores what savePlacement wrote; keys that are absent leave the design values.
+void restorePlacement(const TStorageTank& store, QWidget& form, const std::string& formName,
+                      TPlacementKind kind);

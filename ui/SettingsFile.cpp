@@ -1,0 +1,82 @@
+#include "SettingsFile.h"
+
+#include <filesystem>
+#include <system_error>
+
+#include <unistd.h>
+
+#include "Error.h"
+#include "FilesystemController.h"
+#include "StorageTank.h"
+#include "UserPrompt.h"
+#include "gnugettext.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+bool Exists(const std::string& path) {
+    std::error_code ec;
+    return fs::is_regular_file(path, ec);
+}
+} // namespace
+
+TSettingsFile::TSettingsFile(std::string programDir, std::string userConfigDir)
+    : programDir_(std::move(programDir)), userConfigDir_(std::move(userConfigDir)) {
+    // an installed copy cannot write beside itself, so it keeps per-user settings
+    individual_ = Exists(programDir_ + "/UseIndividualSettings.txt") ||
+                  (::access(programDir_.c_str(), W_OK) != 0 && !userConfigDir_.empty());
+}
+
+TSettingsFile TSettingsFile::ForProgram() {
+    return TSettingsFile(ProgramDir(), GetSpecialFolder(5));
+}
+
+std::string TSettingsFile::LoadPath() const {
+    if (individual_ && !userConfigDir_.empty() && Exists(SavePath())) return SavePath();
+    const std::string older = programDir_ + "/Settings.ini";
+    const std::string current = programDir_ + "/Trimvale.ini";
+    if (Exists(older) && !Exists(current)) return older;
+    return Exists(current) ? current : std::string();
+}
+
+std::string TSettingsFile::SaveFolder() const {
+    return individual_ && !userConfigDir_.empty() ? userConfigDir_ + "/Trimvale" : programDir_;
+}
+
+void TSettingsFile::Load(TStorageTank& store, IUserPrompt& prompt) {
+    loadedPath_ = LoadPath();
+    loadFailed_ = false;
+    if (loadedPath_.empty()) return;
+    try {
+        store.loadFromFile(loadedPath_);
+    } catch (const TError& e) {
+        loadFailed_ = true;
+        prompt.ShowMessage(Translate("The settings file could not be read completely") + ":\r\n" +
+                           loadedPath_ + "\r\n\r\n" + e.what());
+    }
+}
+
+bool TSettingsFile::Save(const TStorageTank& store, IUserPrompt& prompt, std::string& status) {
+    const std::string folder = SaveFolder();
+    std::error_code ec;
+    fs::create_directories(folder, ec);
+    if (!fs::is_directory(folder, ec)) {
+        prompt.ShowMessage(Translate("Unable to create") + " \"" + folder + "\"");
+        status = Translate("Error saving settings");
+        return false;
+    }
+    const std::string target = SavePath();
+    try {
+        // the unreadable original is the user's only copy of what could not be read
+        if (loadFailed_ && loadedPath_ == target) {
+            fs::copy_file(target, target + ".bak", fs::copy_options::overwrite_existing, ec);
+            if (ec) throw TError("Cannot keep \"" + target + ".bak\". " + ec.message());
+        }
+        store.saveToFile(target);
+    } catch (const TError& e) {
+        prompt.ShowMessage(e.what());
+        status = Translate("Error saving settings");
+        return false;
+    }
+    return true;
+}

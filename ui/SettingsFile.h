@@ -1,0 +1,46 @@
+#pragma once
+
+#include <string>
+
+class IUserPrompt;
+class TStorageTank;
+
+/// Where Trimvale's settings file lives and how it is read and written.
+///
+/// "Trimvale.ini" lies beside the program, or, when "UseIndividualSettings.txt"
+/// lies there or the program's folder cannot be written, in the per-user
+/// folder under "Trimvale". An older "Settings.ini" is read when no
+/// "Trimvale.ini" exists beside the program.
+class TSettingsFile {
+public:
+    /// programDir without a trailing "/"; userConfigDir is the per-user
+    /// application-data folder (empty when unknown).
+    TSettingsFile(std::string programDir, std::string userConfigDir);
+    /// The running program's folders.
+    static TSettingsFile ForProgram();
+
+    bool Individual() const { return individual_; }
+    /// The file Load reads, or "" when there is none yet.
+    std::string LoadPath() const;
+    /// The folder and the file that Save writes.
+    std::string SaveFolder() const;
+    std::string SavePath() const { return SaveFolder() + "/Trimvale.ini"; }
+
+    /// Reads the settings. A file that cannot be read is reported once; what was
+    /// read before the fault stays and every other setting takes its default.
+    void Load(TStorageTank& store, IUserPrompt& prompt);
+    /// True when the last Load met a fault.
+    bool LoadFailed() const { return loadFailed_; }
+
+    /// Writes the settings; on failure tells the user, sets status to "Error
+    /// saving settings" and returns false. The unreadable file of a failed Load
+    /// is kept as "Trimvale.ini.bak" before it is overwritten.
+    bool Save(const TStorageTank& store, IUserPrompt& prompt, std::string& status);
+
+private:
+    std::string programDir_;
+    std::string userConfigDir_;
+    bool individual_;
+    bool loadFailed_ = false;
+    std::string loadedPath_;
+};
