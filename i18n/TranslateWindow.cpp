@@ -10,67 +10,63 @@
 #include <QMenu>
 #include <QSet>
 #include <QTabWidget>
+#include <QToolButton>
 #include <QWidget>
 
 #include "gnugettext.h"
 
 namespace {
 
-QString TranslateQ(const QString& text) {
-    if (text.isEmpty()) return text;
-    return QString::fromStdString(Translate(text.toStdString()));
-}
+using TLookup = std::function<std::string(const std::string&)>;
 
-// Sets a property only when a translation exists, so that texts Qt derives on
-// its own (an action's tooltip from its text) stay derived.
-template <typename Get, typename Set> void Replace(Get get, Set set) {
-    const QString original = get();
-    const QString translated = TranslateQ(original);
+// Calls set with the translation of original when there is one.
+template <typename Set> void Replace(const TLookup& translate, const QString& original, Set set) {
+    if (original.isEmpty()) return;
+    const QString translated = QString::fromStdString(translate(original.toStdString()));
     if (translated != original) set(translated);
 }
 
-void TranslateAction(QAction* action) {
-    Replace([&] { return action->text(); }, [&](const QString& t) { action->setText(t); });
-    Replace([&] { return action->iconText(); }, [&](const QString& t) { action->setIconText(t); });
-    Replace([&] { return action->toolTip(); }, [&](const QString& t) { action->setToolTip(t); });
-    Replace([&] { return action->statusTip(); },
-            [&](const QString& t) { action->setStatusTip(t); });
+void TranslateAction(QAction* action, const TLookup& tr) {
+    const QString iconText = action->iconText(), toolTip = action->toolTip();
+    Replace(tr, action->text(), [&](const QString& t) { action->setText(t); });
+    // Texts Qt derives from the action's text have followed it already.
+    if (action->iconText() == iconText)
+        Replace(tr, iconText, [&](const QString& t) { action->setIconText(t); });
+    if (action->toolTip() == toolTip)
+        Replace(tr, toolTip, [&](const QString& t) { action->setToolTip(t); });
+    Replace(tr, action->statusTip(), [&](const QString& t) { action->setStatusTip(t); });
 }
 
-void TranslateWidget(QWidget* widget, QSet<QAction*>& actions) {
-    Replace([&] { return widget->windowTitle(); },
-            [&](const QString& t) { widget->setWindowTitle(t); });
-    Replace([&] { return widget->toolTip(); }, [&](const QString& t) { widget->setToolTip(t); });
-    Replace([&] { return widget->statusTip(); },
-            [&](const QString& t) { widget->setStatusTip(t); });
+void TranslateWidget(QWidget* widget, QSet<QAction*>& actions, const TLookup& tr) {
+    Replace(tr, widget->windowTitle(), [&](const QString& t) { widget->setWindowTitle(t); });
+    Replace(tr, widget->toolTip(), [&](const QString& t) { widget->setToolTip(t); });
+    Replace(tr, widget->statusTip(), [&](const QString& t) { widget->setStatusTip(t); });
     for (QAction* action : widget->actions())
         actions.insert(action);
 
     if (auto* label = qobject_cast<QLabel*>(widget)) {
-        Replace([&] { return label->text(); }, [&](const QString& t) { label->setText(t); });
+        Replace(tr, label->text(), [&](const QString& t) { label->setText(t); });
+    } else if (auto* tool = qobject_cast<QToolButton*>(widget); tool && tool->defaultAction()) {
+        // Shows its action's text, which is translated with the other actions.
     } else if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
-        // A tool button showing its default action takes the action's translated text.
-        Replace([&] { return button->text(); }, [&](const QString& t) { button->setText(t); });
+        Replace(tr, button->text(), [&](const QString& t) { button->setText(t); });
     } else if (auto* group = qobject_cast<QGroupBox*>(widget)) {
-        Replace([&] { return group->title(); }, [&](const QString& t) { group->setTitle(t); });
+        Replace(tr, group->title(), [&](const QString& t) { group->setTitle(t); });
     } else if (auto* edit = qobject_cast<QLineEdit*>(widget)) {
         // The text of an edit field is the user's, only the placeholder is ours.
-        Replace([&] { return edit->placeholderText(); },
+        Replace(tr, edit->placeholderText(),
                 [&](const QString& t) { edit->setPlaceholderText(t); });
     } else if (auto* combo = qobject_cast<QComboBox*>(widget)) {
         for (int i = 0; i < combo->count(); ++i)
-            Replace([&] { return combo->itemText(i); },
-                    [&](const QString& t) { combo->setItemText(i, t); });
+            Replace(tr, combo->itemText(i), [&](const QString& t) { combo->setItemText(i, t); });
     } else if (auto* list = qobject_cast<QListWidget*>(widget)) {
         for (int i = 0; i < list->count(); ++i)
-            Replace([&] { return list->item(i)->text(); },
+            Replace(tr, list->item(i)->text(),
                     [&](const QString& t) { list->item(i)->setText(t); });
     } else if (auto* tabs = qobject_cast<QTabWidget*>(widget)) {
         for (int i = 0; i < tabs->count(); ++i) {
-            Replace([&] { return tabs->tabText(i); },
-                    [&](const QString& t) { tabs->setTabText(i, t); });
-            Replace([&] { return tabs->tabToolTip(i); },
-                    [&](const QString& t) { tabs->setTabToolTip(i, t); });
+            Replace(tr, tabs->tabText(i), [&](const QString& t) { tabs->setTabText(i, t); });
+            Replace(tr, tabs->tabToolTip(i), [&](const QString& t) { tabs->setTabToolTip(i, t); });
         }
     } else if (auto* menu = qobject_cast<QMenu*>(widget)) {
         // The title is the menu's own action, translated with the others.
@@ -89,14 +85,18 @@ QString tr_(const std::string& text) {
 }
 
 void TranslateWindow(QWidget* window) {
+    TranslateWindow(window, Translate);
+}
+
+void TranslateWindow(QWidget* window, const TLookup& translate) {
     if (!window) return;
     QSet<QAction*> actions;
-    TranslateWidget(window, actions);
+    TranslateWidget(window, actions, translate);
     for (QWidget* child : window->findChildren<QWidget*>())
-        TranslateWidget(child, actions);
+        TranslateWidget(child, actions, translate);
     for (QAction* action : window->findChildren<QAction*>())
         actions.insert(action);
     // Each action once, though menu bars, menus and buttons may share it.
     for (QAction* action : actions)
-        TranslateAction(action);
+        TranslateAction(action, translate);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include <QString>
@@ -21,3 +22,6 @@ QString tr_(const std::string& text);
 /// English texts, wrapped in N_() so the catalogue check finds them, and call this
 /// once. Menus must have a parent inside the window to be found.
 void TranslateWindow(QWidget* window);
+/// The same with another lookup in place of Translate.
+void TranslateWindow(QWidget* window,
+                     const std::function<std::string(const std::string&)>& translate);
