@@ -1,0 +1,109 @@
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <string>
+
+#include <QImage>
+#include <QWidget>
+
+#include "CropArea.h"
+#include "ObserverPattern2.h"
+
+class QLineEdit;
+
+/// The crop area editor: shows one image's thumbnail centred in the widget with
+/// its crop area in one of five looks, turns mouse drags into crop area
+/// operations and passes every key that reaches its invisible focus receiver
+/// `NewHandler` to the crop area.
+///
+/// The widget is its own paint surface: events said to come from the paint
+/// surface ("Selected" on a mouse press, "DoubleClick") and those from the
+/// editor ("Selected" when the focus receiver gains the focus, "Recalculated",
+/// "FlipAspect", the navigation events) all carry this TCFrame as sender.
+class TCFrame : public QWidget, public TObject, public ISubject {
+    Q_OBJECT
+public:
+    enum TLook { kLookBox = 0, kLookBlack = 1, kLookInverse = 2, kLookFade = 3, kLookGrey = 4 };
+    enum class TZone { None, Top, Bottom, Right, Left, Inside };
+    using TClock = std::function<std::chrono::steady_clock::time_point()>;
+
+    explicit TCFrame(QWidget* parent = nullptr);
+    ~TCFrame() override;
+
+    // ISubject: the events of the editor and of its crop area.
+    void Attach(IObserver* observer) override { subject_.Attach(observer); }
+    void Detach(IObserver* observer) override { subject_.Detach(observer); }
+    void Notify(TObject* sender, const std::string& event, const TVariant& value) override {
+        subject_.Notify(sender, event, value);
+    }
+
+    /// The crop area state and arithmetic.
+    TCropArea& Area() { return area_; }
+    const TCropArea& Area() const { return area_; }
+
+    /// Reads the image for the editor's current height; false when it cannot.
+    bool LoadImage(const std::string& fileName);
+    /// Decodes the loaded image again for the editor's current height.
+    void Reload();
+    void SetRotation(int32_t degrees);
+
+    int Look() const { return look_; }
+    /// Stores the look and repaints when it differs.
+    void SetLook(int look);
+
+    /// Gives the keyboard focus to the focus receiver, if it is visible.
+    void GrabFocus();
+    QLineEdit* NewHandler() const { return newHandler_; }
+
+    /// Where the thumbnail is drawn, in widget coordinates.
+    QRect ThumbRect() const;
+    /// A widget point in thumbnail pixels.
+    QPoint ThumbPoint(int x, int y) const;
+    /// The part of the crop area under a widget point, with 5 pixels tolerance.
+    TZone HitTest(int x, int y) const;
+    /// Width the editor wants at the given height.
+    int32_t PreferredWidth(int32_t height) const { return area_.PreferredWidth(height); }
+    bool Dragging() const { return dragging_; }
+
+    /// Replaces the clock that times the pause after a double click.
+    void SetClock(TClock clock) { clock_ = std::move(clock); }
+
+    /// Maps a key to the crop area's key codes; 0 for keys it does not know.
+    static int CropKey(int qtKey, Qt::KeyboardModifiers modifiers);
+    static TShiftState ShiftState(Qt::KeyboardModifiers modifiers);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+
+private:
+    friend class TFocusReceiver;
+    void SyncSurface();
+    void SetBackground(const QColor& color);
+    void MouseShapeMouseDown(Qt::MouseButton button, int x, int y);
+    void MouseShapeMouseMove(int x, int y);
+    void MouseShapeMouseUp();
+    void MouseShapeDblClick();
+    void NewHandlerEnter();
+    void FocusGrabberKeyDown(QKeyEvent* event);
+    bool IsActionKey(QKeyEvent* event, bool trigger);
+    const QImage& BuildWork();
+
+    TSubject subject_;
+    TCropArea area_;
+    QLineEdit* newHandler_;
+    TClock clock_;
+    int look_ = kLookGrey;
+    bool dragging_ = false;
+    TZone dragZone_ = TZone::None;
+    QPoint pressPoint_;
+    TCropRect pressRect_;
+    std::chrono::steady_clock::time_point lastDoubleClick_{};
+    QImage workImage_;  // the work bitmap as drawn
+    QImage thumbImage_; // scratch for the thumbnail or a part of it
+};

@@ -1,0 +1,162 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include <QWidget>
+
+#include "CFrame.h"
+#include "FrameCommands.h"
+#include "ObserverPattern2.h"
+
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPushButton;
+class TCropAspects;
+
+/// The panel that stands for one image in the image list: the crop area editor
+/// `Cropper` on top and a detail panel below it with the destination name, the
+/// position, size and resolution read-outs, the rotate buttons, the aspect
+/// choice, the flip check box and the crop button, plus the editor's popup
+/// menu. It turns the user's actions into crop area operations and named
+/// events for the main window, and keeps its aspect choice in step with the
+/// aspect registry.
+class TIFrame : public QWidget, public TObserver, public ISubject {
+    Q_OBJECT
+public:
+    static constexpr int kOuterBorder = 2; // shows the selection
+    static constexpr int kMarginBorder = 8;
+    static constexpr int kFullDetailHeight = 65;
+    static constexpr int kFullMinWidth = 365;
+    static constexpr int kBriefMinWidth = 50;
+
+    /// Observes the given registry, or the application-wide one.
+    explicit TIFrame(QWidget* parent = nullptr, TCropAspects* registry = nullptr);
+    ~TIFrame() override;
+
+    void Attach(IObserver* observer) override { subject_.Attach(observer); }
+    void Detach(IObserver* observer) override { subject_.Detach(observer); }
+    void Notify(TObject* sender, const std::string& event, const TVariant& value) override {
+        subject_.Notify(sender, event, value);
+    }
+    /// Events of the editor and of the registry.
+    void Update(TObject* sender, const std::string& event, const TVariant& value) override;
+
+    /// Loads the image; on success applies the chosen aspect and names the
+    /// destination after the file.
+    bool LoadFile(const std::string& fileName);
+    /// "None", "Brief" or "Full".
+    void SetDetails(const std::string& level);
+    const std::string& Details() const { return details_; }
+    void SetSelected(bool selected);
+    bool Selected() const { return selected_; }
+    void SetLook(int look);
+
+    void SetCropVisible(bool visible) { cropper_->Area().SetCropVisible(visible); }
+    void SetRotation(int32_t degrees) { cropper_->SetRotation(degrees); }
+    int32_t Rotation() const { return cropper_->Area().Rotation(); }
+    const std::string& Kind() const { return cropper_->Area().Kind(); }
+    TCropRect GetCrop() const { return cropper_->Area().GetCrop(); }
+    /// Decodes the thumbnail again for the editor's height; false (the old
+    /// thumbnail stretched to the new size) when the file cannot be read now.
+    bool Reload();
+
+    std::string SourceFileName() const { return cropper_->Area().FileName(); }
+    std::string DestFileName() const;
+    void SetDestFileName(const std::string& name);
+    /// Pixels per inch of the chosen aspect for the crop width; -1 without one.
+    int32_t Resolution() const;
+
+    /// Focuses the editor and sends "Selected" with an empty text.
+    void FocusCrop();
+    /// The frame's own way to take the focus: FocusCrop once it has a parent.
+    void SetFocus();
+    /// Flips the aspect of a portrait image.
+    void AutoFlip();
+    void CenterCrop() { cropper_->Area().Center(); }
+    void MakeNameSafe();
+    void ApplyTemplate(const std::string& templ);
+
+    /// The editor's preferred width for its height plus the borders around it.
+    int PreferredWidth() const { return PreferredWidthForHeight(height()); }
+    /// The same for a frame of the given height.
+    int PreferredWidthForHeight(int frameHeight) const;
+    QSize sizeHint() const override;
+
+    /// Applies the aspect chosen in the combo, flipped when the check box is set:
+    /// the largest area of it, centred.
+    void AspectComboChange();
+    /// Refills the aspect choice from the registry's current list.
+    void FillAspects();
+
+    /// The main window's commands behind the popup menu; none disables them.
+    void SetCommands(IFrameCommands* commands) { commands_ = commands; }
+    /// Prepares the popup menu for showing.
+    void CropperMenuPopup();
+
+    TCFrame* Cropper() const { return cropper_; }
+    QMenu* CropperMenu() const { return menu_; }
+    QWidget* DetailPanel() const { return detail_; }
+
+    /// The frame an event is about: the frame itself or its editor.
+    static TIFrame* FromSender(TObject* sender);
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void BuildDetailPanel();
+    void BuildMenu();
+    void LayoutChildren();
+    void LayoutDetailPanel();
+    void UpdateReadouts();
+    void SendFunction(const char* value);
+    void NavigationKeyCheck(QObject* watched, QKeyEvent* event);
+    void SetPanelColor(QWidget* panel, const QColor& color);
+    void RunCommand(TFrameCommand command);
+
+    TSubject subject_;
+    TCropAspects* registry_;
+    IFrameCommands* commands_ = nullptr;
+    bool selected_ = false;
+    std::string details_;
+    int lowLimit_ = 150;
+    int highLimit_ = 300;
+    int detailHeight_ = kFullDetailHeight;
+    int fullDetailHeight_ = kFullDetailHeight;
+    int fullMinWidth_ = kFullMinWidth;
+
+    QWidget* margin_;
+    QWidget* cropBorder_;
+    TCFrame* cropper_;
+    QWidget* detail_;
+    QLabel* fileCaption_;
+    QLineEdit* fileNameEdit_;
+    QLabel* posLabel_;
+    QLabel* sizeLabel_;
+    QLabel* ppiCaption_;
+    QLabel* ppiLabel_;
+    QPushButton* counterBtn_;
+    QPushButton* clockBtn_;
+    QComboBox* aspectCombo_;
+    QCheckBox* rotateCheck_;
+    QPushButton* cropBtn_;
+
+    QMenu* menu_;
+    QMenu* aspectsMenu_;
+    QAction* previewAction_;
+    QAction* cropAction_;
+    QAction* flipAction_;
+    QAction* rotateLeftAction_;
+    QAction* rotateRightAction_;
+    QAction* removeAction_;
+    QAction* dataItems_[3];
+    QAction* lookItems_[5];
+};

@@ -1,0 +1,14 @@
+#pragma once
+
+#include "Bitmap.h"
+
+// Quarter and half turns of a device-independent bitmap of 1, 4, 8, 16, 24 or 32
+// bits per pixel. Each replaces the given bitmap by a turned copy; headers and
+// colour table are carried over.
+
+/// Turns the picture 90 degrees counter-clockwise: pixel (x, y) goes to (y, W-1-x).
+void Rotate90Left(TBitmap& bitmap);
+/// Turns the picture 90 degrees clockwise; the same as Rotate90Left then Rotate180.
+void Rotate90Right(TBitmap& bitmap);
+/// Mirrors the picture horizontally and vertically.
+void Rotate180(TBitmap& bitmap);
