@@ -77,7 +77,7 @@ void TranslateWidget(QWidget* widget, QSet<QAction*>& actions, const TLookup& tr
 } // namespace
 
 QString tr_(const char* text) {
-    return QString::fromStdString(Translate(text ? text : ""));
+    return text ? QString::fromStdString(Translate(text)) : QString();
 }
 
 QString tr_(const std::string& text) {
