@@ -14,4 +14,11 @@ public:
     virtual void ShowMessage(const std::string& text) = 0;
     /// A question with the buttons Yes, No and Cancel.
     virtual TAnswer Ask(const std::string& text) = 0;
+    /// The same under a title of its own ("File exists").
+    virtual TAnswer Ask(const std::string& title, const std::string& text) {
+        (void)title;
+        return Ask(text);
+    }
+    /// A warning with the buttons Yes and No only; true for Yes.
+    virtual bool Confirm(const std::string& text) { return Ask(text) == TAnswer::Yes; }
 };

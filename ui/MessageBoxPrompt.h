@@ -13,10 +13,8 @@ public:
 
     void ShowMessage(const std::string& text) override;
     TAnswer Ask(const std::string& text) override;
-    /// The title of the next box; boxes without one carry the program's name.
-    void SetTitle(const QString& title) { title_ = title; }
-
+    TAnswer Ask(const std::string& title, const std::string& text) override;
+    bool Confirm(const std::string& text) override;
 private:
     QWidget* parent_;
-    QString title_;
 };

@@ -14,6 +14,13 @@ public:
     std::deque<TAnswer> answers;
 
     void ShowMessage(const std::string& text) override { messages.push_back(text); }
+    std::vector<std::string> titles;
+
+    using IUserPrompt::Ask;
+    TAnswer Ask(const std::string& title, const std::string& text) override {
+        titles.push_back(title);
+        return Ask(text);
+    }
     TAnswer Ask(const std::string& text) override {
         questions.push_back(text);
         if (answers.empty()) return TAnswer::Cancel;
