@@ -1,0 +1,50 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "CropArea.h"
+#include "Error.h"
+#include "ObserverPattern2.h"
+
+/// Remembers every event it receives, in order.
+struct TFrameEventLog : IObserver {
+    struct TEvent {
+        TObject* sender;
+        std::string name;
+        TVariant value;
+    };
+    std::vector<TEvent> events;
+
+    void Update(TObject* sender, const std::string& event, const TVariant& value) override {
+        events.push_back({sender, event, value});
+    }
+    /// The events of one name, in order.
+    std::vector<TEvent> Named(const std::string& name) const {
+        std::vector<TEvent> found;
+        for (const TEvent& e : events)
+            if (e.name == name) found.push_back(e);
+        return found;
+    }
+};
+
+/// Makes a crop area read a picture of the given size whose thumbnail is filled
+/// with one colour (0xRRGGBB), so that geometry and pixels need no JPEG file. A
+/// file name starting with "missing" fails like an unreadable file.
+inline void UseFakeImage(TCropArea& area, int32_t width, int32_t height, uint32_t color) {
+    area.SetReader([=](const std::string& file, int32_t rotation, int32_t surface) {
+        if (file.rfind("missing", 0) == 0) throw TError("JpegThumbnail: cannot open " + file);
+        const bool turned = rotation == 90 || rotation == 270;
+        TThumbnail t;
+        t.imageWidth = turned ? height : width;
+        t.imageHeight = turned ? width : height;
+        t.imageRatio = double(t.imageWidth) / t.imageHeight;
+        t.thumbHeight = surface;
+        t.thumbWidth = ThumbWidthFor(surface, t.imageRatio);
+        t.bitmap = TBitmap(t.thumbWidth, t.thumbHeight, 24);
+        for (int32_t y = 0; y < t.thumbHeight; ++y)
+            for (int32_t x = 0; x < t.thumbWidth; ++x)
+                t.bitmap.SetPixel(x, y, color);
+        return t;
+    });
+}
