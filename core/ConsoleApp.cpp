@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <thread>
+#include <utility>
 
 #include <fcntl.h>
 #include <signal.h>
@@ -127,7 +128,9 @@ std::string FindExecutable(const std::string& name) {
         std::string dir =
             path.substr(start, colon == std::string::npos ? std::string::npos : colon - start);
         if (dir.empty()) dir = "."; // an empty entry means the working folder
-        const std::string candidate = dir + "/" + name;
+        std::string candidate = std::move(dir);
+        candidate += '/';
+        candidate += name;
         if (IsExecutableFile(candidate)) return candidate;
         if (colon == std::string::npos) return "";
         start = colon + 1;
