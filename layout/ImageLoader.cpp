@@ -1,0 +1,106 @@
+#include "ImageLoader.h"
+
+#include <exception>
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+
+#include "TranslateWindow.h"
+#include "gnugettext.h"
+
+namespace {
+
+// The name shown for a path: its last component, with either slash as a separator.
+QString FileNameOf(const std::string& path) {
+    const auto cut = path.find_last_of("/\\");
+    return QString::fromStdString(cut == std::string::npos ? path : path.substr(cut + 1));
+}
+
+} // namespace
+
+TLoadForm::TLoadForm(QWidget* parent) : QDialog(parent) {
+    setObjectName("LoadForm");
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+    setFixedSize(468, 130);
+
+    progressBar_ = new QProgressBar(this);
+    progressBar_->setObjectName("ProgressBar");
+    progressBar_->setGeometry(16, 16, 433, 33);
+    progressBar_->setTextVisible(false);
+    statusLabel_ = new QLabel(this);
+    statusLabel_->setObjectName("StatusLabel");
+    statusLabel_->setGeometry(16, 64, 436, 17);
+    cancelBtn_ = new QPushButton(this);
+    cancelBtn_->setObjectName("CancelBtn");
+    cancelBtn_->setGeometry(376, 88, 75, 25);
+    cancelBtn_->setDefault(true);
+    connect(cancelBtn_, &QPushButton::clicked, this, &TLoadForm::CancelBtnClick);
+
+    timer_.setInterval(100);
+    timer_.setSingleShot(true);
+    connect(&timer_, &QTimer::timeout, this, &TLoadForm::TimerTimer);
+
+    setWindowTitle(N_("Creating Thumbnails"));
+    cancelBtn_->setText(N_("&Cancel"));
+    TranslateWindow(this);
+}
+
+void TLoadForm::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    // From here on closing means cancelling, also in the moment before the run starts.
+    cancelled_ = false;
+    finished_ = false;
+    progressBar_->setValue(0);
+    timer_.start();
+}
+
+void TLoadForm::TimerTimer() {
+    // Stopped first: events processed inside the run must not start a second one.
+    timer_.stop();
+    finished_ = false;
+    const int count = static_cast<int>(list_.size());
+    progressBar_->setRange(0, count);
+    progressBar_->setValue(0);
+    for (int i = 1; i <= count; ++i) {
+        const std::string& path = list_[static_cast<size_t>(i - 1)];
+        statusLabel_->setText(tr_("Creating Thumb") + " (" + QString::number(i) + "/" +
+                              QString::number(count) + ") " + FileNameOf(path));
+        QCoreApplication::processEvents();
+        try {
+            if (addImage_) addImage_(path);
+        } catch (const std::exception&) {
+            // One file that cannot be added must not end the run or escape the event loop.
+        }
+        progressBar_->setValue(i);
+        QCoreApplication::processEvents();
+        if (cancelled_) break;
+    }
+    if (statusText_) statusText_(cancelled_ ? tr_("Cancel") : tr_("Images added"));
+    finished_ = true;
+    accept();
+}
+
+void TLoadForm::CancelBtnClick() {
+    cancelled_ = true;
+    reject();
+}
+
+void TLoadForm::done(int result) {
+    if (!finished_) {
+        cancelled_ = true;
+        return;
+    }
+    QDialog::done(result);
+}
+
+void TLoadForm::closeEvent(QCloseEvent* event) {
+    if (!finished_) {
+        cancelled_ = true;
+        event->ignore();
+        return;
+    }
+    QDialog::closeEvent(event);
+}

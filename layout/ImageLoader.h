@@ -1,0 +1,61 @@
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include <QDialog>
+#include <QTimer>
+
+class QLabel;
+class QProgressBar;
+class QPushButton;
+
+/// The modal progress dialog of adding images. It does no decoding itself: for each path it
+/// calls its owner's add-image callback, keeping the application responsive between files,
+/// and lets the user cancel after the file in progress. The run starts on the first timer tick
+/// after the dialog is shown, so that the dialog is painted first.
+class TLoadForm : public QDialog {
+    Q_OBJECT
+public:
+    /// Called once per path, in list order; a file it cannot add it simply skips.
+    using TAddImage = std::function<void(const std::string& path)>;
+    /// Receives the closing message ("Images added" or "Cancel") for the owner's status bar.
+    using TStatusText = std::function<void(const QString& text)>;
+
+    explicit TLoadForm(QWidget* parent = nullptr);
+
+    void SetAddImage(TAddImage addImage) { addImage_ = std::move(addImage); }
+    void SetStatusText(TStatusText statusText) { statusText_ = std::move(statusText); }
+    /// The paths of the next run; the dialog keeps its own copy, so nothing that happens
+    /// while it processes events can change the list under the run.
+    void SetList(std::vector<std::string> list) { list_ = std::move(list); }
+
+    bool Cancelled() const { return cancelled_; }
+    bool Finished() const { return finished_; }
+
+    QProgressBar* ProgressBar() const { return progressBar_; }
+    QLabel* StatusLabel() const { return statusLabel_; }
+    QPushButton* CancelBtn() const { return cancelBtn_; }
+
+    /// Closing is refused until the run has ended; asking for it cancels the run.
+    void done(int result) override;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void TimerTimer();
+    void CancelBtnClick();
+
+    std::vector<std::string> list_;
+    TAddImage addImage_;
+    TStatusText statusText_;
+    bool cancelled_ = false;
+    bool finished_ = true;
+    QProgressBar* progressBar_;
+    QLabel* statusLabel_;
+    QPushButton* cancelBtn_;
+    QTimer timer_;
+};
