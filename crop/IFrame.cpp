@@ -193,6 +193,8 @@ void TIFrame::BuildMenu() {
     // the key is taken only while the focus is in the editor, which triggers it
     flipAction_->setShortcutContext(Qt::WidgetShortcut);
     cropper_->addAction(flipAction_);
+    // kept in step with the check box, so that Ctrl+F toggles from the current state
+    connect(rotateCheck_, &QCheckBox::toggled, flipAction_, &QAction::setChecked);
     connect(flipAction_, &QAction::triggered, this, [this](bool checked) {
         if (checked != rotateCheck_->isChecked()) rotateCheck_->setChecked(checked);
     });
@@ -268,8 +270,8 @@ void TIFrame::LayoutDetailPanel() {
         // one row: the name from the caption's left edge up to the resolution
         fileNameEdit_->setGeometry(0, kRow1Top, std::max(0, ppiX - kGap), kEditHeight);
     } else {
-        const int left = std::max(comboLeft, captionW + 2);
-        fileNameEdit_->setGeometry(left, kRow1Top, std::max(0, posX - kGap - left), kEditHeight);
+        fileNameEdit_->setGeometry(comboLeft, kRow1Top, std::max(0, posX - kGap - comboLeft),
+                                   kEditHeight);
     }
 
     counterBtn_->setGeometry(0, kRow2Top, buttonW, kButtonHeight);

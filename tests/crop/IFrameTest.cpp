@@ -1,0 +1,389 @@
+#include "IFrame.h"
+
+#include <memory>
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QTest>
+
+#include "CropAspects.h"
+#include "FrameTestSupport.h"
+
+namespace {
+const QColor kSkyBlue(166, 202, 240);
+
+/// Records the popup menu's main-window commands.
+struct TCommandLog : IFrameCommands {
+    std::vector<std::string> runs;
+    bool removeEnabled = true;
+    void Preview(TIFrame&) override { runs.push_back("Preview"); }
+    void CropCurrent(TIFrame&) override { runs.push_back("CropCurrent"); }
+    void RotateLeft(TIFrame&) override { runs.push_back("RotateLeft"); }
+    void RotateRight(TIFrame&) override { runs.push_back("RotateRight"); }
+    void Remove(TIFrame&) override { runs.push_back("Remove"); }
+    bool IsEnabled(TFrameCommand c) const override {
+        return c != TFrameCommand::Remove || removeEnabled;
+    }
+};
+
+/// A frame of the design size on the built-in aspects (default "10x15 cm",
+/// position 10 "4:3 Monitor", 11 "Free"), showing a 3000x2000 picture.
+class IFrameTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        registry.LoadDefaults();
+        frame = std::make_unique<TIFrame>(nullptr, &registry);
+        UseFakeImage(area(), 3000, 2000, 0x808080);
+        frame->Attach(&log);
+    }
+    TCropArea& area() { return frame->Cropper()->Area(); }
+    template <typename T> T* Child(const char* name) {
+        T* child = frame->findChild<T*>(name);
+        EXPECT_NE(child, nullptr) << name;
+        return child;
+    }
+    QComboBox* combo() { return Child<QComboBox>("AspectCombo"); }
+    QCheckBox* flip() { return Child<QCheckBox>("RotateCheck"); }
+    QString Text(const char* label) { return Child<QLabel>(label)->text(); }
+    void Choose(int index) {
+        combo()->setCurrentIndex(index);
+        emit combo()->activated(index);
+    }
+    void Show() {
+        frame->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(frame.get()));
+        log.events.clear();
+    }
+
+    TCropAspects registry;
+    TFrameEventLog log;
+    std::unique_ptr<TIFrame> frame;
+};
+} // namespace
+
+TEST_F(IFrameTest, LoadFileAppliesTheChosenAspectAndNamesTheDestination) {
+    EXPECT_EQ(combo()->currentIndex(), 1);
+    EXPECT_FALSE(frame->LoadFile("missing.jpg"));
+    EXPECT_TRUE(frame->DestFileName().empty());
+
+    ASSERT_TRUE(frame->LoadFile("/photos/trip/IMG 1.jpg"));
+    EXPECT_EQ(frame->DestFileName(), "IMG 1.jpg");
+    EXPECT_EQ(frame->SourceFileName(), "/photos/trip/IMG 1.jpg");
+    EXPECT_EQ(frame->GetCrop(), (TCropRect{0, 0, 3000, 2000}));
+    EXPECT_EQ(Text("PosLabel"), "(0, 0)");
+    EXPECT_EQ(Text("SizeLabel"), "3000x2000");
+    EXPECT_EQ(Text("PPILabel"), "500"); // 3000 pixels over 15.24 cm
+
+    Choose(10);
+    EXPECT_EQ(Text("PosLabel"), "(160, 0)");
+    EXPECT_EQ(Text("SizeLabel"), "2666x1999");
+    EXPECT_EQ(Text("PPILabel"), "N/A");
+    EXPECT_EQ(Child<QLabel>("PPILabel")->palette().color(QPalette::Window),
+              frame->palette().color(QPalette::Button));
+}
+
+TEST(IFrameResolution, ColourShowsTheLimitsOf150And300) {
+    struct TCase {
+        double inches;
+        const char* text;
+        QColor color;
+    };
+    const TCase cases[] = {
+        {20.2, "149", QColor(255, 102, 102)}, // 3000 / 20.2 = 148.5
+        {20, "150", QColor(255, 255, 0)},
+        {10.04, "299", QColor(255, 255, 0)},
+        {10, "300", QColor(102, 204, 102)},
+    };
+    TCropAspects registry;
+    auto list = std::make_unique<TCropAspectList>();
+    for (const TCase& c : cases) {
+        auto aspect = std::make_unique<TCropAspect>();
+        aspect->SetAll(c.text, "inches", c.inches, c.inches / 2);
+        list->Add(std::move(aspect));
+    }
+    registry.AddList(std::move(list));
+    TIFrame frame(nullptr, &registry);
+    UseFakeImage(frame.Cropper()->Area(), 3000, 2000, 0);
+    ASSERT_TRUE(frame.LoadFile("photo.jpg"));
+    auto* combo = frame.findChild<QComboBox*>("AspectCombo");
+    auto* ppi = frame.findChild<QLabel*>("PPILabel");
+    for (int i = 0; i < 4; ++i) {
+        combo->setCurrentIndex(i);
+        emit combo->activated(i);
+        EXPECT_EQ(frame.GetCrop().width, 3000);
+        EXPECT_EQ(ppi->text(), cases[i].text);
+        EXPECT_EQ(ppi->palette().color(QPalette::Window), cases[i].color) << cases[i].text;
+    }
+}
+
+TEST_F(IFrameTest, FlipIsToggledBySpaceHiddenForFreeAndKeptThrough) {
+    Show();
+    ASSERT_TRUE(frame->LoadFile("photo.jpg"));
+    Choose(10);
+    frame->FocusCrop();
+    QTest::keyClick(frame->Cropper()->NewHandler(), Qt::Key_Space);
+    EXPECT_TRUE(flip()->isChecked());
+    EXPECT_EQ(frame->GetCrop(), (TCropRect{736, 0, 1500, 2000}));
+    EXPECT_TRUE(log.Named("FlipAspect").empty()); // not passed on
+
+    Choose(11); // "Free"
+    EXPECT_FALSE(flip()->isVisible());
+    EXPECT_TRUE(flip()->isChecked());
+    Choose(10);
+    EXPECT_TRUE(flip()->isVisible());
+    EXPECT_EQ(frame->GetCrop().width, 1500);
+
+    // choosing the same aspect again discards a manual placement
+    QTest::keyClick(frame->Cropper()->NewHandler(), Qt::Key_Left);
+    EXPECT_EQ(frame->GetCrop().x, 720);
+    Choose(10);
+    EXPECT_EQ(frame->GetCrop().x, 736);
+
+    // Ctrl+F in the editor is the popup menu's flip
+    QTest::keyClick(frame->Cropper()->NewHandler(), Qt::Key_F, Qt::ControlModifier);
+    EXPECT_FALSE(flip()->isChecked());
+    EXPECT_EQ(frame->GetCrop().width, 2666);
+}
+
+TEST_F(IFrameTest, AutoFlipTurnsTheAspectForPortraitImagesOnly) {
+    UseFakeImage(area(), 2000, 3000, 0);
+    ASSERT_TRUE(frame->LoadFile("portrait.jpg"));
+    frame->AutoFlip();
+    EXPECT_TRUE(flip()->isChecked());
+    EXPECT_EQ(frame->GetCrop(), (TCropRect{0, 0, 2000, 3000}));
+
+    TIFrame square(nullptr, &registry);
+    UseFakeImage(square.Cropper()->Area(), 2000, 2000, 0);
+    ASSERT_TRUE(square.LoadFile("square.jpg"));
+    square.AutoFlip();
+    EXPECT_FALSE(square.findChild<QCheckBox*>("RotateCheck")->isChecked());
+}
+
+TEST_F(IFrameTest, ListChangesKeepTheChoiceByTextOrFallBackToTheDefault) {
+    ASSERT_TRUE(frame->LoadFile("photo.jpg"));
+    Choose(10);
+    registry.CurrentList().Delete(0);
+    EXPECT_EQ(combo()->currentText().toStdString(), registry.CurrentList().Items(9).Description());
+    EXPECT_EQ(combo()->count(), 23);
+
+    registry.CurrentList().Delete(9); // the chosen one goes: the default, area kept
+    EXPECT_EQ(combo()->currentIndex(), registry.CurrentList().DefaultIndex());
+    EXPECT_EQ(frame->GetCrop(), (TCropRect{160, 0, 2666, 1999}));
+
+    // other registry events reach the main window with the frame as sender
+    registry.CurrentList().SetDefault(3);
+    const auto forwarded = log.Named("NewDefaultAspect");
+    ASSERT_EQ(forwarded.size(), 1u);
+    EXPECT_EQ(forwarded[0].sender, frame.get());
+    EXPECT_EQ(forwarded[0].value, TVariant(int32_t(3)));
+}
+
+TEST_F(IFrameTest, DetailLevelsShapeThePanelAndTheThumbnail) {
+    frame->resize(700, 407); // wide enough for the thumbnail to take the full height
+    ASSERT_TRUE(frame->LoadFile("photo.jpg"));
+    auto* detail = frame->DetailPanel();
+    auto* edit = Child<QLineEdit>("FileNameEdit");
+    auto* ppi = Child<QLabel>("PPILabel");
+
+    frame->SetDetails("None");
+    EXPECT_FALSE(detail->isVisibleTo(frame.get()));
+    EXPECT_EQ(frame->minimumWidth(), 50);
+    EXPECT_EQ(frame->Cropper()->height(), 407 - 20);
+    EXPECT_EQ(area().ThumbHeight(), 387); // decoded again for the new height
+    EXPECT_EQ(frame->PreferredWidth(), 580 + 20);
+
+    frame->SetDetails("Brief");
+    EXPECT_TRUE(detail->isVisibleTo(frame.get()));
+    EXPECT_EQ(detail->height(), 7 + 21 + 5);
+    for (const char* hidden : {"FilenameCaption", "PosLabel", "SizeLabel", "PPICaption"})
+        EXPECT_FALSE(Child<QWidget>(hidden)->isVisibleTo(frame.get())) << hidden;
+    EXPECT_TRUE(ppi->isVisibleTo(frame.get()));
+    EXPECT_EQ(edit->x(), 0);
+    EXPECT_EQ(edit->geometry().right() + 1, ppi->x() - 5);
+    EXPECT_EQ(Child<QPushButton>("CropBtn")->focusPolicy(), Qt::NoFocus);
+    EXPECT_EQ(frame->minimumWidth(), 50);
+
+    frame->SetDetails("Full");
+    EXPECT_EQ(detail->height(), 65);
+    EXPECT_EQ(frame->minimumWidth(), 365);
+    EXPECT_EQ(frame->Cropper()->height(), 407 - 20 - 65);
+    EXPECT_EQ(frame->PreferredWidth(), 483 + 20);
+    EXPECT_TRUE(Child<QWidget>("PosLabel")->isVisibleTo(frame.get()));
+    EXPECT_EQ(Child<QPushButton>("CropBtn")->focusPolicy(), Qt::StrongFocus);
+    EXPECT_EQ(edit->x(), combo()->x());
+    EXPECT_EQ(edit->geometry().right() + 1, Child<QLabel>("PosLabel")->x() - 5);
+
+    // a file that went away keeps its old thumbnail instead of failing the view
+    UseFakeImage(area(), 3000, 2000, 0);
+    area().SetReader([](const std::string&, int32_t, int32_t) -> TThumbnail {
+        throw TError("JpegThumbnail: gone");
+    });
+    frame->SetDetails("None");
+    EXPECT_FALSE(frame->Reload());
+    EXPECT_EQ(area().ThumbHeight(), 387);
+}
+
+TEST_F(IFrameTest, ButtonsAndPressesSendTheirEventsWithTheirSenders) {
+    Show();
+    ASSERT_TRUE(frame->LoadFile("photo.jpg"));
+    log.events.clear();
+    QTest::mouseClick(Child<QPushButton>("ClockBtn"), Qt::LeftButton);
+    QTest::mouseClick(Child<QPushButton>("CounterBtn"), Qt::LeftButton);
+    QTest::mouseClick(Child<QPushButton>("CropBtn"), Qt::LeftButton);
+    auto functions = log.Named("Function");
+    ASSERT_EQ(functions.size(), 3u);
+    EXPECT_EQ(functions[0].value, TVariant(std::string("Clockwise")));
+    EXPECT_EQ(functions[1].value, TVariant(std::string("Counter")));
+    EXPECT_EQ(functions[2].value, TVariant(std::string("Crop")));
+    for (const auto& e : functions)
+        EXPECT_EQ(e.sender, frame.get());
+
+    log.events.clear();
+    TCFrame* editor = frame->Cropper();
+    const QPoint centre = editor->rect().center();
+    QTest::mouseClick(editor, Qt::LeftButton, Qt::NoModifier, centre);
+    auto selected = log.Named("Selected");
+    ASSERT_FALSE(selected.empty());
+    EXPECT_EQ(selected.back().sender, frame.get());
+    EXPECT_EQ(selected.back().value, TVariant(true));
+    EXPECT_EQ(Child<QWidget>("CropAreaBorder")->palette().color(QPalette::Window), kSkyBlue);
+
+    QTest::mouseDClick(editor, Qt::LeftButton, Qt::NoModifier, centre);
+    functions = log.Named("Function");
+    ASSERT_EQ(functions.size(), 1u);
+    EXPECT_EQ(functions[0].value, TVariant(std::string("PreviewCrop")));
+    EXPECT_EQ(functions[0].sender, editor);
+    EXPECT_EQ(TIFrame::FromSender(functions[0].sender), frame.get());
+
+    // the name edit and the read-outs select the frame with an empty text
+    for (const char* name : {"FileNameEdit", "PosLabel", "FilenameCaption"}) {
+        log.events.clear();
+        QTest::mouseClick(Child<QWidget>(name), Qt::LeftButton, Qt::NoModifier, {2, 2});
+        selected = log.Named("Selected");
+        ASSERT_EQ(selected.size(), 1u) << name;
+        EXPECT_EQ(selected[0].sender, frame.get());
+        EXPECT_EQ(selected[0].value, TVariant(std::string()));
+    }
+
+    frame->SetSelected(true);
+    EXPECT_EQ(frame->palette().color(QPalette::Window),
+              frame->palette().color(QPalette::Highlight));
+    frame->SetSelected(false);
+    EXPECT_EQ(Child<QWidget>("CropAreaBorder")->palette().color(QPalette::Window),
+              frame->palette().color(QPalette::Button));
+}
+
+TEST_F(IFrameTest, NavigationKeysLeaveTheDetailControlsAsEditorEvents) {
+    Show();
+    ASSERT_TRUE(frame->LoadFile("photo.jpg"));
+    auto* edit = Child<QLineEdit>("FileNameEdit");
+    edit->setFocus();
+    log.events.clear();
+    QTest::keyClick(edit, Qt::Key_Home); // moves the text cursor only
+    EXPECT_TRUE(log.events.empty());
+    EXPECT_EQ(edit->cursorPosition(), 0);
+    QTest::keyClick(edit, Qt::Key_PageDown);
+    QTest::keyClick(combo(), Qt::Key_End);
+    QTest::keyClick(Child<QPushButton>("CropBtn"), Qt::Key_PageUp);
+    QTest::keyClick(flip(), Qt::Key_Home);
+    ASSERT_EQ(log.events.size(), 4u);
+    const char* expected[] = {"NextImage", "EndImage", "PreviousImage", "HomeImage"};
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(log.events[i].name, expected[i]);
+        EXPECT_EQ(log.events[i].sender, frame->Cropper());
+    }
+    EXPECT_EQ(combo()->currentIndex(), 1); // the key did not move the choice
+
+    // the editor's own navigation is passed on with the frame as sender
+    log.events.clear();
+    frame->FocusCrop();
+    QTest::keyClick(frame->Cropper()->NewHandler(), Qt::Key_PageUp);
+    const auto previous = log.Named("PreviousImage");
+    ASSERT_EQ(previous.size(), 1u);
+    EXPECT_EQ(previous[0].sender, frame.get());
+    const auto selected = log.Named("Selected");
+    ASSERT_EQ(selected.size(), 2u); // the editor's focus (true), then FocusCrop's (empty)
+    EXPECT_EQ(selected[0].value, TVariant(true));
+    EXPECT_EQ(selected[1].value, TVariant(std::string()));
+}
+
+TEST_F(IFrameTest, PopupMenuOffersDataAspectsLooksAndTheMainWindowsCommands) {
+    ASSERT_TRUE(frame->LoadFile("photo.jpg"));
+    QMenu* menu = frame->CropperMenu();
+    auto item = [&](const char* name) { return menu->findChild<QAction*>(name); };
+
+    frame->CropperMenuPopup();
+    EXPECT_FALSE(item("PreviewItem")->isEnabled()); // no main window behind it
+    EXPECT_EQ(menu->defaultAction(), item("PreviewItem"));
+
+    TCommandLog commands;
+    commands.removeEnabled = false;
+    frame->SetCommands(&commands);
+    frame->CropperMenuPopup();
+    EXPECT_FALSE(item("RemoveItem")->isEnabled());
+    for (const char* name :
+         {"PreviewItem", "CropItem", "RotateLeftItem", "RotateRightItem", "RemoveItem"})
+        item(name)->trigger();
+    EXPECT_EQ(commands.runs,
+              (std::vector<std::string>{"Preview", "CropCurrent", "RotateLeft", "RotateRight"}));
+    EXPECT_TRUE(log.Named("Function").empty());
+
+    QMenu* data = menu->findChild<QMenu*>("DataMenu");
+    ASSERT_EQ(data->actions().size(), 3);
+    EXPECT_EQ(data->actions()[0]->text(), "Filename: photo.jpg");
+    EXPECT_EQ(data->actions()[1]->text(), "Spatial: (0, 0) 3000x2000");
+    EXPECT_EQ(data->actions()[2]->text(), "PPI: 500");
+
+    QMenu* aspects = menu->findChild<QMenu*>("AspectsMenu");
+    ASSERT_EQ(aspects->actions().size(), 24);
+    EXPECT_TRUE(aspects->actions()[1]->isChecked());
+    EXPECT_FALSE(aspects->actions()[10]->isChecked());
+    aspects->actions()[10]->trigger();
+    EXPECT_EQ(combo()->currentIndex(), 10);
+    EXPECT_EQ(frame->GetCrop().width, 2666);
+
+    item("FlipAspectItem")->trigger();
+    EXPECT_TRUE(flip()->isChecked());
+    frame->CropperMenuPopup();
+    EXPECT_TRUE(item("FlipAspectItem")->isChecked());
+
+    for (int look = 0; look < 5; ++look) {
+        item(("Look" + std::to_string(look)).c_str())->trigger();
+        EXPECT_EQ(frame->Cropper()->Look(), look);
+    }
+    frame->SetLook(1);
+    EXPECT_TRUE(item("Look1")->isChecked());
+    EXPECT_FALSE(item("Look4")->isChecked());
+}
+
+TEST_F(IFrameTest, AspectWithAmpersandIsChosenFromTheSubmenu) {
+    auto aspect = std::make_unique<TCropAspect>();
+    aspect->SetAll("Square & small", "none", 1, 1);
+    registry.CurrentList().Add(std::move(aspect));
+    ASSERT_TRUE(frame->LoadFile("photo.jpg"));
+    frame->CropperMenuPopup();
+    QMenu* aspects = frame->CropperMenu()->findChild<QMenu*>("AspectsMenu");
+    ASSERT_EQ(aspects->actions().size(), 25);
+    aspects->actions()[24]->trigger();
+    EXPECT_EQ(combo()->currentIndex(), 24);
+    EXPECT_EQ(frame->GetCrop(), (TCropRect{496, 0, 2000, 2000}));
+}
+
+TEST_F(IFrameTest, NamesAreMadeSafeAndTemplatedAndTheRegistryForgetsAGoneFrame) {
+    frame->SetDestFileName("Ærø Café (2).jpg");
+    frame->MakeNameSafe();
+    EXPECT_EQ(frame->DestFileName(), "Aeroe_Cafe__2_.jpg");
+    frame->ApplyTemplate("%N_Crop");
+    EXPECT_EQ(frame->DestFileName(), "Aeroe_Cafe__2__Crop.jpg");
+
+    frame.reset();
+    registry.LoadDefaults(); // would reach the freed frame if it were still attached
+    SUCCEED();
+}
