@@ -1,19 +1,18 @@
+#include <string>
+#include <vector>
+
 #include <QApplication>
-#include <QLabel>
-#include <QStringList>
 
-#include "Version.h"
+#include "MainForm.h"
+#include "SettingsFile.h"
 
-// Until the main window arrives this shows which photos were named.
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
-    QStringList files = QApplication::arguments().mid(1);
-    QLabel window(QStringLiteral("Trimvale %1\n\n%2")
-                      .arg(QStringLiteral(TRIMVALE_VERSION_TEXT),
-                           files.isEmpty() ? QStringLiteral("No photos given.")
-                                           : files.join(QLatin1Char('\n'))));
-    window.setWindowTitle(QStringLiteral("Trimvale"));
-    window.setMargin(24);
+    QApplication::setApplicationName(QStringLiteral("Trimvale"));
+    std::vector<std::string> files;
+    for (const QString& arg : QApplication::arguments().mid(1))
+        files.push_back(arg.toStdString());
+    TMainForm window(TSettingsFile::ForProgram(), files);
     window.show();
     return app.exec();
 }

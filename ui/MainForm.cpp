@@ -1,0 +1,307 @@
+// The main window's start and exit: settings, language, placements, the
+// command line and dropped files, and the close questions.
+#include "MainForm.h"
+
+#include <filesystem>
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMimeData>
+#include <QPushButton>
+#include <QToolButton>
+#include <QWheelEvent>
+
+#include "AboutBox.h"
+#include "AspectForm.h"
+#include "CropAspects.h"
+#include "CropContainer.h"
+#include "Error.h"
+#include "FilesystemController.h"
+#include "IFrame.h"
+#include "ImageLoader.h"
+#include "KeysForm.h"
+#include "MessageBoxPrompt.h"
+#include "Options.h"
+#include "Placement.h"
+#include "SForm.h"
+#include "StorageTank.h"
+#include "Transformer.h"
+#include "TranslateWindow.h"
+#include "VersionController.h"
+#include "gnugettext.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+// The windows whose placement the settings keep. Dialogs are centred over the
+// main window by the program, so only their state is stored for them.
+struct TFormPlacement {
+    const char* name;
+    TPlacementKind kind;
+};
+constexpr TFormPlacement kMainPlacement{"MainForm", {true, true}};
+constexpr TPlacementKind kDialogPlacement{false, false};
+} // namespace
+
+TMainForm::TMainForm(TSettingsFile settingsFile, std::vector<std::string> files, QWidget* parent)
+    : QMainWindow(parent), settingsFile_(std::move(settingsFile)),
+      boxPrompt_(std::make_unique<TMessageBoxPrompt>(this)), prompt_(boxPrompt_.get()),
+      commandLine_(std::move(files)) {
+    setObjectName(QStringLiteral("MainForm"));
+    resize(1000, 720);
+    CreateActions();
+    CreateMenus();
+    CreateBottomBar();
+    FormCreate();
+
+    // the other windows, in their fixed order, once the main window exists
+    sForm_ = new TSForm(*settings_, GetCropAspects(), prompt_, this);
+    sForm_->setObjectName(QStringLiteral("SForm"));
+    loadForm_ = new TLoadForm(this);
+    loadForm_->setObjectName(QStringLiteral("LoadForm"));
+    aboutBox_ = new TAboutBoxJ(this);
+    keyboardForm_ = new TKeyboardForm(this);
+    aspectForm_ = new TAspectForm(this);
+    aspectForm_->setObjectName(QStringLiteral("AspectForm"));
+    sForm_->SetAspectEditor(aspectForm_);
+    loadForm_->SetAddImage([this](const std::string& path) { AddImage(path); });
+    loadForm_->SetStatusText([this](const QString& text) { SetStatusText(text); });
+
+    qApp->installEventFilter(this);
+    commandLineTimer_.setSingleShot(true);
+    commandLineTimer_.setInterval(100);
+    connect(&commandLineTimer_, &QTimer::timeout, this, &TMainForm::CommandLineTimerTimer);
+}
+
+TMainForm::~TMainForm() {
+    qApp->removeEventFilter(this);
+    // frames observe the registry, which outlives the window: they detach as they go
+    for (TIFrame* frame : images_)
+        delete frame;
+    images_.clear();
+    current_ = nullptr;
+    released_.reset();
+}
+
+void TMainForm::SetPrompt(IUserPrompt* prompt) {
+    prompt_ = prompt ? prompt : boxPrompt_.get();
+}
+
+void TMainForm::FormCreate() {
+    settings_ = std::make_unique<TStorageTank>("Settings");
+    try {
+        previewFolder_ = GetTempDir();
+    } catch (const TError&) {
+        previewFolder_ = settingsFile_.SaveFolder() + "/"; // a folder that can hold files
+    }
+    settingsFile_.Load(*settings_, *prompt_);
+    debugMenu_->menuAction()->setVisible(Get(*settings_, Options::Debug));
+
+    SelectLanguage(Get(*settings_, Options::Language, CurrentLanguage()));
+    try {
+        TranslateWindow(this);
+    } catch (const TError& e) {
+        // an unusable catalogue leaves the texts in English; the user learns why once
+        prompt_->ShowMessage(e.what());
+    }
+}
+
+void TMainForm::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (shown_) return;
+    shown_ = true;
+    FormShow();
+    commandLineTimer_.start();
+}
+
+void TMainForm::FormShow() {
+    setWindowTitle(tr_("Trimvale") + QStringLiteral(" v") + QString::fromStdString(ShortVersion()) +
+                   QStringLiteral(" ") + tr_("beta"));
+    restorePlacement(*settings_, *this, kMainPlacement.name, kMainPlacement.kind);
+    for (QWidget* dialog : {static_cast<QWidget*>(sForm_), static_cast<QWidget*>(loadForm_),
+                            static_cast<QWidget*>(aboutBox_), static_cast<QWidget*>(keyboardForm_),
+                            static_cast<QWidget*>(aspectForm_)})
+        restorePlacement(*settings_, *dialog, dialog->objectName().toStdString(), kDialogPlacement);
+
+    TCropAspects& registry = GetCropAspects();
+    if (const TStorageTank* aspects = settings_->getTank("Aspects"))
+        registry.LoadFromTank(*aspects);
+    else if (settings_->indexOf(Options::CropAspects.key) < 0)
+        registry.LoadDefaults();
+    else
+        registry.ImportLegacy(Get(*settings_, Options::CropAspects),
+                              Get(*settings_, Options::DefaultAspect),
+                              Get(*settings_, Options::Units));
+
+    const int size = Get(*settings_, Options::ImageSize);
+    const int huge = Get(*settings_, Options::HugeHeight);
+    const char* view = "MediumAction";
+    if (size == 200)
+        view = "SmallAction";
+    else if (size == 500)
+        view = "LargeAction";
+    else if (size == huge && size != 350)
+        view = "HugeAction";
+    Action(view)->setChecked(true);
+    ViewSizeExecute(Action(view));
+
+    std::string pictures = GetSpecialFolder(9);
+    const std::string base =
+        pictures.empty() ? ProgramDir() : fs::path(pictures).parent_path().string();
+    const std::string cropped = (base == "/" ? std::string() : base) + "/Cropped";
+    dirEdit_->setText(QString::fromStdString(Get(*settings_, Options::CroppedDir, cropped)));
+    dirEdit_->setFocus();
+    setAcceptDrops(true);
+
+    if (FindTransformer().empty())
+        prompt_->ShowMessage(Translate("Unable to locate") + " " + kTransformerName + "!\r\n\r\n" +
+                             Translate("Please put") + " " + kTransformerName + " " +
+                             Translate("in the same directory as trimvale"));
+
+    SetProcessing(false);
+    const int columns = Get(*settings_, Options::MaxColumns);
+    if (columns == 0)
+        Action("UnlimitedAction")->setChecked(true);
+    else if (columns >= 1 && columns <= 9)
+        Action(("Columns" + std::to_string(columns) + "Action").c_str())->setChecked(true);
+    container_->SetMaxColumns(columns);
+    container_->LayoutNow();
+
+    const std::string details = Get(*settings_, Options::Details);
+    Action(details == "None"    ? "NoneAction"
+           : details == "Brief" ? "BriefAction"
+                                : "FullAction")
+        ->setChecked(true);
+}
+
+void TMainForm::CommandLineTimerTimer() {
+    commandLineTimer_.stop();
+    QApplication::processEvents();
+    AddFiles(commandLine_);
+}
+
+void TMainForm::dragEnterEvent(QDragEnterEvent* event) {
+    if (event->mimeData()->hasUrls() && !processing_) event->acceptProposedAction();
+}
+
+void TMainForm::dropEvent(QDropEvent* event) {
+    std::vector<std::string> files;
+    for (const QUrl& url : event->mimeData()->urls()) {
+        if (!url.isLocalFile()) continue;
+        const QFileInfo info(url.toLocalFile());
+        if (info.isFile())
+            files.push_back(info.absoluteFilePath().toStdString());
+        else if (info.isDir())
+            AddFolder(info.absoluteFilePath().toStdString(), true);
+    }
+    event->acceptProposedAction();
+    AddFiles(files);
+}
+
+bool TMainForm::FormCloseQuery() {
+    if (processing_)
+        return prompt_->Confirm(Translate("Trimvale is currently processing!\r\n\r\nExit anyway?"));
+    if (!images_.empty())
+        return prompt_->Confirm(Translate("You have uncropped images!\r\n\r\nExit anyway?"));
+    return true;
+}
+
+void TMainForm::closeEvent(QCloseEvent* event) {
+    if (!closing_) {
+        if (!FormCloseQuery()) {
+            event->ignore();
+            return;
+        }
+        closing_ = true;
+    }
+    if (processing_) {
+        // the crop run is still on the stack: it stops before its next frame and
+        // closes the window again when it has ended
+        event->ignore();
+        return;
+    }
+    FormClose();
+    keyboardForm_->hide();
+    event->accept();
+}
+
+void TMainForm::FormClose() {
+    savePlacement(*settings_, *this, kMainPlacement.name, kMainPlacement.kind);
+    for (QWidget* dialog : {static_cast<QWidget*>(sForm_), static_cast<QWidget*>(loadForm_),
+                            static_cast<QWidget*>(aboutBox_), static_cast<QWidget*>(keyboardForm_),
+                            static_cast<QWidget*>(aspectForm_)})
+        savePlacement(*settings_, *dialog, dialog->objectName().toStdString(), kDialogPlacement);
+    settings_->remove(Options::ImageSize.key);
+    Set(*settings_, Options::ImageSize, imageSize_);
+    Set(*settings_, Options::CroppedDir, dirEdit_->text().toStdString());
+    Set(*settings_, Options::ProgramVersion, ShortVersion());
+    settings_->remove("Aspects");
+    settings_->add(GetCropAspects().SaveToTank());
+    std::error_code ec;
+    fs::remove(PreviewFile(), ec);
+    std::string status;
+    if (!settingsFile_.Save(*settings_, *prompt_, status))
+        SetStatusText(QString::fromStdString(status));
+}
+
+bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
+    const auto* widget = qobject_cast<QWidget*>(watched);
+    // the window sees every key and wheel turn of its own controls first
+    if (!widget || widget->window() != this || QApplication::activeModalWidget())
+        return QMainWindow::eventFilter(watched, event);
+    if (event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+        if (enter && (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier &&
+            !images_.empty() && current_ && Get(*settings_, Options::EnterCropsCurrentImage)) {
+            CropCurrentActionExecute();
+            return true;
+        }
+    } else if (event->type() == QEvent::Wheel) {
+        container_->Big()->WheelScroll(static_cast<QWheelEvent*>(event)->angleDelta().y());
+        return true;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void TMainForm::SetProcessing(bool on) {
+    processing_ = on;
+    for (QWidget* w : {static_cast<QWidget*>(exeBtn_), static_cast<QWidget*>(dirEdit_),
+                       static_cast<QWidget*>(browseBtn_), static_cast<QWidget*>(addBtn_)})
+        w->setEnabled(!on);
+    // nothing may change the image list or start a second run meanwhile
+    for (const char* name :
+         {"AddImagesAction", "AddFolderAction", "AddFoldersRecursivelyAction", "PreferencesAction"})
+        Action(name)->setEnabled(!on);
+    UpdateImageCommands();
+}
+
+void TMainForm::SetBusy(bool on) {
+    if (on == busy_) return;
+    busy_ = on;
+    if (on)
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    else
+        QApplication::restoreOverrideCursor();
+}
+
+QString TMainForm::StatusText() const {
+    return status_->text();
+}
+
+void TMainForm::SetStatusText(const QString& text) {
+    status_->setText(text);
+}
+
+std::string TMainForm::PreviewFile() const {
+    const std::string& folder = previewFolder_;
+    return folder + (folder.empty() || folder.back() == '/' ? "" : "/") + "CropPreview.jpg";
+}

@@ -1,0 +1,163 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <QMainWindow>
+#include <QPointer>
+#include <QTimer>
+
+#include "FrameCommands.h"
+#include "ObserverPattern2.h"
+#include "SettingsFile.h"
+
+class QAction;
+class QActionGroup;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPushButton;
+class QToolButton;
+class IUserPrompt;
+class TAboutBoxJ;
+class TAspectForm;
+class TCContainer;
+class TIFrame;
+class TKeyboardForm;
+class TLoadForm;
+class TMessageBoxPrompt;
+class TSForm;
+class TStorageTank;
+
+/// The main window: the grid of image frames, the menus and the bottom bar
+/// with the add and crop buttons and the destination folder. It owns the
+/// settings store, the image list and the dialogs, and reacts to the frames'
+/// events. Split by concern: MainForm.cpp (start and exit), MainFormMenus.cpp
+/// (menus and view commands), MainFormImages.cpp (adding, navigating,
+/// removing) and MainFormCrop.cpp (the crop run and the preview).
+class TMainForm : public QMainWindow, public TObserver, public IFrameCommands {
+    Q_OBJECT
+public:
+    /// Reads the settings (settingsFile decides where), chooses the language and
+    /// builds the window and its dialogs. files are added 100 ms after showing.
+    explicit TMainForm(TSettingsFile settingsFile, std::vector<std::string> files = {},
+                       QWidget* parent = nullptr);
+    ~TMainForm() override;
+
+    /// Where messages and questions go; the window's own message boxes by default.
+    void SetPrompt(IUserPrompt* prompt);
+    IUserPrompt& Prompt() const { return *prompt_; }
+
+    // --- the image list ---
+    void AddFiles(const std::vector<std::string>& files);
+    void AddFolder(const std::string& folder, bool recursive);
+    TIFrame* AddImage(const std::string& path);
+    void SetCurrentFrame(TIFrame* frame);
+    TIFrame* CurrentFrame() const { return current_; }
+    const std::vector<TIFrame*>& Images() const { return images_; }
+    int ImageSize() const { return imageSize_; }
+
+    // --- commands ---
+    void RotateLeftExecute();
+    void RotateRightExecute();
+    void RemoveExecute();
+    void CropCurrentActionExecute();
+    void CropImagesActionExecute();
+    void PreviewActionExecute();
+    void PreferencesExecute();
+    /// The crop run over frames, last to first.
+    void CropFrames(std::vector<TIFrame*> frames, bool removeCropped);
+    /// Full path of the preview file.
+    std::string PreviewFile() const;
+
+    // --- state ---
+    void SetProcessing(bool on);
+    bool Processing() const { return processing_; }
+    void SetBusy(bool on);
+    QString StatusText() const;
+    void SetStatusText(const QString& text);
+    TStorageTank& Settings() const { return *settings_; }
+    TCContainer* Container() const { return container_; }
+    QLineEdit* DirEdit() const { return dirEdit_; }
+    TLoadForm* LoadForm() const { return loadForm_; }
+    TSForm* SForm() const { return sForm_; }
+    QAction* Action(const char* name) const;
+
+    // IObserver: the frames' events
+    void Update(TObject* sender, const std::string& event, const TVariant& value) override;
+
+    // IFrameCommands: a frame's popup menu
+    void Preview(TIFrame& frame) override;
+    void CropCurrent(TIFrame& frame) override;
+    void RotateLeft(TIFrame& frame) override;
+    void RotateRight(TIFrame& frame) override;
+    void Remove(TIFrame& frame) override;
+    bool IsEnabled(TFrameCommand command) const override;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private:
+    void FormCreate();
+    void FormShow();
+    bool FormCloseQuery();
+    void FormClose();
+    void CommandLineTimerTimer();
+    void CreateActions();
+    void CreateMenus();
+    void CreateBottomBar();
+    void ApplyViewSize(int height);
+    void ViewSizeExecute(QAction* action);
+    void ColumnsExecute(int limit);
+    void DetailsExecute(const std::string& level);
+    void AddImagesExecute();
+    void AddFolderExecute(bool recursive);
+    void BrowseBtnClick();
+    void RemoveFrame(TIFrame* frame);
+    void ReleaseFrame(TIFrame* frame);
+    void SelectedFrom(TObject* sender);
+    void UpdateImageCommands();
+    TIFrame* FrameOf(TObject* sender) const;
+    int IndexOf(const TIFrame* frame) const;
+    bool MayChangeList() const;
+    std::string StartFolder() const;
+
+    std::unique_ptr<TStorageTank> settings_;
+    TSettingsFile settingsFile_;
+    std::unique_ptr<TMessageBoxPrompt> boxPrompt_;
+    IUserPrompt* prompt_;
+    std::string previewFolder_;
+    std::vector<std::string> commandLine_;
+    std::vector<TIFrame*> images_;
+    TIFrame* current_ = nullptr;
+    std::unique_ptr<TIFrame> released_;
+    int imageSize_ = 350;
+    bool processing_ = false;
+    bool busy_ = false;
+    bool closing_ = false;
+    bool shown_ = false;
+
+    TCContainer* container_ = nullptr;
+    QPushButton* addBtn_ = nullptr;
+    QPushButton* exeBtn_ = nullptr;
+    QLabel* toDirLabel_ = nullptr;
+    QLineEdit* dirEdit_ = nullptr;
+    QToolButton* browseBtn_ = nullptr;
+    QLabel* status_ = nullptr;
+    QMenu* debugMenu_ = nullptr;
+    QActionGroup* sizeGroup_ = nullptr;
+    QActionGroup* columnGroup_ = nullptr;
+    QActionGroup* detailGroup_ = nullptr;
+    QTimer commandLineTimer_;
+
+    TSForm* sForm_ = nullptr;
+    TLoadForm* loadForm_ = nullptr;
+    TAboutBoxJ* aboutBox_ = nullptr;
+    TKeyboardForm* keyboardForm_ = nullptr;
+    TAspectForm* aspectForm_ = nullptr;
+};

@@ -1,0 +1,188 @@
+// The crop run over image frames and the external crop preview.
+#include <filesystem>
+
+#include <QAction>
+#include <QApplication>
+#include <QLineEdit>
+#include <QTimer>
+
+#include "CropContainer.h"
+#include "CropJob.h"
+#include "DestinationNaming.h"
+#include "Error.h"
+#include "FilesystemController.h"
+#include "IFrame.h"
+#include "MainForm.h"
+#include "Options.h"
+#include "ShellServices.h"
+#include "StorageTank.h"
+#include "TranslateWindow.h"
+#include "UserPrompt.h"
+#include "gnugettext.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+TCropSpec SpecOf(const TIFrame& frame) {
+    const TCropRect r = frame.GetCrop();
+    TCropSpec spec;
+    spec.X = r.x;
+    spec.Y = r.y;
+    spec.Width = r.width;
+    spec.Height = r.height;
+    spec.Rotation = frame.Rotation();
+    spec.Kind = frame.Kind();
+    return spec;
+}
+
+// Both separators end a folder name typed by hand.
+std::string LastComponent(const std::string& name) {
+    const std::size_t cut = name.find_last_of("/\\");
+    return cut == std::string::npos ? name : name.substr(cut + 1);
+}
+
+bool FileExists(const std::string& path) {
+    std::error_code ec;
+    return fs::exists(path, ec);
+}
+} // namespace
+
+void TMainForm::CropCurrentActionExecute() {
+    if (processing_) return;
+    if (!current_) {
+        SetStatusText(tr_("No current image to crop"));
+        return;
+    }
+    CropFrames({current_}, true);
+}
+
+void TMainForm::CropImagesActionExecute() {
+    if (processing_) return;
+    SetBusy(true);
+    try {
+        CropFrames(images_, true);
+    } catch (...) {
+        SetBusy(false);
+        throw;
+    }
+    SetBusy(false);
+}
+
+void TMainForm::CropFrames(std::vector<TIFrame*> frames, bool removeCropped) {
+    if (processing_) return;
+    const std::string tool = FindTransformer();
+    if (tool.empty()) {
+        prompt_->ShowMessage(Translate("Unable to locate") + " " + kTransformerName + "!\r\n\r\n" +
+                             Translate("Please put") + " " + kTransformerName + " " +
+                             Translate("in the same directory as trimvale"));
+        return;
+    }
+    const int n = static_cast<int>(frames.size());
+    const QString images = QStringLiteral(" ") + tr_("images") + QStringLiteral("...");
+    SetStatusText(tr_("Cropping") + QStringLiteral(" %1").arg(n) + images);
+
+    std::string folder = dirEdit_->text().toStdString();
+    if (!folder.empty() && (folder.back() == '/' || folder.back() == '\\')) folder.pop_back();
+    std::error_code ec;
+    if (!folder.empty()) fs::create_directories(folder, ec);
+    if (folder.empty() || !fs::is_directory(folder, ec)) {
+        prompt_->ShowMessage(Translate("Unable to create") + " \"" + folder + "\"");
+        SetStatusText(tr_("Error creating directory"));
+        return;
+    }
+
+    SetProcessing(true);
+    TCropOptions options;
+    options.CopyMetadats = Get(*settings_, Options::CopyMetadats);
+    options.HuffmanOptimize = Get(*settings_, Options::HuffmanOptimize);
+    options.AutoRotateToLandscapeAfterCrop =
+        Get(*settings_, Options::AutoRotateToLandscapeAfterCrop);
+    options.UpdatePPI = Get(*settings_, Options::UpdatePPI);
+    options.CopyFileDates = Get(*settings_, Options::CopyFileDates);
+    options.CopyFilepermissions = Get(*settings_, Options::CopyFilepermissions);
+    const bool warn = Get(*settings_, Options::ExistingFile) == "Warn";
+    TBig* big = container_->Big();
+    big->SetUpdatesEnabled(false);
+
+    bool cancelled = false;
+    for (int i = n - 1; i >= 0 && !cancelled; --i) {
+        SetStatusText(tr_("Cropping") + QStringLiteral(" %1/%2").arg(n - i).arg(n) + images);
+        QApplication::processEvents();
+        // a close confirmed meanwhile ends the run before the next frame
+        if (closing_) {
+            cancelled = true;
+            break;
+        }
+        TIFrame* frame = frames[static_cast<std::size_t>(i)];
+        if (IndexOf(frame) < 0) continue;
+
+        std::string output;
+        try {
+            output = OutputPath(folder, frame->DestFileName());
+        } catch (const TError& e) {
+            prompt_->ShowMessage(e.what());
+            continue;
+        }
+        const std::string shown = LastComponent(frame->DestFileName());
+        if (FileExists(output) && warn) {
+            const TAnswer a =
+                prompt_->Ask(Translate("File exists"), Translate("Overwrite") + " " + shown + "?");
+            if (a == TAnswer::Cancel) cancelled = true;
+            if (a != TAnswer::Yes) continue;
+        }
+        if (FileExists(output) && IsReadOnly(output)) {
+            const TAnswer a =
+                prompt_->Ask(Translate("READ ONLY"), Translate("File") + " " + shown + " " +
+                                                         Translate("is read only") + ".\r\n\r\n" +
+                                                         Translate("Overwrite anyway?"));
+            if (a == TAnswer::Cancel) cancelled = true;
+            if (a != TAnswer::Yes) continue;
+            ClearReadOnly(output);
+        }
+
+        TCropJob job;
+        job.Tool = tool;
+        job.Source = frame->SourceFileName();
+        job.Output = output;
+        job.Crop = SpecOf(*frame);
+        job.Resolution = frame->Resolution();
+        job.Options = options;
+        const TCropResult result = RunCropJob(job);
+        if (result.Outcome == TCropOutcome::TransformFailed) {
+            // the folder written to is what the user can fix
+            prompt_->ShowMessage("Error: Defective JPEGTran call:\r\n" + result.ArgumentString +
+                                 "\r\nEnsure that you have write access to " + folder);
+        } else if (result.Outcome == TCropOutcome::Refused) {
+            prompt_->ShowMessage(result.Reason);
+        }
+        // a frame whose file was not written stays, so the user can mend and crop again
+        if (result.Outcome == TCropOutcome::Written && removeCropped) {
+            SetCurrentFrame(frame);
+            frames.erase(frames.begin() + i);
+            RemoveFrame(frame);
+        }
+    }
+
+    big->SetUpdatesEnabled(true);
+    container_->LayoutNow();
+    if (current_) big->ScrollIntoView(current_);
+    SetStatusText(cancelled ? tr_("Cropping cancelled") : tr_("Finished cropping"));
+    SetProcessing(false);
+    if (closing_) QTimer::singleShot(0, this, &QWidget::close);
+}
+
+void TMainForm::PreviewActionExecute() {
+    if (!current_) return;
+    const std::string preview = PreviewFile();
+    std::error_code ec;
+    fs::remove(preview, ec);
+    const TTransformCall call = PreviewCall(SpecOf(*current_), current_->SourceFileName(), preview);
+    const std::string tool = FindTransformer();
+    if (!tool.empty()) RunTransformer(tool, call);
+    if (FileExists(preview)) {
+        ShellOpen(preview);
+        return;
+    }
+    prompt_->ShowMessage("Error: Defective JPEGTran call:\r\n" + call.ArgumentString() +
+                         "\r\nEnsure that you have write access to " + previewFolder_);
+}

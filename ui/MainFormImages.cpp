@@ -1,0 +1,288 @@
+// The main window's image list: adding files and folders, the current frame,
+// navigation, turning and removing frames, and the frames' events.
+#include <algorithm>
+#include <filesystem>
+
+#include <QAction>
+#include <QApplication>
+#include <QFileDialog>
+#include <QFileInfo>
+
+#include "CropContainer.h"
+#include "FilesystemController.h"
+#include "IFrame.h"
+#include "ImageLoader.h"
+#include "MainForm.h"
+#include "Options.h"
+#include "SForm.h"
+#include "ShellServices.h"
+#include "StorageTank.h"
+#include "TextEncoding.h"
+#include "TranslateWindow.h"
+#include "gnugettext.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+std::string FolderPart(const std::string& path) {
+    if (path.empty()) return path;
+    if (path.back() == '/') return path;
+    return fs::path(path).parent_path().string();
+}
+} // namespace
+
+std::string TMainForm::StartFolder() const {
+    const std::string stored = Get(*settings_, Options::ImageDir);
+    if (settings_->indexOf(Options::ImageDir.key) >= 0 && !stored.empty())
+        return FolderPart(stored);
+    // the pictures folder itself is where a user's photos are
+    return GetSpecialFolder(9);
+}
+
+bool TMainForm::MayChangeList() const {
+    return !processing_;
+}
+
+void TMainForm::AddImagesExecute() {
+    if (!MayChangeList()) return;
+    QFileDialog dialog(this);
+    dialog.setFileMode(QFileDialog::ExistingFiles);
+    dialog.setOption(QFileDialog::ReadOnly, true);
+    // the desktop's own dialog has no picture preview; Qt's shows larger icons
+    dialog.setOption(QFileDialog::DontUseNativeDialog, Get(*settings_, Options::PreviewImages));
+    dialog.setNameFilters({tr_("JPEG Image Files (*.jpg, *.jpeg)") +
+                               QStringLiteral(" (*.jpg *.jpeg *.jpe *.JPG *.JPEG *.JPE)"),
+                           tr_("All Files") + QStringLiteral(" (*)")});
+    dialog.setDirectory(QString::fromStdString(StartFolder()));
+    if (dialog.exec() != QDialog::Accepted) return;
+    const QStringList chosen = dialog.selectedFiles();
+    if (chosen.isEmpty()) return;
+    Set(*settings_, Options::ImageDir, chosen.first().toStdString());
+    std::vector<std::string> files;
+    for (const QString& f : chosen)
+        files.push_back(f.toStdString());
+    AddFiles(files);
+}
+
+void TMainForm::AddFolderExecute(bool recursive) {
+    if (!MayChangeList()) return;
+    std::string folder = StartFolder();
+    if (!SelectFolder(this, Translate("Select folder"), folder)) return;
+    AddFolder(folder, recursive);
+    Set(*settings_, Options::ImageDir, folder.back() == '/' ? folder : folder + "/");
+}
+
+void TMainForm::AddFolder(const std::string& folder, bool recursive) {
+    std::vector<std::string> files;
+    for (const char* mask : {"*.jpg", "*.jpeg", "*.jpe"}) {
+        const auto found = recursive ? ListFilesRecursive(folder, mask) : ListFiles(folder, mask);
+        files.insert(files.end(), found.begin(), found.end());
+    }
+    std::stable_sort(files.begin(), files.end(), [](const std::string& a, const std::string& b) {
+        return LowerCase(a) < LowerCase(b);
+    });
+    AddFiles(files);
+}
+
+void TMainForm::AddFiles(const std::vector<std::string>& files) {
+    if (files.empty() || !MayChangeList()) return;
+    TIFrame* remembered = current_;
+    TBig* big = container_->Big();
+    big->SetUpdatesEnabled(false);
+    loadForm_->SetList(files);
+    loadForm_->exec();
+    if (!images_.empty()) {
+        const bool stillThere = IndexOf(remembered) >= 0;
+        SetCurrentFrame(stillThere ? remembered : images_.front());
+    }
+    big->SetUpdatesEnabled(true);
+    container_->RequestLayout();
+}
+
+TIFrame* TMainForm::AddImage(const std::string& path) {
+    std::error_code ec;
+    if (!fs::is_regular_file(path, ec)) return nullptr;
+    TBig* big = container_->Big();
+    const int scroll = big->VertBar().Position;
+
+    auto* frame = new TIFrame(big->Viewport());
+    frame->SetCommands(this);
+    frame->resize(frame->width(), imageSize_);
+    frame->move(0, static_cast<int>(images_.size()) * imageSize_);
+    images_.push_back(frame);
+    frame->SetDetails(Get(*settings_, Options::Details));
+    big->AddItem(frame);
+
+    if (!frame->LoadFile(path)) {
+        big->RemoveItem(frame);
+        images_.pop_back();
+        ReleaseFrame(frame);
+        big->ScrollTo(Qt::Vertical, scroll);
+        return nullptr;
+    }
+    if (Get(*settings_, Options::SafeNames)) frame->MakeNameSafe();
+    if (Get(*settings_, Options::TransformFilename))
+        frame->ApplyTemplate(Get(*settings_, Options::TransformTemplate));
+    frame->SetCropVisible(true);
+    frame->SetLook(Get(*settings_, Options::CropAreaLook));
+    frame->Attach(this);
+    SetCurrentFrame(frame);
+    if (Get(*settings_, Options::AutoRotateCrop)) frame->AutoFlip();
+    frame->CenterCrop();
+    big->ScrollTo(Qt::Vertical, scroll);
+    return frame;
+}
+
+void TMainForm::SetCurrentFrame(TIFrame* frame) {
+    if (frame == current_) return;
+    if (current_) current_->SetSelected(false);
+    current_ = frame;
+    if (frame) {
+        container_->Big()->ScrollIntoView(frame);
+        if (frame->isVisible() && frame->isEnabled()) frame->FocusCrop();
+        frame->SetSelected(true);
+    }
+    UpdateImageCommands();
+    container_->Big()->SetCurrent(frame);
+}
+
+void TMainForm::UpdateImageCommands() {
+    const bool some = current_ != nullptr;
+    Action("PreviewAction")->setEnabled(some);
+    for (const char* name :
+         {"CropCurrentAction", "RotateLeftAction", "RotateRightAction", "RemoveAction"})
+        Action(name)->setEnabled(some && !processing_);
+}
+
+int TMainForm::IndexOf(const TIFrame* frame) const {
+    if (!frame) return -1;
+    const auto it = std::find(images_.begin(), images_.end(), frame);
+    return it == images_.end() ? -1 : static_cast<int>(it - images_.begin());
+}
+
+void TMainForm::RotateRightExecute() {
+    if (!current_ || processing_) return;
+    current_->SetRotation((current_->Rotation() + 90) % 360);
+}
+
+void TMainForm::RotateLeftExecute() {
+    if (!current_ || processing_) return;
+    current_->SetRotation((current_->Rotation() + 270) % 360);
+}
+
+void TMainForm::RemoveExecute() {
+    if (!current_ || processing_) return;
+    RemoveFrame(current_);
+}
+
+void TMainForm::RemoveFrame(TIFrame* frame) {
+    int i = IndexOf(frame);
+    container_->Big()->RemoveItem(frame);
+    if (i >= 0) images_.erase(images_.begin() + i);
+    if (frame == current_) current_ = nullptr;
+    ReleaseFrame(frame);
+    if (i < 0) i = 0;
+    TIFrame* next = nullptr;
+    if (i < static_cast<int>(images_.size()))
+        next = images_[static_cast<std::size_t>(i)];
+    else if (!images_.empty())
+        next = images_.back();
+    SetCurrentFrame(next);
+    UpdateImageCommands();
+    container_->RequestLayout();
+}
+
+void TMainForm::ReleaseFrame(TIFrame* frame) {
+    // the frame may be inside its own event now: it lives until the next release
+    frame->hide();
+    frame->setParent(nullptr);
+    released_.reset(frame);
+}
+
+TIFrame* TMainForm::FrameOf(TObject* sender) const {
+    TIFrame* frame = TIFrame::FromSender(sender);
+    return IndexOf(frame) >= 0 ? frame : nullptr;
+}
+
+void TMainForm::SelectedFrom(TObject* sender) {
+    TIFrame* frame = FrameOf(sender);
+    if (!frame || frame == current_) return;
+    for (TIFrame* f : images_)
+        f->SetSelected(f == frame);
+    SetCurrentFrame(frame);
+}
+
+void TMainForm::Update(TObject* sender, const std::string& event, const TVariant& value) {
+    const int p = IndexOf(current_);
+    const int count = static_cast<int>(images_.size());
+    if (event == "Selected") {
+        SelectedFrom(sender);
+    } else if (event == "PreviousImage") {
+        if (p > 0) SetCurrentFrame(images_[static_cast<std::size_t>(p - 1)]);
+    } else if (event == "NextImage") {
+        if (p >= 0 && p < count - 1) SetCurrentFrame(images_[static_cast<std::size_t>(p + 1)]);
+    } else if (event == "HomeImage") {
+        if (count > 0) SetCurrentFrame(images_.front());
+    } else if (event == "EndImage") {
+        if (count > 0) SetCurrentFrame(images_.back());
+    } else if (event == "Function") {
+        SelectedFrom(sender);
+        const auto* command = std::get_if<std::string>(&value);
+        if (!command) return;
+        if (*command == "Clockwise")
+            RotateRightExecute();
+        else if (*command == "Counter")
+            RotateLeftExecute();
+        else if (*command == "Crop")
+            CropCurrentActionExecute();
+        else if (*command == "Remove")
+            RemoveExecute();
+        else if (*command == "PreviewCrop")
+            PreviewActionExecute();
+    }
+}
+
+void TMainForm::Preview(TIFrame& frame) {
+    SelectedFrom(&frame);
+    PreviewActionExecute();
+}
+
+void TMainForm::CropCurrent(TIFrame& frame) {
+    SelectedFrom(&frame);
+    CropCurrentActionExecute();
+}
+
+void TMainForm::RotateLeft(TIFrame& frame) {
+    SelectedFrom(&frame);
+    RotateLeftExecute();
+}
+
+void TMainForm::RotateRight(TIFrame& frame) {
+    SelectedFrom(&frame);
+    RotateRightExecute();
+}
+
+void TMainForm::Remove(TIFrame& frame) {
+    SelectedFrom(&frame);
+    RemoveExecute();
+}
+
+bool TMainForm::IsEnabled(TFrameCommand command) const {
+    if (!current_) return false;
+    return command == TFrameCommand::Preview || !processing_;
+}
+
+void TMainForm::PreferencesExecute() {
+    if (processing_) return;
+    const int oldHuge = Get(*settings_, Options::HugeHeight);
+    const int oldLook = Get(*settings_, Options::CropAreaLook);
+    if (sForm_->exec() != QDialog::Accepted) return;
+    const int newHuge = Get(*settings_, Options::HugeHeight);
+    if (newHuge != oldHuge && Action("HugeAction")->isChecked()) ApplyViewSize(newHuge);
+    const int newLook = Get(*settings_, Options::CropAreaLook);
+    if (newLook != oldLook) {
+        // frames whose look the user chose by hand keep it
+        for (TIFrame* frame : images_)
+            if (frame->Cropper()->Look() == oldLook) frame->SetLook(newLook);
+    }
+}
