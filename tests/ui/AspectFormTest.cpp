@@ -1,0 +1,249 @@
+#include "AspectForm.h"
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+#include <QTimer>
+
+#include "CropAspect.h"
+#include "CropAspects.h"
+#include "gnugettext.h"
+
+namespace {
+
+class TCounter : public TObserver {
+public:
+    int events = 0;
+    void Update(TObject*, const std::string&, const TVariant&) override { ++events; }
+};
+
+class AspectFormTest : public ::testing::Test {
+protected:
+    AspectFormTest() { SelectLanguage("en_US"); }
+
+    template <typename T> T* Find(const char* name) {
+        T* widget = form.findChild<T*>(QString::fromUtf8(name));
+        EXPECT_NE(widget, nullptr) << name;
+        return widget;
+    }
+    void Type(const char* name, const char* text) {
+        auto* edit = Find<QLineEdit>(name);
+        edit->clear();
+        QTest::keyClicks(edit, text);
+    }
+    // near the left edge, where check and radio buttons take clicks too
+    void Click(const char* name) {
+        QAbstractButton* button = Find<QAbstractButton>(name);
+        QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(6, button->height() / 2));
+    }
+    // Runs what the user does once the modal dialog is up; the act ends with
+    // a click on OK unless it closed the dialog itself.
+    void WhenShown(std::function<void()> act) {
+        QTimer::singleShot(0, &form, [this, act] {
+            act();
+            if (form.isVisible()) Click("OKBtn");
+        });
+    }
+    bool Shown(const char* name) { return !Find<QWidget>(name)->isHidden(); }
+
+    TAspectForm form;
+};
+
+TEST_F(AspectFormTest, AddWithoutChangesGivesTheTemplateAspect) {
+    QString title, selected;
+    WhenShown([&] {
+        title = form.windowTitle();
+        selected = Find<QLineEdit>("DescriptionEdit")->selectedText();
+    });
+    std::unique_ptr<TCropAspect> aspect = form.AddAspect();
+    ASSERT_NE(aspect, nullptr);
+    EXPECT_EQ(title, "Add new aspect");
+    EXPECT_EQ(selected, "15x10cm");
+    EXPECT_EQ(aspect->Description(), "15x10cm");
+    EXPECT_EQ(aspect->Horizontal(), 15);
+    EXPECT_EQ(aspect->Vertical(), 10);
+    EXPECT_EQ(aspect->Unit(), "cm");
+}
+
+TEST_F(AspectFormTest, AddAppliesTheCheckedKind) {
+    struct Case {
+        const char* radio;
+        int unitPosition;
+        const char* hor;
+        const char* ver;
+        const char* unit;
+        double horizontal, vertical;
+    };
+    const Case cases[] = {
+        {"FixedWithUnitsCheck", 1, "100", "150", "mm", 100, 150},
+        {"FixedWithUnitsCheck", 2, "7", "5", "inches", 7, 5},
+        {"FixedSansUnitsCheck", 0, "16", "9", "none", 16, 9},
+        {"PixelCheck", 0, "800", "600", "pixels", 800, 600},
+        // free size drops the sizes, no crop keeps them as typed
+        {"FreeCheck", 0, "7", "8", "free", 0, 0},
+        {"NoCropCheck", 0, "7", "8", "nocrop", 7, 8},
+        {"FixedSansUnitsCheck", 0, "12,5", "-0.5", "none", 12.5, -0.5},
+    };
+    for (const Case& c : cases) {
+        WhenShown([&] {
+            Type("HorEdit", c.hor);
+            Type("VerEdit", c.ver);
+            Find<QComboBox>("UnitCombo")->setCurrentIndex(c.unitPosition);
+            Click(c.radio);
+        });
+        std::unique_ptr<TCropAspect> aspect = form.AddAspect();
+        ASSERT_NE(aspect, nullptr) << c.radio;
+        EXPECT_EQ(aspect->Unit(), c.unit);
+        EXPECT_EQ(aspect->Horizontal(), c.horizontal) << c.unit;
+        EXPECT_EQ(aspect->Vertical(), c.vertical) << c.unit;
+    }
+}
+
+TEST_F(AspectFormTest, AddGivesNothingOnCancelOrBadNumbers) {
+    const std::function<void()> acts[] = {
+        [&] { Click("CancelBtn"); },
+        [&] { QTest::keyClick(&form, Qt::Key_Escape); },
+        [&] { form.close(); },
+        [&] { Type("HorEdit", "abc"); },
+        [&] { Type("VerEdit", ""); },
+        [&] { Type("HorEdit", "1,234.5"); },
+        // even where the sizes are not used they must be numbers
+        [&] {
+            Type("HorEdit", "x");
+            Click("FreeCheck");
+        },
+    };
+    for (const auto& act : acts) {
+        WhenShown(act);
+        EXPECT_EQ(form.AddAspect(), nullptr);
+    }
+}
+
+TEST_F(AspectFormTest, EditShowsTheAspect) {
+    TCropAspects registry;
+    registry.LoadDefaults();
+    TCropAspect& inches = registry.CurrentList().Items(15); // 3.5" x 5"
+    TCounter counter;
+    registry.Attach(&counter);
+    QString title, unit;
+    bool unitsChecked = false;
+    QString hor, ver;
+    WhenShown([&] {
+        title = form.windowTitle();
+        hor = Find<QLineEdit>("HorEdit")->text();
+        ver = Find<QLineEdit>("VerEdit")->text();
+        unitsChecked = Find<QRadioButton>("FixedWithUnitsCheck")->isChecked();
+        unit = Find<QComboBox>("UnitCombo")->currentText();
+    });
+    EXPECT_TRUE(form.EditAspect(inches));
+    registry.Detach(&counter);
+    EXPECT_EQ(title, "Edit aspect");
+    EXPECT_EQ(hor, "5");
+    EXPECT_EQ(ver, "3.5");
+    EXPECT_TRUE(unitsChecked);
+    EXPECT_EQ(unit, "Inches");
+    // nothing changed, so nothing was announced
+    EXPECT_EQ(counter.events, 0);
+}
+
+TEST_F(AspectFormTest, EditReadsBothDecimalSeparators) {
+    TCropAspect aspect;
+    aspect.SetAll("9x13 cm", "cm", 12.7, 8.89);
+    QString hor, ver;
+    WhenShown([&] {
+        hor = Find<QLineEdit>("HorEdit")->text();
+        ver = Find<QLineEdit>("VerEdit")->text();
+        Type("HorEdit", "12,7");
+        Type("VerEdit", "9,5");
+    });
+    EXPECT_TRUE(form.EditAspect(aspect));
+    EXPECT_EQ(hor, "12.7");
+    EXPECT_EQ(ver, "8.89");
+    EXPECT_EQ(aspect.Horizontal(), 12.7);
+    EXPECT_EQ(aspect.Vertical(), 9.5);
+    EXPECT_EQ(aspect.Unit(), "cm");
+}
+
+TEST_F(AspectFormTest, EditStopsAtTheFirstBadNumber) {
+    TCropAspect aspect;
+    aspect.SetAll("Old", "pixels", 640, 480);
+    WhenShown([&] {
+        Type("HorEdit", "20");
+        Type("VerEdit", "x");
+        Type("DescriptionEdit", "New");
+        Click("NoCropCheck");
+    });
+    EXPECT_FALSE(form.EditAspect(aspect));
+    EXPECT_EQ(aspect.Horizontal(), 20);
+    EXPECT_EQ(aspect.Vertical(), 480);
+    EXPECT_EQ(aspect.Description(), "Old");
+    EXPECT_EQ(aspect.Unit(), "pixels");
+
+    WhenShown([&] {
+        Type("HorEdit", "30");
+        Click("CancelBtn");
+    });
+    EXPECT_FALSE(form.EditAspect(aspect));
+    EXPECT_EQ(aspect.Horizontal(), 20);
+}
+
+TEST_F(AspectFormTest, EditChecksTheKindOfTheUnit) {
+    struct Case {
+        const char* unit;
+        const char* radio;
+    };
+    const Case cases[] = {{"none", "FixedSansUnitsCheck"}, {"pixels", "PixelCheck"},
+                          {"nocrop", "NoCropCheck"},       {"free", "FreeCheck"},
+                          {"mm", "FixedWithUnitsCheck"},   {"", "FixedWithUnitsCheck"}};
+    for (const Case& c : cases) {
+        TCropAspect aspect;
+        aspect.SetAll("A", c.unit, 4, 3);
+        bool checked = false;
+        WhenShown([&] {
+            checked = Find<QRadioButton>(c.radio)->isChecked();
+            Click("CancelBtn");
+        });
+        EXPECT_FALSE(form.EditAspect(aspect));
+        EXPECT_TRUE(checked) << c.unit;
+    }
+    // an unknown unit leaves the unit list where it was ("mm" from above), and OK writes that
+    TCropAspect odd;
+    odd.SetAll("Odd", "furlongs", 4, 3);
+    WhenShown([] {});
+    EXPECT_TRUE(form.EditAspect(odd));
+    EXPECT_EQ(odd.Unit(), "mm");
+}
+
+TEST_F(AspectFormTest, TheKindDecidesWhichSizeControlsShow) {
+    struct Case {
+        const char* radio;
+        bool panel, unitList, pixels;
+        const char* sizeCaption;
+    };
+    const Case cases[] = {
+        {"FixedWithUnitsCheck", true, true, false, "&Size"},
+        {"FixedSansUnitsCheck", true, false, false, "&Aspect"},
+        {"PixelCheck", true, false, true, "&Size"},
+        {"FreeCheck", false, false, false, "&Aspect"},
+        {"NoCropCheck", false, false, false, "&Aspect"},
+    };
+    form.show();
+    for (const Case& c : cases) {
+        Click(c.radio);
+        EXPECT_EQ(Shown("SettingsPanel"), c.panel) << c.radio;
+        EXPECT_EQ(Shown("UnitCombo"), c.unitList) << c.radio;
+        EXPECT_EQ(Shown("PixelLabel"), c.pixels) << c.radio;
+        EXPECT_EQ(Find<QLabel>("SizeLabel")->text(), c.sizeCaption) << c.radio;
+    }
+}
+
+} // namespace

@@ -1,0 +1,191 @@
+#include "AspectForm.h"
+
+#include <QButtonGroup>
+#include <QComboBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QShowEvent>
+#include <QVBoxLayout>
+
+#include "CropAspect.h"
+#include "Error.h"
+#include "ModPanel.h"
+#include "StringController.h"
+#include "TranslateWindow.h"
+#include "gnugettext.h"
+
+namespace {
+// the unit list's positions and the unit each one writes
+struct TUnitChoice {
+    const char* shown;
+    const char* unit;
+};
+constexpr TUnitChoice kUnits[] = {
+    {"Centimeters", "cm"}, {"Milllimeters", "mm"}, {"Inches", "inches"}};
+} // namespace
+
+TAspectForm::TAspectForm(QWidget* parent) : QDialog(parent) {
+    BuildControls();
+    TranslateWindow(this);
+    // the unit names are shown as they stand, so they join after translation
+    for (const TUnitChoice& u : kUnits)
+        unitCombo_->addItem(QString::fromUtf8(u.shown));
+    unitCombo_->setCurrentIndex(0);
+    resize(sizeHint().expandedTo(QSize(405, 308)));
+}
+
+void TAspectForm::BuildControls() {
+    setObjectName(QStringLiteral("AspectForm"));
+    auto* root = new QVBoxLayout(this);
+    root->setContentsMargins(10, 10, 10, 10);
+
+    auto* descriptionRow = new QHBoxLayout;
+    auto* descriptionLabel = new QLabel(QString::fromUtf8(N_("&Description:")), this);
+    descriptionEdit_ = new QLineEdit(this);
+    descriptionEdit_->setObjectName(QStringLiteral("DescriptionEdit"));
+    descriptionLabel->setBuddy(descriptionEdit_);
+    descriptionRow->addWidget(descriptionLabel);
+    descriptionRow->addWidget(descriptionEdit_, 1);
+    root->addLayout(descriptionRow);
+
+    typePanel_ = new TModPanel(QString::fromUtf8(N_("&Type")), this);
+    typePanel_->setObjectName(QStringLiteral("TypePanel"));
+    auto* typeLayout = new QVBoxLayout(typePanel_);
+    auto* types = new QButtonGroup(this);
+    auto radio = [&](QRadioButton*& button, const char* name, const char* caption) {
+        button = new QRadioButton(QString::fromUtf8(caption), typePanel_);
+        button->setObjectName(QString::fromUtf8(name));
+        typeLayout->addWidget(button);
+        types->addButton(button);
+    };
+    radio(fixedWithUnitsCheck_, "FixedWithUnitsCheck",
+          N_("&Fixed aspect ratio with units (gives PPI)"));
+    radio(fixedSansUnitsCheck_, "FixedSansUnitsCheck", N_("F&ixed aspect ratio without units"));
+    radio(pixelCheck_, "PixelCheck", N_("Fi&xed pixel size"));
+    radio(freeCheck_, "FreeCheck", N_("F&ree size"));
+    radio(noCropCheck_, "NoCropCheck", N_("&No crop"));
+    connect(types, &QButtonGroup::buttonToggled, this, [this](QAbstractButton*, bool checked) {
+        if (checked) HandleTypeChanged();
+    });
+    root->addWidget(typePanel_);
+
+    settingsPanel_ = new TModPanel(QString::fromUtf8(N_("&Settings")), this);
+    settingsPanel_->setObjectName(QStringLiteral("SettingsPanel"));
+    auto* sizeRow = new QHBoxLayout(settingsPanel_);
+    sizeLabel_ = new QLabel(QString::fromUtf8(N_("&Size:")), settingsPanel_);
+    sizeLabel_->setObjectName(QStringLiteral("SizeLabel"));
+    horEdit_ = new QLineEdit(settingsPanel_);
+    horEdit_->setObjectName(QStringLiteral("HorEdit"));
+    verEdit_ = new QLineEdit(settingsPanel_);
+    verEdit_->setObjectName(QStringLiteral("VerEdit"));
+    sizeLabel_->setBuddy(horEdit_);
+    unitCombo_ = new QComboBox(settingsPanel_);
+    unitCombo_->setObjectName(QStringLiteral("UnitCombo"));
+    // the catalogues carry no entry of its own for this caption yet
+    pixelLabel_ = new QLabel(QStringLiteral("pixels"), settingsPanel_);
+    pixelLabel_->setObjectName(QStringLiteral("PixelLabel"));
+    sizeRow->addWidget(sizeLabel_);
+    sizeRow->addWidget(horEdit_, 1);
+    sizeRow->addWidget(new QLabel(QStringLiteral("x"), settingsPanel_));
+    sizeRow->addWidget(verEdit_, 1);
+    // the unit list and the pixel caption take turns at the same place
+    sizeRow->addWidget(unitCombo_);
+    sizeRow->addWidget(pixelLabel_);
+    root->addWidget(settingsPanel_);
+    root->addStretch(1);
+
+    auto* buttons = new QHBoxLayout;
+    auto* okBtn = new QPushButton(QString::fromUtf8(N_("&OK")), this);
+    okBtn->setObjectName(QStringLiteral("OKBtn"));
+    okBtn->setDefault(true);
+    auto* cancelBtn = new QPushButton(QString::fromUtf8(N_("Cancel")), this);
+    cancelBtn->setObjectName(QStringLiteral("CancelBtn"));
+    connect(okBtn, &QPushButton::clicked, this, &QDialog::accept);
+    connect(cancelBtn, &QPushButton::clicked, this, &QDialog::reject);
+    buttons->addStretch(1);
+    buttons->addWidget(okBtn);
+    buttons->addWidget(cancelBtn);
+    root->addLayout(buttons);
+}
+
+void TAspectForm::HandleTypeChanged() {
+    settingsPanel_->setVisible(!noCropCheck_->isChecked() && !freeCheck_->isChecked());
+    unitCombo_->setVisible(fixedWithUnitsCheck_->isChecked());
+    pixelLabel_->setVisible(pixelCheck_->isChecked());
+    const bool sized = fixedWithUnitsCheck_->isChecked() || pixelCheck_->isChecked();
+    sizeLabel_->setText(tr_(sized ? "&Size" : "&Aspect"));
+}
+
+void TAspectForm::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (event->spontaneous()) return;
+    descriptionEdit_->selectAll();
+    descriptionEdit_->setFocus();
+}
+
+std::unique_ptr<TCropAspect> TAspectForm::AddAspect() {
+    descriptionEdit_->setText(QStringLiteral("15x10cm"));
+    horEdit_->setText(QStringLiteral("15"));
+    verEdit_->setText(QStringLiteral("10"));
+    unitCombo_->setCurrentIndex(0);
+    fixedWithUnitsCheck_->setChecked(true);
+    HandleTypeChanged();
+    setWindowTitle(tr_("Add new aspect"));
+    if (exec() != QDialog::Accepted) return nullptr;
+    auto aspect = std::make_unique<TCropAspect>();
+    if (!ApplyTo(*aspect)) return nullptr;
+    return aspect;
+}
+
+bool TAspectForm::EditAspect(TCropAspect& aspect) {
+    setWindowTitle(tr_("Edit aspect"));
+    descriptionEdit_->setText(QString::fromStdString(aspect.Description()));
+    horEdit_->setText(QString::fromStdString(FormatDecimal(4, aspect.Horizontal())));
+    verEdit_->setText(QString::fromStdString(FormatDecimal(4, aspect.Vertical())));
+    const std::string& unit = aspect.Unit();
+    if (unit == "none") {
+        fixedSansUnitsCheck_->setChecked(true);
+    } else if (unit == "pixels") {
+        pixelCheck_->setChecked(true);
+    } else if (unit == "nocrop") {
+        noCropCheck_->setChecked(true);
+    } else if (unit == "free") {
+        freeCheck_->setChecked(true);
+    } else {
+        fixedWithUnitsCheck_->setChecked(true);
+        for (int i = 0; i < int(std::size(kUnits)); ++i)
+            if (unit == kUnits[i].unit) unitCombo_->setCurrentIndex(i);
+    }
+    // a kind that was already checked sends no toggle, yet the panel may be stale
+    HandleTypeChanged();
+    if (exec() != QDialog::Accepted) return false;
+    return ApplyTo(aspect);
+}
+
+bool TAspectForm::ApplyTo(TCropAspect& aspect) {
+    try {
+        aspect.SetHorizontal(ReadDecimal(horEdit_->text().toStdString()));
+        aspect.SetVertical(ReadDecimal(verEdit_->text().toStdString()));
+    } catch (const TConvertError&) {
+        return false;
+    }
+    aspect.SetDescription(descriptionEdit_->text().toStdString());
+    if (fixedWithUnitsCheck_->isChecked()) {
+        const int i = unitCombo_->currentIndex();
+        if (i >= 0 && i < int(std::size(kUnits))) aspect.SetUnit(kUnits[i].unit);
+    } else if (fixedSansUnitsCheck_->isChecked()) {
+        aspect.SetUnit("none");
+    } else if (freeCheck_->isChecked()) {
+        aspect.SetUnit("free");
+        aspect.SetHorizontal(0);
+        aspect.SetVertical(0);
+    } else if (pixelCheck_->isChecked()) {
+        aspect.SetUnit("pixels");
+    } else {
+        aspect.SetUnit("nocrop");
+    }
+    return true;
+}

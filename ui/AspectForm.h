@@ -1,0 +1,60 @@
+#pragma once
+
+#include <memory>
+
+#include <QDialog>
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QRadioButton;
+class TCropAspect;
+class TModPanel;
+
+/// What the settings dialog needs from an aspect editor, so that it can be
+/// driven without a modal window where that is wanted.
+class IAspectEditor {
+public:
+    virtual ~IAspectEditor() = default;
+    /// A new aspect from the user, owned by the caller, or none when the user
+    /// cancelled or typed a size that is not a number.
+    virtual std::unique_ptr<TCropAspect> AddAspect() = 0;
+    /// Changes the aspect in place; false when cancelled or a size was not a
+    /// number (the steps before the bad size stay applied).
+    virtual bool EditAspect(TCropAspect& aspect) = 0;
+};
+
+/// The small modal dialog in which the user creates or changes one aspect:
+/// its description, its kind as five radio buttons and its two sizes.
+class TAspectForm : public QDialog, public IAspectEditor {
+public:
+    explicit TAspectForm(QWidget* parent = nullptr);
+
+    std::unique_ptr<TCropAspect> AddAspect() override;
+    bool EditAspect(TCropAspect& aspect) override;
+
+    /// Shows and hides the size controls to suit the checked kind.
+    void HandleTypeChanged();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void BuildControls();
+    /// Writes the controls into the aspect; false when a size is no number.
+    bool ApplyTo(TCropAspect& aspect);
+
+    QLineEdit* descriptionEdit_ = nullptr;
+    TModPanel* typePanel_ = nullptr;
+    QRadioButton* fixedWithUnitsCheck_ = nullptr;
+    QRadioButton* fixedSansUnitsCheck_ = nullptr;
+    QRadioButton* pixelCheck_ = nullptr;
+    QRadioButton* freeCheck_ = nullptr;
+    QRadioButton* noCropCheck_ = nullptr;
+    TModPanel* settingsPanel_ = nullptr;
+    QLabel* sizeLabel_ = nullptr;
+    QLineEdit* horEdit_ = nullptr;
+    QLineEdit* verEdit_ = nullptr;
+    QComboBox* unitCombo_ = nullptr;
+    QLabel* pixelLabel_ = nullptr;
+};

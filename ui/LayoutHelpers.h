@@ -1,0 +1,13 @@
+#pragma once
+
+class QWidget;
+
+/// Row placement for label-led rows whose widths depend on the translated
+/// caption: each moves widgets horizontally only and leaves their tops alone.
+
+/// control left := label left + label width + gap.
+void PlaceRightOf(QWidget* label, QWidget* control, int gap);
+
+/// control left := label left + label width + gap; second label's left :=
+/// control left + control width + gap.
+void ChainRightOf(QWidget* label, QWidget* control, QWidget* secondLabel, int gap);
