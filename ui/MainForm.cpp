@@ -32,6 +32,7 @@
 #include "Options.h"
 #include "Placement.h"
 #include "SForm.h"
+#include "ShellServices.h"
 #include "StorageTank.h"
 #include "Transformer.h"
 #include "TranslateWindow.h"
@@ -51,9 +52,11 @@ constexpr TFormPlacement kMainPlacement{"MainForm", {true, true}};
 constexpr TPlacementKind kDialogPlacement{false, false};
 } // namespace
 
-TMainForm::TMainForm(TSettingsFile settingsFile, std::vector<std::string> files, QWidget* parent)
+TMainForm::TMainForm(TSettingsFile settingsFile, std::vector<std::string> files,
+                     IUserPrompt* prompt, QWidget* parent)
     : QMainWindow(parent), settingsFile_(std::move(settingsFile)),
-      boxPrompt_(std::make_unique<TMessageBoxPrompt>(this)), prompt_(boxPrompt_.get()),
+      boxPrompt_(std::make_unique<TMessageBoxPrompt>(this)),
+      prompt_(prompt ? prompt : boxPrompt_.get()), opener_(ShellOpen),
       commandLine_(std::move(files)) {
     setObjectName(QStringLiteral("MainForm"));
     resize(1000, 720);
@@ -89,10 +92,6 @@ TMainForm::~TMainForm() {
     images_.clear();
     current_ = nullptr;
     released_.reset();
-}
-
-void TMainForm::SetPrompt(IUserPrompt* prompt) {
-    prompt_ = prompt ? prompt : boxPrompt_.get();
 }
 
 void TMainForm::FormCreate() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -41,12 +42,12 @@ class TMainForm : public QMainWindow, public TObserver, public IFrameCommands {
 public:
     /// Reads the settings (settingsFile decides where), chooses the language and
     /// builds the window and its dialogs. files are added 100 ms after showing.
+    /// prompt: where messages and questions go (the window's own message boxes
+    /// when none is given).
     explicit TMainForm(TSettingsFile settingsFile, std::vector<std::string> files = {},
-                       QWidget* parent = nullptr);
+                       IUserPrompt* prompt = nullptr, QWidget* parent = nullptr);
     ~TMainForm() override;
 
-    /// Where messages and questions go; the window's own message boxes by default.
-    void SetPrompt(IUserPrompt* prompt);
     IUserPrompt& Prompt() const { return *prompt_; }
 
     // --- the image list ---
@@ -70,6 +71,8 @@ public:
     void CropFrames(std::vector<TIFrame*> frames, bool removeCropped);
     /// Full path of the preview file.
     std::string PreviewFile() const;
+    /// How a finished preview is shown (the desktop's viewer by default).
+    void SetOpener(std::function<void(const std::string&)> opener) { opener_ = std::move(opener); }
 
     // --- state ---
     void SetProcessing(bool on);
@@ -132,6 +135,7 @@ private:
     std::unique_ptr<TMessageBoxPrompt> boxPrompt_;
     IUserPrompt* prompt_;
     std::string previewFolder_;
+    std::function<void(const std::string&)> opener_;
     std::vector<std::string> commandLine_;
     std::vector<TIFrame*> images_;
     TIFrame* current_ = nullptr;

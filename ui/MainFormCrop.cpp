@@ -180,7 +180,7 @@ void TMainForm::PreviewActionExecute() {
     const std::string tool = FindTransformer();
     if (!tool.empty()) RunTransformer(tool, call);
     if (FileExists(preview)) {
-        ShellOpen(preview);
+        opener_(preview);
         return;
     }
     prompt_->ShowMessage("Error: Defective JPEGTran call:\r\n" + call.ArgumentString() +

@@ -1,0 +1,273 @@
+#include "MainForm.h"
+
+#include <filesystem>
+
+#include <sys/stat.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QLineEdit>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include "ConsoleApp.h"
+#include "CropAspects.h"
+#include "CropContainer.h"
+#include "IFrame.h"
+#include "ImageLoader.h"
+#include "ScriptedPrompt.h"
+#include "StorageTank.h"
+#include "TempDir.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+// A small photo as a JPEG file, made with the IJG tool.
+void MakeJpeg(const std::string& path, int w, int h) {
+    std::string ppm = "P6\n" + std::to_string(w) + " " + std::to_string(h) + "\n255\n";
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            ppm += static_cast<char>(x * 255 / w);
+            ppm += static_cast<char>(y * 255 / h);
+            ppm += static_cast<char>((x / 16 + y / 16) % 2 ? 200 : 40);
+        }
+    WriteFileBytes(path + ".ppm", ppm);
+    std::vector<std::string> lines;
+    ExecuteConsoleApp("cjpeg", {"-quality", "90", "-outfile", path, path + ".ppm"}, lines);
+    fs::remove(path + ".ppm");
+}
+
+class MainFormTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        fs::create_directories(dir.file("prog"));
+        fs::create_directories(dir.file("cfg"));
+        fs::create_directories(dir.file("photos"));
+        for (const char* name : {"a.jpg", "b.jpg", "c.jpg"})
+            MakeJpeg(photo(name), 320, 240);
+        MakeJpeg(photo("tall photo.jpg"), 240, 320);
+        WriteFileBytes(photo("broken.jpg"), "not a JPEG at all");
+    }
+    std::string photo(const std::string& name) const { return dir.file("photos/" + name); }
+    std::string out(const std::string& name) const { return dir.file("out/" + name); }
+
+    std::unique_ptr<TMainForm> Open(std::vector<std::string> files = {}) {
+        auto window = std::make_unique<TMainForm>(TSettingsFile(dir.file("prog"), dir.file("cfg")),
+                                                  std::move(files), &prompt);
+        window->show();
+        QApplication::processEvents();
+        window->DirEdit()->setText(QString::fromStdString(dir.file("out/deeper/")));
+        return window;
+    }
+    // Waits for the files named at start to arrive through the 100 ms timer.
+    static void WaitForImages(TMainForm& w, std::size_t n) {
+        for (int i = 0; i < 100 && w.Images().size() < n; ++i)
+            QTest::qWait(20);
+    }
+    static void Trigger(TMainForm& w, const char* action) { w.Action(action)->trigger(); }
+
+    TTempDir dir;
+    TScriptedPrompt prompt;
+};
+} // namespace
+
+TEST_F(MainFormTest, CommandLineFilesArriveAndBadOnesAreSkipped) {
+    auto w = Open({photo("a.jpg"), photo("missing.jpg"), photo("broken.jpg"), photo("b.jpg"),
+                   dir.file("photos")});
+    WaitForImages(*w, 2);
+    QTest::qWait(100);
+    ASSERT_EQ(w->Images().size(), 2u);
+    EXPECT_EQ(w->Images()[0]->SourceFileName(), photo("a.jpg"));
+    EXPECT_EQ(w->CurrentFrame(), w->Images()[0]);
+    EXPECT_EQ(w->StatusText(), QStringLiteral("Images added"));
+    EXPECT_TRUE(prompt.messages.empty());
+
+    // adding while a frame is current keeps that frame current
+    w->SetCurrentFrame(w->Images()[1]);
+    w->AddFiles({photo("c.jpg")});
+    ASSERT_EQ(w->Images().size(), 3u);
+    EXPECT_EQ(w->CurrentFrame(), w->Images()[1]);
+}
+
+TEST_F(MainFormTest, FoldersAreSortedIgnoringCase) {
+    MakeJpeg(photo("Z.JPG"), 64, 48);
+    MakeJpeg(photo("b2.jpeg"), 64, 48);
+    auto w = Open();
+    w->AddFolder(dir.file("photos"), false);
+    std::vector<std::string> names;
+    for (TIFrame* f : w->Images())
+        names.push_back(fs::path(f->SourceFileName()).filename());
+    EXPECT_EQ(names, (std::vector<std::string>{"a.jpg", "b.jpg", "b2.jpeg", "c.jpg",
+                                               "tall photo.jpg", "Z.JPG"}));
+}
+
+TEST_F(MainFormTest, KeysMoveBetweenFramesAndStopAtTheEnds) {
+    auto w = Open({photo("a.jpg"), photo("b.jpg"), photo("c.jpg")});
+    WaitForImages(*w, 3);
+    ASSERT_EQ(w->Images().size(), 3u);
+    const auto key = [&](Qt::Key k) {
+        QTest::keyClick(w->CurrentFrame()->Cropper()->NewHandler(), k);
+    };
+    EXPECT_EQ(w->CurrentFrame(), w->Images()[0]);
+    key(Qt::Key_PageUp);
+    EXPECT_EQ(w->CurrentFrame(), w->Images()[0]);
+    key(Qt::Key_PageDown);
+    EXPECT_EQ(w->CurrentFrame(), w->Images()[1]);
+    key(Qt::Key_End);
+    EXPECT_EQ(w->CurrentFrame(), w->Images()[2]);
+    key(Qt::Key_PageDown);
+    EXPECT_EQ(w->CurrentFrame(), w->Images()[2]);
+    key(Qt::Key_Home);
+    EXPECT_EQ(w->CurrentFrame(), w->Images()[0]);
+}
+
+TEST_F(MainFormTest, RemovingPicksTheNextFrameAndDisablesCommandsWhenEmpty) {
+    auto w = Open({photo("a.jpg"), photo("b.jpg")});
+    WaitForImages(*w, 2);
+    ASSERT_EQ(w->Images().size(), 2u);
+    w->SetCurrentFrame(w->Images()[1]);
+    Trigger(*w, "RemoveAction");
+    ASSERT_EQ(w->Images().size(), 1u);
+    EXPECT_EQ(w->CurrentFrame(), w->Images()[0]);
+    Trigger(*w, "RemoveAction");
+    EXPECT_TRUE(w->Images().empty());
+    EXPECT_EQ(w->CurrentFrame(), nullptr);
+    for (const char* name : {"PreviewAction", "CropCurrentAction", "RotateLeftAction",
+                             "RotateRightAction", "RemoveAction"})
+        EXPECT_FALSE(w->Action(name)->isEnabled()) << name;
+    Trigger(*w, "CropCurrentAction"); // disabled: nothing happens
+    w->CropCurrentActionExecute();
+    EXPECT_EQ(w->StatusText(), QStringLiteral("No current image to crop"));
+}
+
+TEST_F(MainFormTest, ViewSizeColumnsAndDetailsReachEveryFrameAndTheSettings) {
+    auto w = Open({photo("a.jpg"), photo("b.jpg")});
+    WaitForImages(*w, 2);
+    Trigger(*w, "SmallAction");
+    EXPECT_EQ(w->ImageSize(), 200);
+    for (TIFrame* f : w->Images())
+        EXPECT_EQ(f->height(), 200);
+    Trigger(*w, "HugeAction");
+    EXPECT_EQ(w->ImageSize(), 800);
+    Trigger(*w, "Columns3Action");
+    EXPECT_EQ(w->Settings().getInteger("MaxColumns"), 3);
+    EXPECT_EQ(w->Container()->MaxColumns(), 3);
+    Trigger(*w, "BriefAction");
+    EXPECT_EQ(w->Settings().getString("Details"), "Brief");
+    for (TIFrame* f : w->Images())
+        EXPECT_EQ(f->Details(), "Brief");
+    Trigger(*w, "RotateRightAction");
+    EXPECT_EQ(w->CurrentFrame()->Rotation(), 90);
+    Trigger(*w, "RotateLeftAction");
+    Trigger(*w, "RotateLeftAction");
+    EXPECT_EQ(w->CurrentFrame()->Rotation(), 270);
+}
+
+TEST_F(MainFormTest, CropCurrentWritesTheFileAndTheFrameLeaves) {
+    auto w = Open({photo("a.jpg"), photo("tall photo.jpg")});
+    WaitForImages(*w, 2);
+    ASSERT_EQ(w->Images().size(), 2u);
+    const std::string before = ReadFileBytes(photo("a.jpg"));
+    w->SetCurrentFrame(w->Images()[0]);
+    QTest::keyClick(w->CurrentFrame()->Cropper()->NewHandler(), Qt::Key_Return);
+    EXPECT_TRUE(fs::exists(out("deeper/a.jpg")));
+    EXPECT_EQ(w->StatusText(), QStringLiteral("Finished cropping"));
+    ASSERT_EQ(w->Images().size(), 1u);
+    EXPECT_EQ(w->CurrentFrame(), w->Images()[0]);
+    EXPECT_EQ(ReadFileBytes(photo("a.jpg")), before);
+    EXPECT_FALSE(w->Processing());
+    EXPECT_TRUE(w->DirEdit()->isEnabled());
+    // safe names turn the blank into "_"
+    w->CropCurrentActionExecute();
+    EXPECT_TRUE(fs::exists(out("deeper/tall_photo.jpg")));
+    EXPECT_TRUE(w->Images().empty());
+}
+
+TEST_F(MainFormTest, ExistingFilesAskAndEachAnswerCounts) {
+    fs::create_directories(out("deeper"));
+    for (const char* name : {"a.jpg", "b.jpg", "c.jpg"})
+        WriteFileBytes(out("deeper/") + name, "old");
+    auto w = Open({photo("a.jpg"), photo("b.jpg"), photo("c.jpg")});
+    WaitForImages(*w, 3);
+    ASSERT_EQ(w->Images().size(), 3u);
+    // last to first: c Yes, b No, a Cancel
+    prompt.answers = {TAnswer::Yes, TAnswer::No, TAnswer::Cancel};
+    w->CropImagesActionExecute();
+    ASSERT_EQ(prompt.questions.size(), 3u);
+    EXPECT_EQ(prompt.questions[0], "Overwrite c.jpg?");
+    EXPECT_EQ(prompt.titles[0], "File exists");
+    EXPECT_NE(ReadFileBytes(out("deeper/c.jpg")), "old");
+    EXPECT_EQ(ReadFileBytes(out("deeper/b.jpg")), "old");
+    EXPECT_EQ(ReadFileBytes(out("deeper/a.jpg")), "old");
+    ASSERT_EQ(w->Images().size(), 2u); // c left; b skipped, a not reached
+    EXPECT_EQ(w->StatusText(), QStringLiteral("Cropping cancelled"));
+
+    chmod(out("deeper/b.jpg").c_str(), 0444);
+    w->Settings().setValue("ExistingFile", "Overwrite");
+    prompt.questions.clear();
+    prompt.titles.clear();
+    prompt.answers = {TAnswer::Yes, TAnswer::No};
+    w->CropImagesActionExecute();
+    ASSERT_EQ(prompt.titles.size(), 1u); // only the read-only file asks
+    EXPECT_EQ(prompt.titles[0], "READ ONLY");
+    EXPECT_EQ(prompt.questions[0], "File b.jpg is read only.\r\n\r\nOverwrite anyway?");
+    EXPECT_NE(ReadFileBytes(out("deeper/b.jpg")), "old");
+    EXPECT_NE(ReadFileBytes(out("deeper/a.jpg")), "old");
+    EXPECT_TRUE(w->Images().empty());
+}
+
+TEST_F(MainFormTest, UnwritableNamesKeepTheirFrames) {
+    auto w = Open({photo("a.jpg")});
+    WaitForImages(*w, 1);
+    ASSERT_EQ(w->Images().size(), 1u);
+    w->CurrentFrame()->SetDestFileName("..");
+    w->CropCurrentActionExecute();
+    ASSERT_EQ(prompt.messages.size(), 1u);
+    EXPECT_EQ(w->Images().size(), 1u);
+}
+
+TEST_F(MainFormTest, ClosingAsksAndWritesTheSettingsThatStartAgain) {
+    auto w = Open({photo("a.jpg")});
+    WaitForImages(*w, 1);
+    prompt.answers = {TAnswer::No};
+    EXPECT_FALSE(w->close());
+    EXPECT_EQ(prompt.questions.back(), "You have uncropped images!\r\n\r\nExit anyway?");
+    EXPECT_EQ(w->Images().size(), 1u);
+    Trigger(*w, "LargeAction");
+    Trigger(*w, "Columns2Action");
+    prompt.answers = {TAnswer::Yes};
+    EXPECT_TRUE(w->close());
+    w.reset();
+
+    TStorageTank saved;
+    saved.loadFromFile(dir.file("prog/Trimvale.ini"));
+    EXPECT_EQ(saved.name(), "Settings");
+    EXPECT_EQ(saved.getInteger("ImageSize"), 500);
+    EXPECT_EQ(saved.getInteger("MaxColumns"), 2);
+    EXPECT_EQ(saved.getString("CroppedDir"), dir.file("out/deeper/"));
+    EXPECT_EQ(saved.getString("ProgramVersion"), "0.6.4");
+    EXPECT_EQ(saved.getString("Spatial_MainForm_WindowState"), "wsNormal");
+    ASSERT_NE(saved.getTank("Aspects"), nullptr);
+    EXPECT_EQ(saved.indexOf("Aspects"), saved.count() - 1); // written last
+
+    auto again = Open();
+    EXPECT_EQ(again->ImageSize(), 500);
+    EXPECT_TRUE(again->Action("Columns2Action")->isChecked());
+    EXPECT_EQ(GetCropAspects().CurrentList().Count(), 24);
+    EXPECT_TRUE(again->close()); // empty list: no question
+}
+
+TEST_F(MainFormTest, OddStoredViewValuesFallBack) {
+    TStorageTank s("Settings");
+    s.setValue("ImageSize", int32_t{420});
+    s.setValue("MaxColumns", int32_t{12});
+    s.setValue("Details", "brief");
+    s.saveToFile(dir.file("prog/Trimvale.ini"));
+    auto w = Open();
+    EXPECT_EQ(w->ImageSize(), 350);
+    EXPECT_TRUE(w->Action("MediumAction")->isChecked());
+    EXPECT_TRUE(w->Action("UnlimitedAction")->isChecked());
+    EXPECT_EQ(w->Container()->MaxColumns(), 12);
+    EXPECT_TRUE(w->Action("FullAction")->isChecked());
+}
