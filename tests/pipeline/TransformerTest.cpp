@@ -92,5 +92,7 @@ TEST(TransformerTest, FindsTheTransformerAndRunsItOnAwkwardNames) {
         EXPECT_EQ(Decode("./" + dashed).Width, 64) << name;
     }
     EXPECT_FALSE(std::filesystem::exists("pwned"));
+    for (const std::string& name : names)
+        EXPECT_EQ(ReadFileBytes(name), ReadFileBytes("src.jpg"));
     ASSERT_EQ(chdir(cwd.c_str()), 0);
 }
