@@ -195,9 +195,10 @@ void TCFrame::paintEvent(QPaintEvent*) {
     if (!area_.Loaded() || thumb.Empty() || thumb.BitsPerPixel() != 24) return;
     QPainter p(this);
     const QRect rect = ThumbRect();
+    const QRect whole(0, 0, thumb.Width(), thumb.Height());
     if (!area_.CropVisible()) {
-        CopyToImage(thumb, QRect(0, 0, thumb.Width(), thumb.Height()), thumbImage_);
-        p.drawImage(rect.topLeft(), thumbImage_);
+        CopyToImage(thumb, whole, thumbImage_);
+        p.drawImage(rect, thumbImage_); // unstretched while the sizes agree
         return;
     }
     TCropRect t;
@@ -205,7 +206,7 @@ void TCFrame::paintEvent(QPaintEvent*) {
     const QRect crop(rect.x() + t.x, rect.y() + t.y, t.width, t.height);
     switch (look_) {
     case kLookBox: {
-        CopyToImage(thumb, QRect(0, 0, thumb.Width(), thumb.Height()), thumbImage_);
+        CopyToImage(thumb, whole, thumbImage_);
         p.drawImage(rect, thumbImage_);
         // a 3-pixel ring just outside the area, each pixel inverted once
         const QRect outer = crop.adjusted(-3, -3, 3, 3);
@@ -218,7 +219,7 @@ void TCFrame::paintEvent(QPaintEvent*) {
     }
     case kLookBlack:
     case kLookInverse: {
-        CopyToImage(thumb, QRect(0, 0, thumb.Width(), thumb.Height()), thumbImage_);
+        CopyToImage(thumb, whole, thumbImage_);
         p.drawImage(rect, thumbImage_);
         const QRect bands[] = {
             QRect(QPoint(rect.left(), rect.top()), QPoint(crop.left() - 1, rect.bottom())),
@@ -234,12 +235,20 @@ void TCFrame::paintEvent(QPaintEvent*) {
     default: {
         if (area_.WorkBitmap().Empty()) return;
         p.drawImage(rect, BuildWork());
-        // the area itself is copied unscaled from the thumbnail
-        const QRect part = QRect(t.x, t.y, t.width, t.height)
-                               .intersected(QRect(0, 0, thumb.Width(), thumb.Height()));
-        if (part.isEmpty()) break;
-        CopyToImage(thumb, part, thumbImage_);
-        p.drawImage(QPoint(rect.x() + part.x(), rect.y() + part.y()), thumbImage_);
+        // the area itself is copied from the thumbnail: unscaled while the bitmap has
+        // the thumbnail's size, else from the matching part of the stretched bitmap
+        if (thumb.Width() == rect.width() && thumb.Height() == rect.height()) {
+            const QRect part = QRect(t.x, t.y, t.width, t.height).intersected(whole);
+            if (part.isEmpty()) break;
+            CopyToImage(thumb, part, thumbImage_);
+            p.drawImage(QPoint(rect.x() + part.x(), rect.y() + part.y()), thumbImage_);
+        } else if (rect.width() > 0 && rect.height() > 0) {
+            const double sx = double(thumb.Width()) / rect.width();
+            const double sy = double(thumb.Height()) / rect.height();
+            CopyToImage(thumb, whole, thumbImage_);
+            p.drawImage(QRectF(crop), thumbImage_,
+                        QRectF(t.x * sx, t.y * sy, t.width * sx, t.height * sy));
+        }
         break;
     }
     }

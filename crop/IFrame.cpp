@@ -136,6 +136,7 @@ void TIFrame::BuildDetailPanel() {
     fileNameEdit_->setObjectName("FileNameEdit");
     fileNameEdit_->setToolTip(N_("Destination filename"));
     posLabel_ = label("PosLabel", "");
+    posLabel_->setAlignment(Qt::AlignVCenter | Qt::AlignRight); // next to the size
     sizeLabel_ = label("SizeLabel", "");
     ppiCaption_ = label("PPICaption", N_("PPI:"));
     ppiCaption_->setToolTip(N_("Or rather: PPI, but you know what I mean"));
@@ -249,11 +250,14 @@ void TIFrame::LayoutDetailPanel() {
     const int w = detail_->width();
     const QFontMetrics fm(font());
     // read-outs wide enough for a large photo's numbers
-    const int posW = fm.horizontalAdvance("(0000, 0000)") + 6;
-    const int sizeW = fm.horizontalAdvance("0000x0000") + 6;
+    // read-outs as wide as their texts, with room for small numbers kept
+    const int posW =
+        std::max(fm.horizontalAdvance("(000, 000)"), fm.horizontalAdvance(posLabel_->text())) + 2;
+    const int sizeW =
+        std::max(fm.horizontalAdvance("0000x000"), fm.horizontalAdvance(sizeLabel_->text())) + 2;
     const int ppiCapW = fm.horizontalAdvance(ppiCaption_->text()) + 4;
     const int ppiW = fm.horizontalAdvance("0000") + 8;
-    const int captionW = fm.horizontalAdvance(fileCaption_->text()) + 4;
+    const int captionW = fm.horizontalAdvance(fileCaption_->text()) + 2;
     const int buttonW = 28;
     const int comboLeft = 2 * buttonW + 2 * 2; // the aspect list's left edge
 
@@ -261,9 +265,9 @@ void TIFrame::LayoutDetailPanel() {
     ppiLabel_->setGeometry(ppiX, kRow1Top + 1, ppiW, kEditHeight - 2);
     const int ppiCapX = ppiX - 2 - ppiCapW;
     ppiCaption_->setGeometry(ppiCapX, kRow1Top, ppiCapW, kEditHeight);
-    const int sizeX = ppiCapX - 2 - sizeW;
+    const int sizeX = ppiCapX - 4 - sizeW;
     sizeLabel_->setGeometry(sizeX, kRow1Top, sizeW, kEditHeight);
-    const int posX = sizeX - posW;
+    const int posX = sizeX - 6 - posW;
     posLabel_->setGeometry(posX, kRow1Top, posW, kEditHeight);
     fileCaption_->setGeometry(0, kRow1Top, captionW, kEditHeight);
     if (details_ == "Brief") {
@@ -339,7 +343,7 @@ bool TIFrame::LoadFile(const std::string& fileName) {
     std::string name = fileName;
     const auto slash = name.find_last_of('/');
     if (slash != std::string::npos) name.erase(0, slash + 1);
-    fileNameEdit_->setText(Q(name));
+    SetDestFileName(name);
     return true;
 }
 
@@ -440,6 +444,7 @@ void TIFrame::UpdateReadouts() {
     const TCropArea& area = cropper_->Area();
     posLabel_->setText(Q(area.PositionText()));
     sizeLabel_->setText(Q(area.SizeText()));
+    LayoutDetailPanel();
     if (registry_->Count() == 0 || registry_->CurrentList().Count() == 0) return;
     const int32_t r = Resolution();
     QColor color = palette().color(QPalette::Button);

@@ -305,3 +305,17 @@ TEST_F(CFrameTest, ResizeFitsTheThumbnailAndLeavesTheCream) {
     EXPECT_EQ(editor.ThumbRect(), QRect(0, 50, 150, 100));
     EXPECT_EQ(editor.PreferredWidth(200), 300);
 }
+
+TEST_F(CFrameTest, AreaOfAFittedThumbnailShowsItsOwnPartOfThePicture) {
+    UseFakeImage(area(), 3000, 2000, kColor, 0x0000FF); // right half blue
+    editor.Reload();
+    area().SetArea(1800, 400, 900); // in the right half
+    editor.resize(150, 200);        // the 300x200 bitmap now shows 150x100
+    QApplication::processEvents();
+    ASSERT_EQ(editor.ThumbRect(), QRect(0, 50, 150, 100));
+    for (int look : {TCFrame::kLookFade, TCFrame::kLookGrey}) {
+        editor.SetLook(look);
+        EXPECT_EQ(Pixel(100, 80), 0x0000FFu) << look;
+        EXPECT_EQ(Pixel(110, 91), 0x0000FFu) << look;
+    }
+}
