@@ -27,34 +27,25 @@ TAreaScaler::TAreaScaler(int32_t sourceWidth, int32_t sourceHeight, TBitmap& tar
         *std::max_element(weights_.begin() + start, weights_.end()) += kOne - total;
         spans_.push_back({int32_t(first), int32_t(last - first + 1), start});
     }
-    row_.assign(std::size_t(targetWidth_) * 3, 0);
-    sum_.assign(std::size_t(targetWidth_) * 3, 0);
+    sum_.assign(std::size_t(sourceWidth_) * 3, 0);
 }
 
 void TAreaScaler::PushRow(const uint8_t* bgr) {
     if (sourceY_ >= sourceHeight_ || targetY_ >= targetHeight_) return;
-    for (std::size_t x = 0; x < spans_.size(); ++x) {
-        const TSpan& s = spans_[x];
-        const uint8_t* p = bgr + std::size_t(s.first) * 3;
-        const uint32_t* w = weights_.data() + s.start;
-        uint32_t b = 0, g = 0, r = 0;
-        for (int32_t i = 0; i < s.count; ++i, p += 3) {
-            b += w[i] * p[0];
-            g += w[i] * p[1];
-            r += w[i] * p[2];
-        }
-        row_[3 * x] = b;
-        row_[3 * x + 1] = g;
-        row_[3 * x + 2] = r;
-    }
+    // rows are summed first and turned horizontally once per target row, which
+    // costs less than resampling each of the (more numerous) source rows
     // source row y covers [y * th, (y + 1) * th), target row j [j * sh, (j + 1) * sh)
     const int64_t lo = sourceY_ * targetHeight_, hi = lo + targetHeight_;
     while (targetY_ < targetHeight_) {
         const int64_t rowLo = targetY_ * sourceHeight_, rowHi = rowLo + sourceHeight_;
         const int64_t overlap = std::min(hi, rowHi) - std::max(lo, rowLo);
-        if (overlap > 0)
-            for (std::size_t k = 0; k < sum_.size(); ++k)
-                sum_[k] += uint64_t(overlap) * row_[k];
+        if (overlap > 0) {
+            const uint32_t w = uint32_t(overlap);
+            uint32_t* sum = sum_.data();
+            const std::size_t n = sum_.size();
+            for (std::size_t k = 0; k < n; ++k)
+                sum[k] += w * bgr[k];
+        }
         if (rowHi > hi) break;
         EmitRow();
     }
@@ -62,11 +53,23 @@ void TAreaScaler::PushRow(const uint8_t* bgr) {
 }
 
 void TAreaScaler::EmitRow() {
+    // each column sum holds 255 x sourceHeight at most; the weights add kOne
     const uint64_t unit = uint64_t(sourceHeight_) * kOne;
     uint8_t* out = target_.ScanLine(int32_t(targetY_));
-    for (std::size_t k = 0; k < sum_.size(); ++k) {
-        out[k] = uint8_t(std::min<uint64_t>(255, (sum_[k] + unit / 2) / unit));
-        sum_[k] = 0;
+    for (std::size_t x = 0; x < spans_.size(); ++x) {
+        const TSpan& s = spans_[x];
+        const uint32_t* p = sum_.data() + std::size_t(s.first) * 3;
+        const uint32_t* w = weights_.data() + s.start;
+        uint64_t b = 0, g = 0, r = 0;
+        for (int32_t i = 0; i < s.count; ++i, p += 3) {
+            b += uint64_t(w[i]) * p[0];
+            g += uint64_t(w[i]) * p[1];
+            r += uint64_t(w[i]) * p[2];
+        }
+        out[3 * x] = uint8_t(std::min<uint64_t>(255, (b + unit / 2) / unit));
+        out[3 * x + 1] = uint8_t(std::min<uint64_t>(255, (g + unit / 2) / unit));
+        out[3 * x + 2] = uint8_t(std::min<uint64_t>(255, (r + unit / 2) / unit));
     }
+    std::fill(sum_.begin(), sum_.end(), 0u);
     ++targetY_;
 }

@@ -30,8 +30,7 @@ private:
     int64_t sourceWidth_, sourceHeight_, targetWidth_, targetHeight_;
     std::vector<TSpan> spans_;
     std::vector<uint32_t> weights_; // per span, summing to kOne
-    std::vector<uint32_t> row_;     // current source row, resampled horizontally
-    std::vector<uint64_t> sum_;     // target row being built
+    std::vector<uint32_t> sum_;     // source columns summed over the target row
     int64_t sourceY_ = 0;
     int64_t targetY_ = 0;
 };

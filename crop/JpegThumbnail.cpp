@@ -262,6 +262,12 @@ TThumbnail Decode(TDecoder& decoder, int32_t rotation, int32_t surfaceHeight,
     // a thumbnail of at least one pixel keeps the reduction factor finite
     t.thumbHeight = std::max(1, surfaceHeight);
     t.thumbWidth = std::max(1, ThumbWidthFor(t.thumbHeight, t.imageRatio));
+    if (t.thumbHeight > kMaxThumbnailSide || t.thumbWidth > kMaxThumbnailSide) {
+        const TExtended fit = std::min(TExtended(kMaxThumbnailSide) / t.thumbWidth,
+                                       TExtended(kMaxThumbnailSide) / t.thumbHeight);
+        t.thumbWidth = std::clamp(int32_t(t.thumbWidth * fit), 1, kMaxThumbnailSide);
+        t.thumbHeight = std::clamp(int32_t(t.thumbHeight * fit), 1, kMaxThumbnailSide);
+    }
     t.scaleDenominator =
         ScaleDenominatorFor(t.imageWidth, t.imageHeight, t.thumbWidth, t.thumbHeight);
 

@@ -18,6 +18,10 @@ struct TJpegLimits {
     int maxScans = 1000;
 };
 
+/// Neither side of a thumbnail exceeds this many pixels: an extreme panorama (or
+/// a header that claims one) is fitted into it, so its bitmap stays screen sized.
+constexpr int32_t kMaxThumbnailSide = 16384;
+
 /// A decoded thumbnail and the image geometry it was made for.
 struct TThumbnail {
     int32_t imageWidth = 0;  ///< full image width after rotation

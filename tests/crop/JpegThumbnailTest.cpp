@@ -314,6 +314,21 @@ TEST(JpegThumbnailTest, LimitsBoundMemoryAndWork) {
     EXPECT_THROW(ReadJpegThumbnail(progressive, 0, 70, scans), TError);
 }
 
+TEST(JpegThumbnailTest, ExtremePanoramasKeepAScreenSizedThumbnail) {
+    TTempDir dir;
+    const std::string wide = MakeJpeg(dir, "wide", 4000, 2, "");
+    TThumbnail t = ReadJpegThumbnail(wide, 0, 800); // 1.6 million pixels wide in proportion
+    EXPECT_EQ(t.thumbWidth, kMaxThumbnailSide);
+    EXPECT_EQ(t.thumbHeight, 8);
+    EXPECT_EQ(t.bitmap.Width(), kMaxThumbnailSide);
+    t = ReadJpegThumbnail(wide, 90, 800); // turned it is a thin column
+    EXPECT_EQ(t.thumbWidth, 1);
+    EXPECT_EQ(t.thumbHeight, 800);
+    t = ReadJpegThumbnail(wide, 0, 100000); // an absurd surface as well
+    EXPECT_EQ(t.bitmap.Width(), kMaxThumbnailSide);
+    EXPECT_EQ(t.bitmap.Height(), 8);
+}
+
 TEST(JpegThumbnailTest, HundredMegapixelPhotoLoads) {
     TTempDir dir;
     const int32_t w = 12288, h = 8192; // 100.7 megapixels, written row by row
