@@ -248,18 +248,18 @@ void TIFrame::LayoutChildren() {
 
 void TIFrame::LayoutDetailPanel() {
     const int w = detail_->width();
-    const QFontMetrics fm(font());
-    // read-outs wide enough for a large photo's numbers
+    const QFontMetrics fm(posLabel_->font());
     // read-outs as wide as their texts, with room for small numbers kept
     const int posW =
         std::max(fm.horizontalAdvance("(000, 000)"), fm.horizontalAdvance(posLabel_->text())) + 2;
     const int sizeW =
         std::max(fm.horizontalAdvance("0000x000"), fm.horizontalAdvance(sizeLabel_->text())) + 2;
-    const int ppiCapW = fm.horizontalAdvance(ppiCaption_->text()) + 4;
+    const int ppiCapW = ppiCaption_->sizeHint().width() + 2;
     const int ppiW = fm.horizontalAdvance("0000") + 8;
-    const int captionW = fm.horizontalAdvance(fileCaption_->text()) + 2;
+    const int captionW = fileCaption_->sizeHint().width() + 2; // translated texts differ
     const int buttonW = 28;
-    const int comboLeft = 2 * buttonW + 2 * 2; // the aspect list's left edge
+    // the aspect list's left edge, where the name edit starts too, clear of the caption
+    const int comboLeft = std::max(2 * buttonW + 2 * 2, captionW + 6);
 
     const int ppiX = w - ppiW;
     ppiLabel_->setGeometry(ppiX, kRow1Top + 1, ppiW, kEditHeight - 2);
@@ -353,6 +353,7 @@ std::string TIFrame::DestFileName() const {
 
 void TIFrame::SetDestFileName(const std::string& name) {
     fileNameEdit_->setText(Q(name));
+    fileNameEdit_->setCursorPosition(0); // show the name's start in a narrow edit
 }
 
 void TIFrame::SetSelected(bool selected) {
