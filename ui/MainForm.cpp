@@ -192,16 +192,23 @@ void TMainForm::dragEnterEvent(QDragEnterEvent* event) {
 }
 
 void TMainForm::dropEvent(QDropEvent* event) {
+    std::vector<std::string> paths;
+    for (const QUrl& url : event->mimeData()->urls())
+        if (url.isLocalFile()) paths.push_back(url.toLocalFile().toStdString());
+    event->acceptProposedAction();
+    AddDropped(paths);
+}
+
+void TMainForm::AddDropped(const std::vector<std::string>& paths) {
+    // folders go in at once, with their subfolders; the files follow as one run
     std::vector<std::string> files;
-    for (const QUrl& url : event->mimeData()->urls()) {
-        if (!url.isLocalFile()) continue;
-        const QFileInfo info(url.toLocalFile());
+    for (const std::string& path : paths) {
+        const QFileInfo info(QString::fromStdString(path));
         if (info.isFile())
             files.push_back(info.absoluteFilePath().toStdString());
         else if (info.isDir())
             AddFolder(info.absoluteFilePath().toStdString(), true);
     }
-    event->acceptProposedAction();
     AddFiles(files);
 }
 

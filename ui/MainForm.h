@@ -54,6 +54,8 @@ public:
     void AddFiles(const std::vector<std::string>& files);
     void AddFolder(const std::string& folder, bool recursive);
     TIFrame* AddImage(const std::string& path);
+    /// Files and folders dropped on the window, in drop order.
+    void AddDropped(const std::vector<std::string>& paths);
     void SetCurrentFrame(TIFrame* frame);
     TIFrame* CurrentFrame() const { return current_; }
     const std::vector<TIFrame*>& Images() const { return images_; }

@@ -271,3 +271,55 @@ TEST_F(MainFormTest, OddStoredViewValuesFallBack) {
     EXPECT_EQ(w->Container()->MaxColumns(), 12);
     EXPECT_TRUE(w->Action("FullAction")->isChecked());
 }
+
+TEST_F(MainFormTest, DroppedFoldersComeBeforeDroppedFiles) {
+    fs::create_directories(dir.file("dropped"));
+    MakeJpeg(dir.file("dropped/inner.jpg"), 64, 48);
+    auto w = Open();
+    w->AddDropped({photo("b.jpg"), dir.file("dropped"), photo("a.jpg")});
+    std::vector<std::string> names;
+    for (TIFrame* f : w->Images())
+        names.push_back(fs::path(f->SourceFileName()).filename());
+    EXPECT_EQ(names, (std::vector<std::string>{"inner.jpg", "b.jpg", "a.jpg"}));
+}
+
+namespace {
+// Asks the window to close while the crop run waits for an answer.
+struct TClosingPrompt : TScriptedPrompt {
+    QWidget* window = nullptr;
+    using TScriptedPrompt::Ask;
+    TAnswer Ask(const std::string& title, const std::string& text) override {
+        if (window) {
+            QWidget* w = window;
+            window = nullptr;
+            w->close();
+        }
+        return TScriptedPrompt::Ask(title, text);
+    }
+};
+} // namespace
+
+TEST_F(MainFormTest, CloseConfirmedDuringARunEndsItBeforeTheNextFrame) {
+    fs::create_directories(out("deeper"));
+    for (const char* name : {"a.jpg", "b.jpg", "c.jpg"})
+        WriteFileBytes(out("deeper/") + name, "old");
+    TClosingPrompt closer;
+    auto w = std::make_unique<TMainForm>(TSettingsFile(dir.file("prog"), dir.file("cfg")),
+                                         std::vector<std::string>{}, &closer);
+    w->show();
+    w->DirEdit()->setText(QString::fromStdString(out("deeper")));
+    w->AddFiles({photo("a.jpg"), photo("b.jpg"), photo("c.jpg")});
+    ASSERT_EQ(w->Images().size(), 3u);
+    closer.window = w.get();
+    // the close question, then the overwrite question for c
+    closer.answers = {TAnswer::Yes, TAnswer::Yes};
+    w->CropImagesActionExecute();
+    EXPECT_EQ(closer.questions.front(), "Trimvale is currently processing!\r\n\r\nExit anyway?");
+    EXPECT_NE(ReadFileBytes(out("deeper/c.jpg")), "old");
+    EXPECT_EQ(ReadFileBytes(out("deeper/b.jpg")), "old");
+    EXPECT_EQ(w->StatusText(), QStringLiteral("Cropping cancelled"));
+    for (int i = 0; i < 50 && w->isVisible(); ++i)
+        QTest::qWait(10);
+    EXPECT_FALSE(w->isVisible());
+    EXPECT_TRUE(fs::exists(dir.file("prog/Trimvale.ini")));
+}
