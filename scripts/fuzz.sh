@@ -9,8 +9,9 @@ cmake -S "$root" -B "$root/build-fuzz" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInf
     -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DTRIMVALE_FUZZ=ON >/dev/null
 cmake --build "$root/build-fuzz" --target "$target"
 corpus="$root/build-fuzz/corpus-$target"
-mkdir -p "$corpus"
+mkdir -p "$corpus" "$root/build-fuzz/artifacts"
 seeds="$root/fuzz/seeds/$target"
 [ -d "$seeds" ] || seeds=""
 "$root/build-fuzz/fuzz/$(basename "$(dirname "$(grep -rl "trimvale_add_fuzzer($target " "$root/fuzz" | head -1)")")/$target" \
-    -max_total_time="$seconds" -print_final_stats=1 "$corpus" $seeds
+    -max_total_time="$seconds" -print_final_stats=1 \
+    -artifact_prefix="$root/build-fuzz/artifacts/" "$corpus" $seeds

@@ -1,6 +1,6 @@
 // Times one drag step of the crop editor (the crop area recalculated and the
 // editor repainted) at the Huge view height of 800 pixels, in each look.
-// Usage: FrameDragBench [steps]; prints the median and the 90th percentile.
+// Usage: bench_frame_drag [steps]; prints the median and the 90th percentile.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
