@@ -47,11 +47,6 @@ bool IsSeparator(char c) {
 }
 
 // The text behind the last "/" or "\".
-std::string LastComponent(const std::string& path) {
-    const std::size_t at = path.find_last_of("/\\");
-    return at == std::string::npos ? path : path.substr(at + 1);
-}
-
 // From the last full stop of the last path component on, or empty.
 std::string Extension(const std::string& path) {
     const std::string last = LastComponent(path);
@@ -59,6 +54,11 @@ std::string Extension(const std::string& path) {
     return dot == std::string::npos ? std::string() : last.substr(dot);
 }
 } // namespace
+
+std::string LastComponent(const std::string& path) {
+    const std::size_t at = path.find_last_of("/\\");
+    return at == std::string::npos ? path : path.substr(at + 1);
+}
 
 std::string MakeSafeFileName(const std::string& name) {
     std::string safe;

@@ -17,3 +17,6 @@ std::string ApplyNameTemplate(const std::string& name, const std::string& templ)
 /// name, where "/" and "\" both separate components. Raises a TError when the
 /// folder is empty or the component names no file (empty, "." or "..").
 std::string OutputPath(const std::string& folder, const std::string& destinationName);
+
+/// The last component of a path; "/" and "\\" both separate.
+std::string LastComponent(const std::string& path);

@@ -35,12 +35,6 @@ TCropSpec SpecOf(const TIFrame& frame) {
     return spec;
 }
 
-// Both separators end a folder name typed by hand.
-std::string LastComponent(const std::string& name) {
-    const std::size_t cut = name.find_last_of("/\\");
-    return cut == std::string::npos ? name : name.substr(cut + 1);
-}
-
 bool FileExists(const std::string& path) {
     std::error_code ec;
     return fs::exists(path, ec);

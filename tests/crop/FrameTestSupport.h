@@ -5,28 +5,10 @@
 
 #include "CropArea.h"
 #include "Error.h"
+#include "EventLog.h"
 #include "ObserverPattern2.h"
 
-/// Remembers every event it receives, in order.
-struct TFrameEventLog : IObserver {
-    struct TEvent {
-        TObject* sender;
-        std::string name;
-        TVariant value;
-    };
-    std::vector<TEvent> events;
-
-    void Update(TObject* sender, const std::string& event, const TVariant& value) override {
-        events.push_back({sender, event, value});
-    }
-    /// The events of one name, in order.
-    std::vector<TEvent> Named(const std::string& name) const {
-        std::vector<TEvent> found;
-        for (const TEvent& e : events)
-            if (e.name == name) found.push_back(e);
-        return found;
-    }
-};
+using TFrameEventLog = TEventLog;
 
 /// Makes a crop area read a picture of the given size whose thumbnail is filled
 /// with one colour (0xRRGGBB; the right half with a second one if given), so that
