@@ -2,6 +2,7 @@
 
 #include <filesystem>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <QAction>
@@ -16,6 +17,7 @@
 #include "CropContainer.h"
 #include "IFrame.h"
 #include "ImageLoader.h"
+#include "JpegThumbnail.h"
 #include "ScriptedPrompt.h"
 #include "StorageTank.h"
 #include "TempDir.h"
@@ -249,7 +251,15 @@ TEST_F(MainFormTest, ClosingAsksAndWritesTheSettingsThatStartAgain) {
     EXPECT_EQ(saved.getString("ProgramVersion"), "0.6.4");
     EXPECT_EQ(saved.getString("Spatial_MainForm_WindowState"), "wsNormal");
     ASSERT_NE(saved.getTank("Aspects"), nullptr);
-    EXPECT_EQ(saved.indexOf("Aspects"), saved.count() - 1); // written last
+    // written in this order at exit, the aspect registry last
+    const int order[] = {saved.indexOf("Spatial_MainForm_WindowState"), saved.indexOf("ImageSize"),
+                         saved.indexOf("CroppedDir"), saved.indexOf("ProgramVersion"),
+                         saved.indexOf("Aspects")};
+    EXPECT_TRUE(std::is_sorted(std::begin(order), std::end(order)));
+    EXPECT_EQ(order[4], saved.count() - 1);
+    TCropAspects builtIn;
+    builtIn.LoadDefaults();
+    EXPECT_EQ(saved.getTank("Aspects")->toString(), builtIn.SaveToTank()->toString());
 
     auto again = Open();
     EXPECT_EQ(again->ImageSize(), 500);
@@ -322,4 +332,54 @@ TEST_F(MainFormTest, CloseConfirmedDuringARunEndsItBeforeTheNextFrame) {
         QTest::qWait(10);
     EXPECT_FALSE(w->isVisible());
     EXPECT_TRUE(fs::exists(dir.file("prog/Trimvale.ini")));
+}
+
+TEST_F(MainFormTest, CroppedFilesCarrySizeResolutionTimesAndPermissions) {
+    const std::string src = photo("a.jpg");
+    const timespec times[2] = {{1500000000, 0}, {1600000000, 0}};
+    utimensat(AT_FDCWD, src.c_str(), times, 0);
+    chmod(src.c_str(), 0640);
+    const std::string before = ReadFileBytes(src);
+    auto w = Open({src});
+    WaitForImages(*w, 1);
+    ASSERT_EQ(w->Images().size(), 1u);
+    w->Settings().setValue("CopyFileDates", true);
+    w->Settings().setValue("CopyFilepermissions", true);
+    const TCropRect crop = w->CurrentFrame()->GetCrop();
+    const int ppi = w->CurrentFrame()->Resolution();
+    ASSERT_GT(ppi, 0);
+    w->CropCurrentActionExecute();
+
+    const std::string result = out("deeper/a.jpg");
+    const TThumbnail header = ReadJpegThumbnail(result, 0, 8);
+    EXPECT_EQ(header.imageWidth, crop.width);
+    EXPECT_EQ(header.imageHeight, crop.height);
+    std::vector<std::string> lines;
+    ExecuteConsoleApp("exiftool", {"-s3", "-XResolution", "-YResolution", result}, lines);
+    EXPECT_EQ(lines, (std::vector<std::string>{std::to_string(ppi), std::to_string(ppi)}));
+    struct stat st;
+    ASSERT_EQ(stat(result.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mtim.tv_sec, 1600000000);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
+    EXPECT_EQ(ReadFileBytes(src), before);
+}
+
+TEST_F(MainFormTest, PreviewOpensOneScratchFileThatGoesAtExit) {
+    auto w = Open({photo("a.jpg")});
+    WaitForImages(*w, 1);
+    std::vector<std::string> opened;
+    w->SetOpener([&](const std::string& path) { opened.push_back(path); });
+    w->activateWindow(); // shortcuts reach only the active window
+    ASSERT_TRUE(QTest::qWaitForWindowActive(w.get()));
+    QTest::keyClick(w->CurrentFrame()->Cropper()->NewHandler(), Qt::Key_Return, Qt::ShiftModifier);
+    w->PreviewActionExecute();
+    ASSERT_EQ(opened.size(), 2u);
+    EXPECT_EQ(opened[0], w->PreviewFile());
+    EXPECT_EQ(fs::path(opened[0]).filename(), "CropPreview.jpg");
+    EXPECT_EQ(ReadJpegThumbnail(opened[0], 0, 8).imageWidth, w->CurrentFrame()->GetCrop().width);
+    EXPECT_EQ(w->Images().size(), 1u); // the preview changes nothing in the list
+    const std::string preview = w->PreviewFile();
+    w->RemoveExecute();
+    EXPECT_TRUE(w->close());
+    EXPECT_FALSE(fs::exists(preview));
 }
