@@ -1,5 +1,7 @@
 #include "KeysForm.h"
 
+#include <algorithm>
+
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QPushButton>
@@ -45,8 +47,8 @@ TKeyboardForm::TKeyboardForm(QWidget* parent) : QDialog(parent) {
 
     table_ = new QTableWidget(static_cast<int>(std::size(kRows)), 2, this);
     table_->setObjectName(QStringLiteral("ValueListEditor1"));
-    table_->setHorizontalHeaderLabels(
-        {QString::fromUtf8(N_("Key")), QString::fromUtf8(N_("Value"))});
+    // table cells are not among the texts a window translation reaches
+    table_->setHorizontalHeaderLabels({tr_("Key"), tr_("Value")});
     table_->verticalHeader()->hide();
     table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table_->setShowGrid(true);
@@ -55,8 +57,8 @@ TKeyboardForm::TKeyboardForm(QWidget* parent) : QDialog(parent) {
     table_->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     int row = 0;
     for (const TShortcutRow& r : kRows) {
-        table_->setItem(row, 0, new QTableWidgetItem(QString::fromUtf8(r.key)));
-        table_->setItem(row, 1, new QTableWidgetItem(QString::fromUtf8(r.description)));
+        table_->setItem(row, 0, new QTableWidgetItem(tr_(r.key)));
+        table_->setItem(row, 1, new QTableWidgetItem(tr_(r.description)));
         ++row;
     }
 
@@ -74,5 +76,12 @@ TKeyboardForm::TKeyboardForm(QWidget* parent) : QDialog(parent) {
     layout->addLayout(buttons);
 
     TranslateWindow(this);
-    table_->resizeColumnToContents(0);
+    // one line per key: the dialog grows with the longest translated description
+    table_->setWordWrap(false);
+    table_->resizeColumnsToContents();
+    table_->resizeRowsToContents();
+    const int wide = table_->columnWidth(0) + table_->columnWidth(1) + 60;
+    const int high =
+        table_->verticalHeader()->length() + table_->horizontalHeader()->sizeHint().height() + 80;
+    resize(std::max(width(), wide), std::clamp(high, height(), 700));
 }
