@@ -14,6 +14,7 @@
 #include "ImageLoader.h"
 #include "MainForm.h"
 #include "Options.h"
+#include "PreviewFileDialog.h"
 #include "SForm.h"
 #include "ShellServices.h"
 #include "StorageTank.h"
@@ -45,11 +46,12 @@ bool TMainForm::MayChangeList() const {
 
 void TMainForm::AddImagesExecute() {
     if (!MayChangeList()) return;
-    QFileDialog dialog(this);
+    std::unique_ptr<QFileDialog> chooser = Get(*settings_, Options::PreviewImages)
+                                               ? std::make_unique<TPreviewFileDialog>(this)
+                                               : std::make_unique<QFileDialog>(this);
+    QFileDialog& dialog = *chooser;
     dialog.setFileMode(QFileDialog::ExistingFiles);
     dialog.setOption(QFileDialog::ReadOnly, true);
-    // the desktop's own dialog has no picture preview; Qt's shows larger icons
-    dialog.setOption(QFileDialog::DontUseNativeDialog, Get(*settings_, Options::PreviewImages));
     dialog.setNameFilters({tr_("JPEG Image Files (*.jpg, *.jpeg)") +
                                QStringLiteral(" (*.jpg *.jpeg *.jpe *.JPG *.JPEG *.JPE)"),
                            tr_("All Files") + QStringLiteral(" (*)")});
