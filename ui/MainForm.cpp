@@ -171,6 +171,7 @@ void TMainForm::FormShow() {
         Action("UnlimitedAction")->setChecked(true);
     else if (columns >= 1 && columns <= 9)
         Action(("Columns" + std::to_string(columns) + "Action").c_str())->setChecked(true);
+    container_->SetMargins();
     container_->SetMaxColumns(columns);
     container_->LayoutNow();
 

@@ -188,7 +188,6 @@ void TMainForm::CreateMenus() {
 void TMainForm::CreateBottomBar() {
     auto* central = new QWidget(this);
     container_ = new TCContainer(central);
-    container_->setObjectName(QStringLiteral("Container"));
 
     auto* bar = new QWidget(central);
     bar->setObjectName(QStringLiteral("BottomPanel"));
