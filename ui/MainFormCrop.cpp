@@ -97,8 +97,22 @@ void TMainForm::CropFrames(std::vector<TIFrame*> frames, bool removeCropped) {
     const bool warn = Get(*settings_, Options::ExistingFile) == "Warn";
     TBig* big = container_->Big();
     big->SetUpdatesEnabled(false);
-
     bool cancelled = false;
+    // however the loop ends, the grid, the status and the controls come back
+    struct TRunEnd {
+        TMainForm* window;
+        TBig* big;
+        const bool& cancelled;
+        ~TRunEnd() {
+            big->SetUpdatesEnabled(true);
+            window->container_->LayoutNow();
+            if (window->current_) big->ScrollIntoView(window->current_);
+            window->SetStatusText(cancelled ? tr_("Cropping cancelled") : tr_("Finished cropping"));
+            window->SetProcessing(false);
+            if (window->closing_) QTimer::singleShot(0, window, &QWidget::close);
+        }
+    } runEnd{this, big, cancelled};
+
     for (int i = n - 1; i >= 0 && !cancelled; --i) {
         SetStatusText(tr_("Cropping") + QStringLiteral(" %1/%2").arg(n - i).arg(n) + images);
         QApplication::processEvents();
@@ -156,13 +170,6 @@ void TMainForm::CropFrames(std::vector<TIFrame*> frames, bool removeCropped) {
             RemoveFrame(frame);
         }
     }
-
-    big->SetUpdatesEnabled(true);
-    container_->LayoutNow();
-    if (current_) big->ScrollIntoView(current_);
-    SetStatusText(cancelled ? tr_("Cropping cancelled") : tr_("Finished cropping"));
-    SetProcessing(false);
-    if (closing_) QTimer::singleShot(0, this, &QWidget::close);
 }
 
 void TMainForm::PreviewActionExecute() {
