@@ -18,6 +18,14 @@ void TSubject::Attach(IObserver* observer) {
 }
 
 void TSubject::Detach(IObserver* observer) {
+    if (passes_ > 0) {
+        for (std::size_t i = 0; i < count_; ++i)
+            if (observers_[i] == observer) {
+                observers_[i] = nullptr;
+                ++holes_;
+            }
+        return;
+    }
     std::size_t i = 0;
     while (i < count_) {
         if (observers_[i] == observer) {
@@ -31,12 +39,22 @@ void TSubject::Detach(IObserver* observer) {
     }
 }
 
+void TSubject::Compact() {
+    Detach(nullptr);
+    holes_ = 0;
+}
+
 void TSubject::Notify(TObject* sender, const std::string& event, const TVariant& value) {
+    struct TPass {
+        TSubject& subject;
+        ~TPass() {
+            if (--subject.passes_ == 0 && subject.holes_ > 0) subject.Compact();
+        }
+    } pass{*this};
+    ++passes_;
     const std::size_t n = count_;
-    for (std::size_t i = 0; i < n; ++i) {
-        // read from the current array each time: an observer may have grown it,
-        // or detached someone, in which case the emptied slot is skipped
-        if (i >= count_) break;
+    for (std::size_t i = 0; i < n && i < count_; ++i) {
+        // read from the current array each time: an observer may have grown it
         if (IObserver* o = observers_[i]) o->Update(sender, event, value);
     }
 }
@@ -44,6 +62,7 @@ void TSubject::Notify(TObject* sender, const std::string& event, const TVariant&
 void TSubject::DetachAll() {
     std::fill(observers_.get(), observers_.get() + count_, nullptr);
     count_ = 0;
+    holes_ = 0;
 }
 
 void TSubject::Update(TObject*, const std::string&, const TVariant&) {}

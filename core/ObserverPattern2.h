@@ -50,11 +50,17 @@ public:
     /// A plain subject ignores what it hears; subclasses react.
     void Update(TObject* sender, const std::string& event, const TVariant& value) override;
 
-    std::size_t ObserverCount() const { return count_; }
+    std::size_t ObserverCount() const { return count_ - holes_; }
     std::size_t Capacity() const { return capacity_; }
 
 private:
+    void Compact();
+
     std::unique_ptr<IObserver*[]> observers_;
     std::size_t capacity_ = 0;
     std::size_t count_ = 0;
+    // Detaching while a pass runs leaves holes, closed when the last pass ends,
+    // so that no observer still attached is skipped or called twice.
+    int passes_ = 0;
+    std::size_t holes_ = 0;
 };

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -19,10 +20,11 @@ namespace {
 const std::string kTankKeyword = "StorageTank";
 const std::string kEndKeyword = "StorageTankEnd";
 
-// The text before the first separator, or the whole line when there is none.
+// The text before the first separator; empty when there is none, so a bare
+// "StorageTankEnd" is no structure line but an element of unknown type.
 std::string Keyword(const std::string& line) {
     const std::size_t at = FindSeparator(line);
-    return at == std::string::npos ? line : line.substr(0, at);
+    return at == std::string::npos ? std::string() : line.substr(0, at);
 }
 } // namespace
 
@@ -194,8 +196,13 @@ void TStorageTank::fromStrings(const std::vector<std::string>& lines, std::size_
 
 void TStorageTank::loadFromFile(const std::string& fileName) {
     const std::string path = ProgramPath(fileName);
+    std::error_code ec;
+    if (!std::filesystem::exists(path, ec)) return;
+    // a file that exists but cannot be read must not pass for a missing one:
+    // the settings written at exit would replace it
     std::ifstream in(path, std::ios::binary);
-    if (!in) return;
+    if (!in || std::filesystem::is_directory(path, ec))
+        throw TError("Cannot open file \"" + path + "\". " + std::strerror(errno));
     std::ostringstream bytes;
     bytes << in.rdbuf();
     fromSS(DecodeSettingsText(bytes.str()));

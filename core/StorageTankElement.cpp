@@ -54,6 +54,7 @@ std::string FormatStoredDouble(double value) {
     } else {
         std::snprintf(buf, sizeof buf, "%.*f", 14 - exponent, value);
         text = buf;
+        if (exponent == 14) text += '.'; // a 15-digit integer part leaves no decimals
         text.append(15 - (14 - exponent), '0');
     }
     const std::size_t dot = text.find('.');

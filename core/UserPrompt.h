@@ -10,8 +10,10 @@ enum class TAnswer { Yes, No, Cancel };
 class IUserPrompt {
 public:
     virtual ~IUserPrompt() = default;
-    /// An error or notice with one OK button.
+    /// A notice with one OK button.
     virtual void ShowMessage(const std::string& text) = 0;
+    /// An error with one OK button.
+    virtual void ShowError(const std::string& text) { ShowMessage(text); }
     /// A question with the buttons Yes, No and Cancel.
     virtual TAnswer Ask(const std::string& text) = 0;
     /// The same under a title of its own ("File exists").

@@ -323,6 +323,8 @@ void TIFrame::SetDetails(const std::string& level) {
 }
 
 bool TIFrame::Reload() {
+    // a hidden frame gets no resize event: place the editor for the frame's new height first
+    LayoutChildren();
     try {
         cropper_->Reload();
         return true;
@@ -340,10 +342,7 @@ bool TIFrame::LoadFile(const std::string& fileName) {
     LayoutChildren(); // the editor's height decides the thumbnail's
     if (!cropper_->LoadImage(fileName)) return false;
     AspectComboChange();
-    std::string name = fileName;
-    const auto slash = name.find_last_of('/');
-    if (slash != std::string::npos) name.erase(0, slash + 1);
-    SetDestFileName(name);
+    SetDestFileName(LastComponent(fileName));
     return true;
 }
 

@@ -66,9 +66,13 @@ std::string MakeSafeFileName(const std::string& name) {
     std::size_t i = 0;
     while (i < name.size()) {
         std::size_t length = 0;
-        const char32_t code = DecodeUtf8(name, i, &length);
-        // a stray byte that is no UTF-8 character counts as one unknown character
-        if (length == 0) length = 1;
+        char32_t code = DecodeUtf8(name, i, &length);
+        // a stray byte that is no UTF-8 (a name from an older Latin-1 system) is
+        // taken as the Latin-1 character it stands for
+        if (length == 0) {
+            length = 1;
+            code = static_cast<unsigned char>(name[i]);
+        }
         AppendSafe(safe, code);
         i += length;
     }

@@ -161,9 +161,9 @@ void TMainForm::FormShow() {
     setAcceptDrops(true);
 
     if (FindTransformer().empty())
-        prompt_->ShowMessage(Translate("Unable to locate") + " " + kTransformerName + "!\r\n\r\n" +
-                             Translate("Please put") + " " + kTransformerName + " " +
-                             Translate("in the same directory as trimvale"));
+        prompt_->ShowError(Translate("Unable to locate") + " " + kTransformerName + "!\r\n\r\n" +
+                           Translate("Please put") + " " + kTransformerName + " " +
+                           Translate("in the same directory as trimvale"));
 
     SetProcessing(false);
     const int columns = Get(*settings_, Options::MaxColumns);

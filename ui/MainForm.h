@@ -123,6 +123,7 @@ private:
     void AddImagesExecute();
     void AddFolderExecute(bool recursive);
     void BrowseBtnClick();
+    void TurnCurrent(int degrees);
     void RemoveFrame(TIFrame* frame);
     void ReleaseFrame(TIFrame* frame);
     void SelectedFrom(TObject* sender);

@@ -66,9 +66,9 @@ void TMainForm::CropFrames(std::vector<TIFrame*> frames, bool removeCropped) {
     if (processing_) return;
     const std::string tool = FindTransformer();
     if (tool.empty()) {
-        prompt_->ShowMessage(Translate("Unable to locate") + " " + kTransformerName + "!\r\n\r\n" +
-                             Translate("Please put") + " " + kTransformerName + " " +
-                             Translate("in the same directory as trimvale"));
+        prompt_->ShowError(Translate("Unable to locate") + " " + kTransformerName + "!\r\n\r\n" +
+                           Translate("Please put") + " " + kTransformerName + " " +
+                           Translate("in the same directory as trimvale"));
         return;
     }
     const int n = static_cast<int>(frames.size());
@@ -80,7 +80,7 @@ void TMainForm::CropFrames(std::vector<TIFrame*> frames, bool removeCropped) {
     std::error_code ec;
     if (!folder.empty()) fs::create_directories(folder, ec);
     if (folder.empty() || !fs::is_directory(folder, ec)) {
-        prompt_->ShowMessage(Translate("Unable to create") + " \"" + folder + "\"");
+        prompt_->ShowError(Translate("Unable to create") + " \"" + folder + "\"");
         SetStatusText(tr_("Error creating directory"));
         return;
     }
@@ -128,7 +128,7 @@ void TMainForm::CropFrames(std::vector<TIFrame*> frames, bool removeCropped) {
         try {
             output = OutputPath(folder, frame->DestFileName());
         } catch (const TError& e) {
-            prompt_->ShowMessage(e.what());
+            prompt_->ShowError(e.what());
             continue;
         }
         const std::string shown = LastComponent(frame->DestFileName());
@@ -158,10 +158,10 @@ void TMainForm::CropFrames(std::vector<TIFrame*> frames, bool removeCropped) {
         const TCropResult result = RunCropJob(job);
         if (result.Outcome == TCropOutcome::TransformFailed) {
             // the folder written to is what the user can fix
-            prompt_->ShowMessage("Error: Defective JPEGTran call:\r\n" + result.ArgumentString +
-                                 "\r\nEnsure that you have write access to " + folder);
+            prompt_->ShowError("Error: Defective JPEGTran call:\r\n" + result.ArgumentString +
+                               "\r\nEnsure that you have write access to " + folder);
         } else if (result.Outcome == TCropOutcome::Refused) {
-            prompt_->ShowMessage(result.Reason);
+            prompt_->ShowError(result.Reason);
         }
         // a frame whose file was not written stays, so the user can mend and crop again
         if (result.Outcome == TCropOutcome::Written && removeCropped) {
@@ -184,6 +184,6 @@ void TMainForm::PreviewActionExecute() {
         opener_(preview);
         return;
     }
-    prompt_->ShowMessage("Error: Defective JPEGTran call:\r\n" + call.ArgumentString() +
-                         "\r\nEnsure that you have write access to " + previewFolder_);
+    prompt_->ShowError("Error: Defective JPEGTran call:\r\n" + call.ArgumentString() +
+                       "\r\nEnsure that you have write access to " + previewFolder_);
 }

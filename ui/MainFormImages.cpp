@@ -9,6 +9,7 @@
 #include <QFileInfo>
 
 #include "CropContainer.h"
+#include "Error.h"
 #include "FilesystemController.h"
 #include "IFrame.h"
 #include "ImageLoader.h"
@@ -20,6 +21,7 @@
 #include "StorageTank.h"
 #include "TextEncoding.h"
 #include "TranslateWindow.h"
+#include "UserPrompt.h"
 #include "gnugettext.h"
 
 namespace fs = std::filesystem;
@@ -163,13 +165,21 @@ int TMainForm::IndexOf(const TIFrame* frame) const {
 }
 
 void TMainForm::RotateRightExecute() {
-    if (!current_ || processing_) return;
-    current_->SetRotation((current_->Rotation() + 90) % 360);
+    TurnCurrent(90);
 }
 
 void TMainForm::RotateLeftExecute() {
+    TurnCurrent(270);
+}
+
+void TMainForm::TurnCurrent(int degrees) {
     if (!current_ || processing_) return;
-    current_->SetRotation((current_->Rotation() + 270) % 360);
+    try {
+        current_->SetRotation((current_->Rotation() + degrees) % 360);
+    } catch (const TError& e) {
+        // the photo cannot be read again (moved or damaged): the frame stays as it was
+        prompt_->ShowError(e.what());
+    }
 }
 
 void TMainForm::RemoveExecute() {

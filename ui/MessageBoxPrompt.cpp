@@ -8,19 +8,24 @@ namespace {
 QString Title(const std::string& title) {
     return title.empty() ? QApplication::applicationName() : QString::fromStdString(title);
 }
-}  // namespace
+} // namespace
 
 void TMessageBoxPrompt::ShowMessage(const std::string& text) {
     QMessageBox::information(parent_, Title(""), QString::fromStdString(text));
 }
 
-TAnswer TMessageBoxPrompt::Ask(const std::string& text) { return Ask("", text); }
+void TMessageBoxPrompt::ShowError(const std::string& text) {
+    QMessageBox::critical(parent_, Title(""), QString::fromStdString(text));
+}
+
+TAnswer TMessageBoxPrompt::Ask(const std::string& text) {
+    return Ask("", text);
+}
 
 TAnswer TMessageBoxPrompt::Ask(const std::string& title, const std::string& text) {
-    const auto answer =
-        QMessageBox::question(parent_, Title(title), QString::fromStdString(text),
-                              QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
-                              QMessageBox::Yes);
+    const auto answer = QMessageBox::question(
+        parent_, Title(title), QString::fromStdString(text),
+        QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Yes);
     if (answer == QMessageBox::Yes) return TAnswer::Yes;
     if (answer == QMessageBox::No) return TAnswer::No;
     return TAnswer::Cancel;

@@ -12,9 +12,11 @@ public:
     explicit TMessageBoxPrompt(QWidget* parent = nullptr) : parent_(parent) {}
 
     void ShowMessage(const std::string& text) override;
+    void ShowError(const std::string& text) override;
     TAnswer Ask(const std::string& text) override;
     TAnswer Ask(const std::string& title, const std::string& text) override;
     bool Confirm(const std::string& text) override;
+
 private:
     QWidget* parent_;
 };

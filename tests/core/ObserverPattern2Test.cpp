@@ -89,12 +89,24 @@ TEST_F(ObserverTest, ErrorInAnObserverStopsThePass) {
     EXPECT_EQ(subject.ObserverCount(), 3u);
 }
 
-TEST_F(ObserverTest, DetachDuringAPassSkipsTheEmptiedPlace) {
+TEST_F(ObserverTest, DetachDuringAPassSkipsOnlyThoseDetached) {
     subject.Attach(&a);
     subject.Attach(&b);
+    subject.Attach(&c);
     a.onUpdate = [&] { subject.Detach(&b); };
     subject.Notify(nullptr, "e", std::string());
-    EXPECT_EQ(gLog, (std::vector<std::string>{"A:e"}));
+    EXPECT_EQ(gLog, (std::vector<std::string>{"A:e", "C:e"}));
+
+    // an observer leaving during its own call lets everyone after it hear the event
+    gLog.clear();
+    a.onUpdate = [&] { subject.Detach(&a); };
+    subject.Attach(&b);
+    subject.Notify(nullptr, "f", std::string());
+    EXPECT_EQ(gLog, (std::vector<std::string>{"A:f", "C:f", "B:f"}));
+    EXPECT_EQ(subject.ObserverCount(), 2u);
+    gLog.clear();
+    subject.Notify(nullptr, "g", std::string());
+    EXPECT_EQ(gLog, (std::vector<std::string>{"B:g", "C:g"})); // the last took the first place
 }
 
 TEST_F(ObserverTest, ReceiverCanTestTheSendersClassAndReadTheValue) {

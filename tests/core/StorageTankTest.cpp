@@ -113,6 +113,13 @@ TEST_F(StorageTankTest, DoubleFormatKeepsFifteenSignificantDigits) {
     EXPECT_EQ(FormatStoredDouble(1.0 / 3.0), "0.333333333333333");
     EXPECT_EQ(FormatStoredDouble(123456789.123456789), "123456789.123457000000000");
     EXPECT_EQ(FormatStoredDouble(1e20).find('e') != std::string::npos, true);
+    // a 15-digit integer part still gets its separator and 15 zeros
+    EXPECT_EQ(FormatStoredDouble(123456789012345.0), "123456789012345.000000000000000");
+    TStorageTank t("T");
+    t.setDouble("Big", -123456789012345.0);
+    TStorageTank back;
+    back.fromSS(t.toString());
+    EXPECT_DOUBLE_EQ(back.getDouble("Big", 0), -123456789012345.0);
 }
 
 TEST_F(StorageTankTest, TypedGettersFallBackToTheirDefaults) {
@@ -255,6 +262,27 @@ TEST_F(StorageTankTest, NamesWithUmlautsSurviveAndOldLatin1FilesRead) {
     old.loadFromFile(dir.file("old.ini"));
     EXPECT_EQ(old.name(), "Größe");
     EXPECT_EQ(old.getString("bänder"), "Käse €");
+}
+
+TEST_F(StorageTankTest, BareStructureWordsAreNoStructureLines) {
+    TStorageTank t;
+    EXPECT_THROW(t.fromSS(L("StorageTank¤S¤\r\nInteger¤A¤1\r\nStorageTankEnd\r\nInteger¤B¤2\r\n")),
+                 TError);
+    EXPECT_EQ(t.getInteger("A"), 1);
+    EXPECT_EQ(t.indexOf("B"), -1);
+}
+
+TEST_F(StorageTankTest, AFileThatCannotBeReadIsAnErrorNotAnEmptyFile) {
+    const std::string path = dir.file("locked.ini");
+    WriteFileBytes(path, L("StorageTank¤S¤\r\nInteger¤A¤1\r\n"));
+    TStorageTank t("T");
+    if (geteuid() != 0) { // root reads everything
+        chmod(path.c_str(), 0);
+        EXPECT_THROW(t.loadFromFile(path), TError);
+        chmod(path.c_str(), 0600);
+    }
+    EXPECT_THROW(t.loadFromFile(dir.path()), TError); // a folder where the file should be
+    EXPECT_EQ(t.name(), "T");
 }
 
 TEST_F(StorageTankTest, LoadingAMissingFileChangesNothing) {

@@ -27,10 +27,10 @@ TEST(DestinationNaming, SafeNamesKeepOnlyPlainCharacters) {
         // beyond Latin-1: each character is one "_", whatever its length in bytes
         {"\xE6\x97\xA5\xE6\x9C\xAC.jpg", "__.jpg"},
         {"\xF0\x9F\x93\xB7x\xC5\x81", "_x_"},
-        // stray bytes that are no UTF-8 are one "_" each
+        // stray bytes that are no UTF-8 read as Latin-1 (e acute, y diaeresis, the currency sign)
         {"a\xE9"
-         "b\xFF.jpg",
-         "a_b_.jpg"},
+         "b\xFF\xA4.jpg",
+         "aeby_.jpg"},
         {"", ""},
     };
     for (const NamingCase& c : cases)

@@ -383,3 +383,31 @@ TEST_F(MainFormTest, PreviewOpensOneScratchFileThatGoesAtExit) {
     EXPECT_TRUE(w->close());
     EXPECT_FALSE(fs::exists(preview));
 }
+
+TEST_F(MainFormTest, TurningAPhotoThatVanishedReportsItAndKeepsTheFrame) {
+    fs::copy_file(photo("a.jpg"), photo("gone.jpg"));
+    auto w = Open({photo("gone.jpg")});
+    WaitForImages(*w, 1);
+    ASSERT_EQ(w->Images().size(), 1u);
+    fs::remove(photo("gone.jpg"));
+    Trigger(*w, "RotateRightAction");
+    EXPECT_EQ(prompt.messages.size(), 1u);
+    ASSERT_EQ(w->Images().size(), 1u);
+    EXPECT_EQ(w->CurrentFrame()->Rotation(), 0);
+}
+
+TEST_F(MainFormTest, ANewViewSizeDecodesFramesOutOfViewAtTheirNewHeight) {
+    std::vector<std::string> files;
+    for (int i = 0; i < 8; ++i) {
+        const std::string name = photo("many" + std::to_string(i) + ".jpg");
+        fs::copy_file(photo("a.jpg"), name);
+        files.push_back(name);
+    }
+    auto w = Open(files);
+    WaitForImages(*w, 8);
+    ASSERT_EQ(w->Images().size(), 8u);
+    Trigger(*w, "SmallAction");
+    Trigger(*w, "HugeAction");
+    for (TIFrame* f : w->Images())
+        EXPECT_EQ(f->Cropper()->Area().Thumbnail().Height(), f->Cropper()->height());
+}
