@@ -25,14 +25,14 @@ namespace fs = std::filesystem;
 namespace {
 TCropSpec SpecOf(const TIFrame& frame) {
     const TCropRect r = frame.GetCrop();
-    TCropSpec spec;
-    spec.X = r.x;
-    spec.Y = r.y;
-    spec.Width = r.width;
-    spec.Height = r.height;
-    spec.Rotation = frame.Rotation();
-    spec.Kind = frame.Kind();
-    return spec;
+    TCropSpec crop;
+    crop.X = r.x;
+    crop.Y = r.y;
+    crop.Width = r.width;
+    crop.Height = r.height;
+    crop.Rotation = frame.Rotation();
+    crop.Kind = frame.Kind();
+    return crop;
 }
 
 bool FileExists(const std::string& path) {

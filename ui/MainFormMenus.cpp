@@ -87,8 +87,8 @@ QAction* TMainForm::Action(const char* name) const {
 }
 
 void TMainForm::CreateActions() {
-    for (const TActionSpec& spec : kActions)
-        MakeAction(this, spec.name, spec.caption, spec.hint, spec.shortcut);
+    for (const TActionSpec& a : kActions)
+        MakeAction(this, a.name, a.caption, a.hint, a.shortcut);
     // shown in the menu, but a key press reaches the window's own Enter handling
     QAction* crop = Action("CropCurrentAction");
     crop->setShortcut(QKeySequence(Qt::Key_Return));
