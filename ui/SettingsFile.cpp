@@ -51,8 +51,13 @@ void TSettingsFile::Load(TStorageTank& store, IUserPrompt& prompt) {
         store.loadFromFile(loadedPath_);
     } catch (const TError& e) {
         loadFailed_ = true;
-        prompt.ShowMessage(Translate("The settings file could not be read completely") + ":\r\n" +
-                           loadedPath_ + "\r\n\r\n" + e.what());
+        std::string intro = N_("The settings file could not be read completely");
+        try {
+            intro = Translate(intro);
+        } catch (const TError&) {
+            // an unusable catalogue is reported once the language is chosen
+        }
+        prompt.ShowMessage(intro + ":\r\n" + loadedPath_ + "\r\n\r\n" + e.what());
     }
 }
 
