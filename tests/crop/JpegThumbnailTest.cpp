@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <random>
 #include <string>
 #include <vector>
@@ -50,13 +51,11 @@ std::string MakeJpeg(const TTempDir& dir, const std::string& name, int32_t w, in
     return jpg;
 }
 
-/// A four-component JPEG written through libjpeg: red, green, blue and black ink
-/// quadrants, stored plainly or inverted the Adobe way, as CMYK or YCCK.
-std::string MakeCmykJpeg(const TTempDir& dir, const std::string& name, J_COLOR_SPACE space,
-                         bool adobe, int32_t w, int32_t h) {
-    const uint8_t inks[4][4] = {
-        {0, 255, 255, 0}, {255, 0, 255, 0}, {255, 255, 0, 0}, {0, 0, 0, 255}};
-    const std::string path = dir.file(name + ".jpg");
+/// A JPEG written row by row through libjpeg: fill gives row y of the input
+/// pixels; setup adjusts the compressor after its defaults.
+void WriteJpeg(const std::string& path, int32_t w, int32_t h, int components, J_COLOR_SPACE input,
+               const std::function<void(jpeg_compress_struct&)>& setup,
+               const std::function<void(std::vector<uint8_t>&, int32_t)>& fill) {
     FILE* out = std::fopen(path.c_str(), "wb");
     jpeg_compress_struct c;
     jpeg_error_mgr err;
@@ -65,26 +64,43 @@ std::string MakeCmykJpeg(const TTempDir& dir, const std::string& name, J_COLOR_S
     jpeg_stdio_dest(&c, out);
     c.image_width = JDIMENSION(w);
     c.image_height = JDIMENSION(h);
-    c.input_components = 4;
-    c.in_color_space = JCS_CMYK;
+    c.input_components = components;
+    c.in_color_space = input;
     jpeg_set_defaults(&c);
-    jpeg_set_colorspace(&c, space);
-    c.write_Adobe_marker = adobe;
-    jpeg_set_quality(&c, 95, TRUE);
+    setup(c);
     jpeg_start_compress(&c, TRUE);
-    std::vector<uint8_t> row(std::size_t(w) * 4);
+    std::vector<uint8_t> row(std::size_t(w) * components);
     while (c.next_scanline < c.image_height) {
-        for (int32_t x = 0; x < w; ++x)
-            for (int k = 0; k < 4; ++k) {
-                const uint8_t ink = inks[QuadrantAt(x, int32_t(c.next_scanline), w, h)][k];
-                row[std::size_t(x) * 4 + k] = adobe ? uint8_t(255 - ink) : ink;
-            }
+        fill(row, int32_t(c.next_scanline));
         JSAMPROW p = row.data();
         jpeg_write_scanlines(&c, &p, 1);
     }
     jpeg_finish_compress(&c);
     jpeg_destroy_compress(&c);
     std::fclose(out);
+}
+
+/// A four-component JPEG written through libjpeg: red, green, blue and black ink
+/// quadrants, stored plainly or inverted the Adobe way, as CMYK or YCCK.
+std::string MakeCmykJpeg(const TTempDir& dir, const std::string& name, J_COLOR_SPACE space,
+                         bool adobe, int32_t w, int32_t h) {
+    const uint8_t inks[4][4] = {
+        {0, 255, 255, 0}, {255, 0, 255, 0}, {255, 255, 0, 0}, {0, 0, 0, 255}};
+    const std::string path = dir.file(name + ".jpg");
+    WriteJpeg(
+        path, w, h, 4, JCS_CMYK,
+        [&](jpeg_compress_struct& c) {
+            jpeg_set_colorspace(&c, space);
+            c.write_Adobe_marker = adobe;
+            jpeg_set_quality(&c, 95, TRUE);
+        },
+        [&](std::vector<uint8_t>& row, int32_t y) {
+            for (int32_t x = 0; x < w; ++x)
+                for (int k = 0; k < 4; ++k) {
+                    const uint8_t ink = inks[QuadrantAt(x, y, w, h)][k];
+                    row[std::size_t(x) * 4 + k] = adobe ? uint8_t(255 - ink) : ink;
+                }
+        });
     return path;
 }
 
@@ -333,28 +349,12 @@ TEST(JpegThumbnailTest, HundredMegapixelPhotoLoads) {
     TTempDir dir;
     const int32_t w = 12288, h = 8192; // 100.7 megapixels, written row by row
     const std::string path = dir.file("big.jpg");
-    FILE* out = std::fopen(path.c_str(), "wb");
-    jpeg_compress_struct c;
-    jpeg_error_mgr err;
-    c.err = jpeg_std_error(&err);
-    jpeg_create_compress(&c);
-    jpeg_stdio_dest(&c, out);
-    c.image_width = JDIMENSION(w);
-    c.image_height = JDIMENSION(h);
-    c.input_components = 3;
-    c.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&c);
-    jpeg_start_compress(&c, TRUE);
-    std::vector<uint8_t> row(std::size_t(w) * 3);
-    while (c.next_scanline < c.image_height) {
-        for (int32_t x = 0; x < w; ++x)
-            row[std::size_t(x) * 3] = uint8_t(x / 48);
-        JSAMPROW p = row.data();
-        jpeg_write_scanlines(&c, &p, 1);
-    }
-    jpeg_finish_compress(&c);
-    jpeg_destroy_compress(&c);
-    std::fclose(out);
+    WriteJpeg(
+        path, w, h, 3, JCS_RGB, [](jpeg_compress_struct&) {},
+        [&](std::vector<uint8_t>& row, int32_t) {
+            for (int32_t x = 0; x < w; ++x)
+                row[std::size_t(x) * 3] = uint8_t(x / 48);
+        });
 
     const TThumbnail t = ReadJpegThumbnail(path, 0, 350);
     EXPECT_EQ(t.imageWidth, w);
