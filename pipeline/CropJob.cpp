@@ -2,14 +2,16 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
+#include <system_error>
 
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "Error.h"
 #include "FilesystemController.h"
 #include "ResolutionUpdate.h"
+#include "gnugettext.h"
 
 namespace {
 std::string FolderOf(const std::string& path) {
@@ -54,6 +56,40 @@ private:
 TCropResult Refused(const std::string& reason) {
     return {TCropOutcome::Refused, "", reason};
 }
+
+// the system's own wording, safe to call from several jobs at once
+std::string SystemReason(int error) {
+    return std::generic_category().message(error);
+}
+
+// a catalogue that cannot be used was reported at start; its texts stay English
+std::string Tr(const char* text) {
+    try {
+        return Translate(text);
+    } catch (const TError&) {
+        return text;
+    }
+}
+
+/// The file a write to output lands in: a symbolic link is followed to the
+/// file it names, so that the link stays and its target gets the new image.
+/// Sets error (and returns "") for a chain of links that never ends.
+std::string WriteTarget(const std::string& output, int& error) {
+    namespace fs = std::filesystem;
+    fs::path path = output;
+    for (int hop = 0; hop < 40; ++hop) {
+        std::error_code ec;
+        if (!fs::is_symlink(fs::symlink_status(path, ec))) return path.string();
+        const fs::path next = fs::read_symlink(path, ec);
+        if (ec) {
+            error = ec.value();
+            return "";
+        }
+        path = next.is_absolute() ? next : path.parent_path() / next;
+    }
+    error = ELOOP;
+    return "";
+}
 } // namespace
 
 bool IsSameFile(const std::string& a, const std::string& b) {
@@ -64,34 +100,49 @@ bool IsSameFile(const std::string& a, const std::string& b) {
 
 TCropResult RunCropJob(const TCropJob& job) {
     if (job.Output.empty() || NameOf(job.Output).empty())
-        return Refused("No output file name for " + job.Source);
+        return Refused(Tr("No output file name for") + " " + job.Source);
     if (IsSameFile(job.Source, job.Output))
-        return Refused("The output file " + job.Output + " is the source file itself");
+        return Refused(Tr("The output file") + " " + job.Output + " " +
+                       Tr("is the source file itself"));
 
-    const std::string folder = FolderOf(job.Output);
+    int linkError = 0;
+    const std::string target = WriteTarget(job.Output, linkError);
+    if (target.empty())
+        return Refused(Tr("Unable to replace") + " " + job.Output + ": " + SystemReason(linkError));
+    const std::string folder = FolderOf(target);
     TScratchFolder scratch(folder);
     if (scratch.Path().empty())
-        return Refused("Unable to write into " + folder + ": " + std::strerror(scratch.Error()));
+        return Refused(Tr("Unable to write into") + " " + folder + ": " +
+                       SystemReason(scratch.Error()));
     // the same name as the output, so that its extension keeps its meaning
-    const std::string fresh = scratch.Path() + "/" + NameOf(job.Output);
+    const std::string fresh = scratch.Path() + "/" + NameOf(target);
 
     const TTransformCall options =
         TransformOptions(job.Options.CopyMetadats, job.Options.HuffmanOptimize);
     const TTransformCall crop = CropCall(options, job.Crop, job.Source, fresh);
+    // messages name the file the user asked for, not the scratch file that is gone by then
+    const std::string shown = CropCall(options, job.Crop, job.Source, job.Output).ArgumentString();
     RunTransformer(job.Tool, crop);
     // only a file the call created counts; its exit code decides nothing
-    if (!HasContent(fresh)) return {TCropOutcome::TransformFailed, crop.ArgumentString(), ""};
+    if (!HasContent(fresh)) return {TCropOutcome::TransformFailed, shown, ""};
 
     if (job.Crop.Height > job.Crop.Width && job.Options.AutoRotateToLandscapeAfterCrop)
         RunTransformer(job.Tool, LandscapeTurnCall(options, fresh));
     if (job.Options.UpdatePPI && job.Resolution > 0)
         WriteResolution(fresh, job.Resolution, job.Resolution);
     if (job.Options.CopyFileDates) CopyFileTimes(job.Source, fresh);
-    if (job.Options.CopyFilepermissions) CopyFileAttributes(job.Source, fresh);
+    struct stat replaced;
+    if (job.Options.CopyFilepermissions)
+        CopyFileAttributes(job.Source, fresh);
+    else if (stat(target.c_str(), &replaced) == 0 && S_ISREG(replaced.st_mode))
+        // a replaced file keeps who may read it; a fresh one gets the usual mode
+        chmod(fresh.c_str(), replaced.st_mode & 07777);
 
-    if (!HasContent(fresh)) return {TCropOutcome::TransformFailed, crop.ArgumentString(), ""};
-    if (rename(fresh.c_str(), job.Output.c_str()) != 0)
-        return {TCropOutcome::TransformFailed, crop.ArgumentString(),
-                "Unable to replace " + job.Output + ": " + std::strerror(errno)};
-    return {TCropOutcome::Written, crop.ArgumentString(), ""};
+    if (!HasContent(fresh)) return {TCropOutcome::TransformFailed, shown, ""};
+    if (rename(fresh.c_str(), target.c_str()) != 0) {
+        const int error = errno;
+        return {TCropOutcome::TransformFailed, shown,
+                Tr("Unable to replace") + " " + job.Output + ": " + SystemReason(error)};
+    }
+    return {TCropOutcome::Written, shown, ""};
 }

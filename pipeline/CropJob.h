@@ -26,21 +26,23 @@ struct TCropJob {
 
 enum class TCropOutcome {
     Written,         // the output file holds the new image
-    TransformFailed, // no output; ArgumentString names the call
+    TransformFailed, // no output; ArgumentString names the call, Reason a failed replace
     Refused,         // nothing was run; Reason says why
 };
 
 struct TCropResult {
     TCropOutcome Outcome = TCropOutcome::Refused;
-    std::string ArgumentString;
-    std::string Reason;
+    std::string ArgumentString; // the call as it reads with the output's own path
+    std::string Reason;         // translated, for the user
 };
 
 /// Crops one image losslessly into job.Output. The transformer writes into a
 /// new file beside the output; the landscape turn, the resolution and the
 /// source's times and permissions are applied to that file, and only then
-/// does it replace the output. A failed call leaves any earlier output as it
-/// was; the source is only read.
+/// does it replace the output. A replaced output keeps its permissions unless
+/// the source's are asked for; an output that is a symbolic link stays one and
+/// its target gets the new image. A failed call leaves any earlier output as
+/// it was; the source is only read. Safe to run for several jobs at once.
 TCropResult RunCropJob(const TCropJob& job);
 
 /// True when both paths name the same existing file (also through links).

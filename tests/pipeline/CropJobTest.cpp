@@ -1,5 +1,7 @@
 #include "CropJob.h"
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 
 #include <fcntl.h>
@@ -127,11 +129,11 @@ TEST(CropJobTest, CopiesTimesAndPermissionsWhenAsked) {
     EXPECT_EQ(st.st_mtim.tv_sec, 1200000000);
     EXPECT_EQ(st.st_mode & 0777, 0440u);
 
-    f.job.Options = TCropOptions{}; // a read-only earlier result is replaced all the same
+    f.job.Options = TCropOptions{}; // a read-only earlier result is replaced and stays so
     ASSERT_EQ(RunCropJob(f.job).Outcome, TCropOutcome::Written);
     ASSERT_EQ(stat(f.job.Output.c_str(), &st), 0);
     EXPECT_NE(st.st_mtim.tv_sec, 1200000000);
-    EXPECT_NE(st.st_mode & 0200, 0u);
+    EXPECT_EQ(st.st_mode & 0777, 0440u);
 }
 
 TEST(CropJobTest, AFailedCallLeavesAnEarlierOutputAndReportsTheCall) {
@@ -156,7 +158,68 @@ TEST(CropJobTest, AFailedCallLeavesAnEarlierOutputAndReportsTheCall) {
         EXPECT_EQ(r.ArgumentString.substr(0, 23), " -copy all -optimize \"" + c.source.substr(0, 1))
             << c.name;
         EXPECT_NE(r.ArgumentString.find("\"" + c.source + "\""), std::string::npos) << c.name;
+        // the call as the user would type it, not the scratch file it wrote into
+        EXPECT_EQ(r.ArgumentString.substr(r.ArgumentString.size() - f.job.Output.size() - 3),
+                  " \"" + f.job.Output + "\"")
+            << c.name;
         EXPECT_EQ(ReadFileBytes(f.job.Output), "an earlier result") << c.name;
+    }
+}
+
+TEST(CropJobTest, AReplaceThatFailsNamesTheOutputAndTheReason) {
+    TJobFixture f;
+    fs::create_directory(f.job.Output); // a folder where the file should go
+    const TCropResult r = RunCropJob(f.job);
+    EXPECT_EQ(r.Outcome, TCropOutcome::TransformFailed);
+    EXPECT_EQ(r.ArgumentString,
+              " -copy all -optimize \"" + f.job.Source + "\" \"" + f.job.Output + "\"");
+    EXPECT_EQ(r.Reason, "Unable to replace " + f.job.Output + ": " + std::strerror(EISDIR));
+    EXPECT_TRUE(fs::is_directory(f.job.Output));
+
+    fs::remove(f.job.Output);
+    fs::create_symlink("result.jpg", f.job.Output); // a link onto itself
+    const TCropResult loop = RunCropJob(f.job);
+    EXPECT_EQ(loop.Outcome, TCropOutcome::Refused);
+    EXPECT_EQ(loop.Reason, "Unable to replace " + f.job.Output + ": " + std::strerror(ELOOP));
+}
+
+TEST(CropJobTest, AReplacedOutputKeepsItsModeAndItsLink) {
+    struct Case {
+        std::string name;
+        std::string link; // what the output links to, "" for a plain file
+        bool copyPermissions;
+        mode_t expected;
+    };
+    const Case cases[] = {
+        {"private file", "", false, 0600},
+        {"source's mode asked for", "", true, 0640},
+        {"relative link", "../kept/real.jpg", false, 0600},
+        {"absolute link", "@kept/real.jpg", false, 0600},
+        {"link to a link", "chain.jpg", false, 0600},
+        {"link, source's mode", "../kept/real.jpg", true, 0640},
+    };
+    for (const Case& c : cases) {
+        TJobFixture f;
+        chmod(f.job.Source.c_str(), 0640);
+        fs::create_directory(f.dir.file("kept"));
+        const std::string real = c.link.empty() ? f.job.Output : f.dir.file("kept/real.jpg");
+        WriteFileBytes(real, "an earlier result");
+        chmod(real.c_str(), 0600);
+        if (c.link == "chain.jpg")
+            fs::create_symlink(f.dir.file("kept/real.jpg"), f.dir.file("out/chain.jpg"));
+        if (!c.link.empty())
+            fs::create_symlink(c.link[0] == '@' ? f.dir.file(c.link.substr(1)) : c.link,
+                               f.job.Output);
+        f.job.Crop = {0, 0, 64, 48, 0, "defined"};
+        f.job.Options.CopyFilepermissions = c.copyPermissions;
+        ASSERT_EQ(RunCropJob(f.job).Outcome, TCropOutcome::Written) << c.name;
+        EXPECT_EQ(fs::is_symlink(f.job.Output), !c.link.empty()) << c.name;
+        EXPECT_EQ(Decode(real).Width, 64) << c.name;
+        struct stat st;
+        ASSERT_EQ(stat(real.c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 07777, c.expected) << c.name;
+        for (const auto& e : fs::directory_iterator(f.dir.file("kept")))
+            EXPECT_EQ(e.path().filename(), "real.jpg") << c.name;
     }
 }
 
