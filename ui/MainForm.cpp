@@ -92,6 +92,7 @@ TMainForm::~TMainForm() {
     images_.clear();
     current_ = nullptr;
     released_.reset();
+    RemovePreview();
 }
 
 void TMainForm::FormCreate() {
@@ -252,8 +253,7 @@ void TMainForm::FormClose() {
     Set(*settings_, Options::ProgramVersion, ShortVersion());
     settings_->remove("Aspects");
     settings_->add(GetCropAspects().SaveToTank());
-    std::error_code ec;
-    fs::remove(PreviewFile(), ec);
+    RemovePreview();
     std::string status;
     if (!settingsFile_.Save(*settings_, *prompt_, status))
         SetStatusText(QString::fromStdString(status));
@@ -309,6 +309,13 @@ void TMainForm::SetStatusText(const QString& text) {
 }
 
 std::string TMainForm::PreviewFile() const {
-    const std::string& folder = previewFolder_;
-    return folder + (folder.empty() || folder.back() == '/' ? "" : "/") + "CropPreview.jpg";
+    return previewScratch_.empty() ? std::string() : previewScratch_ + "/CropPreview.jpg";
+}
+
+void TMainForm::RemovePreview() {
+    if (previewScratch_.empty()) return;
+    // a viewer may still show the file; removing it is all the same to the viewer
+    std::error_code ec;
+    fs::remove_all(previewScratch_, ec);
+    previewScratch_.clear();
 }

@@ -71,7 +71,8 @@ public:
     void PreferencesExecute();
     /// The crop run over frames, last to first.
     void CropFrames(std::vector<TIFrame*> frames, bool removeCropped);
-    /// Full path of the preview file.
+    /// Full path of the preview file, inside a folder of this window's own
+    /// (made at the first preview); empty before that.
     std::string PreviewFile() const;
     /// How a finished preview is shown (the desktop's viewer by default).
     void SetOpener(std::function<void(const std::string&)> opener) { opener_ = std::move(opener); }
@@ -132,12 +133,14 @@ private:
     int IndexOf(const TIFrame* frame) const;
     bool MayChangeList() const;
     std::string StartFolder() const;
+    void RemovePreview();
 
     std::unique_ptr<TStorageTank> settings_;
     TSettingsFile settingsFile_;
     std::unique_ptr<TMessageBoxPrompt> boxPrompt_;
     IUserPrompt* prompt_;
-    std::string previewFolder_;
+    std::string previewFolder_;  // the temporary folder
+    std::string previewScratch_; // the private folder in it that holds the preview
     std::function<void(const std::string&)> opener_;
     std::vector<std::string> commandLine_;
     std::vector<TIFrame*> images_;

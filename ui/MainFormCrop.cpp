@@ -1,5 +1,9 @@
 // The crop run over image frames and the external crop preview.
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
+
+#include <stdlib.h>
 
 #include <QAction>
 #include <QApplication>
@@ -157,8 +161,9 @@ void TMainForm::CropFrames(std::vector<TIFrame*> frames, bool removeCropped) {
         job.Options = options;
         const TCropResult result = RunCropJob(job);
         if (result.Outcome == TCropOutcome::TransformFailed) {
-            // the folder written to is what the user can fix
+            // the folder written to is what the user can fix; a failed replace says why
             prompt_->ShowError("Error: Defective JPEGTran call:\r\n" + result.ArgumentString +
+                               (result.Reason.empty() ? "" : "\r\n" + result.Reason) +
                                "\r\nEnsure that you have write access to " + folder);
         } else if (result.Outcome == TCropOutcome::Refused) {
             prompt_->ShowError(result.Reason);
@@ -174,16 +179,31 @@ void TMainForm::CropFrames(std::vector<TIFrame*> frames, bool removeCropped) {
 
 void TMainForm::PreviewActionExecute() {
     if (!current_) return;
+    if (previewScratch_.empty()) {
+        // a folder no one else can write into: nothing can be planted in place of
+        // the preview, and other copies of the program keep their own
+        std::string pattern = previewFolder_ +
+                              (previewFolder_.empty() || previewFolder_.back() == '/' ? "" : "/") +
+                              "trimvale-XXXXXX";
+        if (!mkdtemp(pattern.data())) {
+            const int error = errno;
+            prompt_->ShowError(Translate("Unable to create") + " \"" + pattern +
+                               "\": " + std::strerror(error));
+            return;
+        }
+        previewScratch_ = pattern;
+    }
     const std::string preview = PreviewFile();
     std::error_code ec;
     fs::remove(preview, ec);
     const TTransformCall call = PreviewCall(SpecOf(*current_), current_->SourceFileName(), preview);
     const std::string tool = FindTransformer();
     if (!tool.empty()) RunTransformer(tool, call);
-    if (FileExists(preview)) {
+    // only what this call wrote is shown; an empty file is a failed write
+    if (!ec && fs::file_size(preview, ec) > 0 && !ec) {
         opener_(preview);
         return;
     }
     prompt_->ShowError("Error: Defective JPEGTran call:\r\n" + call.ArgumentString() +
-                       "\r\nEnsure that you have write access to " + previewFolder_);
+                       "\r\nEnsure that you have write access to " + previewScratch_);
 }

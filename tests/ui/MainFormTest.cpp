@@ -227,6 +227,22 @@ TEST_F(MainFormTest, UnwritableNamesKeepTheirFrames) {
     w->CropCurrentActionExecute();
     ASSERT_EQ(prompt.messages.size(), 1u);
     EXPECT_EQ(w->Images().size(), 1u);
+
+    // a folder in the output's place: the message names the output and why it stayed
+    fs::create_directories(out("deeper/a.jpg"));
+    w->CurrentFrame()->SetDestFileName("a.jpg");
+    w->Settings().setValue("ExistingFile", "Overwrite");
+    w->CropCurrentActionExecute();
+    ASSERT_EQ(prompt.messages.size(), 2u);
+    const TCropRect r = w->CurrentFrame()->GetCrop();
+    const std::string crop = " -crop " + std::to_string(r.width) + "x" + std::to_string(r.height) +
+                             "+" + std::to_string(r.x) + "+" + std::to_string(r.y);
+    EXPECT_EQ(prompt.messages[1], "Error: Defective JPEGTran call:\r\n -copy all -optimize" + crop +
+                                      " \"" + photo("a.jpg") + "\" \"" + out("deeper/a.jpg") +
+                                      "\"\r\nUnable to replace " + out("deeper/a.jpg") +
+                                      ": Is a directory\r\nEnsure that you have write access to " +
+                                      out("deeper"));
+    EXPECT_EQ(w->Images().size(), 1u);
 }
 
 TEST_F(MainFormTest, ClosingAsksAndWritesTheSettingsThatStartAgain) {
@@ -364,24 +380,52 @@ TEST_F(MainFormTest, CroppedFilesCarrySizeResolutionTimesAndPermissions) {
     EXPECT_EQ(ReadFileBytes(src), before);
 }
 
-TEST_F(MainFormTest, PreviewOpensOneScratchFileThatGoesAtExit) {
+TEST_F(MainFormTest, PreviewsGoIntoAPrivateFolderOfEachWindowThatGoesAtExit) {
+    fs::create_directory(dir.file("tmp"));
+    const std::string savedTmp = std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "";
+    setenv("TMPDIR", dir.file("tmp").c_str(), 1);
+    WriteFileBytes(dir.file("tmp/CropPreview.jpg"), "planted by someone else");
+    fs::copy_file(photo("a.jpg"), photo("gone.jpg"));
     auto w = Open({photo("a.jpg")});
+    auto other = Open({photo("gone.jpg")});
     WaitForImages(*w, 1);
-    std::vector<std::string> opened;
+    WaitForImages(*other, 1);
+    std::vector<std::string> opened, otherOpened;
     w->SetOpener([&](const std::string& path) { opened.push_back(path); });
+    other->SetOpener([&](const std::string& path) { otherOpened.push_back(path); });
     w->activateWindow(); // shortcuts reach only the active window
     ASSERT_TRUE(QTest::qWaitForWindowActive(w.get()));
     QTest::keyClick(w->CurrentFrame()->Cropper()->NewHandler(), Qt::Key_Return, Qt::ShiftModifier);
     w->PreviewActionExecute();
     ASSERT_EQ(opened.size(), 2u);
     EXPECT_EQ(opened[0], w->PreviewFile());
+    EXPECT_EQ(opened[1], w->PreviewFile());
+    const fs::path folder = fs::path(opened[0]).parent_path();
+    EXPECT_EQ(folder.parent_path(), dir.file("tmp"));
+    EXPECT_EQ(fs::status(folder).permissions(), fs::perms::owner_all);
     EXPECT_EQ(fs::path(opened[0]).filename(), "CropPreview.jpg");
     EXPECT_EQ(ReadJpegThumbnail(opened[0], 0, 8).imageWidth, w->CurrentFrame()->GetCrop().width);
     EXPECT_EQ(w->Images().size(), 1u); // the preview changes nothing in the list
+
+    // another window whose photo vanished reports it and leaves every other file alone
+    fs::remove(photo("gone.jpg"));
+    other->PreviewActionExecute();
+    EXPECT_TRUE(otherOpened.empty());
+    ASSERT_EQ(prompt.messages.size(), 1u);
+    EXPECT_EQ(prompt.messages[0].rfind("Error: Defective JPEGTran call:\r\n", 0), 0u);
+    EXPECT_NE(other->PreviewFile(), w->PreviewFile());
+    EXPECT_TRUE(fs::exists(w->PreviewFile()));
+    EXPECT_EQ(ReadFileBytes(dir.file("tmp/CropPreview.jpg")), "planted by someone else");
+
     const std::string preview = w->PreviewFile();
     w->RemoveExecute();
     EXPECT_TRUE(w->close());
     EXPECT_FALSE(fs::exists(preview));
+    EXPECT_FALSE(fs::exists(folder));
+    other.reset(); // a window that never closed removes its folder too
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.file("tmp")), fs::directory_iterator()), 1);
+    setenv("TMPDIR", savedTmp.c_str(), 1);
+    if (savedTmp.empty()) unsetenv("TMPDIR");
 }
 
 TEST_F(MainFormTest, TurningAPhotoThatVanishedReportsItAndKeepsTheFrame) {
