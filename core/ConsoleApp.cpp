@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <system_error>
 #include <thread>
 #include <utility>
 
@@ -98,7 +99,20 @@ private:
     bool afterCr_ = false;
 };
 
-// Polls for the end of the process; a process still running is left alone.
+// A process left running is collected by a thread of its own when it ends, so
+// that no zombie stays behind however many are left.
+void ReapWhenEnded(pid_t pid) {
+    try {
+        std::thread([pid] {
+            while (waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+            }
+        }).detach();
+    } catch (const std::system_error&) {
+        // no thread to spare: this one stays a zombie until the program ends
+    }
+}
+
+// Polls for the end of the process; a process still running is left to run.
 uint32_t WaitForExit(pid_t pid) {
     const auto deadline =
         std::chrono::steady_clock::now() + std::chrono::milliseconds(kWaitMilliseconds);
@@ -111,7 +125,10 @@ uint32_t WaitForExit(pid_t pid) {
             return 1;
         }
         if (r < 0 && errno != EINTR) return 1;
-        if (std::chrono::steady_clock::now() >= deadline) return kStillRunning;
+        if (std::chrono::steady_clock::now() >= deadline) {
+            ReapWhenEnded(pid);
+            return kStillRunning;
+        }
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
 }

@@ -15,7 +15,8 @@ constexpr uint32_t kStillRunning = 259;
 /// standard input and error on /dev/null. Standard output is collected into
 /// lines: LF ends a line, CR ends it so that the next text replaces it, and a
 /// line reaching 256 characters is broken. Waits up to 5000 ms for the
-/// process to end after its output closed and returns its exit code.
+/// process to end after its output closed and returns its exit code; a
+/// process still running then is collected in the background when it ends.
 /// Throws TError for an invalid extension, a program not found, or a failure
 /// to create the pipe or start the process.
 uint32_t ExecuteConsoleApp(const std::string& program, const std::vector<std::string>& arguments,

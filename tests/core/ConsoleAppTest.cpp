@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <thread>
 
 #include <sys/stat.h>
 
@@ -107,13 +108,19 @@ TEST(ConsoleAppTest, FindsProgramsAndAcceptsNamesWithADotInTheFolder) {
     EXPECT_EQ(FindExecutable(""), "");
 }
 
-TEST(ConsoleAppTest, LeavesAProcessRunningAfterTheWait) {
+TEST(ConsoleAppTest, LeavesAProcessRunningAfterTheWaitAndCollectsItWhenItEnds) {
     std::vector<std::string> lines;
     const auto start = std::chrono::steady_clock::now();
-    // closes its output at once, then outlives the wait
-    const uint32_t code = ExecuteConsoleApp("sh", {"-c", "echo early; exec >&-; sleep 6"}, lines);
+    // tells its process id, closes its output at once, then outlives the wait
+    const uint32_t code = ExecuteConsoleApp("sh", {"-c", "echo $$; exec >&-; sleep 6"}, lines);
     const auto waited = std::chrono::steady_clock::now() - start;
     EXPECT_EQ(code, kStillRunning);
-    EXPECT_EQ(lines, (std::vector<std::string>{"early"}));
+    ASSERT_EQ(lines.size(), 1u);
     EXPECT_GE(waited, std::chrono::milliseconds(4900));
+    // once it has ended nothing of it stays behind, not even a zombie
+    const std::string proc = "/proc/" + lines[0];
+    EXPECT_TRUE(std::filesystem::exists(proc));
+    for (int i = 0; i < 100 && std::filesystem::exists(proc); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_FALSE(std::filesystem::exists(proc));
 }
