@@ -1,16 +1,21 @@
 #include "TranslateWindow.h"
 
+#include <memory>
+
 #include <QAbstractButton>
 #include <QAction>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLibraryInfo>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
 #include <QSet>
 #include <QTabWidget>
 #include <QToolButton>
+#include <QTranslator>
 #include <QWidget>
 
 #include "gnugettext.h"
@@ -99,4 +104,30 @@ void TranslateWindow(QWidget* window, const TLookup& translate) {
     // Each action once, though menu bars, menus and buttons may share it.
     for (QAction* action : actions)
         TranslateAction(action, translate);
+}
+
+bool InstallQtTranslation(const std::string& code, const QString& folder) {
+    QCoreApplication* app = QCoreApplication::instance();
+    if (!app) return false;
+    // one translation of Qt's texts at a time: the one loaded before goes
+    const QString name = QStringLiteral("QtOwnTexts");
+    for (QTranslator* old : app->findChildren<QTranslator*>(name, Qt::FindDirectChildrenOnly)) {
+        QCoreApplication::removeTranslator(old);
+        delete old;
+    }
+    // the code comes from the settings file: it names a language, never a path
+    const bool plain =
+        !code.empty() && code.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZ"
+                                                "abcdefghijklmnopqrstuvwxyz"
+                                                "0123456789_-@") == std::string::npos;
+    if (!plain || code.rfind("en", 0) == 0) return false;
+    const QString dir =
+        folder.isEmpty() ? QLibraryInfo::path(QLibraryInfo::TranslationsPath) : folder;
+    auto translator = std::make_unique<QTranslator>();
+    // qtbase_de_DE.qm, else qtbase_de.qm
+    if (!translator->load(QStringLiteral("qtbase_") + QString::fromStdString(code), dir))
+        return false;
+    translator->setObjectName(name);
+    translator->setParent(app);
+    return QCoreApplication::installTranslator(translator.release());
 }

@@ -25,3 +25,11 @@ void TranslateWindow(QWidget* window);
 /// The same with another lookup in place of Translate.
 void TranslateWindow(QWidget* window,
                      const std::function<std::string(const std::string&)>& translate);
+
+/// Loads Qt's own translation of its texts (standard buttons, file dialogs,
+/// standard context menus) for a language code such as "de_DE" into the
+/// application, in place of the one loaded before. English, and a language
+/// Qt carries no translation for, leave Qt's texts English; the result says
+/// whether a translation was loaded. folder: where Qt's translations lie,
+/// Qt's own translations folder when empty.
+bool InstallQtTranslation(const std::string& code, const QString& folder = {});

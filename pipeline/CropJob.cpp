@@ -62,7 +62,7 @@ std::string SystemReason(int error) {
     return std::generic_category().message(error);
 }
 
-// a catalogue that cannot be used was reported at start; its texts stay English
+// the catalogue of a language that cannot be used was reported at start; its texts stay English
 std::string Tr(const char* text) {
     try {
         return Translate(text);
@@ -100,19 +100,20 @@ bool IsSameFile(const std::string& a, const std::string& b) {
 
 TCropResult RunCropJob(const TCropJob& job) {
     if (job.Output.empty() || NameOf(job.Output).empty())
-        return Refused(Tr("No output file name for") + " " + job.Source);
+        return Refused(Tr(N_("No output file name for")) + " " + job.Source);
     if (IsSameFile(job.Source, job.Output))
-        return Refused(Tr("The output file") + " " + job.Output + " " +
-                       Tr("is the source file itself"));
+        return Refused(Tr(N_("The output file")) + " " + job.Output + " " +
+                       Tr(N_("is the source file itself")));
 
     int linkError = 0;
     const std::string target = WriteTarget(job.Output, linkError);
     if (target.empty())
-        return Refused(Tr("Unable to replace") + " " + job.Output + ": " + SystemReason(linkError));
+        return Refused(Tr(N_("Unable to replace")) + " " + job.Output + ": " +
+                       SystemReason(linkError));
     const std::string folder = FolderOf(target);
     TScratchFolder scratch(folder);
     if (scratch.Path().empty())
-        return Refused(Tr("Unable to write into") + " " + folder + ": " +
+        return Refused(Tr(N_("Unable to write into")) + " " + folder + ": " +
                        SystemReason(scratch.Error()));
     // the same name as the output, so that its extension keeps its meaning
     const std::string fresh = scratch.Path() + "/" + NameOf(target);
@@ -142,7 +143,7 @@ TCropResult RunCropJob(const TCropJob& job) {
     if (rename(fresh.c_str(), target.c_str()) != 0) {
         const int error = errno;
         return {TCropOutcome::TransformFailed, shown,
-                Tr("Unable to replace") + " " + job.Output + ": " + SystemReason(error)};
+                Tr(N_("Unable to replace")) + " " + job.Output + ": " + SystemReason(error)};
     }
     return {TCropOutcome::Written, shown, ""};
 }

@@ -8,8 +8,8 @@ mode=${1:-run}
 [ $# -gt 0 ] && shift
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
-packages=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libjpeg62-turbo-dev
-          libjpeg-turbo-progs gettext libgtest-dev libgmock-dev libbenchmark-dev)
+packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-translations-l10n libgl-dev
+          libjpeg62-turbo-dev libjpeg-turbo-progs gettext libgtest-dev libgmock-dev libbenchmark-dev)
 if [ "$mode" = test ]; then
     packages+=(libimage-exiftool-perl xvfb xauth)
 fi

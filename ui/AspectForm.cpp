@@ -24,15 +24,15 @@ struct TUnitChoice {
     const char* unit;
 };
 constexpr TUnitChoice kUnits[] = {
-    {"Centimeters", "cm"}, {"Milllimeters", "mm"}, {"Inches", "inches"}};
+    {N_("Centimeters"), "cm"}, {N_("Milllimeters"), "mm"}, {N_("Inches"), "inches"}};
 } // namespace
 
 TAspectForm::TAspectForm(QWidget* parent) : QDialog(parent) {
     BuildControls();
     TranslateWindow(this);
-    // the unit names are shown as they stand, so they join after translation
+    // the unit names join after the window's translation, so they are translated here
     for (const TUnitChoice& u : kUnits)
-        unitCombo_->addItem(QString::fromUtf8(u.shown));
+        unitCombo_->addItem(tr_(u.shown));
     unitCombo_->setCurrentIndex(0);
     resize(sizeHint().expandedTo(QSize(405, 308)));
 }
@@ -84,8 +84,7 @@ void TAspectForm::BuildControls() {
     sizeLabel_->setBuddy(horEdit_);
     unitCombo_ = new QComboBox(settingsPanel_);
     unitCombo_->setObjectName(QStringLiteral("UnitCombo"));
-    // the catalogues carry no entry of its own for this caption yet
-    pixelLabel_ = new QLabel(QStringLiteral("pixels"), settingsPanel_);
+    pixelLabel_ = new QLabel(QString::fromUtf8(N_("pixels")), settingsPanel_);
     pixelLabel_->setObjectName(QStringLiteral("PixelLabel"));
     sizeRow->addWidget(sizeLabel_);
     sizeRow->addWidget(horEdit_, 1);

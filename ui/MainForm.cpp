@@ -106,6 +106,7 @@ void TMainForm::FormCreate() {
     debugMenu_->menuAction()->setVisible(Get(*settings_, Options::Debug));
 
     SelectLanguage(Get(*settings_, Options::Language, CurrentLanguage()));
+    InstallQtTranslation(CurrentLanguage());
     try {
         TranslateWindow(this);
     } catch (const TError& e) {

@@ -75,7 +75,8 @@ bool TSettingsFile::Save(const TStorageTank& store, IUserPrompt& prompt, std::st
         // the unreadable original is the user's only copy of what could not be read
         if (loadFailed_ && loadedPath_ == target) {
             fs::copy_file(target, target + ".bak", fs::copy_options::overwrite_existing, ec);
-            if (ec) throw TError("Cannot keep \"" + target + ".bak\". " + ec.message());
+            if (ec)
+                throw TError(Translate("Cannot keep") + " \"" + target + ".bak\". " + ec.message());
         }
         store.saveToFile(target);
     } catch (const TError& e) {

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
@@ -12,10 +13,12 @@
 #include <QListWidget>
 #include <QMainWindow>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
 #include <QToolButton>
+#include <QTranslator>
 #include <QVBoxLayout>
 
 #include "gnugettext.h"
@@ -148,4 +151,31 @@ TEST(TranslateWindowTest, EnglishLeavesTheWindowAsItWas) {
     EXPECT_EQ(tr_("Crop"), QString("Crop"));
     EXPECT_EQ(tr_(std::string("Cannot open file ")), QString("Cannot open file "));
     SelectLanguage(before);
+}
+
+TEST(TranslateWindowTest, QtsOwnTextsFollowTheLanguage) {
+    const auto yesNo = [] {
+        QMessageBox box;
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        return box.button(QMessageBox::Yes)->text() + "|" + box.button(QMessageBox::No)->text();
+    };
+    struct Case {
+        std::string code;
+        bool loaded;
+        QString buttons; // empty: anything but English
+    };
+    const Case cases[] = {
+        {"de_DE", true, "&Ja|&Nein"}, {"de_AT", true, "&Ja|&Nein"}, {"da_DK", true, ""},
+        {"hu_HU", true, ""},          {"nl_NL", true, ""},          {"pl_PL", true, ""},
+        {"en_US", false, "&Yes|&No"}, {"xx_YY", false, "&Yes|&No"}, {"../de", false, "&Yes|&No"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(InstallQtTranslation(c.code), c.loaded) << c.code;
+        if (c.buttons.isEmpty())
+            EXPECT_NE(yesNo(), "&Yes|&No") << c.code;
+        else
+            EXPECT_EQ(yesNo(), c.buttons) << c.code;
+        // one translation at a time, whichever language came before
+        EXPECT_EQ(qApp->findChildren<QTranslator*>().size(), c.loaded ? 1 : 0) << c.code;
+    }
 }

@@ -11,6 +11,7 @@
 
 #include "JpegSamples.h"
 #include "TempDir.h"
+#include "gnugettext.h"
 
 using namespace samples;
 namespace fs = std::filesystem;
@@ -224,6 +225,7 @@ TEST(CropJobTest, AReplacedOutputKeepsItsModeAndItsLink) {
 }
 
 TEST(CropJobTest, RefusesToWriteOverTheSource) {
+    SelectLanguage("en_US");
     TJobFixture f;
     fs::create_symlink(f.job.Source, f.dir.file("out/link.jpg"));
     const std::string spellings[] = {f.job.Source, f.dir.path() + "/out/../source.jpg",
@@ -254,4 +256,32 @@ TEST(CropJobTest, CutsFilesWithAwkwardNames) {
         EXPECT_EQ(Tag(f.job.Output, "JFIF:XResolution"), "300") << name;
         EXPECT_FALSE(fs::exists(f.dir.file("pwned")));
     }
+}
+
+TEST(CropJobTest, RefusalsSpeakTheChosenLanguage) {
+    TJobFixture f;
+    fs::create_directory(f.dir.file("out/folder.jpg"));
+    struct Case {
+        std::string language, noName, isSource, replace;
+    };
+    const Case cases[] = {
+        {"en_US", "No output file name for ", " is the source file itself", "Unable to replace "},
+        {"de_DE", "Kein Name für die Ausgabedatei von ", " ist die Quelldatei selbst",
+         "Ersetzen nicht möglich: "},
+        {"pl_PL", "Brak nazwy pliku wynikowego dla ", " jest samym plikiem źródłowym",
+         "Nie można zastąpić "},
+    };
+    for (const Case& c : cases) {
+        SelectLanguage(c.language);
+        TCropJob job = f.job;
+        job.Output = "";
+        EXPECT_EQ(RunCropJob(job).Reason, c.noName + job.Source);
+        job.Output = job.Source;
+        const std::string reason = RunCropJob(job).Reason;
+        EXPECT_EQ(reason.substr(reason.size() - std::min(reason.size(), c.isSource.size())),
+                  c.isSource);
+        job.Output = f.dir.file("out/folder.jpg");
+        EXPECT_EQ(RunCropJob(job).Reason.rfind(c.replace + job.Output + ": ", 0), 0u) << c.language;
+    }
+    SelectLanguage("en_US");
 }

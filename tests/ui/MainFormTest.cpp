@@ -8,6 +8,8 @@
 #include <QAction>
 #include <QApplication>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -296,6 +298,24 @@ TEST_F(MainFormTest, OddStoredViewValuesFallBack) {
     EXPECT_TRUE(w->Action("UnlimitedAction")->isChecked());
     EXPECT_EQ(w->Container()->MaxColumns(), 12);
     EXPECT_TRUE(w->Action("FullAction")->isChecked());
+}
+
+TEST_F(MainFormTest, TheStoredLanguageReachesQtsOwnTexts) {
+    const auto yesNo = [] {
+        QMessageBox box;
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        return box.button(QMessageBox::Yes)->text() + "|" + box.button(QMessageBox::No)->text();
+    };
+    TStorageTank s("Settings");
+    s.setValue("Language", "de_DE");
+    s.saveToFile(dir.file("prog/Trimvale.ini"));
+    auto w = Open();
+    EXPECT_EQ(yesNo(), "&Ja|&Nein");
+    w.reset();
+    s.setValue("Language", "en_US");
+    s.saveToFile(dir.file("prog/Trimvale.ini"));
+    w = Open();
+    EXPECT_EQ(yesNo(), "&Yes|&No");
 }
 
 TEST_F(MainFormTest, DroppedFoldersComeBeforeDroppedFiles) {
