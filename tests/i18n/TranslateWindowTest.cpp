@@ -154,28 +154,16 @@ TEST(TranslateWindowTest, EnglishLeavesTheWindowAsItWas) {
 }
 
 TEST(TranslateWindowTest, QtsOwnTextsFollowTheLanguage) {
-    const auto yesNo = [] {
+    const std::pair<std::string, QString> cases[] = {
+        {"de_AT", "&Ja"},  {"da_DK", "&Ja"},  {"hu_HU", "&Igen"}, {"nl_NL", "&Ja"},
+        {"pl_PL", "&Tak"}, {"en_US", "&Yes"}, {"xx_YY", "&Yes"},  {"../de", "&Yes"},
+    };
+    for (const auto& [code, yes] : cases) {
+        EXPECT_EQ(InstallQtTranslation(code), yes != "&Yes") << code;
         QMessageBox box;
-        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
-        return box.button(QMessageBox::Yes)->text() + "|" + box.button(QMessageBox::No)->text();
-    };
-    struct Case {
-        std::string code;
-        bool loaded;
-        QString buttons; // empty: anything but English
-    };
-    const Case cases[] = {
-        {"de_DE", true, "&Ja|&Nein"}, {"de_AT", true, "&Ja|&Nein"}, {"da_DK", true, ""},
-        {"hu_HU", true, ""},          {"nl_NL", true, ""},          {"pl_PL", true, ""},
-        {"en_US", false, "&Yes|&No"}, {"xx_YY", false, "&Yes|&No"}, {"../de", false, "&Yes|&No"},
-    };
-    for (const Case& c : cases) {
-        EXPECT_EQ(InstallQtTranslation(c.code), c.loaded) << c.code;
-        if (c.buttons.isEmpty())
-            EXPECT_NE(yesNo(), "&Yes|&No") << c.code;
-        else
-            EXPECT_EQ(yesNo(), c.buttons) << c.code;
-        // one translation at a time, whichever language came before
-        EXPECT_EQ(qApp->findChildren<QTranslator*>().size(), c.loaded ? 1 : 0) << c.code;
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        EXPECT_EQ(box.button(QMessageBox::Yes)->text(), yes) << code;
+        // one translation at a time, whichever came before
+        EXPECT_EQ(qApp->findChildren<QTranslator*>().size(), yes != "&Yes" ? 1 : 0) << code;
     }
 }
