@@ -182,12 +182,12 @@ void TMainForm::PreviewActionExecute() {
     if (previewScratch_.empty()) {
         // a folder no one else can write into: nothing can be planted in place of
         // the preview, and other copies of the program keep their own
-        std::string pattern = previewFolder_ +
-                              (previewFolder_.empty() || previewFolder_.back() == '/' ? "" : "/") +
-                              "trimvale-XXXXXX";
+        const std::string base =
+            previewFolder_ + (previewFolder_.empty() || previewFolder_.back() == '/' ? "" : "/");
+        std::string pattern = base + "trimvale-XXXXXX";
         if (!mkdtemp(pattern.data())) {
             const int error = errno;
-            prompt_->ShowError(Translate("Unable to create") + " \"" + pattern +
+            prompt_->ShowError(Translate("Unable to create") + " \"" + base +
                                "\": " + std::strerror(error));
             return;
         }
