@@ -4,9 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QShowEvent>
 #include <QTest>
 #include <QTimer>
 
@@ -136,4 +138,34 @@ TEST(ImageLoaderTest, EachShowingStartsAFreshRun) {
     EXPECT_EQ(run.status, "Images added");
     EXPECT_FALSE(run.form.Cancelled());
     EXPECT_EQ(run.form.ProgressBar()->maximum(), 2);
+}
+
+TEST(ImageLoaderTest, ShowingAgainDuringARunNeitherRestartsItNorForgetsACancel) {
+    // the window system shows the dialog again when it is restored from minimised
+    struct TCase {
+        const char* name;
+        int showAt; // the file being added when the show arrives
+        bool cancelFirst;
+        std::size_t added;
+    };
+    const TCase cases[] = {
+        {"in the middle", 2, false, 3},
+        {"at the last file", 3, false, 3},
+        {"after a cancel", 1, true, 1},
+    };
+    for (const TCase& tc : cases) {
+        SCOPED_TRACE(tc.name);
+        TRun run;
+        run.during = [&](int i) {
+            if (i != tc.showAt) return;
+            if (tc.cancelFirst) run.form.CancelBtn()->click();
+            QShowEvent show;
+            QApplication::sendEvent(&run.form, &show);
+        };
+        run.Exec(Paths(3));
+        QTest::qWait(250); // a timer armed again would start a second run by now
+        EXPECT_EQ(run.added.size(), tc.added);
+        EXPECT_EQ(run.status, tc.cancelFirst ? "Cancel" : "Images added");
+        EXPECT_FALSE(run.form.isVisible());
+    }
 }
