@@ -1,5 +1,6 @@
 #include "IFrame.h"
 
+#include <functional>
 #include <memory>
 
 #include <gtest/gtest.h>
@@ -7,11 +8,13 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QContextMenuEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 
 #include "CropAspects.h"
 #include "FrameTestSupport.h"
@@ -263,6 +266,7 @@ TEST_F(IFrameTest, ButtonsAndPressesSendTheirEventsWithTheirSenders) {
     EXPECT_EQ(TIFrame::FromSender(functions[0].sender), frame.get());
 
     // the name edit and the read-outs select the frame with an empty text
+    frame->SetSelected(true);
     for (const char* name : {"FileNameEdit", "PosLabel", "FilenameCaption"}) {
         log.events.clear();
         QTest::mouseClick(Child<QWidget>(name), Qt::LeftButton, Qt::NoModifier, {2, 2});
@@ -338,6 +342,9 @@ TEST_F(IFrameTest, PopupMenuOffersDataAspectsLooksAndTheMainWindowsCommands) {
     QMenu* data = menu->findChild<QMenu*>("DataMenu");
     ASSERT_EQ(data->actions().size(), 3);
     EXPECT_EQ(data->actions()[0]->text(), "Filename: photo.jpg");
+    frame->SetDestFileName("Salt & Pepper.jpg");
+    frame->CropperMenuPopup();
+    EXPECT_EQ(data->actions()[0]->text(), "Filename: Salt && Pepper.jpg"); // shown with one "&"
     EXPECT_EQ(data->actions()[1]->text(), "Spatial: (0, 0) 3000x2000");
     EXPECT_EQ(data->actions()[2]->text(), "PPI: 500");
 
@@ -386,4 +393,97 @@ TEST_F(IFrameTest, NamesAreMadeSafeAndTemplatedAndTheRegistryForgetsAGoneFrame) 
     frame.reset();
     registry.LoadDefaults(); // would reach the freed frame if it were still attached
     SUCCEED();
+}
+
+TEST_F(IFrameTest, AThumbnailWiderThanItsEditorIsFittedWheneverItIsMade) {
+    // the design size leaves a 345x322 editor, where a 3:2 photo 322 high would be 483 wide
+    const std::pair<const char*, std::function<void()>> steps[] = {
+        {"load", [&] { ASSERT_TRUE(frame->LoadFile("photo.jpg")); }},
+        {"reload", [&] { frame->Reload(); }},
+        {"turn", [&] { frame->SetRotation(180); }},
+        {"details", [&] { frame->SetDetails("Brief"); }},
+    };
+    for (const auto& [name, step] : steps) {
+        step();
+        EXPECT_EQ(frame->Cropper()->ThumbRect().x(), 0) << name;
+        EXPECT_EQ(area().ThumbWidth(), 345) << name;
+        EXPECT_EQ(area().ThumbHeight(), 230) << name;
+    }
+}
+
+TEST_F(IFrameTest, FocusOnAnyOfItsControlsSelectsTheFrame) {
+    Show();
+    ASSERT_TRUE(frame->LoadFile("photo.jpg"));
+    auto* crop = Child<QPushButton>("CropBtn");
+    const std::pair<const char*, std::function<void()>> steps[] = {
+        {"click on the flip box", [&] { QTest::mouseClick(flip(), Qt::LeftButton); }},
+        {"Tab to the crop button", [&] { QTest::keyClick(flip(), Qt::Key_Tab); }},
+        {"Shift+Tab back", [&] { QTest::keyClick(crop, Qt::Key_Backtab); }},
+    };
+    for (const auto& [name, step] : steps) {
+        QApplication::processEvents();
+        log.events.clear();
+        step();
+        const auto selected = log.Named("Selected");
+        ASSERT_EQ(selected.size(), 1u) << name;
+        EXPECT_EQ(selected[0].sender, frame.get()) << name;
+        EXPECT_EQ(selected[0].value, TVariant(true)) << name;
+    }
+    EXPECT_TRUE(flip()->isChecked());
+    frame->SetSelected(true); // moving on inside the current frame says nothing more
+    log.events.clear();
+    QTest::keyClick(flip(), Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), crop);
+    EXPECT_TRUE(log.Named("Selected").empty());
+}
+
+TEST_F(IFrameTest, OnlyTheSelectedFramesFlipBoxAnswersItsAccessKey) {
+    QWidget window;
+    window.resize(740, 407);
+    TIFrame first(&window, &registry), second(&window, &registry);
+    second.move(370, 0);
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    auto* firstFlip = first.findChild<QCheckBox*>("RotateCheck");
+    auto* secondFlip = second.findChild<QCheckBox*>("RotateCheck");
+    for (TIFrame* current : {&second, &first}) {
+        first.SetSelected(current == &first);
+        second.SetSelected(current == &second);
+        const bool before = current->findChild<QCheckBox*>("RotateCheck")->isChecked();
+        QTest::keyClick(&window, Qt::Key_F, Qt::AltModifier);
+        QTest::qWait(300); // the box clicks itself after a short animation
+        EXPECT_NE(current->findChild<QCheckBox*>("RotateCheck")->isChecked(), before);
+        TIFrame* other = current == &first ? &second : &first;
+        EXPECT_FALSE(other->isAncestorOf(QApplication::focusWidget()));
+    }
+    EXPECT_TRUE(firstFlip->isChecked());
+    EXPECT_TRUE(secondFlip->isChecked());
+}
+
+TEST_F(IFrameTest, MenuKeyAndShiftF10OpenTheCropAreasMenu) {
+    Show();
+    ASSERT_TRUE(frame->LoadFile("photo.jpg"));
+    QWidget* receiver = frame->Cropper()->NewHandler();
+    // which popup opens; a modal one is closed, so that a wrong menu cannot hold the test
+    auto popupOf = [](const std::function<void()>& input) {
+        QPointer<QWidget> seen;
+        QTimer::singleShot(100, [&seen] {
+            seen = QApplication::activePopupWidget();
+            if (seen) seen->close();
+        });
+        input();
+        QTest::qWait(200);
+        return seen.data();
+    };
+    frame->FocusCrop();
+    EXPECT_EQ(popupOf([&] { QTest::keyClick(receiver, Qt::Key_F10, Qt::ShiftModifier); }),
+              frame->CropperMenu());
+    frame->FocusCrop();
+    // the window system turns the Menu key into a menu request for the focused control
+    EXPECT_EQ(popupOf([&] {
+                  QContextMenuEvent request(QContextMenuEvent::Keyboard, QPoint(0, 10));
+                  QApplication::sendEvent(receiver, &request);
+              }),
+              frame->CropperMenu());
 }
