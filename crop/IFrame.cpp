@@ -313,6 +313,11 @@ void TIFrame::SetDetails(const std::string& level) {
     if (level == details_) return;
     details_ = level;
     const bool full = level != "None" && level != "Brief";
+    // a control that goes out of sight hands the focus to the editor, not on to whatever
+    // comes next (the next frame)
+    QWidget* focus = QApplication::focusWidget();
+    if (detail_->isAncestorOf(focus) && !full && (level == "None" || focus != fileNameEdit_))
+        cropper_->GrabFocus();
     detail_->setVisible(level != "None");
     setMinimumWidth(full ? fullMinWidth_ : kBriefMinWidth);
     for (QWidget* w : {fileCaption_, posLabel_, sizeLabel_, ppiCaption_})

@@ -446,6 +446,15 @@ TEST_F(MainFormTest, FocusEntersNoFrameWithoutMakingItCurrent) {
     ASSERT_EQ(w->Images().size(), 2u);
     EXPECT_EQ(fs::path(w->Images()[1]->SourceFileName()).filename(), "c.jpg");
 
+    // hiding the detail panel under the focus leaves it in the current frame
+    auto* combo = w->CurrentFrame()->findChild<QWidget*>("AspectCombo");
+    combo->setFocus(Qt::TabFocusReason);
+    TIFrame* current = w->CurrentFrame();
+    Trigger(*w, "NoneAction");
+    EXPECT_EQ(w->CurrentFrame(), current);
+    EXPECT_EQ(QApplication::focusWidget(), current->Cropper()->NewHandler());
+    Trigger(*w, "FullAction");
+
     const auto holder = [&w]() -> TIFrame* {
         for (TIFrame* f : w->Images())
             if (f->isAncestorOf(QApplication::focusWidget())) return f;
