@@ -120,6 +120,8 @@ TIFrame::TIFrame(QWidget* parent, TCropAspects* registry)
 }
 
 TIFrame::~TIFrame() {
+    // focus moving while the children go must not reach a half-destroyed frame
+    disconnect(qApp, &QApplication::focusChanged, this, nullptr);
     registry_->Detach(this);
     cropper_->Detach(this);
 }
