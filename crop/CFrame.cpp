@@ -5,6 +5,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -39,7 +40,7 @@ protected:
         // every other key (Ctrl+D, Enter...) to the shortcuts a text edit would take
         if (event->type() == QEvent::ShortcutOverride) {
             auto* key = static_cast<QKeyEvent*>(event);
-            if (TCFrame::CropKey(key->key(), key->modifiers()) != 0 ||
+            if (TCFrame::CropKey(key->key(), key->modifiers()) != 0 || TCFrame::IsMenuKey(key) ||
                 editor_->IsActionKey(key, false))
                 event->accept();
             else
@@ -57,6 +58,11 @@ protected:
     }
     void focusOutEvent(QFocusEvent* event) override { QLineEdit::focusOutEvent(event); }
     void mousePressEvent(QMouseEvent* event) override { event->ignore(); }
+    void contextMenuEvent(QContextMenuEvent* event) override {
+        // the Menu key opens the crop area's menu, not this edit's text menu
+        editor_->KeyboardMenu();
+        event->accept();
+    }
 
 private:
     TCFrame* editor_;
@@ -197,8 +203,13 @@ void TCFrame::paintEvent(QPaintEvent*) {
     const QRect rect = ThumbRect();
     const QRect whole(0, 0, thumb.Width(), thumb.Height());
     if (!area_.CropVisible()) {
+        // the bitmap keeps its own proportions, as large as the thumbnail's place allows
         CopyToImage(thumb, whole, thumbImage_);
-        p.drawImage(rect, thumbImage_); // unstretched while the sizes agree
+        const QSize size = thumbImage_.size().scaled(rect.size(), Qt::KeepAspectRatio);
+        p.drawImage(QRect(rect.x() + (rect.width() - size.width()) / 2,
+                          rect.y() + (rect.height() - size.height()) / 2, size.width(),
+                          size.height()),
+                    thumbImage_);
         return;
     }
     TCropRect t;
@@ -272,6 +283,9 @@ void TCFrame::mousePressEvent(QMouseEvent* event) {
 }
 
 void TCFrame::mouseMoveEvent(QMouseEvent* event) {
+    // the release may have gone elsewhere (to the popup menu that a right press opened):
+    // a move without the left button must not keep the area on the pointer
+    if (dragging_ && !(event->buttons() & Qt::LeftButton)) MouseShapeMouseUp();
     const QPoint pos = event->position().toPoint();
     MouseShapeMouseMove(pos.x(), pos.y());
 }
@@ -381,10 +395,31 @@ bool TCFrame::IsActionKey(QKeyEvent* event, bool trigger) {
 
 void TCFrame::FocusGrabberKeyDown(QKeyEvent* event) {
     event->accept(); // the invisible edit never receives text
+    if (IsMenuKey(event)) {
+        // where the window system turned the Menu key into a menu request, the menu is open
+        if (!QApplication::activePopupWidget()) KeyboardMenu();
+        return;
+    }
     // commands put on the editor (the popup menu's flip) take their keys here
     if (IsActionKey(event, true)) return;
     int key = CropKey(event->key(), event->modifiers());
     if (key != 0) area_.HandleKey(key, ShiftState(event->modifiers()));
+}
+
+bool TCFrame::IsMenuKey(const QKeyEvent* event) {
+    return event->key() == Qt::Key_Menu ||
+           (event->key() == Qt::Key_F10 &&
+            (event->modifiers() & ~Qt::KeypadModifier) == Qt::ShiftModifier);
+}
+
+void TCFrame::KeyboardMenu() {
+    // the menu opens over the middle of the crop area, where the user is looking
+    QPoint at = rect().center();
+    TCropRect t;
+    if (area_.CropVisible() && area_.GetThumbCrop(t))
+        at = ThumbRect().topLeft() + QPoint(t.x + t.width / 2, t.y + t.height / 2);
+    QContextMenuEvent menu(QContextMenuEvent::Keyboard, at, mapToGlobal(at));
+    QApplication::sendEvent(this, &menu);
 }
 
 int TCFrame::CropKey(int qtKey, Qt::KeyboardModifiers modifiers) {

@@ -72,6 +72,10 @@ public:
     /// Maps a key to the crop area's key codes; 0 for keys it does not know.
     static int CropKey(int qtKey, Qt::KeyboardModifiers modifiers);
     static TShiftState ShiftState(Qt::KeyboardModifiers modifiers);
+    /// The Menu key or Shift+F10, which ask for the context menu.
+    static bool IsMenuKey(const QKeyEvent* event);
+    /// Asks for the editor's context menu, as a right click does, over the crop area.
+    void KeyboardMenu();
 
 protected:
     void paintEvent(QPaintEvent* event) override;

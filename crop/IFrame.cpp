@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include <QActionGroup>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFocusEvent>
@@ -86,6 +87,13 @@ TIFrame::TIFrame(QWidget* parent, TCropAspects* registry)
         CropperMenuPopup();
         menu_->popup(cropper_->mapToGlobal(pos));
     });
+    // focus that lands on any of the frame's controls (a click on the flip box, Tab) makes
+    // it the current frame, so that Enter and the image commands act on the photo at work;
+    // the editor's receiver reports its own focus
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget* old, QWidget* now) {
+        if (!now || now == cropper_->NewHandler() || !isAncestorOf(now)) return;
+        if (!selected_ || !old || !isAncestorOf(old)) Notify(this, "Selected", true);
+    });
 
     // the editor first, then the detail panel from left to right
     setTabOrder(cropper_->NewHandler(), fileNameEdit_);
@@ -107,10 +115,13 @@ TIFrame::TIFrame(QWidget* parent, TCropAspects* registry)
         aspectCombo_->setCurrentIndex(registry_->CurrentList().DefaultIndex());
     fullDetailHeight_ = detailHeight_;
     fullMinWidth_ = minimumWidth();
+    UpdateFlipKey();
     LayoutChildren();
 }
 
 TIFrame::~TIFrame() {
+    // focus moving while the children go must not reach a half-destroyed frame
+    disconnect(qApp, &QApplication::focusChanged, this, nullptr);
     registry_->Detach(this);
     cropper_->Detach(this);
 }
@@ -304,6 +315,11 @@ void TIFrame::SetDetails(const std::string& level) {
     if (level == details_) return;
     details_ = level;
     const bool full = level != "None" && level != "Brief";
+    // a control that goes out of sight hands the focus to the editor, not on to whatever
+    // comes next (the next frame)
+    QWidget* focus = QApplication::focusWidget();
+    if (detail_->isAncestorOf(focus) && !full && (level == "None" || focus != fileNameEdit_))
+        cropper_->GrabFocus();
     detail_->setVisible(level != "None");
     setMinimumWidth(full ? fullMinWidth_ : kBriefMinWidth);
     for (QWidget* w : {fileCaption_, posLabel_, sizeLabel_, ppiCaption_})
@@ -327,6 +343,7 @@ bool TIFrame::Reload() {
     LayoutChildren();
     try {
         cropper_->Reload();
+        FitNewThumbnail();
         return true;
     } catch (const std::exception&) {
         // the file went away after loading: keep showing the old thumbnail
@@ -341,6 +358,7 @@ bool TIFrame::Reload() {
 bool TIFrame::LoadFile(const std::string& fileName) {
     LayoutChildren(); // the editor's height decides the thumbnail's
     if (!cropper_->LoadImage(fileName)) return false;
+    FitNewThumbnail();
     AspectComboChange();
     SetDestFileName(LastComponent(fileName));
     return true;
@@ -355,10 +373,32 @@ void TIFrame::SetDestFileName(const std::string& name) {
     fileNameEdit_->setCursorPosition(0); // show the name's start in a narrow edit
 }
 
+void TIFrame::SetRotation(int32_t degrees) {
+    cropper_->SetRotation(degrees);
+    FitNewThumbnail();
+}
+
+void TIFrame::FitNewThumbnail() {
+    // a decode sizes the thumbnail by the editor's height alone; a wide photo must also fit
+    // the editor's width, or its sides and the crop edges are out of reach
+    TCropArea& area = cropper_->Area();
+    area.SetSurfaceSize(cropper_->width(), cropper_->height());
+    area.FitThumbnail();
+    area.Recalculate();
+}
+
 void TIFrame::SetSelected(bool selected) {
     selected_ = selected;
     SetPanelColor(this, palette().color(selected ? QPalette::Highlight : QPalette::Button));
     SetPanelColor(cropBorder_, selected ? kSkyBlue : palette().color(QPalette::Button));
+    UpdateFlipKey();
+}
+
+void TIFrame::UpdateFlipKey() {
+    // every frame's flip box has the same access key: only the current frame's answers it,
+    // so the key never wanders into a frame that is not the one at work
+    rotateCheck_->setShortcut(selected_ ? QKeySequence::mnemonic(rotateCheck_->text())
+                                        : QKeySequence());
 }
 
 void TIFrame::SetLook(int look) {
@@ -488,16 +528,14 @@ void TIFrame::mousePressEvent(QMouseEvent* event) {
 }
 
 bool TIFrame::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::KeyPress) {
-        NavigationKeyCheck(watched, static_cast<QKeyEvent*>(event));
-        return event->isAccepted();
-    }
+    if (event->type() == QEvent::KeyPress)
+        return NavigationKeyCheck(watched, static_cast<QKeyEvent*>(event));
     if (event->type() == QEvent::MouseButtonPress && watched == fileNameEdit_)
         Notify(this, "Selected", std::string());
     return false;
 }
 
-void TIFrame::NavigationKeyCheck(QObject* watched, QKeyEvent* event) {
+bool TIFrame::NavigationKeyCheck(QObject* watched, QKeyEvent* event) {
     const char* name = nullptr;
     switch (event->key()) {
     case Qt::Key_PageUp:
@@ -513,14 +551,13 @@ void TIFrame::NavigationKeyCheck(QObject* watched, QKeyEvent* event) {
         name = "HomeImage";
         break;
     }
-    // End and Home move the text cursor in the name edit
+    // End and Home move the text cursor in the name edit; other keys go their normal way,
+    // untouched: a key marked unhandled here would travel on to the parents (Tab twice)
     const bool textKey = event->key() == Qt::Key_End || event->key() == Qt::Key_Home;
-    if (!name || (watched == fileNameEdit_ && textKey)) {
-        event->ignore();
-        return;
-    }
+    if (!name || (watched == fileNameEdit_ && textKey)) return false;
     Notify(cropper_, name, std::string());
     event->accept();
+    return true;
 }
 
 // --- popup menu ---
@@ -557,9 +594,12 @@ void TIFrame::CropperMenuPopup() {
     for (const auto& [action, command] : commands)
         action->setEnabled(commands_ && commands_->IsEnabled(command));
 
-    dataItems_[0]->setText(tr_("Filename") + ": " + fileNameEdit_->text());
-    dataItems_[1]->setText(tr_("Spatial") + ": " + posLabel_->text() + " " + sizeLabel_->text());
-    dataItems_[2]->setText(tr_("PPI") + ": " + ppiLabel_->text());
+    // a menu would take an "&" in a file name for an access key
+    const auto literal = [](QString text) { return text.replace("&", "&&"); };
+    dataItems_[0]->setText(literal(tr_("Filename") + ": " + fileNameEdit_->text()));
+    dataItems_[1]->setText(
+        literal(tr_("Spatial") + ": " + posLabel_->text() + " " + sizeLabel_->text()));
+    dataItems_[2]->setText(literal(tr_("PPI") + ": " + ppiLabel_->text()));
 
     aspectsMenu_->clear();
     for (int i = 0; i < aspectCombo_->count(); ++i) {

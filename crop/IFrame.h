@@ -57,7 +57,7 @@ public:
     void SetLook(int look);
 
     void SetCropVisible(bool visible) { cropper_->Area().SetCropVisible(visible); }
-    void SetRotation(int32_t degrees) { cropper_->SetRotation(degrees); }
+    void SetRotation(int32_t degrees);
     int32_t Rotation() const { return cropper_->Area().Rotation(); }
     const std::string& Kind() const { return cropper_->Area().Kind(); }
     TCropRect GetCrop() const { return cropper_->Area().GetCrop(); }
@@ -118,9 +118,13 @@ private:
     void LayoutDetailPanel();
     void UpdateReadouts();
     void SendFunction(const char* value);
-    void NavigationKeyCheck(QObject* watched, QKeyEvent* event);
+    /// True when the key was a navigation key and has been consumed.
+    bool NavigationKeyCheck(QObject* watched, QKeyEvent* event);
     void SetPanelColor(QWidget* panel, const QColor& color);
     void RunCommand(TFrameCommand command);
+    /// Fits a thumbnail just decoded for the editor's height to the editor's width too.
+    void FitNewThumbnail();
+    void UpdateFlipKey();
 
     TSubject subject_;
     TCropAspects* registry_;

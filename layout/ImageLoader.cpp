@@ -50,6 +50,9 @@ TLoadForm::TLoadForm(QWidget* parent) : QDialog(parent) {
 
 void TLoadForm::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
+    // One run per showing: the window system shows the dialog again when it is restored
+    // from minimised, and that must neither restart the run nor forget a Cancel.
+    if (!finished_) return;
     // From here on closing means cancelling, also in the moment before the run starts.
     cancelled_ = false;
     finished_ = false;

@@ -10,9 +10,3 @@ void ChainRightOf(QWidget* label, QWidget* control, QWidget* secondLabel, int ga
     PlaceRightOf(label, control, gap);
     PlaceRightOf(control, secondLabel, gap);
 }
-
-bool CentreBetween(QWidget* button, QWidget* label, QWidget* edit) {
-    const int left = (button->x() + button->width() + edit->x()) / 2 - label->width() / 2;
-    label->move(left, label->y());
-    return left > button->x() + button->width();
-}

@@ -199,7 +199,10 @@ void TMainForm::dropEvent(QDropEvent* event) {
     for (const QUrl& url : event->mimeData()->urls())
         if (url.isLocalFile()) paths.push_back(url.toLocalFile().toStdString());
     event->acceptProposedAction();
-    AddDropped(paths);
+    // the application the files came from waits until the drop returns: accept it now
+    // and run the thumbnails afterwards
+    QMetaObject::invokeMethod(
+        this, [this, paths] { AddDropped(paths); }, Qt::QueuedConnection);
 }
 
 void TMainForm::AddDropped(const std::vector<std::string>& paths) {

@@ -143,7 +143,11 @@ void TMainForm::SetCurrentFrame(TIFrame* frame) {
     current_ = frame;
     if (frame) {
         container_->Big()->ScrollIntoView(frame);
-        if (frame->isVisible() && frame->isEnabled()) frame->FocusCrop();
+        // focus already on one of the frame's controls (which is how it became current)
+        // stays there
+        if (frame->isVisible() && frame->isEnabled() &&
+            !frame->isAncestorOf(QApplication::focusWidget()))
+            frame->FocusCrop();
         frame->SetSelected(true);
     }
     UpdateImageCommands();

@@ -215,6 +215,8 @@ void TMainForm::CreateBottomBar() {
     row->setContentsMargins(6, 4, 6, 4);
     row->addWidget(addBtn_);
     row->addWidget(exeBtn_);
+    // the same room on both sides keeps the caption midway between the crop button and the
+    // folder, however long its translation
     row->addSpacing(8);
     row->addWidget(toDirLabel_);
     row->addSpacing(8);

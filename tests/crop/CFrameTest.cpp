@@ -130,6 +130,25 @@ TEST_F(CFrameTest, FadeOfWhiteIsMidGreyAndHiddenAreaShowsThePlainThumbnail) {
     }
 }
 
+TEST_F(CFrameTest, HiddenAreaKeepsTheBitmapsOwnProportions) {
+    // a black square bitmap where a 300x200 thumbnail goes (one made for another size)
+    area().SetReader([](const std::string&, int32_t, int32_t) {
+        return TThumbnail{.imageWidth = 3000,
+                          .imageHeight = 2000,
+                          .imageRatio = 1.5,
+                          .thumbWidth = 300,
+                          .thumbHeight = 200,
+                          .bitmap = TBitmap(100, 100, 24)};
+    });
+    editor.Reload();
+    area().SetCropVisible(false);
+    ASSERT_EQ(editor.ThumbRect(), QRect(30, 0, 300, 200));
+    for (int x : {80, 279}) // drawn 200x200, centred
+        EXPECT_EQ(Pixel(x, 100), 0u) << x;
+    for (int x : {79, 280})
+        EXPECT_NE(Pixel(x, 100), 0u) << x;
+}
+
 TEST_F(CFrameTest, HitTestUsesFiveInclusivePixelsAndCornersAreTopOrBottom) {
     using Z = TCFrame::TZone;
     struct TCase {
@@ -208,6 +227,20 @@ TEST_F(CFrameTest, CursorFollowsTheZoneAndReleaseRestoresIt) {
     Press(Qt::LeftButton, {80, 90});
     QTest::mouseRelease(&editor, Qt::LeftButton, Qt::NoModifier, {80, 90});
     EXPECT_EQ(editor.cursor().shape(), Qt::ArrowCursor);
+}
+
+TEST_F(CFrameTest, AMoveWithoutTheLeftButtonEndsADragWhoseReleaseWentElsewhere) {
+    // a right press during the drag opens a popup menu, which takes both releases
+    Press(Qt::LeftButton, {150, 90});
+    Press(Qt::RightButton, {150, 90});
+    QWidget popup;
+    popup.show();
+    QTest::mouseRelease(&popup, Qt::LeftButton);
+    QTest::mouseRelease(&popup, Qt::RightButton);
+    popup.hide();
+    QTest::mouseMove(&editor, {200, 120}); // no button held
+    EXPECT_FALSE(editor.Dragging());
+    EXPECT_EQ(area().GetCrop(), (TCropRect{480, 400, 1500, 1000}));
 }
 
 TEST_F(CFrameTest, PressesFocusTheReceiverAndReportSelection) {

@@ -1,5 +1,6 @@
 #include "IFrame.h"
 
+#include <functional>
 #include <memory>
 
 #include <gtest/gtest.h>
@@ -7,11 +8,13 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QContextMenuEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 
 #include "CropAspects.h"
 #include "FrameTestSupport.h"
@@ -263,6 +266,7 @@ TEST_F(IFrameTest, ButtonsAndPressesSendTheirEventsWithTheirSenders) {
     EXPECT_EQ(TIFrame::FromSender(functions[0].sender), frame.get());
 
     // the name edit and the read-outs select the frame with an empty text
+    frame->SetSelected(true);
     for (const char* name : {"FileNameEdit", "PosLabel", "FilenameCaption"}) {
         log.events.clear();
         QTest::mouseClick(Child<QWidget>(name), Qt::LeftButton, Qt::NoModifier, {2, 2});
@@ -338,6 +342,9 @@ TEST_F(IFrameTest, PopupMenuOffersDataAspectsLooksAndTheMainWindowsCommands) {
     QMenu* data = menu->findChild<QMenu*>("DataMenu");
     ASSERT_EQ(data->actions().size(), 3);
     EXPECT_EQ(data->actions()[0]->text(), "Filename: photo.jpg");
+    frame->SetDestFileName("Salt & Pepper.jpg");
+    frame->CropperMenuPopup();
+    EXPECT_EQ(data->actions()[0]->text(), "Filename: Salt && Pepper.jpg"); // shown with one "&"
     EXPECT_EQ(data->actions()[1]->text(), "Spatial: (0, 0) 3000x2000");
     EXPECT_EQ(data->actions()[2]->text(), "PPI: 500");
 
@@ -386,4 +393,59 @@ TEST_F(IFrameTest, NamesAreMadeSafeAndTemplatedAndTheRegistryForgetsAGoneFrame) 
     frame.reset();
     registry.LoadDefaults(); // would reach the freed frame if it were still attached
     SUCCEED();
+}
+
+TEST_F(IFrameTest, AThumbnailWiderThanItsEditorIsFittedWheneverItIsMade) {
+    // the design size leaves a 345x322 editor, where a 3:2 photo 322 high would be 483 wide
+    const std::pair<const char*, std::function<void()>> steps[] = {
+        {"load", [&] { ASSERT_TRUE(frame->LoadFile("photo.jpg")); }},
+        {"reload", [&] { frame->Reload(); }},
+        {"turn", [&] { frame->SetRotation(180); }},
+        {"details", [&] { frame->SetDetails("Brief"); }},
+    };
+    for (const auto& [name, step] : steps) {
+        step();
+        EXPECT_EQ(frame->Cropper()->ThumbRect().x(), 0) << name;
+        EXPECT_EQ(area().ThumbWidth(), 345) << name;
+        EXPECT_EQ(area().ThumbHeight(), 230) << name;
+    }
+}
+
+TEST_F(IFrameTest, OnlyTheSelectedFramesFlipBoxAnswersItsAccessKey) {
+    QWidget window;
+    TIFrame first(&window, &registry), second(&window, &registry);
+    second.move(370, 0);
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    for (TIFrame* current : {&second, &first}) {
+        first.SetSelected(current == &first);
+        second.SetSelected(current == &second);
+        QTest::keyClick(&window, Qt::Key_F, Qt::AltModifier);
+        QTest::qWait(300); // the box clicks itself after a short animation
+        EXPECT_TRUE(current->findChild<QCheckBox*>("RotateCheck")->isChecked());
+        EXPECT_TRUE(current->isAncestorOf(QApplication::focusWidget()) ||
+                    !window.isAncestorOf(QApplication::focusWidget()));
+    }
+}
+
+TEST_F(IFrameTest, MenuKeyAndShiftF10OpenTheCropAreasMenu) {
+    Show();
+    ASSERT_TRUE(frame->LoadFile("photo.jpg"));
+    QWidget* receiver = frame->Cropper()->NewHandler();
+    QContextMenuEvent menuKey(QContextMenuEvent::Keyboard,
+                              {0, 10}); // as the window system sends it
+    const std::function<void()> inputs[] = {
+        [&] { QTest::keyClick(receiver, Qt::Key_F10, Qt::ShiftModifier); },
+        [&] { QApplication::sendEvent(receiver, &menuKey); }};
+    for (const auto& input : inputs) {
+        frame->FocusCrop();
+        QPointer<QWidget> shown; // a modal menu is closed, so that a wrong one cannot hang the test
+        QTimer::singleShot(100, [&shown] {
+            if ((shown = QApplication::activePopupWidget())) shown->close();
+        });
+        input();
+        QTest::qWait(200);
+        EXPECT_EQ(shown, frame->CropperMenu());
+    }
 }

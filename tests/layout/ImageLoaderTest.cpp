@@ -4,9 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QShowEvent>
 #include <QTest>
 #include <QTimer>
 
@@ -136,4 +138,25 @@ TEST(ImageLoaderTest, EachShowingStartsAFreshRun) {
     EXPECT_EQ(run.status, "Images added");
     EXPECT_FALSE(run.form.Cancelled());
     EXPECT_EQ(run.form.ProgressBar()->maximum(), 2);
+}
+
+TEST(ImageLoaderTest, ShowingAgainDuringARunNeitherRestartsItNorForgetsACancel) {
+    // the window system shows the dialog again when it is restored from minimised
+    const struct {
+        int showAt; // the file being added then
+        bool cancelFirst;
+        std::size_t added;
+    } cases[] = {{2, false, 3}, {3, false, 3}, {1, true, 1}};
+    for (const auto& tc : cases) {
+        TRun run;
+        run.during = [&](int i) {
+            if (i != tc.showAt) return;
+            if (tc.cancelFirst) run.form.CancelBtn()->click();
+            QShowEvent show;
+            QApplication::sendEvent(&run.form, &show);
+        };
+        run.Exec(Paths(3));
+        QTest::qWait(250); // a timer armed again would have started a second run by now
+        EXPECT_EQ(run.added.size(), tc.added) << tc.showAt;
+    }
 }

@@ -20,15 +20,3 @@ TEST(LayoutHelpersTest, ControlsFollowTheirCaptionAndKeepTheirTops) {
     EXPECT_EQ(unit.pos(), QPoint(220, 6));
     EXPECT_EQ(label.pos(), QPoint(10, 4));
 }
-
-TEST(LayoutHelpersTest, CaptionCentresBetweenButtonAndField) {
-    QWidget bar;
-    QWidget button(&bar), label(&bar), edit(&bar);
-    button.setGeometry(100, 0, 75, 25);
-    label.setGeometry(0, 5, 31, 15);
-    edit.setGeometry(231, 2, 200, 21);
-    EXPECT_TRUE(CentreBetween(&button, &label, &edit));
-    EXPECT_EQ(label.pos(), QPoint((175 + 231) / 2 - 15, 5));
-    label.resize(80, 15); // a caption wider than the gap overlaps the button
-    EXPECT_FALSE(CentreBetween(&button, &label, &edit));
-}

@@ -7,8 +7,11 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
+#include <QDropEvent>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QPushButton>
 #include <QTest>
 
@@ -317,7 +320,19 @@ TEST_F(MainFormTest, DroppedFoldersComeBeforeDroppedFiles) {
     fs::create_directories(dir.file("dropped"));
     MakeJpeg(dir.file("dropped/inner.jpg"), 64, 48);
     auto w = Open();
-    w->AddDropped({photo("b.jpg"), dir.file("dropped"), photo("a.jpg")});
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(QString::fromStdString(photo("b.jpg"))),
+                  QUrl::fromLocalFile(QString::fromStdString(dir.file("dropped"))),
+                  QUrl::fromLocalFile(QString::fromStdString(photo("a.jpg")))});
+    const QPoint at = w->rect().center();
+    QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(w.get(), &enter);
+    ASSERT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(at), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(w.get(), &drop);
+    EXPECT_TRUE(drop.isAccepted());
+    EXPECT_TRUE(w->Images().empty()); // the drop returned before the thumbnail run
+    WaitForImages(*w, 3);
     std::vector<std::string> names;
     for (TIFrame* f : w->Images())
         names.push_back(fs::path(f->SourceFileName()).filename());
@@ -469,4 +484,43 @@ TEST_F(MainFormTest, ANewViewSizeDecodesFramesOutOfViewAtTheirNewHeight) {
     Trigger(*w, "HugeAction");
     for (TIFrame* f : w->Images())
         EXPECT_EQ(f->Cropper()->Area().Thumbnail().Height(), f->Cropper()->height());
+}
+
+TEST_F(MainFormTest, FocusEntersNoFrameWithoutMakingItCurrent) {
+    auto w = Open({photo("a.jpg"), photo("b.jpg"), photo("c.jpg")});
+    WaitForImages(*w, 3);
+    w->Container()->LayoutNow();
+    w->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(w.get()));
+    TIFrame* second = w->Images()[1];
+    ASSERT_EQ(w->CurrentFrame(), w->Images()[0]);
+    auto* flip = second->findChild<QCheckBox*>("RotateCheck");
+    QTest::mouseClick(flip, Qt::LeftButton);
+    EXPECT_EQ(w->CurrentFrame(), second);
+    EXPECT_EQ(QApplication::focusWidget(), flip); // it stays where the user put it
+    EXPECT_TRUE(flip->isChecked());
+    QTest::keyClick(flip, Qt::Key_D, Qt::ControlModifier); // removes the photo just changed
+    ASSERT_EQ(w->Images().size(), 2u);
+    EXPECT_EQ(fs::path(w->Images()[1]->SourceFileName()).filename(), "c.jpg");
+
+    // hiding the detail panel under the focus leaves it in the current frame
+    auto* combo = w->CurrentFrame()->findChild<QWidget*>("AspectCombo");
+    combo->setFocus(Qt::TabFocusReason);
+    TIFrame* current = w->CurrentFrame();
+    Trigger(*w, "NoneAction");
+    EXPECT_EQ(w->CurrentFrame(), current);
+    EXPECT_EQ(QApplication::focusWidget(), current->Cropper()->NewHandler());
+    Trigger(*w, "FullAction");
+
+    const auto holder = [&w]() -> TIFrame* {
+        for (TIFrame* f : w->Images())
+            if (f->isAncestorOf(QApplication::focusWidget())) return f;
+        return nullptr;
+    };
+    for (Qt::Key key : {Qt::Key_Tab, Qt::Key_Backtab}) {
+        for (int i = 0; i < 20; ++i) {
+            QTest::keyClick(QApplication::focusWidget(), key);
+            if (TIFrame* f = holder()) EXPECT_EQ(f, w->CurrentFrame()) << key << " " << i;
+        }
+    }
 }
