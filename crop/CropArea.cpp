@@ -162,8 +162,7 @@ void TCropArea::Center() {
     SetPosition((imageWidth_ - cropWidth_) / 2, (imageHeight_ - CropHeight()) / 2);
 }
 
-void TCropArea::Propose(const std::string& kind, double horizontal, double vertical,
-                        bool flipped) {
+void TCropArea::Propose(const std::string& kind, double horizontal, double vertical, bool flipped) {
     if (flipped)
         SetAspect(kind, vertical, horizontal);
     else
@@ -391,6 +390,6 @@ TCropProposal ProposeCrop(const std::string& fileName, const std::string& unit, 
     const bool flipped = autoFlip && area.IsPortrait();
     area.Propose(kind, horizontal, vertical, flipped);
     area.Center();
-    return {area.GetCrop(), area.Kind(), flipped, area.Orientation(), area.ImageWidth(),
-            area.ImageHeight()};
+    return {area.GetCrop(),     area.Kind(),       flipped,
+            area.Orientation(), area.ImageWidth(), area.ImageHeight()};
 }

@@ -126,7 +126,8 @@ TCropRect ExactCut(const TJpegView& view, const TCropRect& rect) {
         const int64_t end = std::min<int64_t>(int64_t(from) + length, limit);
         int64_t start = std::max<int64_t>(from, 0);
         start = (start + block - 1) / block * block;
-        return std::pair<int32_t, int32_t>(int32_t(start), int32_t(std::max<int64_t>(0, end - start)));
+        return std::pair<int32_t, int32_t>(int32_t(start),
+                                           int32_t(std::max<int64_t>(0, end - start)));
     };
     const auto [x, w] = span(rect.x, rect.width, view.width, std::max(1, view.blockWidth));
     const auto [y, h] = span(rect.y, rect.height, view.height, std::max(1, view.blockHeight));

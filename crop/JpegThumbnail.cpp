@@ -324,8 +324,7 @@ TThumbnail Decode(TDecoder& decoder, int32_t rotation, int32_t surfaceHeight,
     const JDIMENSION shownHeight = shown(view.storedHeight, t.layout.height, c->output_height);
     TAreaScaler scaler(int32_t(shownWidth), int32_t(shownHeight), bitmap);
     TSinkState sink{&scaler, cmyk, cmyk && c->saw_Adobe_marker,
-                    std::vector<uint8_t>(cmyk ? std::size_t(c->output_width) * 3 : 0),
-                    shownHeight};
+                    std::vector<uint8_t>(cmyk ? std::size_t(c->output_width) * 3 : 0), shownHeight};
     const int rowCount = std::max(1, c->rec_outbuf_height);
     const std::size_t stride = std::size_t(c->output_width) * std::size_t(c->output_components);
     std::vector<JSAMPLE> rowData(stride * std::size_t(rowCount));

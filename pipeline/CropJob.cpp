@@ -73,7 +73,8 @@ std::optional<TCropSpec> LandscapeSpec(const TCropJob& job) {
     TCropSpec spec = job.Crop;
     spec.Rotation = (job.Crop.Rotation + 90) % 360;
     if (spec.Kind == "nocrop") return spec;
-    const TCropRect stored = FromView(view, {job.Crop.X, job.Crop.Y, job.Crop.Width, job.Crop.Height});
+    const TCropRect stored =
+        FromView(view, {job.Crop.X, job.Crop.Y, job.Crop.Width, job.Crop.Height});
     const TCropRect r = ExactCut(turnedView, ToView(turnedView, stored));
     if (r.width <= 0 || r.height <= 0) return std::nullopt;
     spec.X = r.x;

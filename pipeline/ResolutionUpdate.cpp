@@ -137,7 +137,7 @@ bool FindTags(const TTiff& tiff, uint32_t ifd0, TTagPlaces& places) {
             // the first tag of a name counts
             std::size_t* place = nullptr;
             if (kind == kMain)
-                place = tag == kXResolution ? &places.X
+                place = tag == kXResolution   ? &places.X
                         : tag == kYResolution ? &places.Y
                         : tag == 0x0128       ? &places.Unit
                         : tag == 0x0112       ? &places.Orientation
@@ -224,8 +224,9 @@ bool AddResolutionTags(std::string& segment, std::size_t base, TTiff& tiff,
         const unsigned a = static_cast<uint8_t>(e[0]), b = static_cast<uint8_t>(e[1]);
         return tiff.BigEndian() ? a << 8 | b : b << 8 | a;
     };
-    std::stable_sort(entries.begin(), entries.end(),
-                     [&](const std::string& a, const std::string& b) { return tagOf(a) < tagOf(b); });
+    std::stable_sort(
+        entries.begin(), entries.end(),
+        [&](const std::string& a, const std::string& b) { return tagOf(a) < tagOf(b); });
     grown.Put16(at, uint32_t(newCount));
     for (std::size_t i = 0; i < entries.size(); ++i)
         segment.replace(base + at + 2 + 12 * i, 12, entries[i]);
@@ -269,9 +270,8 @@ std::optional<std::string> EditExif(std::string segment, std::size_t payload, co
     const uint32_t unitType = places.Unit ? tiff.Get(places.Unit + 2, 2) : 0;
     const bool addUnit = !places.Unit || (unitType != kShort && unitType != kLong) ||
                          !PutNumber(tiff, places.Unit, 2);
-    if ((addX || addY || addUnit) &&
-        !AddResolutionTags(segment, base, tiff, places, addX, addY, addUnit, edits.Horizontal,
-                           edits.Vertical))
+    if ((addX || addY || addUnit) && !AddResolutionTags(segment, base, tiff, places, addX, addY,
+                                                        addUnit, edits.Horizontal, edits.Vertical))
         return std::nullopt;
     return segment;
 }

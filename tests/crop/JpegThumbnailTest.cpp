@@ -243,8 +243,8 @@ TEST(JpegThumbnailTest, TurnedThumbnailsSwapTheImageSize) {
         const TThumbnail t = ReadJpegThumbnail(file, c.rotation, 90);
         const bool turned = c.rotation % 180 != 0;
         // 4:2:0 blocks of 16: a turn leaves out the partial block edge it would move
-        const TCropRect size[] = {{0, 0, 300, 200}, {0, 0, 192, 300}, {0, 0, 288, 192},
-                                  {0, 0, 200, 288}};
+        const TCropRect size[] = {
+            {0, 0, 300, 200}, {0, 0, 192, 300}, {0, 0, 288, 192}, {0, 0, 200, 288}};
         EXPECT_EQ(t.imageWidth, size[c.rotation / 90].width);
         EXPECT_EQ(t.imageHeight, size[c.rotation / 90].height);
         EXPECT_EQ(t.thumbWidth, ThumbWidthFor(90, t.imageRatio));
