@@ -333,6 +333,15 @@ TEST(ResolutionUpdateTest, EveryReaderFindsTheResolutionAndNothingElseBreaks) {
             EXPECT_EQ(Dump(path), expected);
             EXPECT_EQ(samples::Run("exiftool", {"-b", "-ThumbnailImage", path}), thumbBefore);
         }
+    // an EXIF segment without room for the tags: the JFIF header keeps the resolution
+    const TTiffBuilder b(false);
+    const std::string full =
+        b.Build({{b.Ascii(0x010E, std::string(65460, 'x')), b.Short(0x0112, 8)}}, {-1});
+    WriteFileBytes(dir.file("full.jpg"), PhotoWith(dir, ExifSegment(full)));
+    EXPECT_TRUE(UpdateMetadata(dir.file("full.jpg"), {300, true}));
+    EXPECT_EQ(Tag(dir.file("full.jpg"), "IFD0:Orientation"), "1");
+    EXPECT_EQ(Tag(dir.file("full.jpg"), "IFD0:XResolution"), "");
+    EXPECT_EQ(Tag(dir.file("full.jpg"), "JFIF:XResolution"), "300");
     // a file with only a JFIF header states the resolution there
     const std::string path = dir.file("jfif.jpg");
     WriteFileBytes(path, photo);
