@@ -186,10 +186,9 @@ public:
     struct TField {
         uint16_t tag, type;
         uint32_t count;
-        std::string value;    // in the structure's byte order; or the data pointed to
-        int child = -1;       // a directory this entry points to
-        bool embed = false;   // the directory is the entry's value (a maker note)
-        bool pointer = false; // value is data elsewhere; the entry holds its offset
+        std::string value;  // in the structure's byte order; past 4 bytes it lies elsewhere
+        int child = -1;     // a directory this entry points to
+        bool embed = false; // the directory is the entry's value (a maker note)
     };
     using TDir = std::vector<TField>;
 
@@ -225,8 +224,7 @@ public:
         for (std::size_t i = dirs.size(); i-- > 0;) {
             valuesAt[i] = pos;
             for (const TField& f : dirs[i])
-                if (f.child < 0 && (f.pointer || f.value.size() > 4))
-                    pos += uint32_t(f.value.size());
+                if (f.child < 0 && f.value.size() > 4) pos += uint32_t(f.value.size());
             size[i] = uint32_t(2 + 12 * dirs[i].size() + 4) + pos - valuesAt[i];
         }
         std::string t = (big_ ? std::string("MM\0*", 4) : std::string("II*\0", 4)) + N(8, 4);
@@ -238,7 +236,7 @@ public:
                 if (f.child >= 0) {
                     const std::size_t c = std::size_t(f.child);
                     t += N(f.embed ? size[c] : 1, 4) + N(at[c], 4);
-                } else if (f.pointer || f.value.size() > 4) {
+                } else if (f.value.size() > 4) {
                     t += N(f.count, 4) + N(valuesAt[i] + uint32_t(values[i].size()), 4);
                     values[i] += f.value;
                 } else {
@@ -302,9 +300,6 @@ TEST(ResolutionUpdateTest, EveryReaderFindsTheResolutionAndNothingElseBreaks) {
             }
             ifd0.push_back(b.Link(0x8769, 1));
             ifd0.push_back(b.Link(0x8825, 2));
-            TTiffBuilder::TField thumbnail = b.Long(0x0201, 0);
-            thumbnail.value = thumb;
-            thumbnail.pointer = true;
             const std::vector<TTiffBuilder::TDir> dirs = {
                 ifd0,
                 {b.Link(0x927C, 4, true), b.Short(0xA002, 4000), b.Short(0xA003, 3000)},
@@ -312,8 +307,12 @@ TEST(ResolutionUpdateTest, EveryReaderFindsTheResolutionAndNothingElseBreaks) {
                  b.Ascii(0x0001, "N"),
                  {0x0002, 5, 3,
                   b.N(1, 4) + b.N(1, 4) + b.N(30, 4) + b.N(1, 4) + b.N(0, 4) + b.N(1, 4)}},
-                {b.Short(0x0103, 6), b.Rational(0x011A, 72, 1), b.Rational(0x011B, 72, 1),
-                 b.Short(0x0128, 2), thumbnail, b.Long(0x0202, uint32_t(thumb.size()))},
+                {b.Short(0x0103, 6),
+                 b.Rational(0x011A, 72, 1),
+                 b.Rational(0x011B, 72, 1),
+                 b.Short(0x0128, 2),
+                 {0x0201, 4, 1, thumb}, // the thumbnail's offset
+                 b.Long(0x0202, uint32_t(thumb.size()))},
                 {b.Ascii(0x0006, "Canon EOS 5D test image"), b.Long(0x0010, 0x80000213)},
             };
             const std::string path = dir.file("camera.jpg");
