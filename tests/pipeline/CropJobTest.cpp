@@ -259,8 +259,9 @@ TEST(CropJobTest, TurnedCutsMatchTheTrulyTurnedPhoto) {
                     ASSERT_EQ(cut.Height, expected.Height) << c.kind << c.landscape;
                     // the same blocks decoded in another turn differ by rounding only
                     EXPECT_LE(cut.MaxDifference(expected), 6) << c.kind << c.landscape;
-                    if (sampling == "2x2" && rotation == 0 && !c.landscape) // as viewers show it
+                    if (sampling == "2x2" && rotation == 0 && !c.landscape) { // as viewers show it
                         EXPECT_EQ(Tag(job.Output, "IFD0:Orientation"), "1");
+                    }
                 }
             }
         }
