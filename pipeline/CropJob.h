@@ -37,12 +37,14 @@ struct TCropResult {
 };
 
 /// Crops one image losslessly into job.Output. The transformer writes into a
-/// new file beside the output; the landscape turn, the resolution and the
-/// source's times and permissions are applied to that file, and only then
-/// does it replace the output. A replaced output keeps its permissions unless
-/// the source's are asked for; an output that is a symbolic link stays one and
-/// its target gets the new image. A failed call leaves any earlier output as
-/// it was; the source is only read. Safe to run for several jobs at once.
+/// new file beside the output, turned to landscape in the same cut when asked;
+/// the EXIF data (image size, Orientation 1 when the picture was turned
+/// upright, the resolution) and the source's times and permissions are applied
+/// to that file, and only then does it replace the output. A replaced output
+/// keeps its permissions unless the source's are asked for; an output that is a
+/// symbolic link stays one and its target gets the new image. A failed call
+/// leaves any earlier output as it was; the source is only read. Safe to run
+/// for several jobs at once.
 TCropResult RunCropJob(const TCropJob& job);
 
 /// True when both paths name the same existing file (also through links).
