@@ -298,8 +298,15 @@ void TCropArea::SetThumbnail(TThumbnail thumb) {
     thumbWidth_ = thumb.thumbWidth;
     thumbHeight_ = thumb.thumbHeight;
     thumbnail_ = std::move(thumb.bitmap);
-    work_ = TBitmap(thumbnail_.Width(), thumbnail_.Height(), 24);
+    work_ = TBitmap();
     Recalculate();
+}
+
+TBitmap& TCropArea::WorkBitmap() {
+    if (!thumbnail_.Empty() &&
+        (work_.Width() != thumbnail_.Width() || work_.Height() != thumbnail_.Height()))
+        work_ = TBitmap(thumbnail_.Width(), thumbnail_.Height(), 24);
+    return work_;
 }
 
 void TCropArea::Reload() {
