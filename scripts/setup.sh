@@ -43,7 +43,7 @@ test)
     ctest --output-on-failure -j "$jobs" "$@"
     ;;
 tsan)
-    pools=(CropSchedulerTest ThumbnailPoolTest ParallelRunsTest ImageLoaderTest)
+    pools=(CropSchedulerTest ThumbnailPoolTest ParallelRunsTest ImageLoaderTest MainFormTest)
     cmake -S "$root" -B "$root/build-tsan" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
         -DTRIMVALE_TESTS=ON -DTRIMVALE_TSAN=ON -DTRIMVALE_BENCH=OFF
     cmake --build "$root/build-tsan" -j "$jobs" --target "${pools[@]}"
