@@ -276,11 +276,17 @@ bool TCropArea::GetThumbCrop(TCropRect& rect) const {
 
 bool TCropArea::LoadImage(const std::string& fileName) {
     if (processMessages_) processMessages_();
+    TThumbnail thumb;
     try {
-        ReadImage(fileName);
+        thumb = reader_(fileName, rotation_, std::max(1, surfaceHeight_));
     } catch (const std::exception&) {
         return false;
     }
+    return LoadThumbnail(fileName, std::move(thumb));
+}
+
+bool TCropArea::LoadThumbnail(const std::string& fileName, TThumbnail thumb) {
+    SetThumbnail(std::move(thumb));
     fileName_ = fileName;
     cropX_ = 0;
     cropY_ = 0;
@@ -294,7 +300,15 @@ bool TCropArea::LoadImage(const std::string& fileName) {
 
 void TCropArea::ReadImage(const std::string& fileName) {
     // decode completely before touching any state, so a failure changes nothing
-    TThumbnail thumb = reader_(fileName, rotation_, std::max(1, surfaceHeight_));
+    SetThumbnail(reader_(fileName, rotation_, std::max(1, surfaceHeight_)));
+}
+
+void TCropArea::DropThumbnail() {
+    thumbnail_ = TBitmap();
+    work_ = TBitmap();
+}
+
+void TCropArea::SetThumbnail(TThumbnail thumb) {
     imageWidth_ = thumb.imageWidth;
     imageHeight_ = thumb.imageHeight;
     imageRatio_ = thumb.imageRatio;
@@ -304,8 +318,15 @@ void TCropArea::ReadImage(const std::string& fileName) {
     orientation_ = thumb.orientation;
     blockX_ = std::max(1, thumb.blockWidth);
     blockY_ = std::max(1, thumb.blockHeight);
-    work_ = TBitmap(thumbnail_.Width(), thumbnail_.Height(), 24);
+    work_ = TBitmap();
     Recalculate();
+}
+
+TBitmap& TCropArea::WorkBitmap() {
+    if (!thumbnail_.Empty() &&
+        (work_.Width() != thumbnail_.Width() || work_.Height() != thumbnail_.Height()))
+        work_ = TBitmap(thumbnail_.Width(), thumbnail_.Height(), 24);
+    return work_;
 }
 
 void TCropArea::Reload() {

@@ -86,8 +86,11 @@ public:
     int32_t GridX() const { return CommonGrid(gridX_, blockX_); }
     int32_t GridY() const { return CommonGrid(gridY_, blockY_); }
     const TBitmap& Thumbnail() const { return thumbnail_; }
-    /// Scratch bitmap of the thumbnail's size for the faded and screened looks.
-    TBitmap& WorkBitmap() { return work_; }
+    /// Scratch bitmap of the thumbnail's size for the faded and screened looks,
+    /// made on first use, so that a frame never drawn in such a look keeps none.
+    TBitmap& WorkBitmap();
+    /// Frees the work bitmap until it is used again (a frame out of view).
+    void ReleaseWorkBitmap() { work_ = TBitmap(); }
 
     // --- geometry ---
     void SetGrid(int32_t gridX, int32_t gridY, int32_t gridWidth, int32_t gridHeight);
@@ -130,6 +133,14 @@ public:
     void ReadImage(const std::string& fileName);
     /// Decodes the loaded image again, for a new surface height.
     void Reload();
+    /// LoadImage with a thumbnail decoded elsewhere for the current rotation
+    /// and surface height.
+    bool LoadThumbnail(const std::string& fileName, TThumbnail thumb);
+    /// Takes a thumbnail decoded elsewhere as ReadImage would take its own.
+    void SetThumbnail(TThumbnail thumb);
+    /// Frees the thumbnail and the work bitmap; the sizes stay, so the area
+    /// keeps its place until a new thumbnail arrives.
+    void DropThumbnail();
     /// Turns the image clockwise to 0, 90, 180 or 270 degrees and decodes it again.
     void SetRotation(int32_t degrees);
     /// Size of the paint surface; its height is the thumbnail height on decoding.

@@ -127,12 +127,16 @@ bool IsSameFile(const std::string& a, const std::string& b) {
     return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
 
-TCropResult RunCropJob(const TCropJob& job) {
+std::string CropJobRefusal(const TCropJob& job) {
     if (job.Output.empty() || NameOf(job.Output).empty())
-        return Refused(Tr(N_("No output file name for")) + " " + job.Source);
+        return Tr(N_("No output file name for")) + " " + job.Source;
     if (IsSameFile(job.Source, job.Output))
-        return Refused(Tr(N_("The output file")) + " " + job.Output + " " +
-                       Tr(N_("is the source file itself")));
+        return Tr(N_("The output file")) + " " + job.Output + " " + Tr(N_("is the source file itself"));
+    return "";
+}
+
+TCropResult RunCropJob(const TCropJob& job) {
+    if (const std::string reason = CropJobRefusal(job); !reason.empty()) return Refused(reason);
 
     int linkError = 0;
     const std::string target = WriteTarget(job.Output, linkError);

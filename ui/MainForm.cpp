@@ -34,6 +34,7 @@
 #include "SForm.h"
 #include "ShellServices.h"
 #include "StorageTank.h"
+#include "ThumbnailPool.h"
 #include "Transformer.h"
 #include "TranslateWindow.h"
 #include "VersionController.h"
@@ -76,6 +77,14 @@ TMainForm::TMainForm(TSettingsFile settingsFile, std::vector<std::string> files,
     aspectForm_->setObjectName(QStringLiteral("AspectForm"));
     sForm_->SetAspectEditor(aspectForm_);
     loadForm_->SetAddImage([this](const std::string& path) { AddImage(path); });
+    thumbnails_ = std::make_unique<TThumbnailPool>();
+    // thumbnails made again decode in the background: scrolling comes first
+    reloads_ = std::make_unique<TThumbnailPool>(0, TThumbnailPool::TReader(), kReloadNiceness);
+    // two decodes per worker may wait: the workers never idle, memory stays flat
+    loadForm_->SetThumbnails(thumbnails_.get(), 2 * thumbnails_->Threads(),
+                             [this](const std::string& path, TDecodedThumbnail decoded) {
+                                 AddImage(path, std::move(decoded), loadForm_->ThumbnailHeight());
+                             });
     loadForm_->SetStatusText([this](const QString& text) { SetStatusText(text); });
 
     qApp->installEventFilter(this);

@@ -20,6 +20,7 @@
 #include "ShellServices.h"
 #include "StorageTank.h"
 #include "TextEncoding.h"
+#include "ThumbnailPool.h"
 #include "TranslateWindow.h"
 #include "UserPrompt.h"
 #include "gnugettext.h"
@@ -94,6 +95,8 @@ void TMainForm::AddFiles(const std::vector<std::string>& files) {
     TBig* big = container_->Big();
     big->SetUpdatesEnabled(false);
     loadForm_->SetList(files);
+    loadForm_->SetThumbnailHeight(
+        TIFrame::EditorHeightFor(imageSize_, Get(*settings_, Options::Details)));
     loadForm_->exec();
     if (!images_.empty()) {
         const bool stillThere = IndexOf(remembered) >= 0;
@@ -104,6 +107,18 @@ void TMainForm::AddFiles(const std::vector<std::string>& files) {
 }
 
 TIFrame* TMainForm::AddImage(const std::string& path) {
+    return PlaceImage(path, [&path](TIFrame& frame) { return frame.LoadFile(path); });
+}
+
+TIFrame* TMainForm::AddImage(const std::string& path, TDecodedThumbnail decoded, int32_t height) {
+    // a file the decoder refused would be dropped after its frame was made
+    if (!decoded.Thumbnail) return nullptr;
+    return PlaceImage(path, [&](TIFrame& frame) {
+        return frame.LoadFile(path, std::move(*decoded.Thumbnail), height);
+    });
+}
+
+TIFrame* TMainForm::PlaceImage(const std::string& path, const std::function<bool(TIFrame&)>& load) {
     std::error_code ec;
     if (!fs::is_regular_file(path, ec)) return nullptr;
     TBig* big = container_->Big();
@@ -111,6 +126,7 @@ TIFrame* TMainForm::AddImage(const std::string& path) {
 
     auto* frame = new TIFrame(big->Viewport());
     frame->SetCommands(this);
+    frame->SetThumbnailSource(reloads_.get());
     frame->resize(frame->width(), imageSize_);
     frame->move(0, static_cast<int>(images_.size()) * imageSize_);
     images_.push_back(frame);
@@ -119,7 +135,7 @@ TIFrame* TMainForm::AddImage(const std::string& path) {
     frame->SetLandscapeTurn(Get(*settings_, Options::AutoRotateToLandscapeAfterCrop));
     big->AddItem(frame);
 
-    if (!frame->LoadFile(path)) {
+    if (!load(*frame)) {
         big->RemoveItem(frame);
         images_.pop_back();
         ReleaseFrame(frame);
