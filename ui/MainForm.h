@@ -177,6 +177,7 @@ private:
 
     TSForm* sForm_ = nullptr;
     TLoadForm* loadForm_ = nullptr;
+    std::vector<std::string> waitingFiles_; // added while a thumbnail run was on
     TAboutBoxJ* aboutBox_ = nullptr;
     TKeyboardForm* keyboardForm_ = nullptr;
     TAspectForm* aspectForm_ = nullptr;

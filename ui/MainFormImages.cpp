@@ -2,6 +2,7 @@
 // navigation, turning and removing frames, and the frames' events.
 #include <algorithm>
 #include <filesystem>
+#include <utility>
 
 #include <QAction>
 #include <QApplication>
@@ -91,6 +92,11 @@ void TMainForm::AddFolder(const std::string& folder, bool recursive) {
 
 void TMainForm::AddFiles(const std::vector<std::string>& files) {
     if (files.empty() || !MayChangeList()) return;
+    if (loadForm_->isVisible()) {
+        // files that come while a run is on (a drop, the command line) follow it
+        waitingFiles_.insert(waitingFiles_.end(), files.begin(), files.end());
+        return;
+    }
     TIFrame* remembered = current_;
     TBig* big = container_->Big();
     big->SetUpdatesEnabled(false);
@@ -104,6 +110,7 @@ void TMainForm::AddFiles(const std::vector<std::string>& files) {
     }
     big->SetUpdatesEnabled(true);
     container_->RequestLayout();
+    if (!waitingFiles_.empty()) AddFiles(std::exchange(waitingFiles_, {}));
 }
 
 TIFrame* TMainForm::AddImage(const std::string& path) {

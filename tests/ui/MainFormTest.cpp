@@ -14,6 +14,7 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -97,6 +98,15 @@ TEST_F(MainFormTest, CommandLineFilesArriveAndBadOnesAreSkipped) {
     w->AddFiles({photo("c.jpg")});
     ASSERT_EQ(w->Images().size(), 3u);
     EXPECT_EQ(w->CurrentFrame(), w->Images()[1]);
+
+    // files that come while a run is on (a drop) follow it, each once
+    QTimer::singleShot(0, w.get(), [&] { w->AddFiles({photo("tall photo.jpg")}); });
+    w->AddFiles({photo("a.jpg"), photo("b.jpg")});
+    std::vector<std::string> names;
+    for (TIFrame* f : w->Images())
+        names.push_back(fs::path(f->SourceFileName()).filename());
+    EXPECT_EQ(names, (std::vector<std::string>{"a.jpg", "b.jpg", "c.jpg", "a.jpg", "b.jpg",
+                                               "tall photo.jpg"}));
 }
 
 TEST_F(MainFormTest, FoldersAreSortedIgnoringCase) {
