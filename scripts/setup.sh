@@ -2,6 +2,7 @@
 # One-step set-up for a Debian machine.
 #   bash scripts/setup.sh run [photos...]   install what is missing, build, start Trimvale
 #   bash scripts/setup.sh test              install what is missing, build with sanitizers, run every test
+#   bash scripts/setup.sh package           install what is missing, build, make the Debian package
 set -euo pipefail
 
 mode=${1:-run}
@@ -9,9 +10,9 @@ mode=${1:-run}
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libjpeg62-turbo-dev
-          libjpeg-turbo-progs gettext libgtest-dev libgmock-dev libbenchmark-dev)
+          libjpeg-turbo-progs gettext libgtest-dev libgmock-dev libbenchmark-dev dpkg-dev)
 if [ "$mode" = test ]; then
-    packages+=(libimage-exiftool-perl xvfb xauth)
+    packages+=(libimage-exiftool-perl xvfb xauth desktop-file-utils appstream)
 fi
 
 missing=()
@@ -41,8 +42,14 @@ test)
     cd "$root/build-test"
     ctest --output-on-failure -j "$jobs" "$@"
     ;;
+package)
+    cmake -S "$root" -B "$root/build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTRIMVALE_BENCH=OFF
+    cmake --build "$root/build" -j "$jobs"
+    cd "$root/build"
+    cpack -G DEB
+    ;;
 *)
-    echo "usage: $0 run [photos...] | test" >&2
+    echo "usage: $0 run [photos...] | test | package" >&2
     exit 2
     ;;
 esac

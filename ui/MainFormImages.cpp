@@ -12,14 +12,15 @@
 #include "Error.h"
 #include "FilesystemController.h"
 #include "IFrame.h"
+#include "ImageFiles.h"
 #include "ImageLoader.h"
 #include "MainForm.h"
 #include "Options.h"
 #include "PreviewFileDialog.h"
 #include "SForm.h"
+#include "SharedSettings.h"
 #include "ShellServices.h"
 #include "StorageTank.h"
-#include "TextEncoding.h"
 #include "TranslateWindow.h"
 #include "UserPrompt.h"
 #include "gnugettext.h"
@@ -77,15 +78,7 @@ void TMainForm::AddFolderExecute(bool recursive) {
 }
 
 void TMainForm::AddFolder(const std::string& folder, bool recursive) {
-    std::vector<std::string> files;
-    for (const char* mask : {"*.jpg", "*.jpeg", "*.jpe"}) {
-        const auto found = recursive ? ListFilesRecursive(folder, mask) : ListFiles(folder, mask);
-        files.insert(files.end(), found.begin(), found.end());
-    }
-    std::stable_sort(files.begin(), files.end(), [](const std::string& a, const std::string& b) {
-        return LowerCase(a) < LowerCase(b);
-    });
-    AddFiles(files);
+    AddFiles(ListImageFiles(folder, recursive));
 }
 
 void TMainForm::AddFiles(const std::vector<std::string>& files) {
@@ -124,9 +117,7 @@ TIFrame* TMainForm::AddImage(const std::string& path) {
         big->ScrollTo(Qt::Vertical, scroll);
         return nullptr;
     }
-    if (Get(*settings_, Options::SafeNames)) frame->MakeNameSafe();
-    if (Get(*settings_, Options::TransformFilename))
-        frame->ApplyTemplate(Get(*settings_, Options::TransformTemplate));
+    frame->SetDestFileName(NewDestinationName(path, *settings_));
     frame->SetCropVisible(true);
     frame->SetLook(Get(*settings_, Options::CropAreaLook));
     frame->Attach(this);

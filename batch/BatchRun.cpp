@@ -1,0 +1,311 @@
+#include "BatchRun.h"
+
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <ostream>
+#include <set>
+#include <thread>
+#include <utility>
+
+#include <sys/stat.h>
+
+#include "BatchOptions.h"
+#include "CropAspects.h"
+#include "DestinationNaming.h"
+#include "ImageFiles.h"
+#include "Options.h"
+#include "ParallelJobs.h"
+#include "PhotoJob.h"
+#include "SettingsFile.h"
+#include "SharedSettings.h"
+#include "StorageTank.h"
+#include "StringController.h"
+#include "TextEncoding.h"
+#include "UserPrompt.h"
+#include "VersionController.h"
+#include "gnugettext.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+/// Messages meant for a box go to standard error; nobody answers questions.
+class TStreamPrompt : public IUserPrompt {
+public:
+    explicit TStreamPrompt(std::ostream& err) : err_(err) {}
+    void ShowMessage(const std::string& text) override {
+        err_ << "trimvale: " << ReplaceAll(text, "\r\n", "\n") << std::endl;
+    }
+    TAnswer Ask(const std::string& text) override {
+        ShowMessage(text);
+        return TAnswer::Cancel;
+    }
+
+private:
+    std::ostream& err_;
+};
+
+using TFileId = std::pair<dev_t, ino_t>;
+
+bool IdOf(const std::string& path, TFileId& id) {
+    struct stat st;
+    if (stat(path.c_str(), &st) != 0) return false;
+    id = {st.st_dev, st.st_ino};
+    return true;
+}
+
+/// One photo of the run and what became of it.
+struct TPhoto {
+    std::string Source;
+    std::string Output;
+    TPhotoReport Report;
+    bool Decided = false; // settled before any job runs
+};
+
+void Decide(TPhoto& photo, const std::string& reason) {
+    photo.Report = {TPhotoStatus::Failed, reason, {}};
+    photo.Decided = true;
+}
+
+/// The photos named: files as they are, folders by the JPEG masks. Each file
+/// is taken once; what is neither file nor folder is reported.
+std::vector<TPhoto> CollectPhotos(const TBatchOptions& options) {
+    std::vector<TPhoto> photos;
+    std::set<TFileId> seen;
+    auto add = [&](const std::string& path) {
+        TFileId id;
+        if (IdOf(path, id) && !seen.insert(id).second) return false;
+        photos.push_back({path, "", {}, false});
+        return true;
+    };
+    for (const std::string& path : options.Paths) {
+        std::error_code ec;
+        const fs::file_status st = fs::status(path, ec);
+        if (fs::is_directory(st)) {
+            for (const std::string& file : ListImageFiles(path, options.Recursive))
+                add(file);
+        } else {
+            if (!add(path)) continue;
+            if (!fs::exists(st))
+                Decide(photos.back(), Translate("No such file or folder"));
+            else if (!fs::is_regular_file(st))
+                Decide(photos.back(), Translate("Not a photo or a folder"));
+        }
+    }
+    return photos;
+}
+
+/// Gives every photo its output path and refuses the outputs that would
+/// overwrite a photo of this run or one another.
+void PlanOutputs(std::vector<TPhoto>& photos, const std::string& folder,
+                 const TStorageTank& settings) {
+    std::map<TFileId, std::string> sources;
+    for (const TPhoto& photo : photos)
+        if (TFileId id; !photo.Decided && IdOf(photo.Source, id)) sources.emplace(id, photo.Source);
+    std::map<std::string, std::string> claimed;
+    for (TPhoto& photo : photos) {
+        if (photo.Decided) continue;
+        try {
+            photo.Output = OutputPath(folder, NewDestinationName(photo.Source, settings));
+        } catch (const TError& e) {
+            Decide(photo, e.what());
+            continue;
+        }
+        TFileId id;
+        if (IdOf(photo.Output, id) && sources.count(id)) {
+            const std::string& other = sources[id];
+            Decide(photo, other == photo.Source
+                              ? Translate("The output file is the photo itself")
+                              : Translate("The output file is another photo named") + ": " + other);
+            continue;
+        }
+        const auto [it, fresh] = claimed.emplace(photo.Output, photo.Source);
+        if (!fresh) Decide(photo, Translate("The same output file as") + " " + it->second);
+    }
+}
+
+const TCropAspect* ChooseAspect(const TCropAspectList& list, const std::string& name) {
+    if (name.empty()) return list.Count() > 0 ? &list.Items(list.DefaultIndex()) : nullptr;
+    const TCropAspect* found = nullptr;
+    int alike = 0;
+    for (int i = 0; i < list.Count(); ++i) {
+        const TCropAspect& aspect = list.Items(i);
+        if (aspect.Description() == name) return &aspect;
+        if (SameText(aspect.Description(), name)) {
+            found = &aspect;
+            ++alike;
+        }
+    }
+    if (alike == 1) return found;
+    std::string known;
+    for (int i = 0; i < list.Count(); ++i)
+        known += "\n  " + list.Items(i).Description();
+    throw TUsageError(Translate("Unknown aspect") + " \"" + name + "\". " +
+                      Translate("The aspects are:") + known);
+}
+
+std::string StatusWord(TPhotoStatus status) {
+    switch (status) {
+    case TPhotoStatus::Written:
+        return Translate("written");
+    case TPhotoStatus::Skipped:
+        return Translate("skipped");
+    case TPhotoStatus::Failed:
+    case TPhotoStatus::Planned:
+        break;
+    }
+    return Translate("failed");
+}
+
+/// The report lines of one photo.
+std::string ReportLines(const TPhoto& photo) {
+    const TPhotoReport& r = photo.Report;
+    if (r.Status == TPhotoStatus::Planned) {
+        std::string lines;
+        for (const std::string& call : r.Calls)
+            lines += call + "\n";
+        return lines;
+    }
+    std::string line = StatusWord(r.Status) + ": " + photo.Source;
+    if (!photo.Output.empty()) line += " -> " + photo.Output;
+    if (!r.Reason.empty()) line += ": " + ReplaceAll(ReplaceAll(r.Reason, "\r\n", " "), "\n", " ");
+    return line + "\n";
+}
+
+/// "Cropping 3/10 images..." on one terminal line, redrawn in place.
+class TProgress {
+public:
+    TProgress(std::ostream& err, bool on, std::size_t total) : err_(err), on_(on), total_(total) {}
+    void Show(std::size_t done) {
+        if (!on_) return;
+        text_ = Translate("Cropping") + " " + std::to_string(done) + "/" + std::to_string(total_) +
+                " " + Translate("images") + "...";
+        err_ << "\r" << text_ << std::flush;
+    }
+    void Clear() {
+        if (!on_ || text_.empty()) return;
+        err_ << "\r" << std::string(text_.size(), ' ') << "\r" << std::flush;
+    }
+
+private:
+    std::ostream& err_;
+    bool on_;
+    std::size_t total_;
+    std::string text_;
+};
+
+std::unique_ptr<TStorageTank> LoadSettings(const TBatchOptions& options, std::ostream& err) {
+    if (!options.SettingsFile.empty() && !fs::is_regular_file(options.SettingsFile))
+        throw TUsageError(Translate("No such settings file") + ": " + options.SettingsFile);
+    TSettingsFile file = options.SettingsFile.empty()
+                             ? TSettingsFile::ForProgram()
+                             : TSettingsFile::ForFile(options.SettingsFile);
+    auto settings = std::make_unique<TStorageTank>("Settings");
+    TStreamPrompt prompt(err);
+    file.Load(*settings, prompt);
+    return settings;
+}
+} // namespace
+
+int RunBatch(const TBatchOptions& options, std::ostream& out, std::ostream& err, bool progress) {
+    const std::unique_ptr<TStorageTank> stored = LoadSettings(options, err);
+    const TStorageTank& settings = *stored;
+    SelectLanguage(Get(settings, Options::Language, CurrentLanguage()));
+    try {
+        Translate("Cropping");
+    } catch (const TError& e) {
+        // an unusable catalogue leaves the texts in English; say why once
+        err << "trimvale: " << e.what() << "\n";
+    }
+    TCropAspects registry;
+    LoadAspectRegistry(settings, registry);
+    if (registry.Count() == 0) throw TError(Translate("The settings hold no aspects"));
+
+    TPhotoRunSettings run;
+    run.Aspect = ChooseAspect(registry.CurrentList(), options.Aspect);
+    if (!run.Aspect) throw TError(Translate("The settings hold no aspects"));
+    run.AutoFlip = Get(settings, Options::AutoRotateCrop);
+    run.Options = CropOptionsFrom(settings);
+    run.Overwrite = options.Overwrite;
+    run.DryRun = options.DryRun;
+    if (!run.DryRun) {
+        run.Tool = FindTransformer();
+        if (run.Tool.empty())
+            throw TError(Translate("Unable to locate") + " " + kTransformerName + "!");
+    }
+
+    std::string folder = options.Output.empty() ? CroppedDir(settings) : options.Output;
+    if (folder.size() > 1 && (folder.back() == '/' || folder.back() == '\\')) folder.pop_back();
+    std::vector<TPhoto> photos = CollectPhotos(options);
+    PlanOutputs(photos, folder, settings);
+    if (!run.DryRun) {
+        std::error_code ec;
+        fs::create_directories(folder, ec);
+        if (!fs::is_directory(folder, ec))
+            throw TError(Translate("Unable to create") + " \"" + folder + "\"");
+    }
+
+    std::vector<std::size_t> jobs;
+    for (std::size_t i = 0; i < photos.size(); ++i)
+        if (!photos[i].Decided) jobs.push_back(i);
+    std::vector<bool> finished(photos.size());
+    for (std::size_t i = 0; i < photos.size(); ++i)
+        finished[i] = photos[i].Decided;
+
+    TProgress shown(err, progress, photos.size());
+    std::size_t printed = 0;
+    std::size_t done = photos.size() - jobs.size();
+    bool failed = false;
+    // reports keep the order the photos were named, whichever job ends first
+    auto flush = [&] {
+        shown.Clear();
+        for (; printed < photos.size() && finished[printed]; ++printed) {
+            const TPhoto& photo = photos[printed];
+            failed = failed || photo.Report.Status == TPhotoStatus::Failed;
+            out << ReportLines(photo) << std::flush;
+        }
+        shown.Show(done);
+    };
+    flush();
+    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    RunInParallel(
+        jobs.size(), options.Jobs ? options.Jobs : cores,
+        [&](std::size_t j) {
+            TPhoto& photo = photos[jobs[j]];
+            try {
+                photo.Report = CropPhoto(photo.Source, photo.Output, run);
+            } catch (const std::exception& e) {
+                photo.Report = {TPhotoStatus::Failed, e.what(), {}};
+            }
+        },
+        [&](std::size_t j) {
+            finished[jobs[j]] = true;
+            ++done;
+            flush();
+        });
+    shown.Clear();
+    return failed ? 1 : 0;
+}
+
+int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+                   bool progress) {
+    try {
+        SelectLanguage("");
+        const TBatchOptions options = ParseBatchArguments(args);
+        if (options.Help) {
+            out << BatchHelp();
+            return 0;
+        }
+        if (options.Version) {
+            out << "Trimvale " << FileVersion() << "\n";
+            return 0;
+        }
+        return RunBatch(options, out, err, progress);
+    } catch (const TUsageError& e) {
+        err << "trimvale: " << e.what() << "\n" << Translate("Try") << " 'trimvale --help'.\n";
+        return 2;
+    } catch (const std::exception& e) {
+        err << "trimvale: " << e.what() << "\n";
+        return 1;
+    }
+}
