@@ -96,19 +96,95 @@ void TCFrame::SyncSurface() {
 
 bool TCFrame::LoadImage(const std::string& fileName) {
     SyncSurface();
+    WithdrawRequest();
     return area_.LoadImage(fileName);
+}
+
+bool TCFrame::LoadThumbnail(const std::string& fileName, TThumbnail thumb, int32_t height) {
+    SyncSurface();
+    if (height != std::max(1, this->height())) return LoadImage(fileName);
+    WithdrawRequest();
+    return area_.LoadThumbnail(fileName, std::move(thumb));
 }
 
 void TCFrame::Reload() {
     SyncSurface();
-    area_.Reload();
-    update();
+    if (!source_ || !area_.Loaded()) {
+        area_.Reload();
+        update();
+        return;
+    }
+    WithdrawRequest();
+    // the old picture, stretched to the new size, stands in meanwhile
+    area_.FitThumbnail();
+    area_.Recalculate();
+    if (isVisible()) {
+        RequestThumbnail();
+        return;
+    }
+    // out of view nothing is drawn: decode once it shows, and keep no bitmap
+    // larger than the one that will replace it
+    stale_ = true;
+    const TBitmap& old = area_.Thumbnail();
+    const int32_t h = std::max(1, height());
+    if (int64_t(old.Width()) * old.Height() > int64_t(h) * area_.PreferredWidth(h))
+        area_.DropThumbnail();
 }
 
 void TCFrame::SetRotation(int32_t degrees) {
     SyncSurface();
+    const int32_t old = area_.Rotation();
     area_.SetRotation(degrees);
+    if (area_.Rotation() != old) WithdrawRequest(); // an answer for the old turn is void
     update();
+}
+
+void TCFrame::WithdrawRequest() {
+    ++generation_;
+    stale_ = false;
+    if (ticket_ && source_) source_->Withdraw(ticket_);
+    ticket_ = 0;
+}
+
+void TCFrame::RequestThumbnail() {
+    stale_ = false;
+    const uint64_t generation = ++generation_;
+    const int32_t h = std::max(1, height());
+    const int32_t rotation = area_.Rotation();
+    ticket_ = source_->Request(this, area_.FileName(), rotation, h,
+                               [this, generation, h, rotation](TDecodedThumbnail decoded) {
+                                   ThumbnailArrived(generation, h, rotation, std::move(decoded));
+                               });
+}
+
+void TCFrame::ThumbnailArrived(uint64_t generation, int32_t height, int32_t rotation,
+                               TDecodedThumbnail decoded) {
+    if (generation != generation_) return; // overtaken by a newer request
+    ticket_ = 0;
+    // a file that cannot be read now keeps the old picture
+    if (!decoded.Thumbnail) return;
+    if (rotation != area_.Rotation()) return;
+    if (height != std::max(1, this->height())) {
+        // the editor changed height while the answer was on its way
+        Reload();
+        return;
+    }
+    area_.SetThumbnail(std::move(*decoded.Thumbnail));
+    update();
+}
+
+void TCFrame::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (stale_ && source_ && area_.Loaded()) RequestThumbnail();
+}
+
+void TCFrame::hideEvent(QHideEvent* event) {
+    QWidget::hideEvent(event);
+    // a frame scrolled away before its turn came decodes when it is back
+    if (ticket_ && source_ && source_->Withdraw(ticket_)) {
+        ticket_ = 0;
+        stale_ = true;
+    }
 }
 
 void TCFrame::SetLook(int look) {
@@ -192,7 +268,12 @@ const QImage& TCFrame::BuildWork() {
 
 void TCFrame::paintEvent(QPaintEvent*) {
     const TBitmap& thumb = area_.Thumbnail();
-    if (!area_.Loaded() || thumb.Empty() || thumb.BitsPerPixel() != 24) return;
+    if (!area_.Loaded()) return;
+    if (thumb.Empty() || thumb.BitsPerPixel() != 24) {
+        // a plain placeholder until the thumbnail arrives
+        QPainter(this).fillRect(ThumbRect(), palette().color(QPalette::Mid));
+        return;
+    }
     QPainter p(this);
     const QRect rect = ThumbRect();
     const QRect whole(0, 0, thumb.Width(), thumb.Height());

@@ -5,10 +5,12 @@
 #include <string>
 
 #include <QImage>
+#include <QPointer>
 #include <QWidget>
 
 #include "CropArea.h"
 #include "ObserverPattern2.h"
+#include "ThumbnailSource.h"
 
 class QLineEdit;
 
@@ -44,9 +46,19 @@ public:
 
     /// Reads the image for the editor's current height; false when it cannot.
     bool LoadImage(const std::string& fileName);
-    /// Decodes the loaded image again for the editor's current height.
+    /// LoadImage with a thumbnail decoded elsewhere at the given surface height;
+    /// one made for another height than the editor's is decoded again here.
+    bool LoadThumbnail(const std::string& fileName, TThumbnail thumb, int32_t height);
+    /// Decodes the loaded image again for the editor's current height. With a
+    /// thumbnail source this happens off the window's thread: the old picture is
+    /// stretched (or, when it was larger, a plain placeholder shown) until the
+    /// new one arrives, and an editor out of view decodes only once it is shown.
     void Reload();
     void SetRotation(int32_t degrees);
+    /// Where Reload has thumbnails decoded; none decodes on the spot.
+    void SetThumbnailSource(IThumbnailSource* source) { source_ = source; }
+    /// True while a new thumbnail is awaited or deferred until the editor shows.
+    bool ThumbnailPending() const { return ticket_ != 0 || stale_; }
 
     int Look() const { return look_; }
     /// Stores the look and repaints when it differs.
@@ -76,6 +88,8 @@ public:
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
@@ -84,6 +98,10 @@ protected:
 private:
     friend class TFocusReceiver;
     void SyncSurface();
+    void RequestThumbnail();
+    void ThumbnailArrived(uint64_t generation, int32_t height, int32_t rotation,
+                          TDecodedThumbnail decoded);
+    void WithdrawRequest();
     void SetBackground(const QColor& color);
     void MouseShapeMouseDown(Qt::MouseButton button, int x, int y);
     void MouseShapeMouseMove(int x, int y);
@@ -96,6 +114,10 @@ private:
 
     TSubject subject_;
     TCropArea area_;
+    QPointer<IThumbnailSource> source_;
+    uint64_t ticket_ = 0;     // the request in the source, 0 when none
+    uint64_t generation_ = 0; // answers to older requests are dropped
+    bool stale_ = false;      // a new thumbnail is due when the editor shows
     QLineEdit* newHandler_;
     TClock clock_;
     int look_ = kLookGrey;

@@ -259,11 +259,17 @@ bool TCropArea::GetThumbCrop(TCropRect& rect) const {
 
 bool TCropArea::LoadImage(const std::string& fileName) {
     if (processMessages_) processMessages_();
+    TThumbnail thumb;
     try {
-        ReadImage(fileName);
+        thumb = reader_(fileName, rotation_, std::max(1, surfaceHeight_));
     } catch (const std::exception&) {
         return false;
     }
+    return LoadThumbnail(fileName, std::move(thumb));
+}
+
+bool TCropArea::LoadThumbnail(const std::string& fileName, TThumbnail thumb) {
+    SetThumbnail(std::move(thumb));
     fileName_ = fileName;
     cropX_ = 0;
     cropY_ = 0;
@@ -277,7 +283,15 @@ bool TCropArea::LoadImage(const std::string& fileName) {
 
 void TCropArea::ReadImage(const std::string& fileName) {
     // decode completely before touching any state, so a failure changes nothing
-    TThumbnail thumb = reader_(fileName, rotation_, std::max(1, surfaceHeight_));
+    SetThumbnail(reader_(fileName, rotation_, std::max(1, surfaceHeight_)));
+}
+
+void TCropArea::DropThumbnail() {
+    thumbnail_ = TBitmap();
+    work_ = TBitmap();
+}
+
+void TCropArea::SetThumbnail(TThumbnail thumb) {
     imageWidth_ = thumb.imageWidth;
     imageHeight_ = thumb.imageHeight;
     imageRatio_ = thumb.imageRatio;

@@ -122,6 +122,14 @@ public:
     void ReadImage(const std::string& fileName);
     /// Decodes the loaded image again, for a new surface height.
     void Reload();
+    /// LoadImage with a thumbnail decoded elsewhere for the current rotation
+    /// and surface height.
+    bool LoadThumbnail(const std::string& fileName, TThumbnail thumb);
+    /// Takes a thumbnail decoded elsewhere as ReadImage would take its own.
+    void SetThumbnail(TThumbnail thumb);
+    /// Frees the thumbnail and the work bitmap; the sizes stay, so the area
+    /// keeps its place until a new thumbnail arrives.
+    void DropThumbnail();
     /// Turns the image clockwise to 0, 90, 180 or 270 degrees and decodes it again.
     void SetRotation(int32_t degrees);
     /// Size of the paint surface; its height is the thumbnail height on decoding.

@@ -296,6 +296,18 @@ int TIFrame::PreferredWidthForHeight(int frameHeight) const {
     return cropper_->PreferredWidth(editorHeight) + borders;
 }
 
+int TIFrame::DetailHeightFor(const std::string& level) {
+    if (level == "None") return 0;
+    if (level == "Brief") return kRow1Top + kEditHeight + kGap;
+    return kFullDetailHeight;
+}
+
+int TIFrame::EditorHeightFor(int frameHeight, const std::string& level) {
+    // the frame's borders, then the detail panel below the editor
+    const int inner = std::max(0, std::max(0, frameHeight - 2 * kOuterBorder) - 2 * kMarginBorder);
+    return inner - std::min(DetailHeightFor(level), inner);
+}
+
 QSize TIFrame::sizeHint() const {
     return QSize(PreferredWidth(), height());
 }
@@ -312,12 +324,8 @@ void TIFrame::SetDetails(const std::string& level) {
     for (QWidget* w : std::initializer_list<QWidget*>{counterBtn_, clockBtn_, aspectCombo_,
                                                       rotateCheck_, cropBtn_})
         w->setFocusPolicy(full ? Qt::StrongFocus : Qt::NoFocus);
-    if (level == "None")
-        detailHeight_ = 0;
-    else if (level == "Brief")
-        detailHeight_ = kRow1Top + kEditHeight + kGap;
-    else
-        detailHeight_ = fullDetailHeight_;
+    detailHeight_ =
+        level == "None" || level == "Brief" ? DetailHeightFor(level) : fullDetailHeight_;
     LayoutChildren();
     Reload();
 }
@@ -341,6 +349,16 @@ bool TIFrame::Reload() {
 bool TIFrame::LoadFile(const std::string& fileName) {
     LayoutChildren(); // the editor's height decides the thumbnail's
     if (!cropper_->LoadImage(fileName)) return false;
+    return AfterLoad(fileName);
+}
+
+bool TIFrame::LoadFile(const std::string& fileName, TThumbnail thumb, int32_t height) {
+    LayoutChildren();
+    if (!cropper_->LoadThumbnail(fileName, std::move(thumb), height)) return false;
+    return AfterLoad(fileName);
+}
+
+bool TIFrame::AfterLoad(const std::string& fileName) {
     AspectComboChange();
     SetDestFileName(LastComponent(fileName));
     return true;

@@ -49,6 +49,12 @@ public:
     /// Loads the image; on success applies the chosen aspect and names the
     /// destination after the file.
     bool LoadFile(const std::string& fileName);
+    /// The same with a thumbnail decoded elsewhere for an editor of the given height.
+    bool LoadFile(const std::string& fileName, TThumbnail thumb, int32_t height);
+    /// Where thumbnails made again are decoded; none decodes on the spot.
+    void SetThumbnailSource(IThumbnailSource* source) { cropper_->SetThumbnailSource(source); }
+    /// Height of the editor in a frame of the given height and details level.
+    static int EditorHeightFor(int frameHeight, const std::string& level);
     /// "None", "Brief" or "Full".
     void SetDetails(const std::string& level);
     const std::string& Details() const { return details_; }
@@ -112,6 +118,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    static int DetailHeightFor(const std::string& level);
+    bool AfterLoad(const std::string& fileName);
     void BuildDetailPanel();
     void BuildMenu();
     void LayoutChildren();

@@ -1,6 +1,7 @@
 #include "ImageLoader.h"
 
 #include <exception>
+#include <optional>
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -8,6 +9,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 
+#include "ThumbnailPrefetch.h"
 #include "TranslateWindow.h"
 #include "gnugettext.h"
 
@@ -64,13 +66,18 @@ void TLoadForm::TimerTimer() {
     const int count = static_cast<int>(list_.size());
     progressBar_->setRange(0, count);
     progressBar_->setValue(0);
+    std::optional<TThumbnailPrefetch> prefetch;
+    if (source_ && addDecoded_) prefetch.emplace(*source_, list_, thumbnailHeight_, ahead_);
     for (int i = 1; i <= count; ++i) {
         const std::string& path = list_[static_cast<size_t>(i - 1)];
         statusLabel_->setText(tr_("Creating Thumb") + " (" + QString::number(i) + "/" +
                               QString::number(count) + ") " + FileNameOf(path));
         QCoreApplication::processEvents();
         try {
-            if (addImage_) addImage_(path);
+            if (prefetch)
+                addDecoded_(path, prefetch->Take(static_cast<std::size_t>(i - 1)));
+            else if (addImage_)
+                addImage_(path);
         } catch (const std::exception&) {
             // One file that cannot be added must not end the run or escape the event loop.
         }

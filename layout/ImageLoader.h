@@ -5,7 +5,10 @@
 #include <vector>
 
 #include <QDialog>
+#include <QPointer>
 #include <QTimer>
+
+#include "ThumbnailSource.h"
 
 class QLabel;
 class QProgressBar;
@@ -25,7 +28,20 @@ public:
 
     explicit TLoadForm(QWidget* parent = nullptr);
 
+    /// Called once per path, in list order, with the thumbnail decoded ahead.
+    using TAddDecoded = std::function<void(const std::string& path, TDecodedThumbnail decoded)>;
+
     void SetAddImage(TAddImage addImage) { addImage_ = std::move(addImage); }
+    /// With a source, the files ahead are decoded there, for editors of the
+    /// given height, while frames are made for the earlier ones; addDecoded
+    /// then takes the place of the add-image callback.
+    void SetThumbnails(IThumbnailSource* source, std::size_t ahead, TAddDecoded addDecoded) {
+        source_ = source;
+        ahead_ = ahead;
+        addDecoded_ = std::move(addDecoded);
+    }
+    void SetThumbnailHeight(int32_t height) { thumbnailHeight_ = height; }
+    int32_t ThumbnailHeight() const { return thumbnailHeight_; }
     void SetStatusText(TStatusText statusText) { statusText_ = std::move(statusText); }
     /// The paths of the next run; the dialog keeps its own copy, so nothing that happens
     /// while it processes events can change the list under the run.
@@ -51,6 +67,10 @@ private:
 
     std::vector<std::string> list_;
     TAddImage addImage_;
+    TAddDecoded addDecoded_;
+    QPointer<IThumbnailSource> source_;
+    std::size_t ahead_ = 4;
+    int32_t thumbnailHeight_ = 1;
     TStatusText statusText_;
     bool cancelled_ = false;
     bool finished_ = true;

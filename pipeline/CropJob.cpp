@@ -62,11 +62,16 @@ bool IsSameFile(const std::string& a, const std::string& b) {
     return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
 
-TCropResult RunCropJob(const TCropJob& job) {
+std::string CropJobRefusal(const TCropJob& job) {
     if (job.Output.empty() || NameOf(job.Output).empty())
-        return Refused("No output file name for " + job.Source);
+        return "No output file name for " + job.Source;
     if (IsSameFile(job.Source, job.Output))
-        return Refused("The output file " + job.Output + " is the source file itself");
+        return "The output file " + job.Output + " is the source file itself";
+    return "";
+}
+
+TCropResult RunCropJob(const TCropJob& job) {
+    if (const std::string reason = CropJobRefusal(job); !reason.empty()) return Refused(reason);
 
     const std::string folder = FolderOf(job.Output);
     TScratchFolder scratch(folder);

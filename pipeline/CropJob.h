@@ -43,5 +43,8 @@ struct TCropResult {
 /// was; the source is only read.
 TCropResult RunCropJob(const TCropJob& job);
 
+/// Why RunCropJob would refuse the job without running anything, or "".
+std::string CropJobRefusal(const TCropJob& job);
+
 /// True when both paths name the same existing file (also through links).
 bool IsSameFile(const std::string& a, const std::string& b);

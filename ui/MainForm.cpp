@@ -35,6 +35,7 @@
 #include "SharedSettings.h"
 #include "ShellServices.h"
 #include "StorageTank.h"
+#include "ThumbnailPool.h"
 #include "Transformer.h"
 #include "TranslateWindow.h"
 #include "VersionController.h"
@@ -77,6 +78,12 @@ TMainForm::TMainForm(TSettingsFile settingsFile, std::vector<std::string> files,
     aspectForm_->setObjectName(QStringLiteral("AspectForm"));
     sForm_->SetAspectEditor(aspectForm_);
     loadForm_->SetAddImage([this](const std::string& path) { AddImage(path); });
+    thumbnails_ = std::make_unique<TThumbnailPool>();
+    // two decodes per worker may wait: the workers never idle, memory stays flat
+    loadForm_->SetThumbnails(thumbnails_.get(), 2 * thumbnails_->Threads(),
+                             [this](const std::string& path, TDecodedThumbnail decoded) {
+                                 AddImage(path, std::move(decoded), loadForm_->ThumbnailHeight());
+                             });
     loadForm_->SetStatusText([this](const QString& text) { SetStatusText(text); });
 
     qApp->installEventFilter(this);

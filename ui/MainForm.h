@@ -12,6 +12,7 @@
 #include "FrameCommands.h"
 #include "ObserverPattern2.h"
 #include "SettingsFile.h"
+#include "ThumbnailSource.h"
 
 class QAction;
 class QActionGroup;
@@ -30,6 +31,7 @@ class TLoadForm;
 class TMessageBoxPrompt;
 class TSForm;
 class TStorageTank;
+class TThumbnailPool;
 
 /// The main window: the grid of image frames, the menus and the bottom bar
 /// with the add and crop buttons and the destination folder. It owns the
@@ -54,6 +56,8 @@ public:
     void AddFiles(const std::vector<std::string>& files);
     void AddFolder(const std::string& folder, bool recursive);
     TIFrame* AddImage(const std::string& path);
+    /// AddImage with a thumbnail decoded ahead for an editor of the given height.
+    TIFrame* AddImage(const std::string& path, TDecodedThumbnail decoded, int32_t height);
     /// Files and folders dropped on the window, in drop order.
     void AddDropped(const std::vector<std::string>& paths);
     void SetCurrentFrame(TIFrame* frame);
@@ -124,6 +128,7 @@ private:
     void AddFolderExecute(bool recursive);
     void BrowseBtnClick();
     void TurnCurrent(int degrees);
+    TIFrame* PlaceImage(const std::string& path, const std::function<bool(TIFrame&)>& load);
     void RemoveFrame(TIFrame* frame);
     void ReleaseFrame(TIFrame* frame);
     void SelectedFrom(TObject* sender);
@@ -134,6 +139,9 @@ private:
     std::string StartFolder() const;
 
     std::unique_ptr<TStorageTank> settings_;
+    // decodes thumbnails off the window's thread; outlives every frame (the
+    // destructor releases them first)
+    std::unique_ptr<TThumbnailPool> thumbnails_;
     TSettingsFile settingsFile_;
     std::unique_ptr<TMessageBoxPrompt> boxPrompt_;
     IUserPrompt* prompt_;

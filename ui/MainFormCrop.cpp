@@ -1,5 +1,7 @@
 // The crop run over image frames and the external crop preview.
+#include <chrono>
 #include <filesystem>
+#include <map>
 
 #include <QAction>
 #include <QApplication>
@@ -8,6 +10,7 @@
 
 #include "CropContainer.h"
 #include "CropJob.h"
+#include "CropScheduler.h"
 #include "DestinationNaming.h"
 #include "Error.h"
 #include "FilesystemController.h"
@@ -92,7 +95,7 @@ void TMainForm::CropFrames(std::vector<TIFrame*> frames, bool removeCropped) {
     TBig* big = container_->Big();
     big->SetUpdatesEnabled(false);
     bool cancelled = false;
-    // however the loop ends, the grid, the status and the controls come back
+    // however the run ends, the grid, the status and the controls come back
     struct TRunEnd {
         TMainForm* window;
         TBig* big;
@@ -106,9 +109,14 @@ void TMainForm::CropFrames(std::vector<TIFrame*> frames, bool removeCropped) {
             if (window->closing_) QTimer::singleShot(0, window, &QWidget::close);
         }
     } runEnd{this, big, cancelled};
+    // declared after runEnd: jobs in flight end before the window is restored
+    TCropScheduler scheduler;
 
+    // First every question, in the run's order (last frame first), here; each
+    // frame that is to be cropped gets its job, which starts at once.
+    std::vector<TIFrame*> planned;
+    std::map<std::string, bool> written; // outputs of earlier jobs: read-only afterwards?
     for (int i = n - 1; i >= 0 && !cancelled; --i) {
-        SetStatusText(tr_("Cropping") + QStringLiteral(" %1/%2").arg(n - i).arg(n) + images);
         QApplication::processEvents();
         // a close confirmed meanwhile ends the run before the next frame
         if (closing_) {
@@ -117,39 +125,68 @@ void TMainForm::CropFrames(std::vector<TIFrame*> frames, bool removeCropped) {
         }
         TIFrame* frame = frames[static_cast<std::size_t>(i)];
         if (IndexOf(frame) < 0) continue;
-
-        std::string output;
+        TCropJob job;
         try {
-            output = OutputPath(folder, frame->DestFileName());
+            job.Output = OutputPath(folder, frame->DestFileName());
         } catch (const TError& e) {
             prompt_->ShowError(e.what());
             continue;
         }
+        const std::string& output = job.Output;
+        job.Tool = tool;
+        job.Source = frame->SourceFileName();
+        job.Crop = SpecOf(*frame);
+        job.Resolution = frame->Resolution();
+        job.Options = options;
+        // a file an earlier job of this run writes counts as there, as it will be
+        const auto earlier = written.find(output);
+        const bool exists = earlier != written.end() || FileExists(output);
         const std::string shown = LastComponent(frame->DestFileName());
-        if (FileExists(output) && warn) {
+        if (exists && warn) {
             const TAnswer a =
                 prompt_->Ask(Translate("File exists"), Translate("Overwrite") + " " + shown + "?");
             if (a == TAnswer::Cancel) cancelled = true;
             if (a != TAnswer::Yes) continue;
         }
-        if (FileExists(output) && IsReadOnly(output)) {
+        const bool readOnly =
+            earlier != written.end() ? earlier->second : exists && IsReadOnly(output);
+        if (exists && readOnly) {
             const TAnswer a =
                 prompt_->Ask(Translate("READ ONLY"), Translate("File") + " " + shown + " " +
                                                          Translate("is read only") + ".\r\n\r\n" +
                                                          Translate("Overwrite anyway?"));
             if (a == TAnswer::Cancel) cancelled = true;
             if (a != TAnswer::Yes) continue;
-            ClearReadOnly(output);
+            if (FileExists(output)) ClearReadOnly(output);
         }
+        if (const std::string reason = CropJobRefusal(job); !reason.empty()) {
+            prompt_->ShowError(reason);
+            continue;
+        }
+        written[output] = options.CopyFilepermissions && IsReadOnly(job.Source);
+        scheduler.Submit(std::move(job));
+        planned.push_back(frame);
+    }
 
-        TCropJob job;
-        job.Tool = tool;
-        job.Source = frame->SourceFileName();
-        job.Output = output;
-        job.Crop = SpecOf(*frame);
-        job.Resolution = frame->Resolution();
-        job.Options = options;
-        const TCropResult result = RunCropJob(job);
+    // Then the jobs end, side by side; each frame leaves the list as its job ends.
+    const QString of = QStringLiteral("/%1").arg(planned.size()) + images;
+    int finished = 0;
+    if (!planned.empty()) SetStatusText(tr_("Cropping") + QStringLiteral(" 0") + of);
+    // jobs planned before a close came are the ones in flight: they end
+    bool dropped = closing_;
+    while (scheduler.Outstanding() > 0) {
+        QApplication::processEvents();
+        // a close confirmed meanwhile lets the jobs in flight end, and no more
+        if (closing_ && !dropped) {
+            dropped = true;
+            cancelled = !scheduler.DropPending().empty() || cancelled;
+        }
+        const auto ended = scheduler.Next(std::chrono::milliseconds(20));
+        if (!ended) continue;
+        ++finished;
+        SetStatusText(tr_("Cropping") + QStringLiteral(" %1").arg(finished) + of);
+        TIFrame* frame = planned[ended->Index];
+        const TCropResult& result = ended->Result;
         if (result.Outcome == TCropOutcome::TransformFailed) {
             // the folder written to is what the user can fix
             prompt_->ShowError("Error: Defective JPEGTran call:\r\n" + result.ArgumentString +
@@ -158,9 +195,8 @@ void TMainForm::CropFrames(std::vector<TIFrame*> frames, bool removeCropped) {
             prompt_->ShowError(result.Reason);
         }
         // a frame whose file was not written stays, so the user can mend and crop again
-        if (result.Outcome == TCropOutcome::Written && removeCropped) {
+        if (result.Outcome == TCropOutcome::Written && removeCropped && IndexOf(frame) >= 0) {
             SetCurrentFrame(frame);
-            frames.erase(frames.begin() + i);
             RemoveFrame(frame);
         }
     }

@@ -21,6 +21,7 @@
 #include "SharedSettings.h"
 #include "ShellServices.h"
 #include "StorageTank.h"
+#include "ThumbnailPool.h"
 #include "TranslateWindow.h"
 #include "UserPrompt.h"
 #include "gnugettext.h"
@@ -87,6 +88,8 @@ void TMainForm::AddFiles(const std::vector<std::string>& files) {
     TBig* big = container_->Big();
     big->SetUpdatesEnabled(false);
     loadForm_->SetList(files);
+    loadForm_->SetThumbnailHeight(
+        TIFrame::EditorHeightFor(imageSize_, Get(*settings_, Options::Details)));
     loadForm_->exec();
     if (!images_.empty()) {
         const bool stillThere = IndexOf(remembered) >= 0;
@@ -97,6 +100,18 @@ void TMainForm::AddFiles(const std::vector<std::string>& files) {
 }
 
 TIFrame* TMainForm::AddImage(const std::string& path) {
+    return PlaceImage(path, [&path](TIFrame& frame) { return frame.LoadFile(path); });
+}
+
+TIFrame* TMainForm::AddImage(const std::string& path, TDecodedThumbnail decoded, int32_t height) {
+    // a file the decoder refused would be dropped after its frame was made
+    if (!decoded.Thumbnail) return nullptr;
+    return PlaceImage(path, [&](TIFrame& frame) {
+        return frame.LoadFile(path, std::move(*decoded.Thumbnail), height);
+    });
+}
+
+TIFrame* TMainForm::PlaceImage(const std::string& path, const std::function<bool(TIFrame&)>& load) {
     std::error_code ec;
     if (!fs::is_regular_file(path, ec)) return nullptr;
     TBig* big = container_->Big();
@@ -104,13 +119,14 @@ TIFrame* TMainForm::AddImage(const std::string& path) {
 
     auto* frame = new TIFrame(big->Viewport());
     frame->SetCommands(this);
+    frame->SetThumbnailSource(thumbnails_.get());
     frame->resize(frame->width(), imageSize_);
     frame->move(0, static_cast<int>(images_.size()) * imageSize_);
     images_.push_back(frame);
     frame->SetDetails(Get(*settings_, Options::Details));
     big->AddItem(frame);
 
-    if (!frame->LoadFile(path)) {
+    if (!load(*frame)) {
         big->RemoveItem(frame);
         images_.pop_back();
         ReleaseFrame(frame);

@@ -408,6 +408,11 @@ TEST_F(MainFormTest, ANewViewSizeDecodesFramesOutOfViewAtTheirNewHeight) {
     ASSERT_EQ(w->Images().size(), 8u);
     Trigger(*w, "SmallAction");
     Trigger(*w, "HugeAction");
-    for (TIFrame* f : w->Images())
+    // each frame gets its new thumbnail once it is in view
+    for (TIFrame* f : w->Images()) {
+        w->SetCurrentFrame(f);
+        for (int i = 0; i < 200 && f->Cropper()->ThumbnailPending(); ++i)
+            QTest::qWait(10);
         EXPECT_EQ(f->Cropper()->Area().Thumbnail().Height(), f->Cropper()->height());
+    }
 }

@@ -1,0 +1,104 @@
+#include "ThumbnailPool.h"
+
+#include <algorithm>
+#include <exception>
+
+#include <QCoreApplication>
+#include <QEvent>
+
+namespace {
+// Posted to the pool when results wait; it carries nothing, the results stay
+// in the pool's queue, so that the lock orders every hand-over.
+const QEvent::Type kResultsWaiting = static_cast<QEvent::Type>(QEvent::User + 161);
+} // namespace
+
+TThumbnailPool::TThumbnailPool(unsigned threads, TReader reader, QObject* parent)
+    : IThumbnailSource(parent), reader_(std::move(reader)) {
+    if (!reader_)
+        reader_ = [](const std::string& file, int32_t rotation, int32_t height) {
+            return ReadJpegThumbnail(file, rotation, height);
+        };
+    const unsigned n = threads ? threads : std::max(1u, std::thread::hardware_concurrency());
+    workers_.reserve(n);
+    for (unsigned i = 0; i < n; ++i)
+        workers_.emplace_back([this] { Work(); });
+}
+
+TThumbnailPool::~TThumbnailPool() {
+    {
+        std::lock_guard lock(mutex_);
+        stopping_ = true;
+        queue_.clear();
+    }
+    work_.notify_all();
+    for (std::thread& t : workers_)
+        t.join();
+}
+
+uint64_t TThumbnailPool::Request(QObject* context, const std::string& fileName, int32_t rotation,
+                                 int32_t height, TDone done) {
+    const uint64_t ticket = nextTicket_++;
+    waiting_.emplace(ticket, TWaiting{context, std::move(done)});
+    {
+        std::lock_guard lock(mutex_);
+        queue_.push_back({ticket, fileName, rotation, height});
+    }
+    work_.notify_one();
+    return ticket;
+}
+
+bool TThumbnailPool::Withdraw(uint64_t ticket) {
+    if (waiting_.erase(ticket) == 0) return false;
+    std::lock_guard lock(mutex_);
+    const auto it = std::find_if(queue_.begin(), queue_.end(),
+                                 [ticket](const TJob& j) { return j.Ticket == ticket; });
+    if (it == queue_.end()) return false; // decoding or done: its result is dropped
+    queue_.erase(it);
+    return true;
+}
+
+void TThumbnailPool::Work() {
+    std::unique_lock lock(mutex_);
+    for (;;) {
+        work_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
+        if (stopping_) return;
+        TJob job = std::move(queue_.front());
+        queue_.pop_front();
+        lock.unlock();
+        TDecodedThumbnail decoded;
+        try {
+            decoded.Thumbnail = reader_(job.FileName, job.Rotation, job.Height);
+        } catch (const std::exception& e) {
+            decoded.Error = e.what();
+        } catch (...) {
+            decoded.Error = "JpegThumbnail: cannot decode " + job.FileName;
+        }
+        lock.lock();
+        results_.push_back({job.Ticket, std::move(decoded)});
+        if (!wakePosted_) {
+            wakePosted_ = true;
+            QCoreApplication::postEvent(this, new QEvent(kResultsWaiting));
+        }
+    }
+}
+
+void TThumbnailPool::customEvent(QEvent* event) {
+    if (event->type() == kResultsWaiting) Deliver();
+}
+
+void TThumbnailPool::Deliver() {
+    std::vector<TResult> results;
+    {
+        std::lock_guard lock(mutex_);
+        results.swap(results_);
+        wakePosted_ = false;
+    }
+    for (TResult& r : results) {
+        const auto it = waiting_.find(r.Ticket);
+        if (it == waiting_.end()) continue; // withdrawn meanwhile
+        TWaiting w = std::move(it->second);
+        waiting_.erase(it);
+        // a requester destroyed meanwhile gets nothing
+        if (w.Context && w.Done) w.Done(std::move(r.Decoded));
+    }
+}

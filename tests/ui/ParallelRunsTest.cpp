@@ -1,0 +1,147 @@
+// The thumbnail run and the crop run use every core, yet the user sees the
+// same frames, questions and files as when one photo follows the other.
+#include <filesystem>
+
+#include <sys/stat.h>
+
+#include <QApplication>
+#include <QLineEdit>
+
+#include <gtest/gtest.h>
+
+#include "ConsoleApp.h"
+#include "CropJob.h"
+#include "IFrame.h"
+#include "ImageLoader.h"
+#include "MainForm.h"
+#include "ScriptedPrompt.h"
+#include "TempDir.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+void MakeJpeg(const std::string& path, int w, int h) {
+    std::string ppm = "P6\n" + std::to_string(w) + " " + std::to_string(h) + "\n255\n";
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            ppm += static_cast<char>(x * 255 / w);
+            ppm += static_cast<char>(y * 255 / h);
+            ppm += static_cast<char>((x / 16 + y / 16) % 2 ? 200 : 40);
+        }
+    WriteFileBytes(path + ".ppm", ppm);
+    std::vector<std::string> lines;
+    ExecuteConsoleApp("cjpeg", {"-quality", "90", "-outfile", path, path + ".ppm"}, lines);
+    fs::remove(path + ".ppm");
+}
+
+class ParallelRunsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        fs::create_directories(dir.file("prog"));
+        fs::create_directories(dir.file("cfg"));
+        fs::create_directories(photo("sub"));
+        fs::create_directories(out(""));
+        int i = 0;
+        for (const char* name : {"a.jpg", "b.jpg", "c.jpg", "sub/a.jpg", "gone.jpg"})
+            MakeJpeg(photo(name), 320 + 16 * i++, 240);
+        MakeJpeg(photo("d.jpg"), 240, 400);
+        WriteFileBytes(photo("not a jpeg.jpg"), "not a JPEG at all");
+        WriteFileBytes(photo("empty.jpg"), "");
+        const std::string whole = ReadFileBytes(photo("c.jpg"));
+        WriteFileBytes(photo("truncated.jpg"), whole.substr(0, whole.size() / 2));
+        files = {photo("a.jpg"),       photo("not a jpeg.jpg"), photo("b.jpg"),
+                 photo("missing.jpg"), photo("c.jpg"),          photo("empty.jpg"),
+                 photo("sub/a.jpg"),   photo("truncated.jpg"),  photo("gone.jpg"),
+                 photo("d.jpg")};
+    }
+    std::string photo(const std::string& name) const { return dir.file("photos/" + name); }
+    std::string out(const std::string& name) const { return dir.file("out/" + name); }
+
+    std::unique_ptr<TMainForm> Open(bool parallel) {
+        auto w = std::make_unique<TMainForm>(TSettingsFile(dir.file("prog"), dir.file("cfg")),
+                                             std::vector<std::string>{}, &prompt);
+        if (!parallel) w->LoadForm()->SetThumbnails(nullptr, 0, {});
+        w->show();
+        QApplication::processEvents();
+        w->DirEdit()->setText(QString::fromStdString(out("")));
+        w->AddFiles(files);
+        return w;
+    }
+
+    TTempDir dir;
+    TScriptedPrompt prompt;
+    std::vector<std::string> files;
+};
+} // namespace
+
+TEST_F(ParallelRunsTest, AddsTheSameFramesInTheSameOrderAsOneFileAfterTheOther) {
+    auto parallel = Open(true);
+    auto sequential = Open(false);
+    const auto& p = parallel->Images();
+    const auto& s = sequential->Images();
+    ASSERT_EQ(p.size(), 7u); // every photo, the truncated one with its grey rest
+    ASSERT_EQ(p.size(), s.size());
+    for (std::size_t i = 0; i < p.size(); ++i) {
+        SCOPED_TRACE(s[i]->SourceFileName());
+        EXPECT_EQ(p[i]->SourceFileName(), s[i]->SourceFileName());
+        EXPECT_EQ(p[i]->DestFileName(), s[i]->DestFileName());
+        EXPECT_EQ(p[i]->GetCrop(), s[i]->GetCrop());
+        EXPECT_EQ(p[i]->Cropper()->Area().ThumbWidth(), s[i]->Cropper()->Area().ThumbWidth());
+        EXPECT_TRUE(p[i]->Cropper()->Area().Thumbnail() == s[i]->Cropper()->Area().Thumbnail());
+        EXPECT_EQ(p[i]->Selected(), s[i]->Selected());
+    }
+    EXPECT_EQ(parallel->CurrentFrame()->SourceFileName(), photo("a.jpg"));
+    EXPECT_EQ(parallel->StatusText(), sequential->StatusText());
+}
+
+TEST_F(ParallelRunsTest, CropsTheSameFilesWithTheSameQuestionsAsOneFrameAfterTheOther) {
+    auto w = Open(true);
+    ASSERT_EQ(w->Images().size(), 7u);
+    WriteFileBytes(out("b.jpg"), "old b");
+    WriteFileBytes(out("c.jpg"), "old c");
+    chmod(out("c.jpg").c_str(), 0444);
+    fs::remove(photo("gone.jpg"));
+
+    // the same jobs one after the other, last frame first, as the run used to go
+    fs::create_directories(dir.file("ref"));
+    std::map<std::string, std::string> expected;
+    const auto frames = w->Images();
+    for (auto it = frames.rbegin(); it != frames.rend(); ++it) {
+        const TIFrame& f = **it;
+        if (f.DestFileName() == "b.jpg") continue; // answered No below
+        TCropJob job;
+        job.Tool = FindTransformer();
+        job.Source = f.SourceFileName();
+        job.Output = dir.file("ref/" + f.DestFileName());
+        const TCropRect r = f.GetCrop();
+        job.Crop = {r.x, r.y, r.width, r.height, f.Rotation(), f.Kind()};
+        job.Resolution = f.Resolution();
+        if (RunCropJob(job).Outcome == TCropOutcome::Written)
+            expected[f.DestFileName()] = ReadFileBytes(job.Output);
+    }
+
+    prompt.answers = {TAnswer::Yes, TAnswer::Yes, TAnswer::No, TAnswer::Yes};
+    w->CropImagesActionExecute();
+    // the questions come first, in the run's order; the second a.jpg is asked
+    // about because the first one's job writes it
+    EXPECT_EQ(prompt.questions,
+              (std::vector<std::string>{"Overwrite c.jpg?",
+                                        "File c.jpg is read only.\r\n\r\nOverwrite anyway?",
+                                        "Overwrite b.jpg?", "Overwrite a.jpg?"}));
+    ASSERT_EQ(prompt.messages.size(), 1u);
+    EXPECT_NE(prompt.messages[0].find("Defective JPEGTran call"), std::string::npos);
+    for (const char* name : {"a.jpg", "c.jpg", "d.jpg", "truncated.jpg"}) {
+        SCOPED_TRACE(name);
+        ASSERT_TRUE(expected.count(name));
+        EXPECT_EQ(ReadFileBytes(out(name)), expected[name]);
+    }
+    EXPECT_EQ(ReadFileBytes(out("b.jpg")), "old b");
+    EXPECT_FALSE(fs::exists(out("gone.jpg")));
+    std::vector<std::string> left;
+    for (TIFrame* f : w->Images())
+        left.push_back(f->DestFileName());
+    EXPECT_EQ(left, (std::vector<std::string>{"b.jpg", "gone.jpg"}));
+    EXPECT_EQ(w->StatusText(), QStringLiteral("Finished cropping"));
+    for (const auto& e : fs::directory_iterator(out("")))
+        EXPECT_EQ(e.path().filename().string().find(".trimvale"), std::string::npos);
+}
