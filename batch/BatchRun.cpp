@@ -1,21 +1,22 @@
 #include "BatchRun.h"
 
+#include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <map>
 #include <memory>
 #include <ostream>
 #include <set>
-#include <thread>
 #include <utility>
 
 #include <sys/stat.h>
 
 #include "BatchOptions.h"
 #include "CropAspects.h"
+#include "CropScheduler.h"
 #include "DestinationNaming.h"
 #include "ImageFiles.h"
 #include "Options.h"
-#include "ParallelJobs.h"
 #include "PhotoJob.h"
 #include "SettingsFile.h"
 #include "SharedSettings.h"
@@ -245,19 +246,15 @@ int RunBatch(const TBatchOptions& options, std::ostream& out, std::ostream& err,
             throw TError(Translate("Unable to create") + " \"" + folder + "\"");
     }
 
-    std::vector<std::size_t> jobs;
-    for (std::size_t i = 0; i < photos.size(); ++i)
-        if (!photos[i].Decided) jobs.push_back(i);
-    std::vector<bool> finished(photos.size());
-    for (std::size_t i = 0; i < photos.size(); ++i)
-        finished[i] = photos[i].Decided;
-
     TProgress shown(err, progress, photos.size());
     std::size_t printed = 0;
-    std::size_t done = photos.size() - jobs.size();
+    std::size_t done = 0;
     bool failed = false;
     // reports keep the order the photos were named, whichever job ends first
-    auto flush = [&] {
+    std::vector<bool> finished(photos.size());
+    auto finish = [&](std::size_t i) {
+        finished[i] = true;
+        ++done;
         shown.Clear();
         for (; printed < photos.size() && finished[printed]; ++printed) {
             const TPhoto& photo = photos[printed];
@@ -266,23 +263,40 @@ int RunBatch(const TBatchOptions& options, std::ostream& out, std::ostream& err,
         }
         shown.Show(done);
     };
-    flush();
-    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
-    RunInParallel(
-        jobs.size(), options.Jobs ? options.Jobs : cores,
-        [&](std::size_t j) {
-            TPhoto& photo = photos[jobs[j]];
-            try {
-                photo.Report = CropPhoto(photo.Source, photo.Output, run);
-            } catch (const std::exception& e) {
-                photo.Report = {TPhotoStatus::Failed, e.what(), {}};
-            }
-        },
-        [&](std::size_t j) {
-            finished[jobs[j]] = true;
-            ++done;
-            flush();
-        });
+
+    // The proposal needs the photo read, so it is made inside the photo's job;
+    // every output is that of one photo only (see PlanOutputs).
+    std::map<std::string, std::size_t> byOutput;
+    for (std::size_t i = 0; i < photos.size(); ++i)
+        if (!photos[i].Decided) byOutput.emplace(photos[i].Output, i);
+    const unsigned threads = static_cast<unsigned>(
+        std::min<std::size_t>(options.Jobs ? options.Jobs : TCropScheduler::CoreCount(),
+                              std::max<std::size_t>(1, byOutput.size())));
+    TCropScheduler scheduler(threads, [&](const TCropJob& job) {
+        TPhoto& photo = photos[byOutput.at(job.Output)];
+        try {
+            photo.Report = CropPhoto(photo.Source, photo.Output, run);
+        } catch (const std::exception& e) {
+            photo.Report = {TPhotoStatus::Failed, e.what(), {}};
+        }
+        return TCropResult{};
+    });
+    std::vector<std::size_t> submitted;
+    for (std::size_t i = 0; i < photos.size(); ++i) {
+        if (photos[i].Decided) {
+            finish(i);
+            continue;
+        }
+        TCropJob job;
+        job.Tool = run.Tool;
+        job.Source = photos[i].Source;
+        job.Output = photos[i].Output;
+        scheduler.Submit(std::move(job));
+        submitted.push_back(i);
+    }
+    while (scheduler.Outstanding() > 0)
+        if (const auto ended = scheduler.Next(std::chrono::milliseconds(100)))
+            finish(submitted[ended->Index]);
     shown.Clear();
     return failed ? 1 : 0;
 }

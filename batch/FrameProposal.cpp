@@ -26,17 +26,14 @@ TFrameProposal ProposeFrame(int32_t imageWidth, int32_t imageHeight, const TCrop
     TCropArea area;
     // the image frame's grid: the lossless cut starts on 16-pixel blocks
     area.SetGrid(16, 16, 1, 1);
-    area.SetReader([&](const std::string&, int32_t, int32_t) {
-        TThumbnail sizes;
-        sizes.imageWidth = imageWidth;
-        sizes.imageHeight = imageHeight;
-        sizes.imageRatio = double(imageWidth) / double(imageHeight);
-        sizes.thumbWidth = 1;
-        sizes.thumbHeight = 1;
-        return sizes;
-    });
+    TThumbnail sizes; // only the sizes matter here, no picture
+    sizes.imageWidth = imageWidth;
+    sizes.imageHeight = imageHeight;
+    sizes.imageRatio = double(imageWidth) / double(imageHeight);
+    sizes.thumbWidth = 1;
+    sizes.thumbHeight = 1;
+    area.LoadThumbnail("", std::move(sizes));
     TFrameProposal proposal;
-    area.LoadImage("");
     ApplyAspect(area, aspect, false);
     area.SetCropVisible(true);
     if (autoFlip && imageWidth < imageHeight) {
