@@ -5,7 +5,7 @@
 #include "gnugettext.h"
 
 namespace {
-constexpr unsigned kMaxJobs = 256;
+constexpr unsigned kMaxJobs = 256; // as the usage message says
 
 bool IsOption(const std::string& arg) {
     return arg.size() > 2 && arg.compare(0, 2, "--") == 0;
@@ -20,8 +20,7 @@ unsigned ReadJobs(const std::string& text) {
     const char* end = text.data() + text.size();
     const auto [at, ec] = std::from_chars(text.data(), end, n);
     if (ec != std::errc() || at != end || n < 1 || n > kMaxJobs)
-        Fail("--jobs " + Translate("takes a number from 1 to") + " " + std::to_string(kMaxJobs) +
-             ": " + text);
+        Fail("--jobs " + Translate("takes a number from 1 to 256") + ": " + text);
     return n;
 }
 } // namespace
