@@ -37,6 +37,7 @@ inline constexpr TBoolOption UpdatePPI{"UpdatePPI", true};
 inline constexpr TIntOption HugeHeight{"HugeHeight", 800};
 inline constexpr TBoolOption SafeNames{"SafeNames", true};
 inline constexpr TBoolOption PreviewImages{"PreviewImages", false};
+inline constexpr TBoolOption HonourOrientation{"HonourOrientation", true};
 inline constexpr TBoolOption TransformFilename{"TransformFilename", false};
 inline constexpr TTextOption TransformTemplate{"TransformTemplate", "%N_Crop"};
 inline constexpr TTextOption ExistingFile{"ExistingFile", "Warn"};

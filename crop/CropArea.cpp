@@ -40,8 +40,8 @@ bool PositiveSize(double v) {
 
 TCropArea::TCropArea(ISubject* subject, TObject* sender)
     : subject_(subject ? subject : &ownSubject_), sender_(sender ? sender : this),
-      reader_([](const std::string& file, int32_t rotation, int32_t height) {
-          return ReadJpegThumbnail(file, rotation, height);
+      reader_([this](const std::string& file, int32_t rotation, int32_t height) {
+          return ReadJpegThumbnail(file, rotation, height, {}, honourOrientation_);
       }) {}
 
 void TCropArea::SetEventTarget(ISubject* subject, TObject* sender) {
@@ -73,6 +73,8 @@ int32_t TCropArea::CropHeight() const {
         h = Trunc(TExtended(cropWidth_) / (TExtended(aspectH_) / TExtended(aspectV_)));
     h = Snap(h, gridHeight_);
     if (h == 0 && cropWidth_ > 0) h = gridHeight_;
+    // a portrait area turned after the crop needs its bottom edge on the grid too
+    if (wholeBlockPortrait_ && h > cropWidth_ && h >= GridY()) h = Snap(h, GridY());
     return h;
 }
 
@@ -98,9 +100,9 @@ void TCropArea::Recalculate() {
     const int64_t bottom = int64_t(cropY_) + (defined ? CropHeight() : storedHeight_);
     if (bottom > imageHeight_) cropY_ = imageHeight_ - CropHeight();
     // the lossless cut starts on the block grid, so the corner snaps up and left
-    if (gridX_ > 1 || gridY_ > 1 || gridWidth_ > 1 || gridHeight_ > 1) {
-        cropX_ = Snap(cropX_, gridX_);
-        cropY_ = Snap(cropY_, gridY_);
+    if (GridX() > 1 || GridY() > 1 || gridWidth_ > 1 || gridHeight_ > 1) {
+        cropX_ = Snap(cropX_, GridX());
+        cropY_ = Snap(cropY_, GridY());
         cropWidth_ = Snap(cropWidth_, gridWidth_);
     }
     if (repaint_) repaint_();
@@ -160,6 +162,21 @@ void TCropArea::Center() {
     SetPosition((imageWidth_ - cropWidth_) / 2, (imageHeight_ - CropHeight()) / 2);
 }
 
+void TCropArea::Propose(const std::string& kind, double horizontal, double vertical, bool flipped) {
+    if (flipped)
+        SetAspect(kind, vertical, horizontal);
+    else
+        SetAspect(kind, horizontal, vertical);
+    Maximize();
+    Center();
+}
+
+void TCropArea::SetWholeBlockPortrait(bool on) {
+    if (on == wholeBlockPortrait_) return;
+    wholeBlockPortrait_ = on;
+    Recalculate();
+}
+
 bool TCropArea::HandleKey(int& key, TShiftState shift) {
     if (!loaded_ || !cropVisible_) return false;
     switch (key) {
@@ -179,16 +196,16 @@ bool TCropArea::HandleKey(int& key, TShiftState shift) {
         Notify("HomeImage");
         return true;
     case kKeyLeft:
-        SetPosition(Add(cropX_, -int64_t(gridX_)), cropY_);
+        SetPosition(Add(cropX_, -int64_t(GridX())), cropY_);
         return true;
     case kKeyRight:
-        SetPosition(Add(cropX_, gridX_), cropY_);
+        SetPosition(Add(cropX_, GridX()), cropY_);
         return true;
     case kKeyUp:
-        SetPosition(cropX_, Add(cropY_, -int64_t(gridY_)));
+        SetPosition(cropX_, Add(cropY_, -int64_t(GridY())));
         return true;
     case kKeyDown:
-        SetPosition(cropX_, Add(cropY_, gridY_));
+        SetPosition(cropX_, Add(cropY_, GridY()));
         return true;
     case kKeyAdd:
     case kKeySubtract:
@@ -210,11 +227,11 @@ void TCropArea::Resize(int sign, TShiftState shift) {
     const int32_t width = Add(cropWidth_, int64_t(sign) * step);
     if (kind_ == "free") storedHeight_ = Add(storedHeight_, int64_t(sign) * step);
     // the corner follows a size change by a whole grid step every second step
-    const int32_t dx = std::max(gridX_, step / gridX_ * gridX_);
-    int32_t dy = std::max(gridY_, step / gridY_ * gridY_);
+    const int32_t gx = GridX(), gy = GridY();
+    const int32_t dx = std::max(gx, step / gx * gx);
+    int32_t dy = std::max(gy, step / gy * gy);
     if (kind_ == "defined")
-        dy = std::max(gridY_,
-                      Trunc(step / (TExtended(aspectH_) / TExtended(aspectV_))) / gridY_ * gridY_);
+        dy = std::max(gy, Trunc(step / (TExtended(aspectH_) / TExtended(aspectV_))) / gy * gy);
     int32_t x = cropX_;
     int32_t y = cropY_;
     if (width % (2 * int64_t(dx)) == 1) {
@@ -298,6 +315,9 @@ void TCropArea::SetThumbnail(TThumbnail thumb) {
     thumbWidth_ = thumb.thumbWidth;
     thumbHeight_ = thumb.thumbHeight;
     thumbnail_ = std::move(thumb.bitmap);
+    orientation_ = thumb.orientation;
+    blockX_ = std::max(1, thumb.blockWidth);
+    blockY_ = std::max(1, thumb.blockHeight);
     work_ = TBitmap(thumbnail_.Width(), thumbnail_.Height(), 24);
     Recalculate();
 }
@@ -347,4 +367,43 @@ std::string TCropArea::PositionText() const {
 std::string TCropArea::SizeText() const {
     const TCropRect r = GetCrop();
     return std::to_string(r.width) + "x" + std::to_string(r.height);
+}
+
+std::string KindOfUnit(const std::string& unit) {
+    if (unit == "nocrop" || unit == "free") return unit;
+    return unit == "pixels" ? "fixed" : "defined";
+}
+
+TCropProposal ProposeCrop(const std::string& fileName, const std::string& unit, double horizontal,
+                          double vertical, bool autoFlip, bool honourOrientation,
+                          bool wholeBlockPortrait) {
+    const TJpegLayout layout = ReadJpegLayout(fileName);
+    TCropArea area;
+    area.SetGrid(16, 16, 1, 1);
+    area.SetHonourOrientation(honourOrientation);
+    area.SetWholeBlockPortrait(wholeBlockPortrait);
+    // the sizes are all the geometry needs; nothing is decoded
+    area.SetReader([&layout, honourOrientation](const std::string&, int32_t rotation, int32_t) {
+        const TJpegView view = ViewOf(layout, honourOrientation, rotation);
+        TThumbnail t;
+        t.imageWidth = view.width;
+        t.imageHeight = view.height;
+        t.imageRatio = double(view.width) / double(std::max(1, view.height));
+        t.thumbWidth = t.thumbHeight = 1;
+        t.bitmap = TBitmap(1, 1, 24);
+        t.layout = layout;
+        t.orientation = honourOrientation ? layout.orientation : 1;
+        t.blockWidth = view.blockWidth;
+        t.blockHeight = view.blockHeight;
+        return t;
+    });
+    if (!area.LoadImage(fileName)) throw TError("CropArea: cannot read " + fileName);
+    area.SetCropVisible(true);
+    // as a newly added frame: the aspect, the flip for a portrait view, centred once more
+    const std::string kind = KindOfUnit(unit);
+    const bool flipped = autoFlip && area.IsPortrait();
+    area.Propose(kind, horizontal, vertical, flipped);
+    area.Center();
+    return {area.GetCrop(),     area.Kind(),       flipped,
+            area.Orientation(), area.ImageWidth(), area.ImageHeight()};
 }

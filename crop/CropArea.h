@@ -30,15 +30,6 @@ constexpr TShiftState kShift = 1;
 constexpr TShiftState kCtrl = 2;
 constexpr TShiftState kAlt = 4;
 
-/// A rectangle in pixels: top-left corner, width and height.
-struct TCropRect {
-    int32_t x = 0;
-    int32_t y = 0;
-    int32_t width = 0;
-    int32_t height = 0;
-    bool operator==(const TCropRect&) const = default;
-};
-
 /// The crop area of one image and its thumbnail: a rectangle in full-image pixels
 /// of the rotated image, kept inside the image, bound to the aspect and with its
 /// corner on the grid. Free of any toolkit, so that the editor widget owns one and
@@ -64,6 +55,12 @@ public:
     void SetRepaint(std::function<void()> repaint) { repaint_ = std::move(repaint); }
     /// Called before an image is read, so that the window stays responsive.
     void SetProcessMessages(std::function<void()> f) { processMessages_ = std::move(f); }
+    /// Whether the next read shows a photo upright by its EXIF orientation (the default).
+    void SetHonourOrientation(bool honour) { honourOrientation_ = honour; }
+    bool HonourOrientation() const { return honourOrientation_; }
+    /// Keeps the height of a portrait area to whole blocks, so that the turn to
+    /// landscape after the crop can cut it exactly; recalculates.
+    void SetWholeBlockPortrait(bool on);
 
     // --- state ---
     const std::string& Kind() const { return kind_; }
@@ -82,6 +79,12 @@ public:
     int32_t ThumbWidth() const { return thumbWidth_; }
     int32_t ThumbHeight() const { return thumbHeight_; }
     const std::string& FileName() const { return fileName_; }
+    /// The EXIF orientation the image is shown upright by; 1 when none is applied.
+    int Orientation() const { return orientation_; }
+    /// The corner grid: the least common multiple of the grid step set and the
+    /// file's block in the current turn (32 across a 4:1:1 photo, else 16).
+    int32_t GridX() const { return CommonGrid(gridX_, blockX_); }
+    int32_t GridY() const { return CommonGrid(gridY_, blockY_); }
     const TBitmap& Thumbnail() const { return thumbnail_; }
     /// Scratch bitmap of the thumbnail's size for the faded and screened looks.
     TBitmap& WorkBitmap() { return work_; }
@@ -99,6 +102,11 @@ public:
     void Maximize();
     /// Centres the area; the grid then moves it up and left by up to a step.
     void Center();
+    /// The area a frame proposes for an aspect: the aspect applied (its sizes
+    /// swapped when flipped), the largest area of it, centred.
+    void Propose(const std::string& kind, double horizontal, double vertical, bool flipped);
+    /// The view is higher than wide; such a photo gets its aspect flipped.
+    bool IsPortrait() const { return imageWidth_ < imageHeight_; }
     /// Clamps, fits to the aspect and snaps to the grid, then tells the observers.
     void Recalculate();
     /// Height of the area: derived from the width for "defined", else stored.
@@ -155,6 +163,11 @@ private:
     TReader reader_;
     std::function<void()> repaint_;
     std::function<void()> processMessages_;
+    bool honourOrientation_ = true;
+    bool wholeBlockPortrait_ = false;
+    int orientation_ = 1;
+    int32_t blockX_ = 1; // the file's block in the current turn
+    int32_t blockY_ = 1;
 
     std::string kind_ = "defined";
     double aspectH_ = 3.0;
@@ -184,3 +197,23 @@ private:
     TBitmap thumbnail_;
     TBitmap work_;
 };
+
+/// The crop kind of an aspect unit: "nocrop", "free", "fixed" for "pixels",
+/// "defined" for every other unit.
+std::string KindOfUnit(const std::string& unit);
+
+/// What a newly added frame proposes for a file, worked out from its header
+/// alone: the view (upright when honoured), the aspect flipped for a portrait
+/// view when autoFlip is set, the largest area of it centred on the file's grid.
+struct TCropProposal {
+    TCropRect crop;
+    std::string kind;
+    bool flipped = false;
+    int orientation = 1; ///< applied EXIF orientation, for the transformer
+    int32_t imageWidth = 0;
+    int32_t imageHeight = 0;
+};
+/// Raises TError when the header cannot be read.
+TCropProposal ProposeCrop(const std::string& fileName, const std::string& unit, double horizontal,
+                          double vertical, bool autoFlip, bool honourOrientation,
+                          bool wholeBlockPortrait = false);

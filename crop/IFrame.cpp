@@ -400,8 +400,7 @@ void TIFrame::focusInEvent(QFocusEvent* event) {
 }
 
 void TIFrame::AutoFlip() {
-    const TCropArea& area = cropper_->Area();
-    if (area.ImageWidth() < area.ImageHeight()) rotateCheck_->setChecked(true);
+    if (cropper_->Area().IsPortrait()) rotateCheck_->setChecked(true);
 }
 
 void TIFrame::MakeNameSafe() {
@@ -429,19 +428,9 @@ void TIFrame::AspectComboChange() {
     if (index < 0 || index >= list.Count()) return;
     const TCropAspect& aspect = list.Items(index);
     const std::string& unit = aspect.Unit();
-    std::string kind = "defined";
-    if (unit == "nocrop" || unit == "free")
-        kind = unit;
-    else if (unit == "pixels")
-        kind = "fixed";
-    TCropArea& area = cropper_->Area();
-    if (rotateCheck_->isChecked())
-        area.SetAspect(kind, aspect.Vertical(), aspect.Horizontal());
-    else
-        area.SetAspect(kind, aspect.Horizontal(), aspect.Vertical());
     rotateCheck_->setVisible(unit != "free" && unit != "nocrop");
-    area.Maximize();
-    area.Center();
+    cropper_->Area().Propose(KindOfUnit(unit), aspect.Horizontal(), aspect.Vertical(),
+                             rotateCheck_->isChecked());
 }
 
 void TIFrame::FillAspects() {

@@ -65,6 +65,12 @@ public:
     void SetCropVisible(bool visible) { cropper_->Area().SetCropVisible(visible); }
     void SetRotation(int32_t degrees) { cropper_->SetRotation(degrees); }
     int32_t Rotation() const { return cropper_->Area().Rotation(); }
+    /// The EXIF orientation the photo is shown upright by (1 when none).
+    int Orientation() const { return cropper_->Area().Orientation(); }
+    /// Set before LoadFile: show the photo upright by its EXIF orientation.
+    void SetHonourOrientation(bool honour) { cropper_->Area().SetHonourOrientation(honour); }
+    /// Portrait areas keep whole-block heights while results are turned to landscape.
+    void SetLandscapeTurn(bool on) { cropper_->Area().SetWholeBlockPortrait(on); }
     const std::string& Kind() const { return cropper_->Area().Kind(); }
     TCropRect GetCrop() const { return cropper_->Area().GetCrop(); }
     /// Decodes the thumbnail again for the editor's height; false (the old

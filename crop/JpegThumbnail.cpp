@@ -124,6 +124,8 @@ void StepReadHeader(TJob* job) {
     src.pub.next_input_byte = job->memory;
     src.pub.bytes_in_buffer = job->memory ? job->memorySize : 0;
     job->cinfo.src = &src.pub;
+    // the EXIF segment says which way up the picture is stored
+    jpeg_save_markers(&job->cinfo, JPEG_APP0 + 1, 0xFFFF);
     jpeg_read_header(&job->cinfo, TRUE);
 }
 
@@ -209,17 +211,41 @@ private:
     TJob job_;
 };
 
+TJpegLayout LayoutOf(j_decompress_ptr c) {
+    TJpegLayout l;
+    l.width = int32_t(c->image_width);
+    l.height = int32_t(c->image_height);
+    // one component is cut in single blocks whatever its sampling factors say
+    int h = 1, v = 1;
+    if (c->num_components > 1)
+        for (int i = 0; i < c->num_components; ++i) {
+            h = std::max(h, c->comp_info[i].h_samp_factor);
+            v = std::max(v, c->comp_info[i].v_samp_factor);
+        }
+    l.blockWidth = h * DCTSIZE;
+    l.blockHeight = v * DCTSIZE;
+    for (jpeg_saved_marker_ptr m = c->marker_list; m; m = m->next)
+        if (m->marker == JPEG_APP0 + 1 && m->data_length >= 6 &&
+            std::memcmp(m->data, "Exif\0\0", 6) == 0) {
+            l.orientation = ExifOrientation(m->data, m->data_length);
+            break;
+        }
+    return l;
+}
+
 /// Receives decoded rows: CMYK becomes BGR here, then the scaler takes them.
+/// Rows past the part shown are dropped.
 struct TSinkState {
     TAreaScaler* scaler;
     bool cmyk;
     bool inverted;
     std::vector<uint8_t> bgr;
+    JDIMENSION rowsLeft;
 };
 
 void SinkRows(void* context, JSAMPARRAY rows, int count) {
     TSinkState* s = static_cast<TSinkState*>(context);
-    for (int r = 0; r < count; ++r) {
+    for (int r = 0; r < count && s->rowsLeft > 0; ++r, --s->rowsLeft) {
         if (!s->cmyk) {
             s->scaler->PushRow(rows[r]);
             continue;
@@ -245,7 +271,7 @@ void SinkRows(void* context, JSAMPARRAY rows, int count) {
 }
 
 TThumbnail Decode(TDecoder& decoder, int32_t rotation, int32_t surfaceHeight,
-                  const TJpegLimits& limits) {
+                  const TJpegLimits& limits, bool honourOrientation) {
     TJob& job = decoder.Job();
     job.err.maxScans = limits.maxScans;
     decoder.Run(StepReadHeader);
@@ -254,10 +280,15 @@ TThumbnail Decode(TDecoder& decoder, int32_t rotation, int32_t surfaceHeight,
     const uint64_t pixels = uint64_t(c->image_width) * uint64_t(c->image_height);
     if (pixels > limits.maxPixels) throw TError("JpegThumbnail: the image is too large");
 
-    const bool turned = rotation == 90 || rotation == 270;
     TThumbnail t;
-    t.imageWidth = int32_t(turned ? c->image_height : c->image_width);
-    t.imageHeight = int32_t(turned ? c->image_width : c->image_height);
+    t.layout = LayoutOf(c);
+    t.orientation = honourOrientation ? t.layout.orientation : 1;
+    const TJpegView view = ViewOf(t.layout, honourOrientation, rotation);
+    const bool turned = view.turn.Swaps();
+    t.imageWidth = view.width;
+    t.imageHeight = view.height;
+    t.blockWidth = view.blockWidth;
+    t.blockHeight = view.blockHeight;
     t.imageRatio = double(t.imageWidth) / double(t.imageHeight);
     // a thumbnail of at least one pixel keeps the reduction factor finite
     t.thumbHeight = std::max(1, surfaceHeight);
@@ -285,9 +316,15 @@ TThumbnail Decode(TDecoder& decoder, int32_t rotation, int32_t surfaceHeight,
     const int32_t bw = turned ? t.thumbHeight : t.thumbWidth;
     const int32_t bh = turned ? t.thumbWidth : t.thumbHeight;
     TBitmap bitmap(bw, bh, 24);
-    TAreaScaler scaler(int32_t(c->output_width), int32_t(c->output_height), bitmap);
+    // the shown part starts at the stored origin; a left-out strip is whole blocks
+    const auto shown = [&](int32_t part, int32_t whole, JDIMENSION scaled) {
+        return part == whole ? scaled : JDIMENSION(part / t.scaleDenominator);
+    };
+    const JDIMENSION shownWidth = shown(view.storedWidth, t.layout.width, c->output_width);
+    const JDIMENSION shownHeight = shown(view.storedHeight, t.layout.height, c->output_height);
+    TAreaScaler scaler(int32_t(shownWidth), int32_t(shownHeight), bitmap);
     TSinkState sink{&scaler, cmyk, cmyk && c->saw_Adobe_marker,
-                    std::vector<uint8_t>(cmyk ? std::size_t(c->output_width) * 3 : 0)};
+                    std::vector<uint8_t>(cmyk ? std::size_t(c->output_width) * 3 : 0), shownHeight};
     const int rowCount = std::max(1, c->rec_outbuf_height);
     const std::size_t stride = std::size_t(c->output_width) * std::size_t(c->output_components);
     std::vector<JSAMPLE> rowData(stride * std::size_t(rowCount));
@@ -301,16 +338,17 @@ TThumbnail Decode(TDecoder& decoder, int32_t rotation, int32_t surfaceHeight,
     decoder.Run(StepReadRows);
     if (job.stopped) {
         const std::vector<uint8_t> grey(std::size_t(c->output_width) * 3, 128);
-        for (JDIMENSION y = c->output_scanline; y < c->output_height; ++y)
+        for (; sink.rowsLeft > 0; --sink.rowsLeft)
             scaler.PushRow(grey.data());
     }
     t.truncated = job.src.atEnd;
 
-    if (rotation == 90)
+    if (view.turn.mirror) MirrorHorizontal(bitmap);
+    if (view.turn.quarters == 1)
         Rotate90Right(bitmap);
-    else if (rotation == 270)
+    else if (view.turn.quarters == 3)
         Rotate90Left(bitmap);
-    else if (rotation == 180)
+    else if (view.turn.quarters == 2)
         Rotate180(bitmap);
     t.bitmap = std::move(bitmap);
     return t;
@@ -337,15 +375,24 @@ int ScaleDenominatorFor(int32_t imageWidth, int32_t imageHeight, int32_t thumbWi
 }
 
 TThumbnail ReadJpegThumbnail(const std::string& fileName, int32_t rotation, int32_t surfaceHeight,
-                             const TJpegLimits& limits) {
+                             const TJpegLimits& limits, bool honourOrientation) {
     FILE* file = std::fopen(fileName.c_str(), "rbe");
     if (!file) throw TError("JpegThumbnail: cannot open " + fileName);
     TDecoder decoder(file, nullptr, 0);
-    return Decode(decoder, rotation, surfaceHeight, limits);
+    return Decode(decoder, rotation, surfaceHeight, limits, honourOrientation);
 }
 
 TThumbnail ReadJpegThumbnail(const uint8_t* data, std::size_t size, int32_t rotation,
-                             int32_t surfaceHeight, const TJpegLimits& limits) {
+                             int32_t surfaceHeight, const TJpegLimits& limits,
+                             bool honourOrientation) {
     TDecoder decoder(nullptr, data, size);
-    return Decode(decoder, rotation, surfaceHeight, limits);
+    return Decode(decoder, rotation, surfaceHeight, limits, honourOrientation);
+}
+
+TJpegLayout ReadJpegLayout(const std::string& fileName) {
+    FILE* file = std::fopen(fileName.c_str(), "rbe");
+    if (!file) throw TError("JpegThumbnail: cannot open " + fileName);
+    TDecoder decoder(file, nullptr, 0);
+    decoder.Run(StepReadHeader);
+    return LayoutOf(&decoder.Job().cinfo);
 }

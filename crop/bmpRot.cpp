@@ -77,3 +77,9 @@ void Rotate180(TBitmap& bitmap) {
         return std::pair<int32_t, int32_t>(h - 1 - i, w - 1 - j);
     });
 }
+
+void MirrorHorizontal(TBitmap& bitmap) {
+    const int32_t w = bitmap.Width();
+    Remap(bitmap, w, bitmap.Height(),
+          [w](int32_t i, int32_t j) { return std::pair<int32_t, int32_t>(i, w - 1 - j); });
+}

@@ -2,9 +2,9 @@
 
 #include "Bitmap.h"
 
-// Quarter and half turns of a device-independent bitmap of 1, 4, 8, 16, 24 or 32
-// bits per pixel. Each replaces the given bitmap by a turned copy; headers and
-// colour table are carried over.
+// Quarter and half turns and the mirror image of a device-independent bitmap of 1, 4, 8, 16, 24 or
+// 32 bits per pixel. Each replaces the given bitmap by a turned copy; headers and colour table are
+// carried over.
 
 /// Turns the picture 90 degrees counter-clockwise: pixel (x, y) goes to (y, W-1-x).
 void Rotate90Left(TBitmap& bitmap);
@@ -12,3 +12,5 @@ void Rotate90Left(TBitmap& bitmap);
 void Rotate90Right(TBitmap& bitmap);
 /// Mirrors the picture horizontally and vertically.
 void Rotate180(TBitmap& bitmap);
+/// Mirrors the picture left to right: pixel (x, y) goes to (W-1-x, y).
+void MirrorHorizontal(TBitmap& bitmap);

@@ -4,11 +4,13 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <optional>
 
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include "FilesystemController.h"
+#include "JpegThumbnail.h"
 #include "ResolutionUpdate.h"
 
 namespace {
@@ -54,6 +56,33 @@ private:
 TCropResult Refused(const std::string& reason) {
     return {TCropOutcome::Refused, "", reason};
 }
+
+// The crop and the turn to landscape in one cut: turning the cut result again
+// would leave its partial blocks unturned. The area keeps what the turned
+// picture can cut exactly. Nothing when the source's header cannot be read.
+std::optional<TCropSpec> LandscapeSpec(const TCropJob& job) {
+    TJpegLayout layout;
+    try {
+        layout = ReadJpegLayout(job.Source);
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
+    const TTurn shown = OrientationTurn(job.Crop.Orientation).Then(job.Crop.Rotation);
+    const TJpegView view = ViewOf(layout, shown);
+    const TJpegView turnedView = ViewOf(layout, shown.Then(90));
+    TCropSpec spec = job.Crop;
+    spec.Rotation = (job.Crop.Rotation + 90) % 360;
+    if (spec.Kind == "nocrop") return spec;
+    const TCropRect stored =
+        FromView(view, {job.Crop.X, job.Crop.Y, job.Crop.Width, job.Crop.Height});
+    const TCropRect r = ExactCut(turnedView, ToView(turnedView, stored));
+    if (r.width <= 0 || r.height <= 0) return std::nullopt;
+    spec.X = r.x;
+    spec.Y = r.y;
+    spec.Width = r.width;
+    spec.Height = r.height;
+    return spec;
+}
 } // namespace
 
 bool IsSameFile(const std::string& a, const std::string& b) {
@@ -82,15 +111,19 @@ TCropResult RunCropJob(const TCropJob& job) {
 
     const TTransformCall options =
         TransformOptions(job.Options.CopyMetadats, job.Options.HuffmanOptimize);
-    const TTransformCall crop = CropCall(options, job.Crop, job.Source, fresh);
+    const bool landscape =
+        job.Crop.Height > job.Crop.Width && job.Options.AutoRotateToLandscapeAfterCrop;
+    const std::optional<TCropSpec> turned = landscape ? LandscapeSpec(job) : std::nullopt;
+    const TTransformCall crop = CropCall(options, turned ? *turned : job.Crop, job.Source, fresh);
     RunTransformer(job.Tool, crop);
     // only a file the call created counts; its exit code decides nothing
     if (!HasContent(fresh)) return {TCropOutcome::TransformFailed, crop.ArgumentString(), ""};
 
-    if (job.Crop.Height > job.Crop.Width && job.Options.AutoRotateToLandscapeAfterCrop)
-        RunTransformer(job.Tool, LandscapeTurnCall(options, fresh));
-    if (job.Options.UpdatePPI && job.Resolution > 0)
-        WriteResolution(fresh, job.Resolution, job.Resolution);
+    if (landscape && !turned) RunTransformer(job.Tool, LandscapeTurnCall(options, fresh));
+    TMetadataUpdate update;
+    update.Upright = job.Crop.Orientation != 1;
+    if (job.Options.UpdatePPI) update.Resolution = job.Resolution;
+    UpdateMetadata(fresh, update);
     if (job.Options.CopyFileDates) CopyFileTimes(job.Source, fresh);
     if (job.Options.CopyFilepermissions) CopyFileAttributes(job.Source, fresh);
 

@@ -37,10 +37,11 @@ struct TCropResult {
 };
 
 /// Crops one image losslessly into job.Output. The transformer writes into a
-/// new file beside the output; the landscape turn, the resolution and the
-/// source's times and permissions are applied to that file, and only then
-/// does it replace the output. A failed call leaves any earlier output as it
-/// was; the source is only read.
+/// new file beside the output, turned to landscape in the same cut when asked;
+/// the EXIF data (image size, Orientation 1 when the picture was turned
+/// upright, the resolution) and the source's times and permissions are applied
+/// to that file, and only then does it replace the output. A failed call leaves
+/// any earlier output as it was; the source is only read.
 TCropResult RunCropJob(const TCropJob& job);
 
 /// Why RunCropJob would refuse the job without running anything, or "".

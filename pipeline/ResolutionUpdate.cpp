@@ -82,6 +82,11 @@ public:
         for (int i = 0; i < 4; ++i)
             d_[base_ + offset + i] = static_cast<char>(big_ ? v >> (8 * (3 - i)) : v >> (8 * i));
     }
+    void Put16(std::size_t offset, uint32_t v) {
+        d_[base_ + offset] = static_cast<char>(big_ ? v >> 8 : v);
+        d_[base_ + offset + 1] = static_cast<char>(big_ ? v : v >> 8);
+    }
+    bool BigEndian() const { return big_; }
 
 private:
     std::string& d_;
@@ -94,17 +99,25 @@ std::size_t TypeSize(uint32_t type) {
     return type < std::size(sizes) ? sizes[type] : 0;
 }
 
-// Finds the value offsets of the main image's resolution tags after checking
-// every directory the data reaches (main chain and the EXIF, GPS and
-// interoperability directories): false on any offset or length past the data or
-// a loop.
-bool FindResolutionTags(const TTiff& tiff, uint32_t ifd0, std::optional<std::size_t>& x,
-                        std::optional<std::size_t>& y) {
-    std::vector<uint32_t> pending{ifd0};
+constexpr uint16_t kShort = 3, kLong = 4, kSLong = 9, kSRational = 10;
+
+/// Where the tags this update touches lie: entry offsets, 0 when absent.
+struct TTagPlaces {
+    uint32_t Ifd0 = 0;
+    std::size_t X = 0, Y = 0, Unit = 0, Orientation = 0, PixelX = 0, PixelY = 0;
+};
+
+// Checks every directory the data reaches (main chain and the EXIF, GPS and
+// interoperability directories) and notes the entries of the main image's
+// directory and of the EXIF directory that the update touches: false on any
+// offset or length past the data or a loop.
+bool FindTags(const TTiff& tiff, uint32_t ifd0, TTagPlaces& places) {
+    enum TKind { kMain, kExif, kOther };
+    std::vector<std::pair<uint32_t, TKind>> pending{{ifd0, kMain}};
     std::set<uint32_t> seen;
-    bool first = true;
+    places.Ifd0 = ifd0;
     while (!pending.empty()) {
-        const uint32_t ifd = pending.back();
+        const auto [ifd, kind] = pending.back();
         pending.pop_back();
         if (!seen.insert(ifd).second || seen.size() > kMaxDirectories) return false;
         if (!tiff.Fits(ifd, 2)) return false;
@@ -120,20 +133,217 @@ bool FindResolutionTags(const TTiff& tiff, uint32_t ifd0, std::optional<std::siz
                 if (!tiff.Fits(value, length)) return false;
             }
             if ((tag == 0x8769 || tag == 0x8825 || tag == 0xA005) && length >= 4)
-                pending.push_back(tiff.Get(value, 4));
-            // the first directory is the main image's; its first tag of a name counts
-            if (first && type == kRational && length >= 8) {
-                if (tag == kXResolution && !x) x = value;
-                if (tag == kYResolution && !y) y = value;
-            }
+                pending.push_back({tiff.Get(value, 4), tag == 0x8769 ? kExif : kOther});
+            // the first tag of a name counts
+            std::size_t* place = nullptr;
+            if (kind == kMain)
+                place = tag == kXResolution   ? &places.X
+                        : tag == kYResolution ? &places.Y
+                        : tag == 0x0128       ? &places.Unit
+                        : tag == 0x0112       ? &places.Orientation
+                                              : nullptr;
+            else if (kind == kExif)
+                place = tag == 0xA002 ? &places.PixelX : tag == 0xA003 ? &places.PixelY : nullptr;
+            if (place && *place == 0 && length > 0) *place = entry;
         }
         const uint32_t next = tiff.Get(ifd + 2 + 12 * std::size_t{count}, 4);
-        if (next != 0) pending.push_back(next);
-        first = false;
+        if (next != 0) pending.push_back({next, kind == kMain ? kOther : kind});
     }
     return true;
 }
 
+/// Writes a number into an entry in the entry's own type: a rational as v/1,
+/// an integer as itself. False for types that cannot hold it.
+bool PutNumber(TTiff& tiff, std::size_t entry, uint32_t v) {
+    const uint32_t type = tiff.Get(entry + 2, 2);
+    const std::size_t length = TypeSize(type) * tiff.Get(entry + 4, 4);
+    const std::size_t value = length > 4 ? tiff.Get(entry + 8, 4) : entry + 8;
+    if (type == kShort) {
+        if (v > 0xFFFF) return false;
+        tiff.Put16(value, v);
+    } else if (type == kLong || type == kSLong) {
+        tiff.Put32(value, v);
+    } else if (type == kRational || type == kSRational) {
+        tiff.Put32(value, v);
+        tiff.Put32(value + 4, 1);
+    } else {
+        return false;
+    }
+    return true;
+}
+
+/// A new main directory with the missing resolution tags, appended behind
+/// everything else so that no offset into the old data changes (maker notes,
+/// the thumbnail and the GPS data keep theirs); the header then points to it.
+bool AddResolutionTags(std::string& segment, std::size_t base, TTiff& tiff,
+                       const TTagPlaces& places, bool addX, bool addY, bool addUnit,
+                       uint32_t horizontal, uint32_t vertical) {
+    const std::size_t size = segment.size() - base;
+    const uint32_t count = tiff.Get(places.Ifd0, 2);
+    std::vector<std::string> entries;
+    for (uint32_t i = 0; i < count; ++i) {
+        const std::size_t entry = places.Ifd0 + 2 + 12 * std::size_t{i};
+        const uint32_t tag = tiff.Get(entry, 2);
+        if ((addX && tag == kXResolution) || (addY && tag == kYResolution) ||
+            (addUnit && tag == 0x0128))
+            continue; // replaced below: the old entry's type could not hold the value
+        entries.push_back(segment.substr(base + entry, 12));
+    }
+    const std::size_t at = (size + 1) / 2 * 2; // directories start on a word boundary
+    const std::size_t newCount = entries.size() + addX + addY + addUnit;
+    const std::size_t values = at + 2 + 12 * newCount + 4;
+    const std::size_t end = values + 8 * (addX + addY);
+    // the segment's length field has 16 bits
+    if (base + end - 2 > 0xFFFF || newCount > 0xFFFF) return false;
+    segment.resize(base + end, '\0');
+    TTiff grown(segment, base, end, tiff.BigEndian());
+    auto entry = [&](uint16_t tag, uint16_t type, uint32_t value) {
+        std::string e(12, '\0');
+        TTiff one(e, 0, 12, tiff.BigEndian());
+        one.Put16(0, tag);
+        one.Put16(2, type);
+        one.Put32(4, 1);
+        if (type == kShort)
+            one.Put16(8, value);
+        else
+            one.Put32(8, value);
+        entries.push_back(e);
+    };
+    std::size_t next = values;
+    auto rational = [&](uint16_t tag, uint32_t value) {
+        grown.Put32(next, value);
+        grown.Put32(next + 4, 1);
+        entry(tag, kRational, uint32_t(next));
+        next += 8;
+    };
+    if (addX) rational(kXResolution, horizontal);
+    if (addY) rational(kYResolution, vertical);
+    if (addUnit) entry(0x0128, kShort, 2);
+    // readers look tags up in ascending order
+    auto tagOf = [&](const std::string& e) {
+        const unsigned a = static_cast<uint8_t>(e[0]), b = static_cast<uint8_t>(e[1]);
+        return tiff.BigEndian() ? a << 8 | b : b << 8 | a;
+    };
+    std::stable_sort(
+        entries.begin(), entries.end(),
+        [&](const std::string& a, const std::string& b) { return tagOf(a) < tagOf(b); });
+    grown.Put16(at, uint32_t(newCount));
+    for (std::size_t i = 0; i < entries.size(); ++i)
+        segment.replace(base + at + 2 + 12 * i, 12, entries[i]);
+    grown.Put32(at + 2 + 12 * newCount, tiff.Get(places.Ifd0 + 2 + 12 * std::size_t{count}, 4));
+    grown.Put32(4, uint32_t(at));
+    const std::size_t length = segment.size() - 2;
+    segment[2] = static_cast<char>(length >> 8);
+    segment[3] = static_cast<char>(length & 0xFF);
+    return true;
+}
+
+/// What one rewrite changes.
+struct TEdits {
+    uint32_t Horizontal = 0, Vertical = 0; // 0: the resolution stays
+    bool Upright = false;                  // Orientation becomes 1
+    bool PixelSize = false;                // PixelXDimension/PixelYDimension follow the frame
+    uint32_t Width = 0, Height = 0;        // of the frame header
+};
+
+// The EXIF segment (marker and length included) with the edits made; nothing
+// when its structure is broken.
+std::optional<std::string> EditExif(std::string segment, std::size_t payload, const TEdits& edits) {
+    const std::size_t base = payload + 6; // the TIFF header
+    if (segment.size() < base + 8) return std::nullopt;
+    const std::string_view order = std::string_view(segment).substr(base, 4);
+    const bool big = order == std::string_view("MM\0*", 4);
+    if (!big && order != std::string_view("II*\0", 4)) return std::nullopt;
+    TTiff tiff(segment, base, segment.size() - base, big);
+    TTagPlaces places;
+    if (!FindTags(tiff, tiff.Get(4, 4), places)) return std::nullopt;
+    if (edits.Upright && places.Orientation) PutNumber(tiff, places.Orientation, 1);
+    if (edits.PixelSize && edits.Width && edits.Height) {
+        if (places.PixelX) PutNumber(tiff, places.PixelX, edits.Width);
+        if (places.PixelY) PutNumber(tiff, places.PixelY, edits.Height);
+    }
+    if (edits.Horizontal == 0) return segment;
+    // a tag whose type cannot hold the value is replaced like a missing one
+    const bool addX = !places.X || !PutNumber(tiff, places.X, edits.Horizontal);
+    const bool addY = !places.Y || !PutNumber(tiff, places.Y, edits.Vertical);
+    // inches: the value written is pixels per inch, whatever unit was declared
+    const uint32_t unitType = places.Unit ? tiff.Get(places.Unit + 2, 2) : 0;
+    const bool addUnit = !places.Unit || (unitType != kShort && unitType != kLong) ||
+                         !PutNumber(tiff, places.Unit, 2);
+    if ((addX || addY || addUnit) && !AddResolutionTags(segment, base, tiff, places, addX, addY,
+                                                        addUnit, edits.Horizontal, edits.Vertical))
+        return std::nullopt;
+    return segment;
+}
+
+bool IsFrameHeader(uint8_t marker) {
+    return marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
+}
+
+bool IsJfif(std::string_view d, const TSegment& s) {
+    return s.Marker == kApp0 && PayloadStartsWith(d, s, std::string_view("JFIF\0", 5));
+}
+
+// Units 1 (dots per inch) and both densities, where a JFIF segment holds them.
+void PutJfifDensity(std::string& jfif, std::size_t payload, uint32_t h, uint32_t v) {
+    if (jfif.size() < payload + 12) return;
+    h = std::min<uint32_t>(h, 0xFFFF);
+    v = std::min<uint32_t>(v, 0xFFFF);
+    const char density[5] = {1, static_cast<char>(h >> 8), static_cast<char>(h),
+                             static_cast<char>(v >> 8), static_cast<char>(v)};
+    jfif.replace(payload + 7, 5, density, 5);
+}
+
+// The file with its EXIF segment edited. With a resolution the EXIF segment
+// leads, then the IPTC and comment segments, then every other segment in its
+// order, a leading JFIF segment dropped and any other given the density too;
+// without one the segments keep their places.
+std::optional<std::string> Rewrite(std::string_view jpeg, TEdits edits) {
+    std::size_t headerEnd = 0;
+    const auto segments = ReadSegments(jpeg, headerEnd);
+    if (!segments) return std::nullopt;
+    const TSegment *exif = nullptr, *iptc = nullptr, *comment = nullptr;
+    for (const TSegment& s : *segments) {
+        if (!exif && s.Marker == kApp1 &&
+            PayloadStartsWith(jpeg, s, std::string_view("Exif\0\0", 6)))
+            exif = &s;
+        if (!iptc && s.Marker == kApp13 &&
+            PayloadStartsWith(jpeg, s, std::string_view("Photoshop 3.0\0", 14)))
+            iptc = &s;
+        if (!comment && s.Marker == kCom) comment = &s;
+        if (IsFrameHeader(s.Marker) && s.End - s.Payload >= 5 && !edits.Width) {
+            edits.Height = Byte(jpeg, s.Payload + 1) << 8 | Byte(jpeg, s.Payload + 2);
+            edits.Width = Byte(jpeg, s.Payload + 3) << 8 | Byte(jpeg, s.Payload + 4);
+        }
+    }
+    if (!exif) return std::nullopt;
+    const auto segment = EditExif(std::string(jpeg.substr(exif->Start, exif->End - exif->Start)),
+                                  exif->Payload - exif->Start, edits);
+    if (!segment) return std::nullopt;
+    const bool resolution = edits.Horizontal != 0;
+
+    std::string out = "\xFF\xD8";
+    if (resolution) {
+        out += *segment;
+        if (iptc) out += jpeg.substr(iptc->Start, iptc->End - iptc->Start);
+        if (comment) out += jpeg.substr(comment->Start, comment->End - comment->Start);
+    }
+    for (std::size_t i = 0; i < segments->size(); ++i) {
+        const TSegment& s = (*segments)[i];
+        if (&s == exif) {
+            if (!resolution) out += *segment;
+            continue;
+        }
+        // the moved segments are not kept twice; a leading JFIF segment gives way to EXIF
+        if (resolution && (&s == iptc || &s == comment || (i == 0 && IsJfif(jpeg, s)))) continue;
+        std::string bytes(jpeg.substr(s.Start, s.End - s.Start));
+        if (resolution && IsJfif(jpeg, s))
+            PutJfifDensity(bytes, s.Payload - s.Start, edits.Horizontal, edits.Vertical);
+        out += bytes;
+    }
+    out += jpeg.substr(headerEnd);
+    return out;
+}
 bool HasJpegExtension(const std::string& path) {
     const std::size_t slash = path.find_last_of('/');
     const std::size_t dot = path.find_last_of('.');
@@ -191,48 +401,10 @@ std::string ResolutionTempName(const std::string& path) {
 
 std::optional<std::string> RewriteExifResolution(std::string_view jpeg, uint32_t horizontal,
                                                  uint32_t vertical) {
-    std::size_t headerEnd = 0;
-    const auto segments = ReadSegments(jpeg, headerEnd);
-    if (!segments) return std::nullopt;
-    const TSegment *exif = nullptr, *iptc = nullptr, *comment = nullptr;
-    for (const TSegment& s : *segments) {
-        if (!exif && s.Marker == kApp1 &&
-            PayloadStartsWith(jpeg, s, std::string_view("Exif\0\0", 6)))
-            exif = &s;
-        if (!iptc && s.Marker == kApp13 &&
-            PayloadStartsWith(jpeg, s, std::string_view("Photoshop 3.0\0", 14)))
-            iptc = &s;
-        if (!comment && s.Marker == kCom) comment = &s;
-    }
-    if (!exif) return std::nullopt;
-
-    std::string segment(jpeg.substr(exif->Start, exif->End - exif->Start));
-    const std::size_t base = exif->Payload - exif->Start + 6; // the TIFF header
-    const std::size_t size = segment.size() - base;
-    if (size < 8) return std::nullopt;
-    const std::string_view order = std::string_view(segment).substr(base, 4);
-    const bool big = order == std::string_view("MM\0*", 4);
-    if (!big && order != std::string_view("II*\0", 4)) return std::nullopt;
-    TTiff tiff(segment, base, size, big);
-    std::optional<std::size_t> x, y;
-    if (!FindResolutionTags(tiff, tiff.Get(4, 4), x, y)) return std::nullopt;
-    if (x) tiff.Put32(*x, horizontal), tiff.Put32(*x + 4, 1);
-    if (y) tiff.Put32(*y, vertical), tiff.Put32(*y + 4, 1);
-
-    std::string out = "\xFF\xD8" + segment;
-    if (iptc) out += jpeg.substr(iptc->Start, iptc->End - iptc->Start);
-    if (comment) out += jpeg.substr(comment->Start, comment->End - comment->Start);
-    for (std::size_t i = 0; i < segments->size(); ++i) {
-        const TSegment& s = (*segments)[i];
-        // the moved segments are not kept twice; a leading JFIF segment gives way to EXIF
-        if (&s == exif || &s == iptc || &s == comment) continue;
-        if (i == 0 && s.Marker == kApp0 &&
-            PayloadStartsWith(jpeg, s, std::string_view("JFIF\0", 5)))
-            continue;
-        out += jpeg.substr(s.Start, s.End - s.Start);
-    }
-    out += jpeg.substr(headerEnd);
-    return out;
+    TEdits edits;
+    edits.Horizontal = std::max<uint32_t>(horizontal, 1);
+    edits.Vertical = std::max<uint32_t>(vertical, 1);
+    return Rewrite(jpeg, edits);
 }
 
 bool WriteJfifDensity(const std::string& path, int horizontal, int vertical) {
@@ -260,23 +432,40 @@ bool WriteJfifDensity(const std::string& path, int horizontal, int vertical) {
     return close(fd) == 0 && ok;
 }
 
-bool WriteResolution(const std::string& path, int horizontal, int vertical) {
-    if (horizontal <= 0 || vertical <= 0) return false;
+namespace {
+// Rewrites the file through the temporary name; false leaves it as it was.
+bool RewriteFile(const std::string& path, const TEdits& edits) {
     std::string bytes;
     mode_t mode = 0644;
-    if (HasJpegExtension(path) && ReadWhole(path, bytes, mode)) {
-        const auto rewritten = RewriteExifResolution(bytes, static_cast<uint32_t>(horizontal),
-                                                     static_cast<uint32_t>(vertical));
-        const std::string temp = ResolutionTempName(path);
-        // a leftover under the temporary name is never read or replaced
-        if (rewritten && MoveAside(path, temp)) {
-            if (WriteNew(path, *rewritten, mode)) {
-                unlink(temp.c_str());
-                return true;
-            }
-            unlink(path.c_str());
-            rename(temp.c_str(), path.c_str());
-        }
+    if (!HasJpegExtension(path) || !ReadWhole(path, bytes, mode)) return false;
+    const auto rewritten = Rewrite(bytes, edits);
+    const std::string temp = ResolutionTempName(path);
+    // a leftover under the temporary name is never read or replaced
+    if (!rewritten || !MoveAside(path, temp)) return false;
+    if (WriteNew(path, *rewritten, mode)) {
+        unlink(temp.c_str());
+        return true;
     }
-    return WriteJfifDensity(path, horizontal, vertical);
+    unlink(path.c_str());
+    rename(temp.c_str(), path.c_str());
+    return false;
+}
+} // namespace
+
+bool WriteResolution(const std::string& path, int horizontal, int vertical) {
+    if (horizontal <= 0 || vertical <= 0) return false;
+    TEdits edits;
+    edits.Horizontal = static_cast<uint32_t>(horizontal);
+    edits.Vertical = static_cast<uint32_t>(vertical);
+    return RewriteFile(path, edits) || WriteJfifDensity(path, horizontal, vertical);
+}
+
+bool UpdateMetadata(const std::string& path, const TMetadataUpdate& update) {
+    TEdits edits;
+    edits.Upright = update.Upright;
+    edits.PixelSize = true;
+    if (update.Resolution > 0)
+        edits.Horizontal = edits.Vertical = static_cast<uint32_t>(update.Resolution);
+    if (RewriteFile(path, edits)) return true;
+    return update.Resolution > 0 && WriteJfifDensity(path, update.Resolution, update.Resolution);
 }

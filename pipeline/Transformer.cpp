@@ -2,6 +2,7 @@
 
 #include "ConsoleApp.h"
 #include "FilesystemController.h"
+#include "JpegLayout.h"
 
 const char* const kTransformerName = "jpegtran";
 
@@ -57,7 +58,20 @@ TTransformCall TransformOptions(bool copyMetadata, bool optimize) {
 
 TTransformCall TransformArguments(const TCropSpec& crop) {
     TTransformCall call;
-    if (crop.Rotation != 0) call.Add("-rotate").Add(std::to_string(crop.Rotation));
+    const TTurn turn = OrientationTurn(crop.Orientation).Then(crop.Rotation);
+    if (turn.mirror) {
+        const char* const mirrored[] = {"horizontal", "-transverse", "vertical", "-transpose"};
+        const char* word = mirrored[turn.quarters];
+        if (word[0] == '-')
+            call.Add(word);
+        else
+            call.Add("-flip").Add(word);
+    } else if (turn.quarters != 0) {
+        call.Add("-rotate").Add(std::to_string(90 * turn.quarters));
+    }
+    // without it the partial blocks stay unturned and shift the picture; the
+    // view the crop was made in leaves them out the same way
+    if (turn.NeedsWholeWidth() || turn.NeedsWholeHeight()) call.Add("-trim");
     if (crop.Kind != "nocrop")
         call.Add("-crop").Add(std::to_string(crop.Width) + "x" + std::to_string(crop.Height) + "+" +
                               std::to_string(crop.X) + "+" + std::to_string(crop.Y));

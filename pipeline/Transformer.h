@@ -4,8 +4,10 @@
 #include <vector>
 
 /// The crop of one image as the transformer sees it: a rectangle in pixels of
-/// the image as rotated, the rotation in degrees clockwise and the crop kind
-/// ("nocrop", "free", "defined", "fixed").
+/// the image as shown (upright by Orientation, then turned by Rotation, less the
+/// strips that cannot be cut exactly), the rotation in degrees clockwise, the
+/// crop kind ("nocrop", "free", "defined", "fixed") and the EXIF orientation the
+/// image was shown upright by (1: as stored).
 struct TCropSpec {
     int X = 0;
     int Y = 0;
@@ -13,6 +15,7 @@ struct TCropSpec {
     int Height = 0;
     int Rotation = 0;
     std::string Kind = "nocrop";
+    int Orientation = 1;
 };
 
 /// One call of the lossless transformer. The argument string shown to the
@@ -42,8 +45,10 @@ private:
 
 /// " -copy all" and " -optimize" as the two options ask.
 TTransformCall TransformOptions(bool copyMetadata, bool optimize);
-/// Rotation, then crop: " -rotate R" unless R is 0, " -crop WxH+X+Y" unless
-/// the kind is "nocrop".
+/// Turn, then crop: the switch that turns or mirrors the stored picture into
+/// the view (" -rotate R", " -flip horizontal", " -transpose"...), then " -trim"
+/// when the turn leaves partial blocks it cannot move, then " -crop WxH+X+Y"
+/// unless the kind is "nocrop". Nothing for a picture shown as stored.
 TTransformCall TransformArguments(const TCropSpec& crop);
 /// Options, rotation and crop, source to destination.
 TTransformCall CropCall(const TTransformCall& options, const TCropSpec& crop,

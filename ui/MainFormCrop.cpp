@@ -36,6 +36,7 @@ TCropSpec SpecOf(const TIFrame& frame) {
     crop.Height = r.height;
     crop.Rotation = frame.Rotation();
     crop.Kind = frame.Kind();
+    crop.Orientation = frame.Orientation();
     return crop;
 }
 

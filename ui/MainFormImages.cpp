@@ -124,6 +124,8 @@ TIFrame* TMainForm::PlaceImage(const std::string& path, const std::function<bool
     frame->move(0, static_cast<int>(images_.size()) * imageSize_);
     images_.push_back(frame);
     frame->SetDetails(Get(*settings_, Options::Details));
+    frame->SetHonourOrientation(Get(*settings_, Options::HonourOrientation));
+    frame->SetLandscapeTurn(Get(*settings_, Options::AutoRotateToLandscapeAfterCrop));
     big->AddItem(frame);
 
     if (!load(*frame)) {
@@ -298,6 +300,10 @@ void TMainForm::PreferencesExecute() {
     if (sForm_->exec() != QDialog::Accepted) return;
     const int newHuge = Get(*settings_, Options::HugeHeight);
     if (newHuge != oldHuge && Action("HugeAction")->isChecked()) ApplyViewSize(newHuge);
+    // portrait areas take whole-block heights while results are turned to landscape
+    const bool landscape = Get(*settings_, Options::AutoRotateToLandscapeAfterCrop);
+    for (TIFrame* frame : images_)
+        frame->SetLandscapeTurn(landscape);
     const int newLook = Get(*settings_, Options::CropAreaLook);
     if (newLook != oldLook) {
         // frames whose look the user chose by hand keep it

@@ -240,8 +240,11 @@ QWidget* TSForm::BuildFilesPage() {
     transformFilenameCheck_ = MakeCheck(page, "TransformFilenameCheck",
                                         N_("&Transform filename (%N = original filename)"),
                                         N_("Automatic transformation of the filename"));
+    honourOrientationCheck_ =
+        MakeCheck(page, "HonourOrientationCheck", N_("Show photos &upright by their orientation"),
+                  N_("Turn photos as their EXIF orientation says, and crop them upright"));
     for (QCheckBox* check : {copyMetaCheck_, copyDateCheck_, permissionCheck_, safeNamesCheck_,
-                             previewImagesCheck_, transformFilenameCheck_})
+                             previewImagesCheck_, honourOrientationCheck_, transformFilenameCheck_})
         column->addWidget(check);
 
     transformFilenameEdit_ = new QLineEdit(page);
@@ -375,6 +378,7 @@ void TSForm::LoadFromSettings() {
     HugeSpinChange(hugeSpin_->value()); // an unchanged value sends no signal
     safeNamesCheck_->setChecked(Get(settings_, Options::SafeNames));
     previewImagesCheck_->setChecked(Get(settings_, Options::PreviewImages));
+    honourOrientationCheck_->setChecked(Get(settings_, Options::HonourOrientation));
     transformFilenameCheck_->setChecked(Get(settings_, Options::TransformFilename));
     transformFilenameEdit_->setText(
         QString::fromStdString(Get(settings_, Options::TransformTemplate)));
@@ -408,6 +412,7 @@ void TSForm::OkBtnClick() {
     Set(settings_, Options::HugeHeight, hugeSpin_->value());
     Set(settings_, Options::SafeNames, safeNamesCheck_->isChecked());
     Set(settings_, Options::PreviewImages, previewImagesCheck_->isChecked());
+    Set(settings_, Options::HonourOrientation, honourOrientationCheck_->isChecked());
     Set(settings_, Options::TransformFilename, transformFilenameCheck_->isChecked());
     Set(settings_, Options::TransformTemplate, transformFilenameEdit_->text().toStdString());
     Set(settings_, Options::ExistingFile,

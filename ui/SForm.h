@@ -101,6 +101,7 @@ private:
     QCheckBox* permissionCheck_ = nullptr;
     QCheckBox* safeNamesCheck_ = nullptr;
     QCheckBox* previewImagesCheck_ = nullptr;
+    QCheckBox* honourOrientationCheck_ = nullptr;
     QCheckBox* transformFilenameCheck_ = nullptr;
     QLineEdit* transformFilenameEdit_ = nullptr;
     QLabel* sampleLabel_ = nullptr;

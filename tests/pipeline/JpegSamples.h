@@ -3,8 +3,10 @@
 // Test photos made at test time with the IJG tools, and readers for checking
 // what the pipeline wrote.
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -28,6 +30,33 @@ struct TPixels {
                 Rgb.substr((static_cast<std::size_t>(row) * Width + x) * 3, std::size_t(w) * 3);
         return r;
     }
+    /// Mirrored left to right when asked, then turned clockwise by quarters x 90 degrees.
+    TPixels Turned(bool mirror, int quarters) const {
+        TPixels r = *this;
+        if (mirror)
+            for (int y = 0; y < Height; ++y)
+                for (int x = 0; x < Width; ++x)
+                    r.Rgb.replace((std::size_t(y) * Width + x) * 3, 3, Rgb,
+                                  (std::size_t(y) * Width + Width - 1 - x) * 3, 3);
+        for (int q = 0; q < quarters; ++q) {
+            TPixels t{r.Height, r.Width, std::string(r.Rgb.size(), '\0')};
+            // the left column becomes the top row
+            for (int y = 0; y < r.Height; ++y)
+                for (int x = 0; x < r.Width; ++x)
+                    t.Rgb.replace((std::size_t(x) * t.Width + (r.Height - 1 - y)) * 3, 3, r.Rgb,
+                                  (std::size_t(y) * r.Width + x) * 3, 3);
+            r = t;
+        }
+        return r;
+    }
+    /// The largest difference of one colour value between two pictures of one size.
+    int MaxDifference(const TPixels& other) const {
+        if (Width != other.Width || Height != other.Height) return 256;
+        int most = 0;
+        for (std::size_t i = 0; i < Rgb.size(); ++i)
+            most = std::max(most, std::abs(int(uint8_t(Rgb[i])) - int(uint8_t(other.Rgb[i]))));
+        return most;
+    }
     bool operator==(const TPixels&) const = default;
 };
 
@@ -39,7 +68,7 @@ inline std::vector<std::string> Run(const std::string& program,
 }
 
 /// A photo-like test pattern (gradients and noise) as a JPEG file;
-/// sampling "1x1" gives 4:4:4, "2x2" gives 4:2:0.
+/// sampling "1x1" gives 4:4:4, "2x2" gives 4:2:0, "grey" one component.
 inline void MakePhoto(const std::string& path, int w, int h, const std::string& sampling = "2x2") {
     std::string ppm = "P6\n" + std::to_string(w) + " " + std::to_string(h) + "\n255\n";
     uint32_t seed = 12345;
@@ -52,7 +81,10 @@ inline void MakePhoto(const std::string& path, int w, int h, const std::string& 
         }
     const std::string ppmPath = path + ".ppm";
     WriteFileBytes(ppmPath, ppm);
-    Run("cjpeg", {"-sample", sampling, "-quality", "90", "-outfile", path, ppmPath});
+    if (sampling == "grey")
+        Run("cjpeg", {"-grayscale", "-quality", "90", "-outfile", path, ppmPath});
+    else
+        Run("cjpeg", {"-sample", sampling, "-quality", "90", "-outfile", path, ppmPath});
     std::remove(ppmPath.c_str());
 }
 
@@ -65,9 +97,16 @@ inline TPixels Decode(const std::string& jpeg) {
     std::remove(ppmPath.c_str());
     TPixels p;
     int maxval = 0, used = 0;
-    if (std::sscanf(ppm.c_str(), "P6 %d %d %d%n", &p.Width, &p.Height, &maxval, &used) != 3)
+    char kind = 0;
+    if (std::sscanf(ppm.c_str(), "P%c %d %d %d%n", &kind, &p.Width, &p.Height, &maxval, &used) != 4)
         return {};
     p.Rgb = ppm.substr(static_cast<std::size_t>(used) + 1);
+    if (kind == '5') { // grey: one value a pixel
+        std::string rgb;
+        for (const char v : p.Rgb)
+            rgb.append(3, v);
+        p.Rgb = rgb;
+    }
     return p;
 }
 
@@ -124,6 +163,20 @@ inline std::string ExifTiff(bool bigEndian) {
 
 inline std::string ExifSegment(const std::string& tiffData) {
     return Segment(0xE1, std::string("Exif\0\0", 6) + tiffData);
+}
+
+/// An EXIF segment whose main directory holds only the Orientation.
+inline std::string OrientationExif(int orientation) {
+    std::string t("II*\0\x08\0\0\0\x01\0\x12\x01\x03\0\x01\0\0\0", 18);
+    t += static_cast<char>(orientation);
+    t += std::string(7, '\0');
+    return ExifSegment(t);
+}
+
+/// The file with a segment put in after its first segment (JFIF in cjpeg's files).
+inline std::string WithSegment(const std::string& jpeg, const std::string& segment) {
+    const std::size_t first = 4 + (static_cast<uint8_t>(jpeg[4]) << 8 | uint8_t(jpeg[5]));
+    return jpeg.substr(0, first) + segment + jpeg.substr(first);
 }
 
 /// The markers of the segments before the scan, in file order.

@@ -25,17 +25,17 @@ TEST(TransformerTest, BuildsArgumentStringsAndTheVectorsPassed) {
     const Case cases[] = {
         {"both options, rotation and crop",
          CropCall(TransformOptions(true, true), turned, "a.jpg", "b.jpg"),
-         " -copy all -optimize -rotate 90 -crop 1600x1200+16+32 \"a.jpg\" \"b.jpg\"",
-         {"-copy", "all", "-optimize", "-rotate", "90", "-crop", "1600x1200+16+32", "-outfile",
-          "b.jpg", "a.jpg"}},
+         " -copy all -optimize -rotate 90 -trim -crop 1600x1200+16+32 \"a.jpg\" \"b.jpg\"",
+         {"-copy", "all", "-optimize", "-rotate", "90", "-trim", "-crop", "1600x1200+16+32",
+          "-outfile", "b.jpg", "a.jpg"}},
         {"whole image, no options",
          CropCall(TransformOptions(false, false), whole, "/p/a b.jpg", "/q/c.jpg"),
          " \"/p/a b.jpg\" \"/q/c.jpg\"",
          {"-outfile", "/q/c.jpg", "/p/a b.jpg"}},
         {"optimize only, turned without crop",
          CropCall(TransformOptions(false, true), upsideDown, "s", "d"),
-         " -optimize -rotate 180 \"s\" \"d\"",
-         {"-optimize", "-rotate", "180", "-outfile", "d", "s"}},
+         " -optimize -rotate 180 -trim \"s\" \"d\"",
+         {"-optimize", "-rotate", "180", "-trim", "-outfile", "d", "s"}},
         {"metadata only, free crop",
          CropCall(TransformOptions(true, false), free, "s", "d"),
          " -copy all -crop 7x100+0+8 \"s\" \"d\"",
@@ -46,8 +46,8 @@ TEST(TransformerTest, BuildsArgumentStringsAndTheVectorsPassed) {
          {"-copy", "all", "-optimize", "-rotate", "90", "-outfile", "/o/x.jpg", "/o/x.jpg"}},
         {"preview",
          PreviewCall(turned, "/s/a.jpg", "/tmp/CropPreview.jpg"),
-         " -rotate 90 -crop 1600x1200+16+32 \"/s/a.jpg\" \"/tmp/CropPreview.jpg\"",
-         {"-rotate", "90", "-crop", "1600x1200+16+32", "-outfile", "/tmp/CropPreview.jpg",
+         " -rotate 90 -trim -crop 1600x1200+16+32 \"/s/a.jpg\" \"/tmp/CropPreview.jpg\"",
+         {"-rotate", "90", "-trim", "-crop", "1600x1200+16+32", "-outfile", "/tmp/CropPreview.jpg",
           "/s/a.jpg"}},
         {"preview of the whole image",
          PreviewCall(whole, "s.jpg", "p.jpg"),
@@ -63,8 +63,22 @@ TEST(TransformerTest, BuildsArgumentStringsAndTheVectorsPassed) {
         EXPECT_EQ(c.call.ArgumentString(), c.text) << c.name;
         EXPECT_EQ(c.call.Arguments(), c.args) << c.name;
     }
-    EXPECT_EQ(TransformArguments(turned).ArgumentString(), " -rotate 90 -crop 1600x1200+16+32");
+    EXPECT_EQ(TransformArguments(turned).ArgumentString(),
+              " -rotate 90 -trim -crop 1600x1200+16+32");
     EXPECT_EQ(TransformArguments(whole).ArgumentString(), "");
+    // the EXIF orientation shown upright, then the user's turn on top: one switch
+    const std::pair<TCropSpec, const char*> upright[] = {
+        {{0, 0, 0, 0, 90, "nocrop", 6}, " -rotate 180 -trim"},
+        {{0, 0, 0, 0, 270, "nocrop", 6}, ""},
+        {{0, 0, 0, 0, 0, "nocrop", 8}, " -rotate 270 -trim"},
+        {{0, 0, 0, 0, 0, "nocrop", 2}, " -flip horizontal -trim"},
+        {{0, 0, 0, 0, 90, "nocrop", 2}, " -transverse -trim"},
+        {{0, 0, 0, 0, 0, "nocrop", 4}, " -flip vertical -trim"},
+        {{16, 0, 8, 8, 0, "free", 5}, " -transpose -crop 8x8+16+0"}, // nothing to trim
+        {{0, 0, 0, 0, 0, "nocrop", 9}, ""},                          // no such orientation
+    };
+    for (const auto& [spec, text] : upright)
+        EXPECT_EQ(TransformArguments(spec).ArgumentString(), text) << spec.Orientation;
 }
 
 TEST(TransformerTest, FindsTheTransformerAndRunsItOnAwkwardNames) {

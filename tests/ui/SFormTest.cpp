@@ -113,6 +113,7 @@ TEST_F(SFormTest, EmptyStoreShowsEveryDefault) {
               "Approximate memory use for each huge image is 2376 KB");
     EXPECT_TRUE(Checked("SafeNamesCheck"));
     EXPECT_FALSE(Checked("PreviewImagesCheck"));
+    EXPECT_TRUE(Checked("HonourOrientationCheck"));
     EXPECT_FALSE(Checked("TransformFilenameCheck"));
     EXPECT_FALSE(Find<QLineEdit>("TransformFilenameEdit")->isEnabled());
     EXPECT_EQ(Find<QLineEdit>("TransformFilenameEdit")->text(), "%N_Crop");
@@ -158,6 +159,7 @@ TEST_F(SFormTest, OkOnEmptyStoreWritesEveryKeyInOrder) {
         {"HugeHeight", "Integer"},
         {"SafeNames", "Boolean"},
         {"PreviewImages", "Boolean"},
+        {"HonourOrientation", "Boolean"},
         {"TransformFilename", "Boolean"},
         {"TransformTemplate", "String"},
         {"ExistingFile", "String"},
@@ -193,6 +195,7 @@ TEST_F(SFormTest, StoredValuesSurviveAShowingAndOk) {
     settings.setValue("HugeHeight", 1234);
     settings.setValue("SafeNames", false);
     settings.setValue("PreviewImages", true);
+    settings.setValue("HonourOrientation", false);
     settings.setValue("TransformFilename", true);
     settings.setValue("TransformTemplate", "crop_%N");
     settings.setValue("ExistingFile", "Overwrite");

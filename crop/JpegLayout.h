@@ -1,0 +1,78 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+/// A rectangle in pixels: top-left corner, width and height.
+struct TCropRect {
+    int32_t x = 0;
+    int32_t y = 0;
+    int32_t width = 0;
+    int32_t height = 0;
+    bool operator==(const TCropRect&) const = default;
+};
+
+/// The stored picture of a JPEG file as the lossless transformer sees it.
+struct TJpegLayout {
+    int32_t width = 0;  ///< stored width
+    int32_t height = 0; ///< stored height
+    /// The file's block (iMCU): the unit in which the transformer cuts and turns;
+    /// 16x16 for 4:2:0, 16x8 for 4:2:2, 32x8 for 4:1:1, 8x8 for 4:4:4 and grey.
+    int32_t blockWidth = 8;
+    int32_t blockHeight = 8;
+    int orientation = 1; ///< EXIF Orientation, 1 to 8; 1 when absent or invalid
+};
+
+/// One of the eight ways to turn and mirror a picture: first mirrored left to
+/// right when `mirror` is set, then turned clockwise by `quarters` x 90 degrees.
+struct TTurn {
+    bool mirror = false;
+    int quarters = 0; ///< 0 to 3
+
+    bool operator==(const TTurn&) const = default;
+    bool Identity() const { return !mirror && quarters == 0; }
+    /// Width and height trade places.
+    bool Swaps() const { return quarters % 2 == 1; }
+    /// This turn followed by a clockwise turn of 0, 90, 180 or 270 degrees.
+    TTurn Then(int32_t degrees) const;
+    /// The stored right edge lands on the view's left or top edge, where a
+    /// partial block cannot be turned; the same for the bottom edge.
+    bool NeedsWholeWidth() const;
+    bool NeedsWholeHeight() const;
+};
+
+/// The turn that shows a picture of the given EXIF orientation upright.
+TTurn OrientationTurn(int orientation);
+
+/// A stored picture turned for showing and cutting. Where a partial block would
+/// land on the view's left or top edge, the transformer cannot turn it in place;
+/// that strip is left out, so the view is the part that can be cut exactly.
+struct TJpegView {
+    TTurn turn;
+    int32_t storedWidth = 0;  ///< the stored part shown: the picture less the strips
+    int32_t storedHeight = 0; ///< left out, always from the stored right and bottom
+    int32_t width = 0;        ///< the view's size
+    int32_t height = 0;
+    int32_t blockWidth = 1; ///< the block in the view's direction
+    int32_t blockHeight = 1;
+};
+
+TJpegView ViewOf(const TJpegLayout& layout, TTurn turn);
+/// The view a frame shows: the upright picture when the orientation is honoured,
+/// then turned clockwise by rotation degrees.
+TJpegView ViewOf(const TJpegLayout& layout, bool honourOrientation, int32_t rotation);
+
+/// A rectangle of the stored picture in view pixels, and back.
+TCropRect ToView(const TJpegView& view, const TCropRect& stored);
+TCropRect FromView(const TJpegView& view, const TCropRect& rect);
+
+/// The largest part of a view rectangle that the transformer cuts exactly: its
+/// corner moved right and down onto the block grid, kept inside the view.
+TCropRect ExactCut(const TJpegView& view, const TCropRect& rect);
+
+/// Least common multiple of a grid step and a block size (16 and 32 give 32).
+int32_t CommonGrid(int32_t step, int32_t block);
+
+/// The Orientation of the main image in an EXIF segment's payload ("Exif", two
+/// zero bytes, then the TIFF structure); 1 when it is missing or out of range.
+int ExifOrientation(const uint8_t* payload, std::size_t size);
