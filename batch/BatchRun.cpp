@@ -226,6 +226,7 @@ int RunBatch(const TBatchOptions& options, std::ostream& out, std::ostream& err,
     run.Aspect = ChooseAspect(registry.CurrentList(), options.Aspect);
     if (!run.Aspect) throw TError(Translate("The settings hold no aspects"));
     run.AutoFlip = Get(settings, Options::AutoRotateCrop);
+    run.HonourOrientation = Get(settings, Options::HonourOrientation);
     run.Options = CropOptionsFrom(settings);
     run.Overwrite = options.Overwrite;
     run.DryRun = options.DryRun;

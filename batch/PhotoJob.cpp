@@ -2,10 +2,10 @@
 
 #include <filesystem>
 
+#include "CropArea.h"
 #include "CropAspect.h"
 #include "Error.h"
 #include "FilesystemController.h"
-#include "FrameProposal.h"
 #include "JpegThumbnail.h"
 #include "gnugettext.h"
 
@@ -34,7 +34,7 @@ TPhotoReport CropPhoto(const std::string& source, const std::string& output,
     try {
         // the whole photo is read, as the image frame reads it, so that a
         // damaged one is found before anything is written
-        image = ReadJpegThumbnail(source, 0, kCheckHeight);
+        image = ReadJpegThumbnail(source, 0, kCheckHeight, {}, run.HonourOrientation);
     } catch (const TError& e) {
         return Report(TPhotoStatus::Failed, e.what());
     } catch (const std::bad_alloc&) {
@@ -44,28 +44,34 @@ TPhotoReport CropPhoto(const std::string& source, const std::string& output,
     if (image.truncated)
         return Report(TPhotoStatus::Failed, Translate("The image data ends early"));
 
-    const TFrameProposal proposal =
-        ProposeFrame(image.imageWidth, image.imageHeight, *run.Aspect, run.AutoFlip);
-    if (run.DryRun) {
-        const TTransformCall options =
-            TransformOptions(run.Options.CopyMetadats, run.Options.HuffmanOptimize);
-        TPhotoReport planned{TPhotoStatus::Planned, "", {}};
-        planned.Calls.push_back(kTransformerName +
-                                CropCall(options, proposal.Crop, source, output).ArgumentString());
-        if (proposal.Crop.Height > proposal.Crop.Width &&
-            run.Options.AutoRotateToLandscapeAfterCrop)
-            planned.Calls.push_back(kTransformerName +
-                                    LandscapeTurnCall(options, output).ArgumentString());
-        return planned;
-    }
-
     TCropJob job;
+    try {
+        const TCropAspect& aspect = *run.Aspect;
+        // a turn to landscape after the crop wants portrait areas of whole blocks
+        const TCropProposal proposal =
+            ProposeCrop(source, aspect.Unit(), aspect.Horizontal(), aspect.Vertical(), run.AutoFlip,
+                        run.HonourOrientation, run.Options.AutoRotateToLandscapeAfterCrop);
+        const TCropRect& r = proposal.crop;
+        job.Crop.X = r.x;
+        job.Crop.Y = r.y;
+        job.Crop.Width = r.width;
+        job.Crop.Height = r.height;
+        job.Crop.Kind = proposal.kind;
+        job.Crop.Orientation = proposal.orientation; // a new frame is not turned
+        job.Resolution = aspect.GetPPI(proposal.crop.width, proposal.flipped);
+    } catch (const TError& e) {
+        return Report(TPhotoStatus::Failed, e.what());
+    }
     job.Tool = run.Tool;
     job.Source = source;
     job.Output = output;
-    job.Crop = proposal.Crop;
-    job.Resolution = proposal.Resolution;
     job.Options = run.Options;
+    if (run.DryRun) {
+        TPhotoReport planned{TPhotoStatus::Planned, "", {}};
+        for (const TTransformCall& call : CropJobCalls(job, output))
+            planned.Calls.push_back(kTransformerName + call.ArgumentString());
+        return planned;
+    }
     const TCropResult result = RunCropJob(job);
     switch (result.Outcome) {
     case TCropOutcome::Written:

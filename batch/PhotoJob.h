@@ -12,6 +12,7 @@ struct TPhotoRunSettings {
     std::string Tool;                    ///< the transformer's path
     const TCropAspect* Aspect = nullptr; ///< only read, from every job at once
     bool AutoFlip = true;                ///< "AutoRotateCrop"
+    bool HonourOrientation = true;       ///< "HonourOrientation"
     TCropOptions Options;
     bool Overwrite = false;
     bool DryRun = false;

@@ -99,6 +99,18 @@ std::string CropJobRefusal(const TCropJob& job) {
     return "";
 }
 
+std::vector<TTransformCall> CropJobCalls(const TCropJob& job, const std::string& into) {
+    const TTransformCall options =
+        TransformOptions(job.Options.CopyMetadats, job.Options.HuffmanOptimize);
+    const bool landscape =
+        job.Crop.Height > job.Crop.Width && job.Options.AutoRotateToLandscapeAfterCrop;
+    const std::optional<TCropSpec> turned = landscape ? LandscapeSpec(job) : std::nullopt;
+    std::vector<TTransformCall> calls{
+        CropCall(options, turned ? *turned : job.Crop, job.Source, into)};
+    if (landscape && !turned) calls.push_back(LandscapeTurnCall(options, into));
+    return calls;
+}
+
 TCropResult RunCropJob(const TCropJob& job) {
     if (const std::string reason = CropJobRefusal(job); !reason.empty()) return Refused(reason);
 
@@ -109,17 +121,14 @@ TCropResult RunCropJob(const TCropJob& job) {
     // the same name as the output, so that its extension keeps its meaning
     const std::string fresh = scratch.Path() + "/" + NameOf(job.Output);
 
-    const TTransformCall options =
-        TransformOptions(job.Options.CopyMetadats, job.Options.HuffmanOptimize);
-    const bool landscape =
-        job.Crop.Height > job.Crop.Width && job.Options.AutoRotateToLandscapeAfterCrop;
-    const std::optional<TCropSpec> turned = landscape ? LandscapeSpec(job) : std::nullopt;
-    const TTransformCall crop = CropCall(options, turned ? *turned : job.Crop, job.Source, fresh);
+    const std::vector<TTransformCall> calls = CropJobCalls(job, fresh);
+    const TTransformCall& crop = calls.front();
     RunTransformer(job.Tool, crop);
     // only a file the call created counts; its exit code decides nothing
     if (!HasContent(fresh)) return {TCropOutcome::TransformFailed, crop.ArgumentString(), ""};
 
-    if (landscape && !turned) RunTransformer(job.Tool, LandscapeTurnCall(options, fresh));
+    for (std::size_t i = 1; i < calls.size(); ++i)
+        RunTransformer(job.Tool, calls[i]);
     TMetadataUpdate update;
     update.Upright = job.Crop.Orientation != 1;
     if (job.Options.UpdatePPI) update.Resolution = job.Resolution;

@@ -90,6 +90,7 @@ void TMainForm::AddFiles(const std::vector<std::string>& files) {
     loadForm_->SetList(files);
     loadForm_->SetThumbnailHeight(
         TIFrame::EditorHeightFor(imageSize_, Get(*settings_, Options::Details)));
+    loadForm_->SetHonourOrientation(Get(*settings_, Options::HonourOrientation));
     loadForm_->exec();
     if (!images_.empty()) {
         const bool stillThere = IndexOf(remembered) >= 0;

@@ -47,8 +47,17 @@ TEST(CommandLineCropTest, WritesWhatTheWindowWritesForAFreshFrame) {
         photos.push_back(dir.file("photos/") + p.name);
         samples::MakePhoto(photos.back(), p.width, p.height, p.sampling);
     }
+    // a camera's photo stored sideways with a turn in its EXIF data, and 4:1:1
+    samples::MakePhoto(dir.file("photos/sideways.jpg"), 1000, 700);
+    WriteFileBytes(dir.file("photos/sideways.jpg"),
+                   samples::WithSegment(ReadFileBytes(dir.file("photos/sideways.jpg")),
+                                        samples::OrientationExif(6)));
+    samples::MakePhoto(dir.file("photos/fine.jpg"), 650, 410, "4x1");
+    photos.push_back(dir.file("photos/sideways.jpg"));
+    photos.push_back(dir.file("photos/fine.jpg"));
 
-    // the built-in settings, then a fixed pixel size with other options
+    // the built-in settings, a fixed pixel size with other options, and
+    // portrait results turned to landscape with the EXIF turn left alone
     std::vector<std::unique_ptr<TStorageTank>> variants;
     variants.push_back(std::make_unique<TStorageTank>("Settings"));
     auto other = std::make_unique<TStorageTank>("Settings");
@@ -62,6 +71,10 @@ TEST(CommandLineCropTest, WritesWhatTheWindowWritesForAFreshFrame) {
     registry.CurrentList().SetDefault(13); // 640x480 pixels
     other->add(registry.SaveToTank());
     variants.push_back(std::move(other));
+    auto turning = std::make_unique<TStorageTank>("Settings");
+    turning->setValue("AutoRotateToLandscapeAfterCrop", true);
+    turning->setValue("HonourOrientation", false);
+    variants.push_back(std::move(turning));
 
     for (std::size_t v = 0; v < variants.size(); ++v) {
         SCOPED_TRACE("settings variant " + std::to_string(v));
