@@ -173,26 +173,48 @@ std::string ReportLines(const TPhoto& photo) {
     return line + "\n";
 }
 
-/// "Cropping 3/10 images..." on one terminal line, redrawn in place.
-class TProgress {
+/// The report: each photo's lines on out in the order the photos were named,
+/// whichever job ends first, and "Cropping 3/10 images..." on one terminal line.
+class TReporter {
 public:
-    TProgress(std::ostream& err, bool on, std::size_t total) : err_(err), on_(on), total_(total) {}
-    void Show(std::size_t done) {
-        if (!on_) return;
-        text_ = Translate("Cropping") + " " + std::to_string(done) + "/" + std::to_string(total_) +
-                " " + Translate("images") + "...";
-        err_ << "\r" << text_ << std::flush;
+    TReporter(const std::vector<TPhoto>& photos, std::ostream& out, std::ostream& err,
+              bool progress)
+        : photos_(photos), out_(out), err_(err), progress_(progress),
+          finished_(photos.size(), false) {}
+    ~TReporter() { ClearProgress(); }
+
+    void Finished(std::size_t i) {
+        finished_[i] = true;
+        ++done_;
+        ClearProgress();
+        for (; printed_ < photos_.size() && finished_[printed_]; ++printed_) {
+            const TPhoto& photo = photos_[printed_];
+            failed_ = failed_ || photo.Report.Status == TPhotoStatus::Failed;
+            out_ << ReportLines(photo) << std::flush;
+        }
+        if (!progress_ || done_ == photos_.size()) return;
+        shown_ = Translate("Cropping") + " " + std::to_string(done_) + "/" +
+                 std::to_string(photos_.size()) + " " + Translate("images") + "...";
+        err_ << "\r" << shown_ << std::flush;
     }
-    void Clear() {
-        if (!on_ || text_.empty()) return;
-        err_ << "\r" << std::string(text_.size(), ' ') << "\r" << std::flush;
-    }
+    bool AnyFailed() const { return failed_; }
 
 private:
+    void ClearProgress() {
+        if (shown_.empty()) return;
+        err_ << "\r" << std::string(shown_.size(), ' ') << "\r" << std::flush;
+        shown_.clear();
+    }
+
+    const std::vector<TPhoto>& photos_;
+    std::ostream& out_;
     std::ostream& err_;
-    bool on_;
-    std::size_t total_;
-    std::string text_;
+    bool progress_;
+    std::vector<bool> finished_;
+    std::size_t printed_ = 0;
+    std::size_t done_ = 0;
+    bool failed_ = false;
+    std::string shown_;
 };
 
 std::unique_ptr<TStorageTank> LoadSettings(const TBatchOptions& options, std::ostream& err) {
@@ -205,6 +227,62 @@ std::unique_ptr<TStorageTank> LoadSettings(const TBatchOptions& options, std::os
     TStreamPrompt prompt(err);
     file.Load(*settings, prompt);
     return settings;
+}
+
+/// What every photo's job shares, from the settings and the options.
+TPhotoRunSettings RunSettings(const TStorageTank& settings, const TCropAspects& registry,
+                              const TBatchOptions& options) {
+    TPhotoRunSettings run;
+    if (registry.Count() > 0) run.Aspect = ChooseAspect(registry.CurrentList(), options.Aspect);
+    if (!run.Aspect) throw TError(Translate("The settings hold no aspects"));
+    run.AutoFlip = Get(settings, Options::AutoRotateCrop);
+    run.HonourOrientation = Get(settings, Options::HonourOrientation);
+    run.Options = CropOptionsFrom(settings);
+    run.Overwrite = options.Overwrite;
+    run.DryRun = options.DryRun;
+    if (!run.DryRun) {
+        run.Tool = FindTransformer();
+        if (run.Tool.empty())
+            throw TError(Translate("Unable to locate") + " " + kTransformerName + "!");
+    }
+    return run;
+}
+
+/// Runs the job of every photo not settled yet, up to jobs at once (0: one per
+/// core). The proposal needs the photo read, so it is made inside the job;
+/// every output belongs to one photo only (see PlanOutputs).
+void CropAll(std::vector<TPhoto>& photos, const TPhotoRunSettings& run, unsigned jobs,
+             TReporter& reporter) {
+    std::map<std::string, std::size_t> byOutput;
+    for (std::size_t i = 0; i < photos.size(); ++i)
+        if (!photos[i].Decided) byOutput.emplace(photos[i].Output, i);
+    const std::size_t threads = std::min<std::size_t>(jobs ? jobs : TCropScheduler::CoreCount(),
+                                                      std::max<std::size_t>(1, byOutput.size()));
+    TCropScheduler scheduler(static_cast<unsigned>(threads), [&](const TCropJob& job) {
+        TPhoto& photo = photos[byOutput.at(job.Output)];
+        try {
+            photo.Report = CropPhoto(photo.Source, photo.Output, run);
+        } catch (const std::exception& e) {
+            photo.Report = {TPhotoStatus::Failed, e.what(), {}};
+        }
+        return TCropResult{};
+    });
+    std::vector<std::size_t> submitted;
+    for (std::size_t i = 0; i < photos.size(); ++i) {
+        if (photos[i].Decided) {
+            reporter.Finished(i);
+            continue;
+        }
+        TCropJob job;
+        job.Tool = run.Tool;
+        job.Source = photos[i].Source;
+        job.Output = photos[i].Output;
+        scheduler.Submit(std::move(job));
+        submitted.push_back(i);
+    }
+    while (scheduler.Outstanding() > 0)
+        if (const auto ended = scheduler.Next(std::chrono::milliseconds(100)))
+            reporter.Finished(submitted[ended->Index]);
 }
 } // namespace
 
@@ -220,21 +298,7 @@ int RunBatch(const TBatchOptions& options, std::ostream& out, std::ostream& err,
     }
     TCropAspects registry;
     LoadAspectRegistry(settings, registry);
-    if (registry.Count() == 0) throw TError(Translate("The settings hold no aspects"));
-
-    TPhotoRunSettings run;
-    run.Aspect = ChooseAspect(registry.CurrentList(), options.Aspect);
-    if (!run.Aspect) throw TError(Translate("The settings hold no aspects"));
-    run.AutoFlip = Get(settings, Options::AutoRotateCrop);
-    run.HonourOrientation = Get(settings, Options::HonourOrientation);
-    run.Options = CropOptionsFrom(settings);
-    run.Overwrite = options.Overwrite;
-    run.DryRun = options.DryRun;
-    if (!run.DryRun) {
-        run.Tool = FindTransformer();
-        if (run.Tool.empty())
-            throw TError(Translate("Unable to locate") + " " + kTransformerName + "!");
-    }
+    const TPhotoRunSettings run = RunSettings(settings, registry, options);
 
     std::string folder = options.Output.empty() ? CroppedDir(settings) : options.Output;
     if (folder.size() > 1 && (folder.back() == '/' || folder.back() == '\\')) folder.pop_back();
@@ -247,59 +311,9 @@ int RunBatch(const TBatchOptions& options, std::ostream& out, std::ostream& err,
             throw TError(Translate("Unable to create") + " \"" + folder + "\"");
     }
 
-    TProgress shown(err, progress, photos.size());
-    std::size_t printed = 0;
-    std::size_t done = 0;
-    bool failed = false;
-    // reports keep the order the photos were named, whichever job ends first
-    std::vector<bool> finished(photos.size());
-    auto finish = [&](std::size_t i) {
-        finished[i] = true;
-        ++done;
-        shown.Clear();
-        for (; printed < photos.size() && finished[printed]; ++printed) {
-            const TPhoto& photo = photos[printed];
-            failed = failed || photo.Report.Status == TPhotoStatus::Failed;
-            out << ReportLines(photo) << std::flush;
-        }
-        shown.Show(done);
-    };
-
-    // The proposal needs the photo read, so it is made inside the photo's job;
-    // every output is that of one photo only (see PlanOutputs).
-    std::map<std::string, std::size_t> byOutput;
-    for (std::size_t i = 0; i < photos.size(); ++i)
-        if (!photos[i].Decided) byOutput.emplace(photos[i].Output, i);
-    const unsigned threads = static_cast<unsigned>(
-        std::min<std::size_t>(options.Jobs ? options.Jobs : TCropScheduler::CoreCount(),
-                              std::max<std::size_t>(1, byOutput.size())));
-    TCropScheduler scheduler(threads, [&](const TCropJob& job) {
-        TPhoto& photo = photos[byOutput.at(job.Output)];
-        try {
-            photo.Report = CropPhoto(photo.Source, photo.Output, run);
-        } catch (const std::exception& e) {
-            photo.Report = {TPhotoStatus::Failed, e.what(), {}};
-        }
-        return TCropResult{};
-    });
-    std::vector<std::size_t> submitted;
-    for (std::size_t i = 0; i < photos.size(); ++i) {
-        if (photos[i].Decided) {
-            finish(i);
-            continue;
-        }
-        TCropJob job;
-        job.Tool = run.Tool;
-        job.Source = photos[i].Source;
-        job.Output = photos[i].Output;
-        scheduler.Submit(std::move(job));
-        submitted.push_back(i);
-    }
-    while (scheduler.Outstanding() > 0)
-        if (const auto ended = scheduler.Next(std::chrono::milliseconds(100)))
-            finish(submitted[ended->Index]);
-    shown.Clear();
-    return failed ? 1 : 0;
+    TReporter reporter(photos, out, err, progress);
+    CropAll(photos, run, options.Jobs, reporter);
+    return reporter.AnyFailed() ? 1 : 0;
 }
 
 int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
