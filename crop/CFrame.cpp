@@ -180,6 +180,10 @@ void TCFrame::showEvent(QShowEvent* event) {
 
 void TCFrame::hideEvent(QHideEvent* event) {
     QWidget::hideEvent(event);
+    // what only drawing needs goes while nothing is drawn
+    area_.ReleaseWorkBitmap();
+    workImage_ = QImage();
+    thumbImage_ = QImage();
     // a frame scrolled away before its turn came decodes when it is back
     if (ticket_ && source_ && source_->Withdraw(ticket_)) {
         ticket_ = 0;

@@ -318,8 +318,15 @@ void TCropArea::SetThumbnail(TThumbnail thumb) {
     orientation_ = thumb.orientation;
     blockX_ = std::max(1, thumb.blockWidth);
     blockY_ = std::max(1, thumb.blockHeight);
-    work_ = TBitmap(thumbnail_.Width(), thumbnail_.Height(), 24);
+    work_ = TBitmap();
     Recalculate();
+}
+
+TBitmap& TCropArea::WorkBitmap() {
+    if (!thumbnail_.Empty() &&
+        (work_.Width() != thumbnail_.Width() || work_.Height() != thumbnail_.Height()))
+        work_ = TBitmap(thumbnail_.Width(), thumbnail_.Height(), 24);
+    return work_;
 }
 
 void TCropArea::Reload() {

@@ -86,8 +86,11 @@ public:
     int32_t GridX() const { return CommonGrid(gridX_, blockX_); }
     int32_t GridY() const { return CommonGrid(gridY_, blockY_); }
     const TBitmap& Thumbnail() const { return thumbnail_; }
-    /// Scratch bitmap of the thumbnail's size for the faded and screened looks.
-    TBitmap& WorkBitmap() { return work_; }
+    /// Scratch bitmap of the thumbnail's size for the faded and screened looks,
+    /// made on first use, so that a frame never drawn in such a look keeps none.
+    TBitmap& WorkBitmap();
+    /// Frees the work bitmap until it is used again (a frame out of view).
+    void ReleaseWorkBitmap() { work_ = TBitmap(); }
 
     // --- geometry ---
     void SetGrid(int32_t gridX, int32_t gridY, int32_t gridWidth, int32_t gridHeight);

@@ -83,8 +83,11 @@ void TThumbnailPool::Work() {
     }
 }
 
-void TThumbnailPool::customEvent(QEvent* event) {
-    if (event->type() == kResultsWaiting) Deliver();
+void TThumbnailPool::customEvent(QEvent*) {
+    // only the workers post to the pool, and only to say results wait; the
+    // event made on their thread is not read here, so that the pool's lock
+    // alone orders what passes between the threads
+    Deliver();
 }
 
 void TThumbnailPool::Deliver() {

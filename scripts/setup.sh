@@ -3,6 +3,7 @@
 #   bash scripts/setup.sh run [photos...]   install what is missing, build, start Trimvale
 #   bash scripts/setup.sh test              install what is missing, build with sanitizers, run every test
 #   bash scripts/setup.sh package           install what is missing, build, make the Debian package
+#   bash scripts/setup.sh tsan              build the tests of the worker pools with ThreadSanitizer, run them
 set -euo pipefail
 
 mode=${1:-run}
@@ -11,7 +12,7 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libjpeg62-turbo-dev
           libjpeg-turbo-progs gettext libgtest-dev libgmock-dev libbenchmark-dev dpkg-dev)
-if [ "$mode" = test ]; then
+if [ "$mode" = test ] || [ "$mode" = tsan ]; then
     packages+=(libimage-exiftool-perl xvfb xauth desktop-file-utils appstream)
 fi
 
@@ -48,8 +49,16 @@ package)
     cd "$root/build"
     cpack -G DEB
     ;;
+tsan)
+    pools=(CropSchedulerTest ThumbnailPoolTest ParallelRunsTest ImageLoaderTest MainFormTest)
+    cmake -S "$root" -B "$root/build-tsan" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
+        -DTRIMVALE_TESTS=ON -DTRIMVALE_TSAN=ON -DTRIMVALE_BENCH=OFF
+    cmake --build "$root/build-tsan" -j "$jobs" --target "${pools[@]}"
+    cd "$root/build-tsan"
+    ctest --output-on-failure -R "$(IFS='|'; echo "${pools[*]}")" "$@"
+    ;;
 *)
-    echo "usage: $0 run [photos...] | test | package" >&2
+    echo "usage: $0 run [photos...] | test | package | tsan" >&2
     exit 2
     ;;
 esac

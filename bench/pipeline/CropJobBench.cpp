@@ -1,5 +1,6 @@
 // Times the crop job over 12-megapixel photos against the bare transformer
-// calls with the same arguments, interleaved so that both see the same load.
+// calls with the same arguments, interleaved so that both see the same load:
+// one job after the other, and side by side on every core.
 //   bench_crop_job [photos] [rounds]
 #include <algorithm>
 #include <chrono>
@@ -15,6 +16,7 @@
 
 #include "ConsoleApp.h"
 #include "CropJob.h"
+#include "CropScheduler.h"
 #include "ResolutionUpdate.h"
 
 namespace fs = std::filesystem;
@@ -101,7 +103,7 @@ int main(int argc, char** argv) {
     }
     std::printf("%d photos of %dx%d, %d rounds\n", photos, kWidth, kHeight, rounds);
 
-    std::vector<double> bare, job;
+    std::vector<double> bare, job, parallel;
     for (int r = 0; r < rounds; ++r) {
         auto start = Clock::now();
         for (const TCropJob& j : jobs)
@@ -115,13 +117,28 @@ int main(int argc, char** argv) {
                 return 1;
             }
         job.push_back(Seconds(Clock::now() - start));
+        start = Clock::now();
+        bool failed = false;
+        RunCropJobs(jobs, 0, [&](std::size_t, const TCropResult& r) {
+            failed |= r.Outcome != TCropOutcome::Written;
+        });
+        if (failed) {
+            std::fprintf(stderr, "a crop job side by side failed\n");
+            return 1;
+        }
+        parallel.push_back(Seconds(Clock::now() - start));
     }
     std::sort(bare.begin(), bare.end());
     std::sort(job.begin(), job.end());
+    std::sort(parallel.begin(), parallel.end());
     const double b = bare[bare.size() / 2], j = job[job.size() / 2];
+    const double p = parallel[parallel.size() / 2];
     std::printf("bare transformer calls: %.3f s per round (median)\n", b);
     std::printf("crop jobs:              %.3f s per round (median)\n", j);
     std::printf("overhead:               %.2f %% (goal: under 5 %%)\n", 100.0 * (j - b) / b);
+    std::printf("crop jobs side by side: %.3f s per round (median), %.2f of the bare calls "
+                "on %u cores\n",
+                p, p / b, TCropScheduler::CoreCount());
     // the resolution update alone, on the results, for a figure free of the transformer's noise
     const auto start = Clock::now();
     for (int r = 0; r < rounds; ++r)
