@@ -246,9 +246,14 @@ struct TEdits {
     uint32_t Width = 0, Height = 0;        // of the frame header
 };
 
+struct TEdited {
+    std::string Segment;
+    bool Resolution; // the resolution is in it
+};
+
 // The EXIF segment (marker and length included) with the edits made; nothing
 // when its structure is broken.
-std::optional<std::string> EditExif(std::string segment, std::size_t payload, const TEdits& edits) {
+std::optional<TEdited> EditExif(std::string segment, std::size_t payload, const TEdits& edits) {
     const std::size_t base = payload + 6; // the TIFF header
     if (segment.size() < base + 8) return std::nullopt;
     const std::string_view order = std::string_view(segment).substr(base, 4);
@@ -262,7 +267,8 @@ std::optional<std::string> EditExif(std::string segment, std::size_t payload, co
         if (places.PixelX) PutNumber(tiff, places.PixelX, edits.Width);
         if (places.PixelY) PutNumber(tiff, places.PixelY, edits.Height);
     }
-    if (edits.Horizontal == 0) return segment;
+    if (edits.Horizontal == 0) return TEdited{segment, false};
+    const std::string unchanged = segment; // with the orientation and size already edited
     // a tag whose type cannot hold the value is replaced like a missing one
     const bool addX = !places.X || !PutNumber(tiff, places.X, edits.Horizontal);
     const bool addY = !places.Y || !PutNumber(tiff, places.Y, edits.Vertical);
@@ -270,10 +276,11 @@ std::optional<std::string> EditExif(std::string segment, std::size_t payload, co
     const uint32_t unitType = places.Unit ? tiff.Get(places.Unit + 2, 2) : 0;
     const bool addUnit = !places.Unit || (unitType != kShort && unitType != kLong) ||
                          !PutNumber(tiff, places.Unit, 2);
+    // a full segment keeps its resolution as it was; the JFIF header takes it
     if ((addX || addY || addUnit) && !AddResolutionTags(segment, base, tiff, places, addX, addY,
                                                         addUnit, edits.Horizontal, edits.Vertical))
-        return std::nullopt;
-    return segment;
+        return TEdited{unchanged, false};
+    return TEdited{segment, true};
 }
 
 bool IsFrameHeader(uint8_t marker) {
@@ -294,10 +301,10 @@ void PutJfifDensity(std::string& jfif, std::size_t payload, uint32_t h, uint32_t
     jfif.replace(payload + 7, 5, density, 5);
 }
 
-// The file with its EXIF segment edited. With a resolution the EXIF segment
-// leads, then the IPTC and comment segments, then every other segment in its
-// order, a leading JFIF segment dropped and any other given the density too;
-// without one the segments keep their places.
+// The file with its EXIF segment edited. With the resolution in it the EXIF
+// segment leads, then the IPTC and comment segments, then every other segment
+// in its order, a leading JFIF segment dropped; otherwise the segments keep
+// their places. A JFIF segment that stays states the resolution too.
 std::optional<std::string> Rewrite(std::string_view jpeg, TEdits edits) {
     std::size_t headerEnd = 0;
     const auto segments = ReadSegments(jpeg, headerEnd);
@@ -317,27 +324,29 @@ std::optional<std::string> Rewrite(std::string_view jpeg, TEdits edits) {
         }
     }
     if (!exif) return std::nullopt;
-    const auto segment = EditExif(std::string(jpeg.substr(exif->Start, exif->End - exif->Start)),
-                                  exif->Payload - exif->Start, edits);
-    if (!segment) return std::nullopt;
-    const bool resolution = edits.Horizontal != 0;
+    const auto edited = EditExif(std::string(jpeg.substr(exif->Start, exif->End - exif->Start)),
+                                 exif->Payload - exif->Start, edits);
+    if (!edited) return std::nullopt;
+    const std::string& segment = edited->Segment;
+    const bool resolution = edited->Resolution;
+    const bool density = edits.Horizontal != 0; // also when the EXIF segment had no room
 
     std::string out = "\xFF\xD8";
     if (resolution) {
-        out += *segment;
+        out += segment;
         if (iptc) out += jpeg.substr(iptc->Start, iptc->End - iptc->Start);
         if (comment) out += jpeg.substr(comment->Start, comment->End - comment->Start);
     }
     for (std::size_t i = 0; i < segments->size(); ++i) {
         const TSegment& s = (*segments)[i];
         if (&s == exif) {
-            if (!resolution) out += *segment;
+            if (!resolution) out += segment;
             continue;
         }
         // the moved segments are not kept twice; a leading JFIF segment gives way to EXIF
         if (resolution && (&s == iptc || &s == comment || (i == 0 && IsJfif(jpeg, s)))) continue;
         std::string bytes(jpeg.substr(s.Start, s.End - s.Start));
-        if (resolution && IsJfif(jpeg, s))
+        if (density && IsJfif(jpeg, s))
             PutJfifDensity(bytes, s.Payload - s.Start, edits.Horizontal, edits.Vertical);
         out += bytes;
     }

@@ -29,7 +29,7 @@ bool UpdateMetadata(const std::string& path, const TMetadataUpdate& update);
 /// The EXIF way on a file held in memory: the rewritten file (start-of-image,
 /// the changed EXIF segment, the IPTC and comment segments, then every other
 /// segment in its order, a leading JFIF segment dropped), or nothing when the
-/// data is no JPEG with a well-formed EXIF segment that can take the tags.
+/// data is no JPEG with a well-formed EXIF segment.
 std::optional<std::string> RewriteExifResolution(std::string_view jpeg, uint32_t horizontal,
                                                  uint32_t vertical);
 

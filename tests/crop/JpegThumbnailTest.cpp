@@ -1,5 +1,6 @@
 #include "JpegThumbnail.h"
 
+#include <array>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
@@ -241,7 +242,6 @@ TEST(JpegThumbnailTest, TurnedThumbnailsSwapTheImageSize) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.rotation);
         const TThumbnail t = ReadJpegThumbnail(file, c.rotation, 90);
-        const bool turned = c.rotation % 180 != 0;
         // 4:2:0 blocks of 16: a turn leaves out the partial block edge it would move
         const TCropRect size[] = {
             {0, 0, 300, 200}, {0, 0, 192, 300}, {0, 0, 288, 192}, {0, 0, 200, 288}};
@@ -251,6 +251,39 @@ TEST(JpegThumbnailTest, TurnedThumbnailsSwapTheImageSize) {
         EXPECT_EQ(t.bitmap.Width(), t.thumbWidth);
         EXPECT_EQ(t.bitmap.Height(), 90);
         ExpectQuadrants(t.bitmap, c.order, 12);
+    }
+}
+
+TEST(JpegThumbnailTest, PhotosAreShownUprightByTheirExifOrientation) {
+    TTempDir dir;
+    const std::string plain = ReadFileBytes(MakeJpeg(dir, "plain", 300, 200, ""));
+    const TRgb* q = kQuadrants;
+    // orientation: the quadrants top left, top right, bottom left, bottom right as viewers show
+    // them
+    const std::pair<int, std::array<TRgb, 4>> cases[] = {
+        {1, {q[0], q[1], q[2], q[3]}}, {2, {q[1], q[0], q[3], q[2]}},
+        {3, {q[3], q[2], q[1], q[0]}}, {4, {q[2], q[3], q[0], q[1]}},
+        {5, {q[0], q[2], q[1], q[3]}}, {6, {q[2], q[0], q[3], q[1]}},
+        {7, {q[3], q[1], q[2], q[0]}}, {8, {q[1], q[3], q[0], q[2]}},
+        {9, {q[0], q[1], q[2], q[3]}}};
+    for (const auto& [orientation, order] : cases) {
+        SCOPED_TRACE(orientation);
+        // an EXIF segment whose main directory holds only the Orientation
+        std::string tiff("Exif\0\0II*\0\x08\0\0\0\x01\0\x12\x01\x03\0\x01\0\0\0", 24);
+        tiff += char(orientation) + std::string(7, '\0');
+        const std::string app1 = std::string("\xFF\xE1\0", 3) + char(tiff.size() + 2) + tiff;
+        const std::string file = dir.file("o.jpg");
+        WriteFileBytes(file, plain.substr(0, 2) + app1 + plain.substr(2));
+        const TThumbnail t = ReadJpegThumbnail(file, 0, 90);
+        EXPECT_EQ(t.orientation, orientation == 9 ? 1 : orientation);
+        EXPECT_EQ(t.imageWidth > t.imageHeight, orientation < 5 || orientation == 9);
+        const TRgb want[4] = {order[0], order[1], order[2], order[3]};
+        ExpectQuadrants(t.bitmap, want, 12);
+        // not honoured: as stored
+        const TThumbnail stored = ReadJpegThumbnail(file, 0, 90, {}, false);
+        EXPECT_EQ(stored.orientation, 1);
+        ExpectQuadrants(stored.bitmap, kQuadrants, 12);
+        EXPECT_EQ(ReadJpegLayout(file).orientation, t.orientation);
     }
 }
 

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "CropArea.h"
+#include "Error.h"
 #include "JpegSamples.h"
 #include "TempDir.h"
 
@@ -258,10 +259,42 @@ TEST(CropJobTest, TurnedCutsMatchTheTrulyTurnedPhoto) {
                     ASSERT_EQ(cut.Height, expected.Height) << c.kind << c.landscape;
                     // the same blocks decoded in another turn differ by rounding only
                     EXPECT_LE(cut.MaxDifference(expected), 6) << c.kind << c.landscape;
-                    if (sampling == "2x2" && rotation == 0 && !c.landscape) // as viewers show it
+                    if (sampling == "2x2" && rotation == 0 && !c.landscape) { // as viewers show it
                         EXPECT_EQ(Tag(job.Output, "IFD0:Orientation"), "1");
+                    }
                 }
             }
         }
     }
+}
+
+// What a command line cuts without a window: a new frame's proposal from the header.
+TEST(CropJobTest, ProposesWhatANewFrameWould) {
+    TTempDir dir;
+    struct Case {
+        std::string sampling;
+        int orientation;
+        bool honour;
+        TCropRect crop;
+        bool flipped;
+    };
+    const Case cases[] = {
+        // upright 128x211 (the partial rows that the turn cannot move left out): 10x15 portrait
+        {"2x2", 6, true, {0, 0, 128, 192}, true},
+        {"2x2", 6, false, {0, 0, 199, 132}, false}, // as stored: 15x10 across
+        {"4x1", 1, true, {0, 0, 199, 132}, false},
+        {"4x1", 3, true, {0, 0, 192, 128}, false}, // upside down: 4:1:1 blocks of 32 across
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.sampling + " " + std::to_string(c.orientation));
+        const std::string plain = dir.file("plain.jpg"), file = dir.file("photo.jpg");
+        MakePhoto(plain, 211, 133, c.sampling);
+        WriteFileBytes(file, WithSegment(ReadFileBytes(plain), OrientationExif(c.orientation)));
+        const TCropProposal p = ProposeCrop(file, "cm", 15, 10, true, c.honour);
+        EXPECT_EQ(p.crop, c.crop);
+        EXPECT_EQ(p.flipped, c.flipped);
+        EXPECT_EQ(p.kind, "defined");
+        EXPECT_EQ(p.orientation, c.honour ? c.orientation : 1);
+    }
+    EXPECT_THROW(ProposeCrop(dir.file("missing.jpg"), "cm", 15, 10, true, true), TError);
 }

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -32,21 +33,17 @@ struct TPixels {
     }
     /// Mirrored left to right when asked, then turned clockwise by quarters x 90 degrees.
     TPixels Turned(bool mirror, int quarters) const {
-        TPixels r = *this;
-        if (mirror)
-            for (int y = 0; y < Height; ++y)
-                for (int x = 0; x < Width; ++x)
-                    r.Rgb.replace((std::size_t(y) * Width + x) * 3, 3, Rgb,
-                                  (std::size_t(y) * Width + Width - 1 - x) * 3, 3);
-        for (int q = 0; q < quarters; ++q) {
-            TPixels t{r.Height, r.Width, std::string(r.Rgb.size(), '\0')};
-            // the left column becomes the top row
-            for (int y = 0; y < r.Height; ++y)
-                for (int x = 0; x < r.Width; ++x)
-                    t.Rgb.replace((std::size_t(x) * t.Width + (r.Height - 1 - y)) * 3, 3, r.Rgb,
-                                  (std::size_t(y) * r.Width + x) * 3, 3);
-            r = t;
-        }
+        TPixels r{quarters % 2 ? Height : Width, quarters % 2 ? Width : Height, Rgb};
+        for (int y = 0; y < Height; ++y)
+            for (int x = 0; x < Width; ++x) {
+                int tx = mirror ? Width - 1 - x : x, ty = y, w = Width, h = Height;
+                for (int q = 0; q < quarters; ++q) { // the left column becomes the top row
+                    std::tie(tx, ty) = std::pair(h - 1 - ty, tx);
+                    std::swap(w, h);
+                }
+                r.Rgb.replace((std::size_t(ty) * r.Width + tx) * 3, 3, Rgb,
+                              (std::size_t(y) * Width + x) * 3, 3);
+            }
         return r;
     }
     /// The largest difference of one colour value between two pictures of one size.

@@ -1,6 +1,7 @@
 #include "ResolutionUpdate.h"
 
 #include <filesystem>
+#include <map>
 
 #include <sys/stat.h>
 
@@ -175,4 +176,175 @@ TEST(ResolutionUpdateTest, RewritesInMemoryOnlyWellFormedData) {
     // every shortened file fails cleanly
     for (std::size_t n = 0; n < withExif.size() - 10; ++n)
         EXPECT_FALSE(RewriteExifResolution(std::string_view(withExif).substr(0, n), 96, 96)) << n;
+}
+
+namespace {
+/// A TIFF structure built from directories as cameras lay them out: the
+/// directories one after another, then the values that do not fit an entry.
+class TTiffBuilder {
+public:
+    struct TField {
+        uint16_t tag, type;
+        uint32_t count;
+        std::string value;  // in the structure's byte order; past 4 bytes it lies elsewhere
+        int child = -1;     // a directory this entry points to
+        bool embed = false; // the directory is the entry's value (a maker note)
+    };
+    using TDir = std::vector<TField>;
+
+    explicit TTiffBuilder(bool big) : big_(big) {}
+    std::string N(uint32_t v, int bytes) const {
+        std::string s(std::size_t(bytes), '\0');
+        for (int i = 0; i < bytes; ++i)
+            s[std::size_t(i)] = static_cast<char>(big_ ? v >> (8 * (bytes - 1 - i)) : v >> (8 * i));
+        return s;
+    }
+    TField Short(uint16_t tag, uint32_t v) const { return {tag, 3, 1, N(v, 2)}; }
+    TField Long(uint16_t tag, uint32_t v) const { return {tag, 4, 1, N(v, 4)}; }
+    TField Rational(uint16_t tag, uint32_t n, uint32_t d) const {
+        return {tag, 5, 1, N(n, 4) + N(d, 4)};
+    }
+    TField Ascii(uint16_t tag, const std::string& s) const {
+        return {tag, 2, uint32_t(s.size() + 1), s + '\0'};
+    }
+    TField Link(uint16_t tag, int child, bool embed = false) const {
+        return {tag, uint16_t(embed ? 7 : 4), 0, "", child, embed};
+    }
+
+    /// Directory 0 is the main image's; next[i] chains directory i to another.
+    /// Each directory's values follow those of the directories after it, so the
+    /// last directory (a maker note) is one block with its values.
+    std::string Build(const std::vector<TDir>& dirs, const std::vector<int>& next) const {
+        std::vector<uint32_t> at, valuesAt(dirs.size()), size(dirs.size());
+        uint32_t pos = 8;
+        for (std::size_t i = 0; i < dirs.size(); ++i) {
+            at.push_back(pos);
+            pos += uint32_t(2 + 12 * dirs[i].size() + 4);
+        }
+        for (std::size_t i = dirs.size(); i-- > 0;) {
+            valuesAt[i] = pos;
+            for (const TField& f : dirs[i])
+                if (f.child < 0 && f.value.size() > 4) pos += uint32_t(f.value.size());
+            size[i] = uint32_t(2 + 12 * dirs[i].size() + 4) + pos - valuesAt[i];
+        }
+        std::string t = (big_ ? std::string("MM\0*", 4) : std::string("II*\0", 4)) + N(8, 4);
+        std::vector<std::string> values(dirs.size());
+        for (std::size_t i = 0; i < dirs.size(); ++i) {
+            t += N(uint32_t(dirs[i].size()), 2);
+            for (const TField& f : dirs[i]) {
+                t += N(f.tag, 2) + N(f.type, 2);
+                if (f.child >= 0) {
+                    const std::size_t c = std::size_t(f.child);
+                    t += N(f.embed ? size[c] : 1, 4) + N(at[c], 4);
+                } else if (f.value.size() > 4) {
+                    t += N(f.count, 4) + N(valuesAt[i] + uint32_t(values[i].size()), 4);
+                    values[i] += f.value;
+                } else {
+                    t += N(f.count, 4) + f.value + std::string(4 - f.value.size(), '\0');
+                }
+            }
+            t += N(next[i] < 0 ? 0 : at[std::size_t(next[i])], 4);
+        }
+        for (std::size_t i = dirs.size(); i-- > 0;)
+            t += values[i];
+        return t;
+    }
+
+private:
+    bool big_;
+};
+
+/// exiftool's full dump by group and name, less what belongs to the file
+/// itself and the JFIF segment that gives way to EXIF.
+std::map<std::string, std::string> Dump(const std::string& path) {
+    std::map<std::string, std::string> tags;
+    for (const std::string& line : Run("exiftool", {"-a", "-G1", "-s", "-n", path})) {
+        // "[Group]   TagName   : value"
+        const std::size_t colon = line.find(" : ");
+        std::string name = line.substr(0, colon);
+        name.erase(std::remove(name.begin(), name.end(), ' '), name.end());
+        if (colon == std::string::npos || name.rfind("[System]", 0) == 0 ||
+            name.rfind("[JFIF]", 0) == 0 || name == "[ExifTool]ExifToolVersion" ||
+            name == "[IFD1]ThumbnailOffset")
+            continue;
+        tags[name] = line.substr(colon + 3);
+    }
+    return tags;
+}
+} // namespace
+
+// Camera files as they come: a maker note with offsets into the structure, GPS
+// data and a thumbnail, the resolution missing, held in integers or in
+// centimetres. exiftool reads back the inches and everything else unchanged.
+TEST(ResolutionUpdateTest, EveryReaderFindsTheResolutionAndNothingElseBreaks) {
+    enum TCase { kMissing, kIntegers, kCentimetres };
+    TTempDir dir;
+    MakePhoto(dir.file("photo.jpg"), 48, 32);
+    MakePhoto(dir.file("thumb.jpg"), 16, 16);
+    const std::string photo = ReadFileBytes(dir.file("photo.jpg"));
+    const std::string thumb = ReadFileBytes(dir.file("thumb.jpg"));
+    for (const TCase c : {kMissing, kIntegers, kCentimetres})
+        for (const bool big : {false, true}) {
+            SCOPED_TRACE(std::to_string(c) + (big ? " big-endian" : " little-endian"));
+            const TTiffBuilder b(big);
+            TTiffBuilder::TDir ifd0 = {b.Ascii(0x010F, "Canon"), b.Ascii(0x0110, "Canon EOS 5D"),
+                                       b.Short(0x0112, 6)};
+            if (c == kIntegers) {
+                ifd0.push_back(b.Short(0x011A, 72));
+                ifd0.push_back(b.Long(0x011B, 72));
+                ifd0.push_back(b.Short(0x0128, 2));
+            } else if (c == kCentimetres) {
+                ifd0.push_back(b.Rational(0x011A, 28, 1));
+                ifd0.push_back(b.Rational(0x011B, 28, 1));
+                ifd0.push_back(b.Short(0x0128, 3));
+            }
+            ifd0.push_back(b.Link(0x8769, 1));
+            ifd0.push_back(b.Link(0x8825, 2));
+            const std::vector<TTiffBuilder::TDir> dirs = {
+                ifd0,
+                {b.Link(0x927C, 4, true), b.Short(0xA002, 4000), b.Short(0xA003, 3000)},
+                {{0x0000, 1, 4, std::string("\2\3\0\0", 4)},
+                 b.Ascii(0x0001, "N"),
+                 {0x0002, 5, 3,
+                  b.N(1, 4) + b.N(1, 4) + b.N(30, 4) + b.N(1, 4) + b.N(0, 4) + b.N(1, 4)}},
+                {b.Short(0x0103, 6),
+                 b.Rational(0x011A, 72, 1),
+                 b.Rational(0x011B, 72, 1),
+                 b.Short(0x0128, 2),
+                 {0x0201, 4, 1, thumb}, // the thumbnail's offset
+                 b.Long(0x0202, uint32_t(thumb.size()))},
+                {b.Ascii(0x0006, "Canon EOS 5D test image"), b.Long(0x0010, 0x80000213)},
+            };
+            const std::string path = dir.file("camera.jpg");
+            WriteFileBytes(path, PhotoWith(dir, ExifSegment(b.Build(dirs, {3, -1, -1, -1, -1}))));
+            std::map<std::string, std::string> expected = Dump(path);
+            ASSERT_EQ(expected["[Canon]CanonImageType"], "Canon EOS 5D test image");
+            ASSERT_EQ(expected.count("[ExifTool]Warning"), 0u) << expected["[ExifTool]Warning"];
+            const auto thumbBefore = samples::Run("exiftool", {"-b", "-ThumbnailImage", path});
+
+            EXPECT_TRUE(UpdateMetadata(path, {300, true}));
+            for (const char* tag : {"[IFD0]XResolution", "[IFD0]YResolution"})
+                expected[tag] = "300";
+            expected["[IFD0]ResolutionUnit"] = "2";
+            expected["[IFD0]Orientation"] = "1";
+            expected["[ExifIFD]ExifImageWidth"] = "48"; // the picture's own size
+            expected["[ExifIFD]ExifImageHeight"] = "32";
+            EXPECT_EQ(Dump(path), expected);
+            EXPECT_EQ(samples::Run("exiftool", {"-b", "-ThumbnailImage", path}), thumbBefore);
+        }
+    // an EXIF segment without room for the tags: the JFIF header keeps the resolution
+    const TTiffBuilder b(false);
+    const std::string full =
+        b.Build({{b.Ascii(0x010E, std::string(65460, 'x')), b.Short(0x0112, 8)}}, {-1});
+    WriteFileBytes(dir.file("full.jpg"), PhotoWith(dir, ExifSegment(full)));
+    EXPECT_TRUE(UpdateMetadata(dir.file("full.jpg"), {300, true}));
+    EXPECT_EQ(Tag(dir.file("full.jpg"), "IFD0:Orientation"), "1");
+    EXPECT_EQ(Tag(dir.file("full.jpg"), "IFD0:XResolution"), "");
+    EXPECT_EQ(Tag(dir.file("full.jpg"), "JFIF:XResolution"), "300");
+    // a file with only a JFIF header states the resolution there
+    const std::string path = dir.file("jfif.jpg");
+    WriteFileBytes(path, photo);
+    EXPECT_TRUE(UpdateMetadata(path, {300, true}));
+    EXPECT_EQ(Tag(path, "JFIF:XResolution"), "300");
+    EXPECT_EQ(Tag(path, "JFIF:ResolutionUnit"), "1");
 }

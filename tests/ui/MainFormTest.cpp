@@ -416,3 +416,30 @@ TEST_F(MainFormTest, ANewViewSizeDecodesFramesOutOfViewAtTheirNewHeight) {
         EXPECT_EQ(f->Cropper()->Area().Thumbnail().Height(), f->Cropper()->height());
     }
 }
+
+TEST_F(MainFormTest, SidewaysPhotosAreFramedAndCutUpright) {
+    // a.jpg as a phone stores it: turned left, EXIF Orientation 6 ("turn right to show")
+    const std::string jpeg = ReadFileBytes(photo("a.jpg"));
+    const std::string tiff(
+        "Exif\0\0II*\0\x08\0\0\0\x01\0\x12\x01\x03\0\x01\0\0\0\x06\0\0\0\0\0\0\0", 32);
+    WriteFileBytes(photo("phone.jpg"), jpeg.substr(0, 2) + "\xFF\xE1" + char(0) +
+                                           char(tiff.size() + 2) + tiff + jpeg.substr(2));
+    for (const bool honour : {true, false}) {
+        SCOPED_TRACE(honour);
+        auto w = Open();
+        w->Settings().setValue("HonourOrientation", honour);
+        w->AddFiles({photo("phone.jpg")});
+        ASSERT_EQ(w->Images().size(), 1u);
+        TIFrame* frame = w->CurrentFrame();
+        EXPECT_EQ(frame->Orientation(), honour ? 6 : 1);
+        EXPECT_EQ(frame->Cropper()->Area().IsPortrait(), honour); // and its aspect flipped
+        const TCropRect crop = frame->GetCrop();
+        w->CropCurrentActionExecute();
+        const std::string result = out("deeper/phone.jpg");
+        EXPECT_EQ(ReadJpegThumbnail(result, 0, 8, {}, false).imageWidth, crop.width);
+        std::vector<std::string> lines;
+        ExecuteConsoleApp("exiftool", {"-s3", "-n", "-Orientation", result}, lines);
+        EXPECT_EQ(lines, std::vector<std::string>{honour ? "1" : "6"});
+        fs::remove(result);
+    }
+}
