@@ -303,6 +303,11 @@ int RunBatch(const TBatchOptions& options, std::ostream& out, std::ostream& err,
     std::string folder = options.Output.empty() ? CroppedDir(settings) : options.Output;
     if (folder.size() > 1 && (folder.back() == '/' || folder.back() == '\\')) folder.pop_back();
     std::vector<TPhoto> photos = CollectPhotos(options);
+    if (photos.empty()) {
+        // folders without JPEG files: nothing failed, but say so
+        err << "trimvale: " << Translate("No photos found") << "\n";
+        return 0;
+    }
     PlanOutputs(photos, folder, settings);
     if (!run.DryRun) {
         std::error_code ec;

@@ -176,6 +176,12 @@ TEST_F(BatchTest, DryRunPrintsTheCallsAndWritesNothing) {
               (std::vector<std::string>{"jpegtran -copy all -crop 400x300+0+0 \"" + in("a b.jpg") +
                                         "\" \"" + out("a_b.jpg") + "\""}));
     EXPECT_FALSE(fs::exists(out()));
+
+    // a folder without photos: nothing to do is no failure
+    fs::create_directories(dir.file("none"));
+    const TRun none = Crop({dir.file("none")});
+    EXPECT_EQ(none.Code, 0u);
+    EXPECT_TRUE(none.Lines.empty());
 }
 
 TEST_F(BatchTest, CommandLineMistakesExitWithTwoAndSayWhy) {
