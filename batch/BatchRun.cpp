@@ -1,7 +1,9 @@
 #include "BatchRun.h"
 
 #include <algorithm>
+#include <array>
 #include <chrono>
+#include <csignal>
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -30,6 +32,40 @@
 namespace fs = std::filesystem;
 
 namespace {
+// Set by SIGINT, SIGTERM and SIGHUP; a signal handler can reach nothing else.
+volatile std::sig_atomic_t interrupted = 0;
+
+void OnInterrupt(int) {
+    interrupted = 1;
+}
+
+/// While it lives, an interruption ends the run between photos, so that every
+/// job in flight still clears its scratch files away.
+class TInterruptGuard {
+public:
+    TInterruptGuard() {
+        interrupted = 0;
+        struct sigaction action {};
+        action.sa_handler = OnInterrupt;
+        sigemptyset(&action.sa_mask);
+        for (std::size_t i = 0; i < kSignals.size(); ++i) {
+            sigaction(kSignals[i], nullptr, &old_[i]);
+            // a signal ignored by whoever started us (nohup, a background job) stays so
+            if (old_[i].sa_handler != SIG_IGN) sigaction(kSignals[i], &action, nullptr);
+        }
+    }
+    ~TInterruptGuard() {
+        for (std::size_t i = 0; i < kSignals.size(); ++i)
+            sigaction(kSignals[i], &old_[i], nullptr);
+    }
+    TInterruptGuard(const TInterruptGuard&) = delete;
+    TInterruptGuard& operator=(const TInterruptGuard&) = delete;
+
+private:
+    static constexpr std::array<int, 3> kSignals{SIGINT, SIGTERM, SIGHUP};
+    std::array<struct sigaction, 3> old_{};
+};
+
 /// Messages meant for a box go to standard error; nobody answers questions.
 class TStreamPrompt : public IUserPrompt {
 public:
@@ -253,6 +289,7 @@ TPhotoRunSettings RunSettings(const TStorageTank& settings, const TCropAspects& 
 /// every output belongs to one photo only (see PlanOutputs).
 void CropAll(std::vector<TPhoto>& photos, const TPhotoRunSettings& run, unsigned jobs,
              TReporter& reporter) {
+    const TInterruptGuard guard;
     std::map<std::string, std::size_t> byOutput;
     for (std::size_t i = 0; i < photos.size(); ++i)
         if (!photos[i].Decided) byOutput.emplace(photos[i].Output, i);
@@ -280,9 +317,17 @@ void CropAll(std::vector<TPhoto>& photos, const TPhotoRunSettings& run, unsigned
         scheduler.Submit(std::move(job));
         submitted.push_back(i);
     }
-    while (scheduler.Outstanding() > 0)
+    while (scheduler.Outstanding() > 0) {
+        if (interrupted) {
+            for (const std::size_t index : scheduler.DropPending()) {
+                photos[submitted[index]].Report = {
+                    TPhotoStatus::Failed, Translate("Cropping cancelled"), {}};
+                reporter.Finished(submitted[index]);
+            }
+        }
         if (const auto ended = scheduler.Next(std::chrono::milliseconds(100)))
             reporter.Finished(submitted[ended->Index]);
+    }
 }
 } // namespace
 

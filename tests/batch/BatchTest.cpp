@@ -1,5 +1,6 @@
 // trimvale --crop on photos made here, through the real executable.
 #include <algorithm>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <sstream>
@@ -165,6 +166,47 @@ TEST_F(BatchTest, NoOutputReplacesAPhotoOrAnotherOutput) {
                               "failed: " + in("sub/a.jpg") + " -> " + out("a.jpg") +
                                   ": The same output file as " + in("a.jpg"),
                           }));
+}
+
+TEST_F(BatchTest, AnInterruptionEndsTheRunBetweenPhotosAndLeavesNoScratch) {
+    // the report stream is interrupted as Ctrl+C would, once the first line is out
+    class TInterruptingBuffer : public std::stringbuf {
+    protected:
+        std::streamsize xsputn(const char* s, std::streamsize n) override {
+            const std::streamsize written = std::stringbuf::xsputn(s, n);
+            if (!raised_ && std::string(s, std::size_t(n)).find('\n') != std::string::npos) {
+                raised_ = true;
+                std::raise(SIGINT);
+            }
+            return written;
+        }
+
+    private:
+        bool raised_ = false;
+    } buffer;
+    std::vector<std::string> args = {"--crop", "--jobs",   "1",  "--settings",
+                                     settings, "--output", out()};
+    for (const char* name : {"1.jpg", "2.jpg", "3.jpg", "4.jpg", "5.jpg"}) {
+        samples::MakePhoto(in(name), 160, 120);
+        args.push_back(in(name));
+    }
+    std::ostream report(&buffer);
+    std::ostringstream err;
+    EXPECT_EQ(RunCommandLine(args, report, err, false), 1);
+    std::istringstream lines(buffer.str());
+    std::vector<std::string> got;
+    for (std::string line; std::getline(lines, line);)
+        got.push_back(line);
+    ASSERT_EQ(got.size(), 5u);
+    EXPECT_EQ(got[0], "written: " + in("1.jpg") + " -> " + out("1.jpg"));
+    // the photo in flight ends; none starts after it
+    for (int i = 2; i < 5; ++i) {
+        const std::string name = std::to_string(i + 1) + ".jpg";
+        EXPECT_EQ(got[std::size_t(i)],
+                  "failed: " + in(name) + " -> " + out(name) + ": Cropping cancelled");
+    }
+    for (const auto& e : fs::directory_iterator(out()))
+        EXPECT_NE(e.path().filename().string()[0], '.') << e.path();
 }
 
 TEST_F(BatchTest, DryRunPrintsTheCallsAndWritesNothing) {
