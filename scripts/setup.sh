@@ -11,7 +11,7 @@ mode=${1:-run}
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libjpeg62-turbo-dev
-          libjpeg-turbo-progs gettext libgtest-dev libgmock-dev libbenchmark-dev dpkg-dev)
+          libjpeg-turbo-progs gettext libgtest-dev libgmock-dev libbenchmark-dev dpkg-dev file)
 if [ "$mode" = test ] || [ "$mode" = tsan ]; then
     packages+=(libimage-exiftool-perl xvfb xauth desktop-file-utils appstream)
 fi
