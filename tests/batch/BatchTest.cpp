@@ -212,7 +212,14 @@ TEST_F(BatchTest, AnInterruptionEndsTheRunBetweenPhotosAndLeavesNoScratch) {
 TEST_F(BatchTest, DryRunPrintsTheCallsAndWritesNothing) {
     samples::MakePhoto(in("a b.jpg"), 400, 300);
     WriteSettings(Bool("HuffmanOptimize", false));
+    // without jpegtran nothing can be cut, but a dry run still says what would be
+    const std::string path = getenv("PATH");
+    setenv("PATH", dir.file("nowhere").c_str(), 1);
+    const TRun missing = Crop({in("a b.jpg")});
     const TRun run = Crop({"--dry-run", "--aspect", "4:3 monitor", in("a b.jpg")});
+    setenv("PATH", path.c_str(), 1);
+    EXPECT_EQ(missing.Code, 1u);
+    EXPECT_TRUE(missing.Lines.empty());
     EXPECT_EQ(run.Code, 0u);
     EXPECT_EQ(run.Lines,
               (std::vector<std::string>{"jpegtran -copy all -crop 400x300+0+0 \"" + in("a b.jpg") +
