@@ -161,6 +161,8 @@ void PlanOutputs(std::vector<TPhoto>& photos, const std::string& folder,
     }
 }
 
+/// The list's default aspect, or the one of the given description: exactly,
+/// else without regard to case when only one fits. Raises TUsageError.
 const TCropAspect* ChooseAspect(const TCropAspectList& list, const std::string& name) {
     if (name.empty()) return list.Count() > 0 ? &list.Items(list.DefaultIndex()) : nullptr;
     const TCropAspect* found = nullptr;
