@@ -103,7 +103,7 @@ constexpr uint16_t kShort = 3, kLong = 4, kSLong = 9, kSRational = 10;
 
 /// Where the tags this update touches lie: entry offsets, 0 when absent.
 struct TTagPlaces {
-    uint32_t Ifd0 = 0;
+    uint32_t Ifd0 = 0, Ifd0Count = 0; // the count as checked: values written may overlap it
     std::size_t X = 0, Y = 0, Unit = 0, Orientation = 0, PixelX = 0, PixelY = 0;
 };
 
@@ -123,6 +123,7 @@ bool FindTags(const TTiff& tiff, uint32_t ifd0, TTagPlaces& places) {
         if (!tiff.Fits(ifd, 2)) return false;
         const uint32_t count = tiff.Get(ifd, 2);
         if (!tiff.Fits(ifd + 2, uint64_t{count} * 12 + 4)) return false;
+        if (kind == kMain) places.Ifd0Count = count;
         for (uint32_t i = 0; i < count; ++i) {
             const std::size_t entry = ifd + 2 + 12 * std::size_t{i};
             const uint32_t tag = tiff.Get(entry, 2), type = tiff.Get(entry + 2, 2);
@@ -156,8 +157,10 @@ bool FindTags(const TTiff& tiff, uint32_t ifd0, TTagPlaces& places) {
 /// an integer as itself. False for types that cannot hold it.
 bool PutNumber(TTiff& tiff, std::size_t entry, uint32_t v) {
     const uint32_t type = tiff.Get(entry + 2, 2);
-    const std::size_t length = TypeSize(type) * tiff.Get(entry + 4, 4);
+    const uint64_t length = uint64_t{TypeSize(type)} * tiff.Get(entry + 4, 4);
     const std::size_t value = length > 4 ? tiff.Get(entry + 8, 4) : entry + 8;
+    // checked again: an earlier write may have changed the entry in hostile data
+    if (length == 0 || !tiff.Fits(value, std::min<uint64_t>(length, 8))) return false;
     if (type == kShort) {
         if (v > 0xFFFF) return false;
         tiff.Put16(value, v);
@@ -179,7 +182,7 @@ bool AddResolutionTags(std::string& segment, std::size_t base, TTiff& tiff,
                        const TTagPlaces& places, bool addX, bool addY, bool addUnit,
                        uint32_t horizontal, uint32_t vertical) {
     const std::size_t size = segment.size() - base;
-    const uint32_t count = tiff.Get(places.Ifd0, 2);
+    const uint32_t count = places.Ifd0Count;
     std::vector<std::string> entries;
     for (uint32_t i = 0; i < count; ++i) {
         const std::size_t entry = places.Ifd0 + 2 + 12 * std::size_t{i};
