@@ -3,6 +3,11 @@
 #include <algorithm>
 #include <exception>
 
+#if defined(__linux__)
+#include <sys/resource.h>
+#include <unistd.h>
+#endif
+
 #include <QCoreApplication>
 #include <QEvent>
 
@@ -12,8 +17,8 @@ namespace {
 const QEvent::Type kResultsWaiting = static_cast<QEvent::Type>(QEvent::User + 161);
 } // namespace
 
-TThumbnailPool::TThumbnailPool(unsigned threads, TReader reader, QObject* parent)
-    : IThumbnailSource(parent), reader_(std::move(reader)) {
+TThumbnailPool::TThumbnailPool(unsigned threads, TReader reader, int niceness, QObject* parent)
+    : IThumbnailSource(parent), reader_(std::move(reader)), niceness_(niceness) {
     if (!reader_)
         reader_ = [](const std::string& file, int32_t rotation, int32_t height, bool honour) {
             return ReadJpegThumbnail(file, rotation, height, {}, honour);
@@ -58,6 +63,10 @@ bool TThumbnailPool::Withdraw(uint64_t ticket) {
 }
 
 void TThumbnailPool::Work() {
+#if defined(__linux__)
+    // on Linux the niceness of a thread id is the thread's own
+    if (niceness_ != 0) setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), niceness_);
+#endif
     std::unique_lock lock(mutex_);
     for (;;) {
         work_.wait(lock, [this] { return stopping_ || !queue_.empty(); });

@@ -25,8 +25,10 @@ public:
     using TReader = std::function<TThumbnail(const std::string&, int32_t, int32_t, bool)>;
 
     /// threads 0 takes the number of cores; the reader is the JPEG decoder
-    /// unless a test gives another.
-    explicit TThumbnailPool(unsigned threads = 0, TReader reader = {}, QObject* parent = nullptr);
+    /// unless a test gives another. A positive niceness lets the workers yield
+    /// to the window's thread (where the system allows it per thread).
+    explicit TThumbnailPool(unsigned threads = 0, TReader reader = {}, int niceness = 0,
+                            QObject* parent = nullptr);
     /// Drops what has not started and waits for the decodes in progress.
     ~TThumbnailPool() override;
 
@@ -61,6 +63,7 @@ private:
     void Deliver();
 
     TReader reader_;
+    int niceness_;
     // the requesters, touched only on the pool's own thread
     std::unordered_map<uint64_t, TWaiting> waiting_;
     uint64_t nextTicket_ = 1;

@@ -79,6 +79,8 @@ TMainForm::TMainForm(TSettingsFile settingsFile, std::vector<std::string> files,
     sForm_->SetAspectEditor(aspectForm_);
     loadForm_->SetAddImage([this](const std::string& path) { AddImage(path); });
     thumbnails_ = std::make_unique<TThumbnailPool>();
+    // thumbnails made again decode in the background: scrolling comes first
+    reloads_ = std::make_unique<TThumbnailPool>(0, TThumbnailPool::TReader(), kReloadNiceness);
     // two decodes per worker may wait: the workers never idle, memory stays flat
     loadForm_->SetThumbnails(thumbnails_.get(), 2 * thumbnails_->Threads(),
                              [this](const std::string& path, TDecodedThumbnail decoded) {

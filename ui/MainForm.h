@@ -139,9 +139,11 @@ private:
     std::string StartFolder() const;
 
     std::unique_ptr<TStorageTank> settings_;
-    // decodes thumbnails off the window's thread; outlives every frame (the
-    // destructor releases them first)
+    // decode thumbnails off the window's thread, for the add run and for frames
+    // made again; both outlive every frame (the destructor releases them first)
+    static constexpr int kReloadNiceness = 10;
     std::unique_ptr<TThumbnailPool> thumbnails_;
+    std::unique_ptr<TThumbnailPool> reloads_;
     TSettingsFile settingsFile_;
     std::unique_ptr<TMessageBoxPrompt> boxPrompt_;
     IUserPrompt* prompt_;

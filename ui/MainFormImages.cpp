@@ -120,7 +120,7 @@ TIFrame* TMainForm::PlaceImage(const std::string& path, const std::function<bool
 
     auto* frame = new TIFrame(big->Viewport());
     frame->SetCommands(this);
-    frame->SetThumbnailSource(thumbnails_.get());
+    frame->SetThumbnailSource(reloads_.get());
     frame->resize(frame->width(), imageSize_);
     frame->move(0, static_cast<int>(images_.size()) * imageSize_);
     images_.push_back(frame);

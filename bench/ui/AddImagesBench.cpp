@@ -17,6 +17,9 @@
 #include <thread>
 #include <vector>
 
+#include <sys/resource.h>
+#include <time.h>
+
 #include <QAction>
 #include <QApplication>
 #include <QLineEdit>
@@ -38,6 +41,22 @@ double Since(TClock::time_point t) {
     return std::chrono::duration<double>(TClock::now() - t).count();
 }
 
+double ThreadCpuSeconds() {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
+}
+
+// Processor time of the whole process and of its finished child processes.
+double ProcessCpuSeconds() {
+    rusage self{}, children{};
+    getrusage(RUSAGE_SELF, &self);
+    getrusage(RUSAGE_CHILDREN, &children);
+    const auto sum = [](const timeval& t) { return double(t.tv_sec) + double(t.tv_usec) / 1e6; };
+    return sum(self.ru_utime) + sum(self.ru_stime) + sum(children.ru_utime) +
+           sum(children.ru_stime);
+}
+
 long ResidentKiB() {
     std::ifstream in("/proc/self/status");
     std::string line;
@@ -49,8 +68,10 @@ long ResidentKiB() {
 void AddBench(TMainForm& window, const std::string& folder) {
     const long before = ResidentKiB();
     const auto start = TClock::now();
+    const double startCpu = ProcessCpuSeconds();
     window.AddFolder(folder, false);
     const double addSeconds = Since(start);
+    const double addCpu = ProcessCpuSeconds() - startCpu;
     const std::size_t n = window.Images().size();
     const long after = ResidentKiB();
     const int height = window.Images().front()->Cropper()->height();
@@ -59,15 +80,18 @@ void AddBench(TMainForm& window, const std::string& folder) {
     for (TIFrame* f : window.Images())
         files.push_back(f->SourceFileName());
     const auto bare = TClock::now();
+    const double bareCpuStart = ProcessCpuSeconds();
     for (const std::string& file : files)
         ReadJpegThumbnail(file, 0, height);
     const double bareSeconds = Since(bare);
+    const double bareCpu = ProcessCpuSeconds() - bareCpuStart;
 
     std::printf("1. adding %zu photos, thumbnails %d px high (Medium view)\n", n, height);
     std::printf("   through the window:    %.1f images/s (%.3f s)\n", n / addSeconds, addSeconds);
     std::printf("   bare sequential decode: %.1f images/s (%.3f s)\n", n / bareSeconds,
                 bareSeconds);
     std::printf("   ratio: %.2f (goal: at most 0.7 on two cores)\n", addSeconds / bareSeconds);
+    std::printf("   processor time: %.3f s through the window, %.3f s bare\n", addCpu, bareCpu);
     std::printf("   resident memory per frame: %.2f MB (goal: under 1.5 MB)\n",
                 (after - before) / 1024.0 / n);
 }
@@ -81,6 +105,7 @@ void CropBench(TMainForm& window, std::size_t crops) {
                                  window.Images().begin() + std::min(crops, window.Images().size()));
     // the same calls as the run makes, last frame first, one after the other
     const auto bare = TClock::now();
+    const double bareCpuStart = ProcessCpuSeconds();
     for (auto it = frames.rbegin(); it != frames.rend(); ++it) {
         const TCropRect r = (*it)->GetCrop();
         const TCropSpec spec{r.x, r.y, r.width, r.height, (*it)->Rotation(), (*it)->Kind()};
@@ -88,17 +113,22 @@ void CropBench(TMainForm& window, std::size_t crops) {
                                       (out / "bare" / (*it)->DestFileName()).string()));
     }
     const double bareSeconds = Since(bare);
+    const double bareCpu = ProcessCpuSeconds() - bareCpuStart;
     window.DirEdit()->setText(QString::fromStdString(out.string()));
     const std::size_t before = window.Images().size();
     const auto start = TClock::now();
+    const double startCpu = ProcessCpuSeconds();
     window.CropFrames(frames, true);
     const double cropSeconds = Since(start);
+    const double cropCpu = ProcessCpuSeconds() - startCpu;
     std::printf("2. cropping %zu photos (options -copy all -optimize, resolution written)\n",
                 frames.size());
     std::printf("   through the window:          %.3f s (%zu frames left the list)\n", cropSeconds,
                 before - window.Images().size());
     std::printf("   bare sequential jpegtran calls: %.3f s\n", bareSeconds);
     std::printf("   ratio: %.2f (goal: at most 0.65 on two cores)\n", cropSeconds / bareSeconds);
+    std::printf("   processor time with jpegtran's: %.3f s through the window, %.3f s bare\n",
+                cropCpu, bareCpu);
     std::filesystem::remove_all(out);
 }
 
@@ -123,26 +153,42 @@ void ScrollBench(TMainForm& window, std::size_t frames) {
 
     TBig* big = window.Container()->Big();
     double longest = 0;
+    double longestCpu = 0; // the same in processor time of the window's thread
+    int over = 0;
     auto last = TClock::now();
+    double lastCpu = ThreadCpuSeconds();
     QTimer turn; // runs once per event-loop turn
     QObject::connect(&turn, &QTimer::timeout, [&] {
         const auto now = TClock::now();
-        longest = std::max(longest, std::chrono::duration<double>(now - last).count());
+        const double cpu = ThreadCpuSeconds();
+        const double gap = std::chrono::duration<double>(now - last).count();
+        longest = std::max(longest, gap);
+        longestCpu = std::max(longestCpu, cpu - lastCpu);
+        over += gap > 0.05 ? 1 : 0;
         last = now;
+        lastCpu = cpu;
     });
     turn.start(0);
     QTimer step; // a steady scroll: one wheel notch every 15 ms, top to bottom
     bool done = false;
+    double longestStep = 0;
     QObject::connect(&step, &QTimer::timeout, [&] {
         const int pos = big->VertBar().Position;
+        const auto t = TClock::now();
         big->ScrollTo(Qt::Vertical, pos + 120);
+        longestStep = std::max(longestStep, Since(t));
         if (big->VertBar().Position == pos) done = true;
     });
-    for (int i = 0; i < 100; ++i) // the layout after the switch
-        QApplication::processEvents();
+
+    const auto layout = TClock::now(); // the grid lays itself out 500 ms after the switch
+    while (Since(layout) < 1.0)
+        QApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
     big->ScrollTo(Qt::Vertical, 0);
     last = TClock::now();
+    lastCpu = ThreadCpuSeconds();
     longest = 0;
+    longestCpu = 0;
+    over = 0;
     const auto scrollStart = TClock::now();
     step.start(15);
     while (!done)
@@ -156,13 +202,22 @@ void ScrollBench(TMainForm& window, std::size_t frames) {
     turn.stop();
     std::size_t fresh = 0;
     for (TIFrame* f : window.Images())
-        fresh += f->Cropper()->ThumbnailPending() ? 0 : 1;
+        fresh += f->Cropper()->Area().Thumbnail().Height() == f->Cropper()->height() &&
+                         !f->Cropper()->ThumbnailPending()
+                     ? 1
+                     : 0;
     std::printf(
         "3. %zu frames at Medium (memory per frame %.2f MB); Small then Medium took %.3f s\n", n,
         perFrame, switchSeconds);
     std::printf("   scrolling top to bottom (%.1f s): longest gap between event-loop turns "
-                "%.1f ms (goal: under 50 ms); %zu frames have their new thumbnail\n",
-                scrollSeconds, 1000 * longest, fresh);
+                "%.1f ms (goal: under 50 ms), %d gaps over 50 ms; longest scroll step %.1f ms\n",
+                scrollSeconds, 1000 * longest, over, 1000 * longestStep);
+    // on a busy machine a gap is mostly waiting for a processor; this part is the window's own
+    std::printf("   longest turn in processor time of the window's thread: %.1f ms\n",
+                1000 * longestCpu);
+    std::printf("   frames shown with their new thumbnail at the end: %zu (the others decode "
+                "when they come into view)\n",
+                fresh);
 }
 } // namespace
 
