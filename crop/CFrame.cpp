@@ -157,7 +157,7 @@ void TCFrame::RequestThumbnail() {
     const uint64_t generation = ++generation_;
     const int32_t h = std::max(1, height());
     const int32_t rotation = area_.Rotation();
-    ticket_ = source_->Request(this, area_.FileName(), rotation, h,
+    ticket_ = source_->Request(this, area_.FileName(), rotation, h, area_.HonourOrientation(),
                                [this, generation, h, rotation](TDecodedThumbnail decoded) {
                                    ThumbnailArrived(generation, h, rotation, std::move(decoded));
                                });

@@ -24,11 +24,12 @@ public:
     using QObject::QObject;
     ~IThumbnailSource() override = default;
 
-    /// Queues the decode of a file at a rotation and surface height; done runs
+    /// Queues the decode of a file at a rotation and surface height, upright by
+    /// its EXIF orientation when that is honoured; done runs
     /// later on the calling thread, unless context was destroyed or the request
     /// was withdrawn by then. Returns the request's ticket (never 0).
     virtual uint64_t Request(QObject* context, const std::string& fileName, int32_t rotation,
-                             int32_t height, TDone done) = 0;
+                             int32_t height, bool honourOrientation, TDone done) = 0;
     /// Takes back a request; true when it had not started decoding yet.
     /// Its done never runs either way.
     virtual bool Withdraw(uint64_t ticket) = 0;

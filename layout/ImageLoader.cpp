@@ -70,7 +70,8 @@ void TLoadForm::TimerTimer() {
     progressBar_->setRange(0, count);
     progressBar_->setValue(0);
     std::optional<TThumbnailPrefetch> prefetch;
-    if (source_ && addDecoded_) prefetch.emplace(*source_, list_, thumbnailHeight_, ahead_);
+    if (source_ && addDecoded_)
+        prefetch.emplace(*source_, list_, thumbnailHeight_, ahead_, honourOrientation_);
     for (int i = 1; i <= count; ++i) {
         const std::string& path = list_[static_cast<size_t>(i - 1)];
         statusLabel_->setText(tr_("Creating Thumb") + " (" + QString::number(i) + "/" +

@@ -41,6 +41,8 @@ public:
         addDecoded_ = std::move(addDecoded);
     }
     void SetThumbnailHeight(int32_t height) { thumbnailHeight_ = height; }
+    /// Whether the decodes ahead show photos upright by their EXIF orientation.
+    void SetHonourOrientation(bool honour) { honourOrientation_ = honour; }
     int32_t ThumbnailHeight() const { return thumbnailHeight_; }
     void SetStatusText(TStatusText statusText) { statusText_ = std::move(statusText); }
     /// The paths of the next run; the dialog keeps its own copy, so nothing that happens
@@ -71,6 +73,7 @@ private:
     QPointer<IThumbnailSource> source_;
     std::size_t ahead_ = 4;
     int32_t thumbnailHeight_ = 1;
+    bool honourOrientation_ = true;
     TStatusText statusText_;
     bool cancelled_ = false;
     bool finished_ = true;

@@ -20,8 +20,8 @@ const QEvent::Type kResultsWaiting = static_cast<QEvent::Type>(QEvent::User + 16
 TThumbnailPool::TThumbnailPool(unsigned threads, TReader reader, int niceness, QObject* parent)
     : IThumbnailSource(parent), reader_(std::move(reader)), niceness_(niceness) {
     if (!reader_)
-        reader_ = [](const std::string& file, int32_t rotation, int32_t height) {
-            return ReadJpegThumbnail(file, rotation, height);
+        reader_ = [](const std::string& file, int32_t rotation, int32_t height, bool honour) {
+            return ReadJpegThumbnail(file, rotation, height, {}, honour);
         };
     const unsigned n = threads ? threads : std::max(1u, std::thread::hardware_concurrency());
     workers_.reserve(n);
@@ -41,12 +41,12 @@ TThumbnailPool::~TThumbnailPool() {
 }
 
 uint64_t TThumbnailPool::Request(QObject* context, const std::string& fileName, int32_t rotation,
-                                 int32_t height, TDone done) {
+                                 int32_t height, bool honourOrientation, TDone done) {
     const uint64_t ticket = nextTicket_++;
     waiting_.emplace(ticket, TWaiting{context, std::move(done)});
     {
         std::lock_guard lock(mutex_);
-        queue_.push_back({ticket, fileName, rotation, height});
+        queue_.push_back({ticket, fileName, rotation, height, honourOrientation});
     }
     work_.notify_one();
     return ticket;
@@ -76,7 +76,8 @@ void TThumbnailPool::Work() {
         lock.unlock();
         TDecodedThumbnail decoded;
         try {
-            decoded.Thumbnail = reader_(job.FileName, job.Rotation, job.Height);
+            decoded.Thumbnail =
+                reader_(job.FileName, job.Rotation, job.Height, job.HonourOrientation);
         } catch (const std::exception& e) {
             decoded.Error = e.what();
         } catch (...) {

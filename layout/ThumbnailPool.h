@@ -21,7 +21,8 @@
 /// to a requester that still exists. Errors come back as values.
 class TThumbnailPool : public IThumbnailSource {
 public:
-    using TReader = std::function<TThumbnail(const std::string&, int32_t, int32_t)>;
+    /// File, rotation, height, whether the EXIF orientation is honoured.
+    using TReader = std::function<TThumbnail(const std::string&, int32_t, int32_t, bool)>;
 
     /// threads 0 takes the number of cores; the reader is the JPEG decoder
     /// unless a test gives another. A positive niceness lets the workers yield
@@ -32,7 +33,7 @@ public:
     ~TThumbnailPool() override;
 
     uint64_t Request(QObject* context, const std::string& fileName, int32_t rotation,
-                     int32_t height, TDone done) override;
+                     int32_t height, bool honourOrientation, TDone done) override;
     bool Withdraw(uint64_t ticket) override;
 
     unsigned Threads() const { return static_cast<unsigned>(workers_.size()); }
@@ -48,6 +49,7 @@ private:
         std::string FileName;
         int32_t Rotation;
         int32_t Height;
+        bool HonourOrientation;
     };
     struct TResult {
         uint64_t Ticket;

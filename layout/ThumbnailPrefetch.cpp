@@ -6,9 +6,9 @@
 
 TThumbnailPrefetch::TThumbnailPrefetch(IThumbnailSource& source,
                                        const std::vector<std::string>& files, int32_t height,
-                                       std::size_t ahead)
+                                       std::size_t ahead, bool honourOrientation)
     : source_(source), files_(files), height_(std::max(1, height)),
-      ahead_(std::max<std::size_t>(1, ahead)) {}
+      ahead_(std::max<std::size_t>(1, ahead)), honourOrientation_(honourOrientation) {}
 
 TThumbnailPrefetch::~TThumbnailPrefetch() {
     for (const auto& [index, ticket] : tickets_)
@@ -19,11 +19,11 @@ void TThumbnailPrefetch::RequestUpTo(std::size_t end) {
     end = std::min(end, files_.size());
     for (; requested_ < end; ++requested_) {
         const std::size_t i = requested_;
-        tickets_[i] =
-            source_.Request(&context_, files_[i], 0, height_, [this, i](TDecodedThumbnail decoded) {
-                tickets_.erase(i);
-                ready_[i] = std::move(decoded);
-            });
+        tickets_[i] = source_.Request(&context_, files_[i], 0, height_, honourOrientation_,
+                                      [this, i](TDecodedThumbnail decoded) {
+                                          tickets_.erase(i);
+                                          ready_[i] = std::move(decoded);
+                                      });
     }
 }
 

@@ -17,7 +17,7 @@
 class TThumbnailPrefetch {
 public:
     TThumbnailPrefetch(IThumbnailSource& source, const std::vector<std::string>& files,
-                       int32_t height, std::size_t ahead);
+                       int32_t height, std::size_t ahead, bool honourOrientation = true);
     ~TThumbnailPrefetch();
     TThumbnailPrefetch(const TThumbnailPrefetch&) = delete;
     TThumbnailPrefetch& operator=(const TThumbnailPrefetch&) = delete;
@@ -35,6 +35,7 @@ private:
     const std::vector<std::string>& files_;
     int32_t height_;
     std::size_t ahead_;
+    bool honourOrientation_;
     std::size_t requested_ = 0;
     std::map<std::size_t, uint64_t> tickets_;
     std::map<std::size_t, TDecodedThumbnail> ready_;

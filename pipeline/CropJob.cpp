@@ -135,6 +135,18 @@ std::string CropJobRefusal(const TCropJob& job) {
     return "";
 }
 
+std::vector<TTransformCall> CropJobCalls(const TCropJob& job, const std::string& into) {
+    const TTransformCall options =
+        TransformOptions(job.Options.CopyMetadats, job.Options.HuffmanOptimize);
+    const bool landscape =
+        job.Crop.Height > job.Crop.Width && job.Options.AutoRotateToLandscapeAfterCrop;
+    const std::optional<TCropSpec> turned = landscape ? LandscapeSpec(job) : std::nullopt;
+    std::vector<TTransformCall> calls{
+        CropCall(options, turned ? *turned : job.Crop, job.Source, into)};
+    if (landscape && !turned) calls.push_back(LandscapeTurnCall(options, into));
+    return calls;
+}
+
 TCropResult RunCropJob(const TCropJob& job) {
     if (const std::string reason = CropJobRefusal(job); !reason.empty()) return Refused(reason);
 
@@ -151,20 +163,16 @@ TCropResult RunCropJob(const TCropJob& job) {
     // the same name as the output, so that its extension keeps its meaning
     const std::string fresh = scratch.Path() + "/" + NameOf(target);
 
-    const TTransformCall options =
-        TransformOptions(job.Options.CopyMetadats, job.Options.HuffmanOptimize);
-    const bool landscape =
-        job.Crop.Height > job.Crop.Width && job.Options.AutoRotateToLandscapeAfterCrop;
-    const std::optional<TCropSpec> turned = landscape ? LandscapeSpec(job) : std::nullopt;
-    const TCropSpec& spec = turned ? *turned : job.Crop;
-    const TTransformCall crop = CropCall(options, spec, job.Source, fresh);
+    const std::vector<TTransformCall> calls = CropJobCalls(job, fresh);
+    const TTransformCall& crop = calls.front();
     // messages name the file the user asked for, not the scratch file that is gone by then
-    const std::string shown = CropCall(options, spec, job.Source, job.Output).ArgumentString();
+    const std::string shown = CropJobCalls(job, job.Output).front().ArgumentString();
     RunTransformer(job.Tool, crop);
     // only a file the call created counts; its exit code decides nothing
     if (!HasContent(fresh)) return {TCropOutcome::TransformFailed, shown, ""};
 
-    if (landscape && !turned) RunTransformer(job.Tool, LandscapeTurnCall(options, fresh));
+    for (std::size_t i = 1; i < calls.size(); ++i)
+        RunTransformer(job.Tool, calls[i]);
     TMetadataUpdate update;
     update.Upright = job.Crop.Orientation != 1;
     if (job.Options.UpdatePPI) update.Resolution = job.Resolution;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "Transformer.h"
 
@@ -49,6 +50,10 @@ TCropResult RunCropJob(const TCropJob& job);
 
 /// Why RunCropJob would refuse the job without running anything, or "".
 std::string CropJobRefusal(const TCropJob& job);
+
+/// The transformer calls RunCropJob makes for the job, in order, writing into
+/// the given file: the cut, and the landscape turn when it is not part of it.
+std::vector<TTransformCall> CropJobCalls(const TCropJob& job, const std::string& into);
 
 /// True when both paths name the same existing file (also through links).
 bool IsSameFile(const std::string& a, const std::string& b);

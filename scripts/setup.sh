@@ -2,6 +2,7 @@
 # One-step set-up for a Debian machine.
 #   bash scripts/setup.sh run [photos...]   install what is missing, build, start Trimvale
 #   bash scripts/setup.sh test              install what is missing, build with sanitizers, run every test
+#   bash scripts/setup.sh package           install what is missing, build, make the Debian package
 #   bash scripts/setup.sh tsan              build the tests of the worker pools with ThreadSanitizer, run them
 set -euo pipefail
 
@@ -10,9 +11,10 @@ mode=${1:-run}
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-translations-l10n libgl-dev
-          libjpeg62-turbo-dev libjpeg-turbo-progs gettext libgtest-dev libgmock-dev libbenchmark-dev)
+          libjpeg62-turbo-dev libjpeg-turbo-progs gettext libgtest-dev libgmock-dev libbenchmark-dev
+          dpkg-dev file)
 if [ "$mode" = test ] || [ "$mode" = tsan ]; then
-    packages+=(libimage-exiftool-perl xvfb xauth)
+    packages+=(libimage-exiftool-perl xvfb xauth desktop-file-utils appstream)
 fi
 
 missing=()
@@ -42,6 +44,12 @@ test)
     cd "$root/build-test"
     ctest --output-on-failure -j "$jobs" "$@"
     ;;
+package)
+    cmake -S "$root" -B "$root/build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTRIMVALE_BENCH=OFF
+    cmake --build "$root/build" -j "$jobs"
+    cd "$root/build"
+    cpack -G DEB
+    ;;
 tsan)
     pools=(CropSchedulerTest ThumbnailPoolTest ParallelRunsTest ImageLoaderTest MainFormTest)
     cmake -S "$root" -B "$root/build-tsan" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
@@ -51,7 +59,7 @@ tsan)
     ctest --output-on-failure -R "$(IFS='|'; echo "${pools[*]}")" "$@"
     ;;
 *)
-    echo "usage: $0 run [photos...] | test | tsan" >&2
+    echo "usage: $0 run [photos...] | test | package | tsan" >&2
     exit 2
     ;;
 esac

@@ -32,6 +32,7 @@
 #include "Options.h"
 #include "Placement.h"
 #include "SForm.h"
+#include "SharedSettings.h"
 #include "ShellServices.h"
 #include "StorageTank.h"
 #include "ThumbnailPool.h"
@@ -141,15 +142,7 @@ void TMainForm::FormShow() {
                             static_cast<QWidget*>(aspectForm_)})
         restorePlacement(*settings_, *dialog, dialog->objectName().toStdString(), kDialogPlacement);
 
-    TCropAspects& registry = GetCropAspects();
-    if (const TStorageTank* aspects = settings_->getTank("Aspects"))
-        registry.LoadFromTank(*aspects);
-    else if (settings_->indexOf(Options::CropAspects.key) < 0)
-        registry.LoadDefaults();
-    else
-        registry.ImportLegacy(Get(*settings_, Options::CropAspects),
-                              Get(*settings_, Options::DefaultAspect),
-                              Get(*settings_, Options::Units));
+    LoadAspectRegistry(*settings_, GetCropAspects());
 
     const int size = Get(*settings_, Options::ImageSize);
     const int huge = Get(*settings_, Options::HugeHeight);
@@ -163,11 +156,7 @@ void TMainForm::FormShow() {
     Action(view)->setChecked(true);
     ViewSizeExecute(Action(view));
 
-    std::string pictures = GetSpecialFolder(9);
-    const std::string base =
-        pictures.empty() ? ProgramDir() : fs::path(pictures).parent_path().string();
-    const std::string cropped = (base == "/" ? std::string() : base) + "/Cropped";
-    dirEdit_->setText(QString::fromStdString(Get(*settings_, Options::CroppedDir, cropped)));
+    dirEdit_->setText(QString::fromStdString(CroppedDir(*settings_)));
     dirEdit_->setFocus();
     setAcceptDrops(true);
 

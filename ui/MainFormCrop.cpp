@@ -21,6 +21,7 @@
 #include "IFrame.h"
 #include "MainForm.h"
 #include "Options.h"
+#include "SharedSettings.h"
 #include "ShellServices.h"
 #include "StorageTank.h"
 #include "TranslateWindow.h"
@@ -94,14 +95,7 @@ void TMainForm::CropFrames(std::vector<TIFrame*> frames, bool removeCropped) {
     }
 
     SetProcessing(true);
-    TCropOptions options;
-    options.CopyMetadats = Get(*settings_, Options::CopyMetadats);
-    options.HuffmanOptimize = Get(*settings_, Options::HuffmanOptimize);
-    options.AutoRotateToLandscapeAfterCrop =
-        Get(*settings_, Options::AutoRotateToLandscapeAfterCrop);
-    options.UpdatePPI = Get(*settings_, Options::UpdatePPI);
-    options.CopyFileDates = Get(*settings_, Options::CopyFileDates);
-    options.CopyFilepermissions = Get(*settings_, Options::CopyFilepermissions);
+    const TCropOptions options = CropOptionsFrom(*settings_);
     const bool warn = Get(*settings_, Options::ExistingFile) == "Warn";
     TBig* big = container_->Big();
     big->SetUpdatesEnabled(false);

@@ -13,14 +13,15 @@
 #include "Error.h"
 #include "FilesystemController.h"
 #include "IFrame.h"
+#include "ImageFiles.h"
 #include "ImageLoader.h"
 #include "MainForm.h"
 #include "Options.h"
 #include "PreviewFileDialog.h"
 #include "SForm.h"
+#include "SharedSettings.h"
 #include "ShellServices.h"
 #include "StorageTank.h"
-#include "TextEncoding.h"
 #include "ThumbnailPool.h"
 #include "TranslateWindow.h"
 #include "UserPrompt.h"
@@ -79,15 +80,7 @@ void TMainForm::AddFolderExecute(bool recursive) {
 }
 
 void TMainForm::AddFolder(const std::string& folder, bool recursive) {
-    std::vector<std::string> files;
-    for (const char* mask : {"*.jpg", "*.jpeg", "*.jpe"}) {
-        const auto found = recursive ? ListFilesRecursive(folder, mask) : ListFiles(folder, mask);
-        files.insert(files.end(), found.begin(), found.end());
-    }
-    std::stable_sort(files.begin(), files.end(), [](const std::string& a, const std::string& b) {
-        return LowerCase(a) < LowerCase(b);
-    });
-    AddFiles(files);
+    AddFiles(ListImageFiles(folder, recursive));
 }
 
 void TMainForm::AddFiles(const std::vector<std::string>& files) {
@@ -103,6 +96,7 @@ void TMainForm::AddFiles(const std::vector<std::string>& files) {
     loadForm_->SetList(files);
     loadForm_->SetThumbnailHeight(
         TIFrame::EditorHeightFor(imageSize_, Get(*settings_, Options::Details)));
+    loadForm_->SetHonourOrientation(Get(*settings_, Options::HonourOrientation));
     loadForm_->exec();
     if (!images_.empty()) {
         const bool stillThere = IndexOf(remembered) >= 0;
@@ -149,9 +143,7 @@ TIFrame* TMainForm::PlaceImage(const std::string& path, const std::function<bool
         big->ScrollTo(Qt::Vertical, scroll);
         return nullptr;
     }
-    if (Get(*settings_, Options::SafeNames)) frame->MakeNameSafe();
-    if (Get(*settings_, Options::TransformFilename))
-        frame->ApplyTemplate(Get(*settings_, Options::TransformTemplate));
+    frame->SetDestFileName(NewDestinationName(path, *settings_));
     frame->SetCropVisible(true);
     frame->SetLook(Get(*settings_, Options::CropAreaLook));
     frame->Attach(this);

@@ -45,7 +45,8 @@ std::string Quote(const std::string& path) {
 // The texts the program's code marks for translation, as a template catalogue.
 std::string ExtractTexts(const TTempDir& dir) {
     std::ostringstream list;
-    for (const char* folder : {"core", "aspects", "crop", "layout", "pipeline", "ui", "i18n"}) {
+    for (const char* folder :
+         {"core", "aspects", "crop", "layout", "pipeline", "app", "batch", "ui", "i18n"}) {
         std::error_code error;
         for (const auto& entry : fs::recursive_directory_iterator(kSource + "/" + folder, error)) {
             const std::string ext = entry.path().extension().string();

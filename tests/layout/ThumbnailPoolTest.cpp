@@ -25,7 +25,7 @@ struct TFakeDecoder {
     std::atomic<int> decoded{0};
 
     TThumbnailPool::TReader Reader() {
-        return [this](const std::string& file, int32_t rotation, int32_t height) {
+        return [this](const std::string& file, int32_t rotation, int32_t height, bool) {
             ++entered;
             while (!open)
                 std::this_thread::sleep_for(1ms);
@@ -59,7 +59,7 @@ TEST(ThumbnailPoolTest, AnswersArriveOnTheWindowThreadUnlessWithdrawnOrTheAskerI
     auto* gone = new QObject;
     QObject here;
     const auto ask = [&](QObject* context, const std::string& file) {
-        return pool.Request(context, file, 0, 100, [&answers, file](TDecodedThumbnail d) {
+        return pool.Request(context, file, 0, 100, true, [&answers, file](TDecodedThumbnail d) {
             EXPECT_EQ(QThread::currentThread(), qApp->thread());
             answers[file] = std::move(d);
         });
@@ -110,7 +110,10 @@ TEST(ThumbnailPoolTest, AnEditorShowsItsOldPictureUntilTheNewOneArrivesAndDropsS
     QWidget window;
     window.resize(700, 700);
     auto* editor = new TCFrame(&window);
-    editor->Area().SetReader(decoder.Reader());
+    editor->Area().SetReader(
+        [read = decoder.Reader()](const std::string& file, int32_t rotation, int32_t height) {
+            return read(file, rotation, height, true);
+        });
     editor->resize(300, 200);
     window.show();
     ASSERT_TRUE(editor->LoadImage("photo.jpg"));

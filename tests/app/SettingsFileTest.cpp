@@ -69,6 +69,35 @@ TEST_F(SettingsFileTest, UnwritableProgramFolderBehavesAsIndividual) {
     chmod(program().c_str(), 0700);
 }
 
+TEST_F(SettingsFileTest, AnInstalledProgramKeepsItsSettingsPerUserEvenWhereItCouldWrite) {
+    // installed under a prefix, as root may run it: the folder is writable
+    const std::string bin = dir.file("usr/bin");
+    fs::create_directories(bin);
+    WriteFileBytes(bin + "/Trimvale.ini", Ini("A", 6));
+    TSettingsFile file(bin, config());
+    EXPECT_TRUE(file.Individual());
+    TStorageTank store("Settings");
+    file.Load(store, prompt);
+    EXPECT_EQ(store.getInteger("A"), 6); // read once from beside the program...
+    ASSERT_TRUE(file.Save(store, prompt, status));
+    EXPECT_EQ(file.SavePath(), config() + "/Trimvale/Trimvale.ini"); // ...kept per user
+    EXPECT_EQ(TSettingsFile(bin, config()).LoadPath(), config() + "/Trimvale/Trimvale.ini");
+}
+
+TEST_F(SettingsFileTest, AGivenFileIsTheOneReadAndWritten) {
+    const std::string given = dir.file("elsewhere.ini");
+    TSettingsFile file = TSettingsFile::ForFile(given);
+    EXPECT_EQ(file.LoadPath(), "");
+    WriteFileBytes(given, Ini("A", 7));
+    WriteFileBytes(program() + "/Trimvale.ini", Ini("A", 1));
+    TStorageTank store("Settings");
+    file.Load(store, prompt);
+    EXPECT_EQ(store.getInteger("A"), 7);
+    store.setValue("A", 8);
+    ASSERT_TRUE(file.Save(store, prompt, status));
+    EXPECT_EQ(ReadFileBytes(given), Ini("A", 8));
+}
+
 TEST_F(SettingsFileTest, UnreadableFileIsReportedOnceAndKeptAsBackup) {
     const std::string broken = "StorageTank" + kSep + "Settings" + kSep + "\r\nInteger" + kSep +
                                "A" + kSep + "5\r\nInteger" + kSep + "B" + kSep + "five\r\n";

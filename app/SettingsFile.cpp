@@ -22,21 +22,36 @@ bool Exists(const std::string& path) {
 
 TSettingsFile::TSettingsFile(std::string programDir, std::string userConfigDir)
     : programDir_(std::move(programDir)), userConfigDir_(std::move(userConfigDir)) {
-    // an installed copy cannot write beside itself, so it keeps per-user settings
+    // an installed copy keeps per-user settings: it cannot write beside itself,
+    // and where it can (run by root), a file there would belong to no package
+    const bool installed =
+        fs::path(programDir_).filename() == "bin" || ::access(programDir_.c_str(), W_OK) != 0;
     individual_ = Exists(programDir_ + "/UseIndividualSettings.txt") ||
-                  (::access(programDir_.c_str(), W_OK) != 0 && !userConfigDir_.empty());
+                  (installed && !userConfigDir_.empty());
 }
 
 TSettingsFile TSettingsFile::ForProgram() {
     return TSettingsFile(ProgramDir(), GetSpecialFolder(5));
 }
 
+TSettingsFile TSettingsFile::ForFile(const std::string& path) {
+    TSettingsFile file(fs::path(path).parent_path().string(), "");
+    file.individual_ = false;
+    file.givenFile_ = path;
+    return file;
+}
+
 std::string TSettingsFile::LoadPath() const {
+    if (!givenFile_.empty()) return Exists(givenFile_) ? givenFile_ : std::string();
     if (individual_ && !userConfigDir_.empty() && Exists(SavePath())) return SavePath();
     const std::string older = programDir_ + "/Settings.ini";
     const std::string current = programDir_ + "/Trimvale.ini";
     if (Exists(older) && !Exists(current)) return older;
     return Exists(current) ? current : std::string();
+}
+
+std::string TSettingsFile::SavePath() const {
+    return givenFile_.empty() ? SaveFolder() + "/Trimvale.ini" : givenFile_;
 }
 
 std::string TSettingsFile::SaveFolder() const {

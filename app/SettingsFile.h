@@ -8,9 +8,10 @@ class TStorageTank;
 /// Where Trimvale's settings file lives and how it is read and written.
 ///
 /// "Trimvale.ini" lies beside the program, or, when "UseIndividualSettings.txt"
-/// lies there or the program's folder cannot be written, in the per-user
-/// folder under "Trimvale". An older "Settings.ini" is read when no
-/// "Trimvale.ini" exists beside the program.
+/// lies there, the program's folder cannot be written or the program is an
+/// installed one (its folder is called "bin"), in the per-user folder under
+/// "Trimvale". An older "Settings.ini" is read when no "Trimvale.ini" exists
+/// beside the program.
 class TSettingsFile {
 public:
     /// programDir without a trailing "/"; userConfigDir is the per-user
@@ -18,13 +19,15 @@ public:
     TSettingsFile(std::string programDir, std::string userConfigDir);
     /// The running program's folders.
     static TSettingsFile ForProgram();
+    /// One given file, which is read and written instead of the usual one.
+    static TSettingsFile ForFile(const std::string& path);
 
     bool Individual() const { return individual_; }
     /// The file Load reads, or "" when there is none yet.
     std::string LoadPath() const;
     /// The folder and the file that Save writes.
     std::string SaveFolder() const;
-    std::string SavePath() const { return SaveFolder() + "/Trimvale.ini"; }
+    std::string SavePath() const;
 
     /// Reads the settings. A file that cannot be read is reported once; what was
     /// read before the fault stays and every other setting takes its default.
@@ -40,6 +43,7 @@ public:
 private:
     std::string programDir_;
     std::string userConfigDir_;
+    std::string givenFile_;
     bool individual_;
     bool loadFailed_ = false;
     std::string loadedPath_;

@@ -1,0 +1,48 @@
+#include "SharedSettings.h"
+
+#include <filesystem>
+
+#include "CropAspects.h"
+#include "DestinationNaming.h"
+#include "FilesystemController.h"
+#include "Options.h"
+#include "StorageTank.h"
+
+namespace fs = std::filesystem;
+
+void LoadAspectRegistry(const TStorageTank& settings, TCropAspects& registry) {
+    if (const TStorageTank* aspects = settings.getTank("Aspects"))
+        registry.LoadFromTank(*aspects);
+    else if (settings.indexOf(Options::CropAspects.key) < 0)
+        registry.LoadDefaults();
+    else
+        registry.ImportLegacy(Get(settings, Options::CropAspects),
+                              Get(settings, Options::DefaultAspect), Get(settings, Options::Units));
+}
+
+std::string CroppedDir(const TStorageTank& settings) {
+    const std::string pictures = GetSpecialFolder(9);
+    const std::string base =
+        pictures.empty() ? ProgramDir() : fs::path(pictures).parent_path().string();
+    const std::string cropped = (base == "/" ? std::string() : base) + "/Cropped";
+    return Get(settings, Options::CroppedDir, cropped);
+}
+
+std::string NewDestinationName(const std::string& source, const TStorageTank& settings) {
+    std::string name = LastComponent(source);
+    if (Get(settings, Options::SafeNames)) name = MakeSafeFileName(name);
+    if (Get(settings, Options::TransformFilename))
+        name = ApplyNameTemplate(name, Get(settings, Options::TransformTemplate));
+    return name;
+}
+
+TCropOptions CropOptionsFrom(const TStorageTank& settings) {
+    TCropOptions options;
+    options.CopyMetadats = Get(settings, Options::CopyMetadats);
+    options.HuffmanOptimize = Get(settings, Options::HuffmanOptimize);
+    options.AutoRotateToLandscapeAfterCrop = Get(settings, Options::AutoRotateToLandscapeAfterCrop);
+    options.UpdatePPI = Get(settings, Options::UpdatePPI);
+    options.CopyFileDates = Get(settings, Options::CopyFileDates);
+    options.CopyFilepermissions = Get(settings, Options::CopyFilepermissions);
+    return options;
+}

@@ -1,0 +1,131 @@
+#include "BatchOptions.h"
+
+#include <charconv>
+
+#include "gnugettext.h"
+
+namespace {
+constexpr unsigned kMaxJobs = 256; // as the usage message says
+
+bool IsOption(const std::string& arg) {
+    return arg.size() > 2 && arg.compare(0, 2, "--") == 0;
+}
+
+[[noreturn]] void Fail(const std::string& text) {
+    throw TUsageError(text);
+}
+
+unsigned ReadJobs(const std::string& text) {
+    unsigned n = 0;
+    const char* end = text.data() + text.size();
+    const auto [at, ec] = std::from_chars(text.data(), end, n);
+    if (ec != std::errc() || at != end || n < 1 || n > kMaxJobs)
+        Fail("--jobs " + Translate("takes a number from 1 to 256") + ": " + text);
+    return n;
+}
+} // namespace
+
+bool WantsCommandLine(const std::vector<std::string>& args) {
+    for (const std::string& arg : args) {
+        if (arg == "--") return false;
+        if (IsOption(arg)) return true;
+    }
+    return false;
+}
+
+TBatchOptions ParseBatchArguments(const std::vector<std::string>& args) {
+    TBatchOptions options;
+    bool crop = false;
+    bool pathsOnly = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (pathsOnly || !IsOption(arg)) {
+            if (arg == "--" && !pathsOnly)
+                pathsOnly = true;
+            else
+                options.Paths.push_back(arg);
+            continue;
+        }
+        std::string name = arg;
+        std::string value;
+        bool hasValue = false;
+        if (const std::size_t eq = arg.find('='); eq != std::string::npos) {
+            name = arg.substr(0, eq);
+            value = arg.substr(eq + 1);
+            hasValue = true;
+        }
+        const bool takesValue = name == "--output" || name == "--aspect" || name == "--existing" ||
+                                name == "--jobs" || name == "--settings";
+        if (takesValue && !hasValue) {
+            if (i + 1 >= args.size()) Fail(name + " " + Translate("needs a value"));
+            value = args[++i];
+        } else if (!takesValue && hasValue) {
+            Fail(name + " " + Translate("takes no value"));
+        }
+        if (takesValue && value.empty()) Fail(name + " " + Translate("needs a value"));
+
+        if (name == "--crop")
+            crop = true;
+        else if (name == "--output")
+            options.Output = value;
+        else if (name == "--aspect")
+            options.Aspect = value;
+        else if (name == "--existing") {
+            if (value != "overwrite" && value != "skip")
+                Fail("--existing " + Translate("takes overwrite or skip") + ": " + value);
+            options.Overwrite = value == "overwrite";
+        } else if (name == "--jobs")
+            options.Jobs = ReadJobs(value);
+        else if (name == "--recursive")
+            options.Recursive = true;
+        else if (name == "--dry-run")
+            options.DryRun = true;
+        else if (name == "--settings")
+            options.SettingsFile = value;
+        else if (name == "--help")
+            options.Help = true;
+        else if (name == "--version")
+            options.Version = true;
+        else
+            Fail(Translate("Unknown option") + " " + name);
+    }
+    if (options.Help || options.Version) return options;
+    if (!crop) Fail(Translate("Options need --crop"));
+    if (options.Paths.empty()) Fail(Translate("No photos or folders named"));
+    return options;
+}
+
+std::string BatchHelp() {
+    struct TLine {
+        const char* option;
+        const char* text;
+    };
+    const TLine lines[] = {
+        {"--output DIR", N_("write into DIR (default: the settings' destination folder)")},
+        {"--aspect NAME", N_("crop to the aspect of this description (default: the default "
+                             "aspect)")},
+        {"--existing overwrite|skip", N_("what to do with an existing output file (default: "
+                                         "skip)")},
+        {"--jobs N", N_("crop N photos at once (default: one per core)")},
+        {"--recursive", N_("take the photos of the subfolders too")},
+        {"--dry-run", N_("print each jpegtran call and write nothing")},
+        {"--settings FILE", N_("read the settings from FILE")},
+        {"--help", N_("print this help")},
+        {"--version", N_("print the version")},
+    };
+    std::string text = Translate("Usage:") + " trimvale [PHOTO...]\n" +
+                       "       trimvale --crop [OPTION...] PATH...\n\n" +
+                       Translate("Crops JPEG photos without a window, each as the window proposes "
+                                 "a newly added photo.") +
+                       "\n" + Translate("PATHs are photos or folders of photos.") + "\n\n";
+    for (const TLine& line : lines) {
+        std::string option = line.option;
+        option.resize(28, ' ');
+        text += "  " + option + Translate(line.text) + "\n";
+    }
+    text += "\n" +
+            Translate("Exit status: 0 when every photo was written or skipped as asked, 1 when "
+                      "one failed, 2 for a wrong command line.") +
+            "\n";
+    return text;
+}

@@ -1,0 +1,392 @@
+#include "BatchRun.h"
+
+#include <algorithm>
+#include <array>
+#include <chrono>
+#include <csignal>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <ostream>
+#include <set>
+#include <utility>
+
+#include <sys/stat.h>
+
+#include "BatchOptions.h"
+#include "CropAspects.h"
+#include "CropScheduler.h"
+#include "DestinationNaming.h"
+#include "ImageFiles.h"
+#include "Options.h"
+#include "PhotoJob.h"
+#include "SettingsFile.h"
+#include "SharedSettings.h"
+#include "StorageTank.h"
+#include "StringController.h"
+#include "TextEncoding.h"
+#include "UserPrompt.h"
+#include "VersionController.h"
+#include "gnugettext.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+// Set by SIGINT, SIGTERM and SIGHUP; a signal handler can reach nothing else.
+volatile std::sig_atomic_t interrupted = 0;
+
+void OnInterrupt(int) {
+    interrupted = 1;
+}
+
+/// While it lives, an interruption ends the run between photos, so that every
+/// job in flight still clears its scratch files away.
+class TInterruptGuard {
+public:
+    TInterruptGuard() {
+        interrupted = 0;
+        struct sigaction action {};
+        action.sa_handler = OnInterrupt;
+        sigemptyset(&action.sa_mask);
+        for (std::size_t i = 0; i < kSignals.size(); ++i) {
+            sigaction(kSignals[i], nullptr, &old_[i]);
+            // a signal ignored by whoever started us (nohup, a background job) stays so
+            if (old_[i].sa_handler != SIG_IGN) sigaction(kSignals[i], &action, nullptr);
+        }
+    }
+    ~TInterruptGuard() {
+        for (std::size_t i = 0; i < kSignals.size(); ++i)
+            sigaction(kSignals[i], &old_[i], nullptr);
+    }
+    TInterruptGuard(const TInterruptGuard&) = delete;
+    TInterruptGuard& operator=(const TInterruptGuard&) = delete;
+
+private:
+    static constexpr std::array<int, 3> kSignals{SIGINT, SIGTERM, SIGHUP};
+    std::array<struct sigaction, 3> old_{};
+};
+
+/// Messages meant for a box go to standard error; nobody answers questions.
+class TStreamPrompt : public IUserPrompt {
+public:
+    explicit TStreamPrompt(std::ostream& err) : err_(err) {}
+    void ShowMessage(const std::string& text) override {
+        err_ << "trimvale: " << ReplaceAll(text, "\r\n", "\n") << std::endl;
+    }
+    TAnswer Ask(const std::string& text) override {
+        ShowMessage(text);
+        return TAnswer::Cancel;
+    }
+
+private:
+    std::ostream& err_;
+};
+
+using TFileId = std::pair<dev_t, ino_t>;
+
+bool IdOf(const std::string& path, TFileId& id) {
+    struct stat st;
+    if (stat(path.c_str(), &st) != 0) return false;
+    id = {st.st_dev, st.st_ino};
+    return true;
+}
+
+/// One photo of the run and what became of it.
+struct TPhoto {
+    std::string Source;
+    std::string Output;
+    TPhotoReport Report;
+    bool Decided = false; // settled before any job runs
+};
+
+void Decide(TPhoto& photo, const std::string& reason) {
+    photo.Report = {TPhotoStatus::Failed, reason, {}};
+    photo.Decided = true;
+}
+
+/// The photos named: files as they are, folders by the JPEG masks. Each file
+/// is taken once; what is neither file nor folder is reported.
+std::vector<TPhoto> CollectPhotos(const TBatchOptions& options) {
+    std::vector<TPhoto> photos;
+    std::set<TFileId> seen;
+    auto add = [&](const std::string& path) {
+        TFileId id;
+        if (IdOf(path, id) && !seen.insert(id).second) return false;
+        photos.push_back({path, "", {}, false});
+        return true;
+    };
+    for (const std::string& path : options.Paths) {
+        std::error_code ec;
+        const fs::file_status st = fs::status(path, ec);
+        if (fs::is_directory(st)) {
+            for (const std::string& file : ListImageFiles(path, options.Recursive))
+                add(file);
+        } else {
+            if (!add(path)) continue;
+            if (!fs::exists(st))
+                Decide(photos.back(), Translate("No such file or folder"));
+            else if (!fs::is_regular_file(st))
+                Decide(photos.back(), Translate("Not a photo or a folder"));
+        }
+    }
+    return photos;
+}
+
+/// Gives every photo its output path and refuses the outputs that would
+/// overwrite a photo of this run or one another.
+void PlanOutputs(std::vector<TPhoto>& photos, const std::string& folder,
+                 const TStorageTank& settings) {
+    std::map<TFileId, std::string> sources;
+    for (const TPhoto& photo : photos)
+        if (TFileId id; !photo.Decided && IdOf(photo.Source, id)) sources.emplace(id, photo.Source);
+    std::map<std::string, std::string> claimed;
+    for (TPhoto& photo : photos) {
+        if (photo.Decided) continue;
+        try {
+            photo.Output = OutputPath(folder, NewDestinationName(photo.Source, settings));
+        } catch (const TError& e) {
+            Decide(photo, e.what());
+            continue;
+        }
+        TFileId id;
+        if (IdOf(photo.Output, id) && sources.count(id)) {
+            const std::string& other = sources[id];
+            Decide(photo, other == photo.Source
+                              ? Translate("The output file is the photo itself")
+                              : Translate("The output file is another photo named") + ": " + other);
+            continue;
+        }
+        const auto [it, fresh] = claimed.emplace(photo.Output, photo.Source);
+        if (!fresh) Decide(photo, Translate("The same output file as") + " " + it->second);
+    }
+}
+
+/// The list's default aspect, or the one of the given description: exactly,
+/// else without regard to case when only one fits. Raises TUsageError.
+const TCropAspect* ChooseAspect(const TCropAspectList& list, const std::string& name) {
+    if (name.empty()) return list.Count() > 0 ? &list.Items(list.DefaultIndex()) : nullptr;
+    const TCropAspect* found = nullptr;
+    int alike = 0;
+    for (int i = 0; i < list.Count(); ++i) {
+        const TCropAspect& aspect = list.Items(i);
+        if (aspect.Description() == name) return &aspect;
+        if (SameText(aspect.Description(), name)) {
+            found = &aspect;
+            ++alike;
+        }
+    }
+    if (alike == 1) return found;
+    std::string known;
+    for (int i = 0; i < list.Count(); ++i)
+        known += "\n  " + list.Items(i).Description();
+    throw TUsageError(Translate("Unknown aspect") + " \"" + name + "\". " +
+                      Translate("The aspects are:") + known);
+}
+
+std::string StatusWord(TPhotoStatus status) {
+    switch (status) {
+    case TPhotoStatus::Written:
+        return Translate("written");
+    case TPhotoStatus::Skipped:
+        return Translate("skipped");
+    case TPhotoStatus::Failed:
+    case TPhotoStatus::Planned:
+        break;
+    }
+    return Translate("failed");
+}
+
+/// The report lines of one photo.
+std::string ReportLines(const TPhoto& photo) {
+    const TPhotoReport& r = photo.Report;
+    if (r.Status == TPhotoStatus::Planned) {
+        std::string lines;
+        for (const std::string& call : r.Calls)
+            lines += call + "\n";
+        return lines;
+    }
+    std::string line = StatusWord(r.Status) + ": " + photo.Source;
+    if (!photo.Output.empty()) line += " -> " + photo.Output;
+    if (!r.Reason.empty()) line += ": " + ReplaceAll(ReplaceAll(r.Reason, "\r\n", " "), "\n", " ");
+    return line + "\n";
+}
+
+/// The report: each photo's lines on out in the order the photos were named,
+/// whichever job ends first, and "Cropping 3/10 images..." on one terminal line.
+class TReporter {
+public:
+    TReporter(const std::vector<TPhoto>& photos, std::ostream& out, std::ostream& err,
+              bool progress)
+        : photos_(photos), out_(out), err_(err), progress_(progress),
+          finished_(photos.size(), false) {}
+    ~TReporter() { ClearProgress(); }
+
+    void Finished(std::size_t i) {
+        finished_[i] = true;
+        ++done_;
+        ClearProgress();
+        for (; printed_ < photos_.size() && finished_[printed_]; ++printed_) {
+            const TPhoto& photo = photos_[printed_];
+            failed_ = failed_ || photo.Report.Status == TPhotoStatus::Failed;
+            out_ << ReportLines(photo) << std::flush;
+        }
+        if (!progress_ || done_ == photos_.size()) return;
+        shown_ = Translate("Cropping") + " " + std::to_string(done_) + "/" +
+                 std::to_string(photos_.size()) + " " + Translate("images") + "...";
+        err_ << "\r" << shown_ << std::flush;
+    }
+    bool AnyFailed() const { return failed_; }
+
+private:
+    void ClearProgress() {
+        if (shown_.empty()) return;
+        err_ << "\r" << std::string(shown_.size(), ' ') << "\r" << std::flush;
+        shown_.clear();
+    }
+
+    const std::vector<TPhoto>& photos_;
+    std::ostream& out_;
+    std::ostream& err_;
+    bool progress_;
+    std::vector<bool> finished_;
+    std::size_t printed_ = 0;
+    std::size_t done_ = 0;
+    bool failed_ = false;
+    std::string shown_;
+};
+
+std::unique_ptr<TStorageTank> LoadSettings(const TBatchOptions& options, std::ostream& err) {
+    if (!options.SettingsFile.empty() && !fs::is_regular_file(options.SettingsFile))
+        throw TUsageError(Translate("No such settings file") + ": " + options.SettingsFile);
+    TSettingsFile file = options.SettingsFile.empty()
+                             ? TSettingsFile::ForProgram()
+                             : TSettingsFile::ForFile(options.SettingsFile);
+    auto settings = std::make_unique<TStorageTank>("Settings");
+    TStreamPrompt prompt(err);
+    file.Load(*settings, prompt);
+    return settings;
+}
+
+/// What every photo's job shares, from the settings and the options.
+TPhotoRunSettings RunSettings(const TStorageTank& settings, const TCropAspects& registry,
+                              const TBatchOptions& options) {
+    TPhotoRunSettings run;
+    if (registry.Count() > 0) run.Aspect = ChooseAspect(registry.CurrentList(), options.Aspect);
+    if (!run.Aspect) throw TError(Translate("The settings hold no aspects"));
+    run.AutoFlip = Get(settings, Options::AutoRotateCrop);
+    run.HonourOrientation = Get(settings, Options::HonourOrientation);
+    run.Options = CropOptionsFrom(settings);
+    run.Overwrite = options.Overwrite;
+    run.DryRun = options.DryRun;
+    if (!run.DryRun) {
+        run.Tool = FindTransformer();
+        if (run.Tool.empty())
+            throw TError(Translate("Unable to locate") + " " + kTransformerName + "!");
+    }
+    return run;
+}
+
+/// Runs the job of every photo not settled yet, up to jobs at once (0: one per
+/// core). The proposal needs the photo read, so it is made inside the job;
+/// every output belongs to one photo only (see PlanOutputs).
+void CropAll(std::vector<TPhoto>& photos, const TPhotoRunSettings& run, unsigned jobs,
+             TReporter& reporter) {
+    const TInterruptGuard guard;
+    std::map<std::string, std::size_t> byOutput;
+    for (std::size_t i = 0; i < photos.size(); ++i)
+        if (!photos[i].Decided) byOutput.emplace(photos[i].Output, i);
+    const std::size_t threads = std::min<std::size_t>(jobs ? jobs : TCropScheduler::CoreCount(),
+                                                      std::max<std::size_t>(1, byOutput.size()));
+    TCropScheduler scheduler(static_cast<unsigned>(threads), [&](const TCropJob& job) {
+        TPhoto& photo = photos[byOutput.at(job.Output)];
+        try {
+            photo.Report = CropPhoto(photo.Source, photo.Output, run);
+        } catch (const std::exception& e) {
+            photo.Report = {TPhotoStatus::Failed, e.what(), {}};
+        }
+        return TCropResult{};
+    });
+    std::vector<std::size_t> submitted;
+    for (std::size_t i = 0; i < photos.size(); ++i) {
+        if (photos[i].Decided) {
+            reporter.Finished(i);
+            continue;
+        }
+        TCropJob job;
+        job.Tool = run.Tool;
+        job.Source = photos[i].Source;
+        job.Output = photos[i].Output;
+        scheduler.Submit(std::move(job));
+        submitted.push_back(i);
+    }
+    while (scheduler.Outstanding() > 0) {
+        if (interrupted) {
+            for (const std::size_t index : scheduler.DropPending()) {
+                photos[submitted[index]].Report = {
+                    TPhotoStatus::Failed, Translate("Cropping cancelled"), {}};
+                reporter.Finished(submitted[index]);
+            }
+        }
+        if (const auto ended = scheduler.Next(std::chrono::milliseconds(100)))
+            reporter.Finished(submitted[ended->Index]);
+    }
+}
+} // namespace
+
+int RunBatch(const TBatchOptions& options, std::ostream& out, std::ostream& err, bool progress) {
+    const std::unique_ptr<TStorageTank> stored = LoadSettings(options, err);
+    const TStorageTank& settings = *stored;
+    SelectLanguage(Get(settings, Options::Language, CurrentLanguage()));
+    try {
+        Translate("Cropping");
+    } catch (const TError& e) {
+        // an unusable catalogue leaves the texts in English; say why once
+        err << "trimvale: " << e.what() << "\n";
+    }
+    TCropAspects registry;
+    LoadAspectRegistry(settings, registry);
+    const TPhotoRunSettings run = RunSettings(settings, registry, options);
+
+    std::string folder = options.Output.empty() ? CroppedDir(settings) : options.Output;
+    if (folder.size() > 1 && (folder.back() == '/' || folder.back() == '\\')) folder.pop_back();
+    std::vector<TPhoto> photos = CollectPhotos(options);
+    if (photos.empty()) {
+        // folders without JPEG files: nothing failed, but say so
+        err << "trimvale: " << Translate("No photos found") << "\n";
+        return 0;
+    }
+    PlanOutputs(photos, folder, settings);
+    if (!run.DryRun) {
+        std::error_code ec;
+        fs::create_directories(folder, ec);
+        if (!fs::is_directory(folder, ec))
+            throw TError(Translate("Unable to create") + " \"" + folder + "\"");
+    }
+
+    TReporter reporter(photos, out, err, progress);
+    CropAll(photos, run, options.Jobs, reporter);
+    return reporter.AnyFailed() ? 1 : 0;
+}
+
+int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+                   bool progress) {
+    try {
+        SelectLanguage("");
+        const TBatchOptions options = ParseBatchArguments(args);
+        if (options.Help) {
+            out << BatchHelp();
+            return 0;
+        }
+        if (options.Version) {
+            out << "Trimvale " << FileVersion() << "\n";
+            return 0;
+        }
+        return RunBatch(options, out, err, progress);
+    } catch (const TUsageError& e) {
+        err << "trimvale: " << e.what() << "\n" << Translate("Try") << " 'trimvale --help'.\n";
+        return 2;
+    } catch (const std::exception& e) {
+        err << "trimvale: " << e.what() << "\n";
+        return 1;
+    }
+}

@@ -1,0 +1,88 @@
+#include "PhotoJob.h"
+
+#include <filesystem>
+
+#include "CropArea.h"
+#include "CropAspect.h"
+#include "Error.h"
+#include "FilesystemController.h"
+#include "JpegThumbnail.h"
+#include "gnugettext.h"
+
+namespace {
+// small enough to decode at an eighth, large enough that every scan is read
+constexpr int32_t kCheckHeight = 64;
+
+TPhotoReport Report(TPhotoStatus status, const std::string& reason) {
+    return {status, reason, {}};
+}
+} // namespace
+
+TPhotoReport CropPhoto(const std::string& source, const std::string& output,
+                       const TPhotoRunSettings& run) {
+    std::error_code ec;
+    if (std::filesystem::exists(output, ec)) {
+        if (!run.Overwrite) return Report(TPhotoStatus::Skipped, Translate("File exists"));
+        // without a window nobody can be asked, so a protected file stays
+        if (IsReadOnly(output))
+            return Report(TPhotoStatus::Failed, Translate("The output file is read only"));
+    }
+
+    if (std::filesystem::is_regular_file(source, ec) && std::filesystem::file_size(source, ec) == 0)
+        return Report(TPhotoStatus::Failed, Translate("The file is empty"));
+    TThumbnail image;
+    try {
+        // the whole photo is read, as the image frame reads it, so that a
+        // damaged one is found before anything is written
+        image = ReadJpegThumbnail(source, 0, kCheckHeight, {}, run.HonourOrientation);
+    } catch (const TError& e) {
+        return Report(TPhotoStatus::Failed, e.what());
+    } catch (const std::bad_alloc&) {
+        return Report(TPhotoStatus::Failed, Translate("Not enough memory"));
+    }
+    // jpegtran would cut what is there and leave the rest grey
+    if (image.truncated)
+        return Report(TPhotoStatus::Failed, Translate("The image data ends early"));
+
+    TCropJob job;
+    try {
+        const TCropAspect& aspect = *run.Aspect;
+        // a turn to landscape after the crop wants portrait areas of whole blocks
+        const TCropProposal proposal =
+            ProposeCrop(source, aspect.Unit(), aspect.Horizontal(), aspect.Vertical(), run.AutoFlip,
+                        run.HonourOrientation, run.Options.AutoRotateToLandscapeAfterCrop);
+        const TCropRect& r = proposal.crop;
+        job.Crop.X = r.x;
+        job.Crop.Y = r.y;
+        job.Crop.Width = r.width;
+        job.Crop.Height = r.height;
+        job.Crop.Kind = proposal.kind;
+        job.Crop.Orientation = proposal.orientation; // a new frame is not turned
+        job.Resolution = aspect.GetPPI(proposal.crop.width, proposal.flipped);
+    } catch (const TError& e) {
+        return Report(TPhotoStatus::Failed, e.what());
+    }
+    job.Tool = run.Tool;
+    job.Source = source;
+    job.Output = output;
+    job.Options = run.Options;
+    if (run.DryRun) {
+        TPhotoReport planned{TPhotoStatus::Planned, "", {}};
+        for (const TTransformCall& call : CropJobCalls(job, output))
+            planned.Calls.push_back(kTransformerName + call.ArgumentString());
+        return planned;
+    }
+    const TCropResult result = RunCropJob(job);
+    switch (result.Outcome) {
+    case TCropOutcome::Written:
+        return Report(TPhotoStatus::Written, "");
+    case TCropOutcome::TransformFailed:
+        return Report(TPhotoStatus::Failed,
+                      result.Reason.empty()
+                          ? "Error: Defective JPEGTran call:" + result.ArgumentString
+                          : result.Reason);
+    case TCropOutcome::Refused:
+        break;
+    }
+    return Report(TPhotoStatus::Failed, result.Reason);
+}

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "CropJob.h"
+
+class TCropAspect;
+
+/// What every photo of a run shares.
+struct TPhotoRunSettings {
+    std::string Tool;                    ///< the transformer's path
+    const TCropAspect* Aspect = nullptr; ///< only read, from every job at once
+    bool AutoFlip = true;                ///< "AutoRotateCrop"
+    bool HonourOrientation = true;       ///< "HonourOrientation"
+    TCropOptions Options;
+    bool Overwrite = false;
+    bool DryRun = false;
+};
+
+enum class TPhotoStatus { Written, Skipped, Failed, Planned };
+
+/// How one photo went. Planned (a dry run) carries the transformer calls
+/// that would have been made.
+struct TPhotoReport {
+    TPhotoStatus Status = TPhotoStatus::Failed;
+    std::string Reason;
+    std::vector<std::string> Calls;
+};
+
+/// Crops one photo into output as a newly added image frame would propose it.
+/// An existing output is skipped or, unless read only, replaced as asked; a
+/// file that is empty, cut off, not a JPEG or too large fails with the
+/// reason. Safe to run for several photos at once.
+TPhotoReport CropPhoto(const std::string& source, const std::string& output,
+                       const TPhotoRunSettings& run);

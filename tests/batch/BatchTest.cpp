@@ -1,0 +1,267 @@
+// trimvale --crop on photos made here, through the real executable.
+#include <algorithm>
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <sstream>
+
+#include <sys/stat.h>
+
+#include <gtest/gtest.h>
+
+#include "BatchRun.h"
+#include "ConsoleApp.h"
+#include "JpegSamples.h"
+#include "StorageTank.h"
+#include "TempDir.h"
+#include "VersionController.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+const std::string kSep = "\xA4";
+
+struct TRun {
+    uint32_t Code;
+    std::vector<std::string> Lines;
+};
+
+class BatchTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        // no display of any kind: a window would end the program at once
+        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            unsetenv(name);
+        setenv("LANG", "C", 1);
+        fs::create_directories(dir.file("in"));
+        settings = dir.file("Trimvale.ini");
+        WriteSettings("");
+    }
+
+    /// A settings file holding the given element lines (each ending in CR LF).
+    void WriteSettings(const std::string& elements) {
+        WriteFileBytes(settings, "StorageTank" + kSep + "Settings" + kSep + "\r\n" + elements +
+                                     "StorageTankEnd" + kSep + "\r\n");
+    }
+    static std::string Bool(const std::string& key, bool value) {
+        return "Boolean" + kSep + key + kSep + (value ? "True" : "False") + "\r\n";
+    }
+
+    TRun Crop(std::vector<std::string> args) {
+        args.insert(args.begin(), {"--crop", "--settings", settings, "--output", out()});
+        TRun run;
+        run.Code = ExecuteConsoleApp(TRIMVALE_EXE, args, run.Lines);
+        return run;
+    }
+    std::string in(const std::string& name) const { return dir.file("in/" + name); }
+    std::string out(const std::string& name = "") const {
+        return dir.file("out") + (name.empty() ? "" : "/" + name);
+    }
+
+    TTempDir dir;
+    std::string settings;
+};
+
+/// A JPEG whose frame header claims the given size, over a small photo's data.
+std::string ClaimingSize(const std::string& jpeg, int width, int height) {
+    std::string bytes = jpeg;
+    const std::size_t sof = bytes.find("\xFF\xC0");
+    bytes[sof + 5] = static_cast<char>(height >> 8);
+    bytes[sof + 6] = static_cast<char>(height & 0xFF);
+    bytes[sof + 7] = static_cast<char>(width >> 8);
+    bytes[sof + 8] = static_cast<char>(width & 0xFF);
+    return bytes;
+}
+} // namespace
+
+TEST_F(BatchTest, BadFilesAreNamedAndTheOthersWritten) {
+    samples::MakePhoto(in("wide.jpg"), 320, 200);
+    const std::string odd = "it's \"$(touch pwned)\" `id`.jpg";
+    samples::MakePhoto(in(odd), 120, 200, "1x1");
+    const std::string good = ReadFileBytes(in("wide.jpg"));
+    WriteFileBytes(in("empty.jpg"), "");
+    WriteFileBytes(in("text.jpg"), "no JPEG here");
+    WriteFileBytes(in("truncated.jpg"), good.substr(0, good.size() / 2));
+    WriteFileBytes(in("huge.jpg"), ClaimingSize(good, 60000, 60000));
+    const std::string before = ReadFileBytes(in(odd));
+
+    const TRun run = Crop({in(""), in("missing.jpg")});
+    EXPECT_EQ(run.Code, 1u);
+    const std::vector<std::string> expected = {
+        "failed: " + in("empty.jpg") + " -> " + out("empty.jpg") + ": The file is empty",
+        "failed: " + in("huge.jpg") + " -> " + out("huge.jpg") +
+            ": JpegThumbnail: the image is too large",
+        "written: " + in(odd) + " -> " + out("it_s__S_touch_pwned____id_.jpg"),
+        "failed: " + in("text.jpg") + " -> " + out("text.jpg") +
+            ": JpegThumbnail: Not a JPEG file: starts with 0x6e 0x6f",
+        "failed: " + in("truncated.jpg") + " -> " + out("truncated.jpg") +
+            ": The image data ends early",
+        "written: " + in("wide.jpg") + " -> " + out("wide.jpg"),
+        "failed: " + in("missing.jpg") + ": No such file or folder",
+    };
+    EXPECT_EQ(run.Lines, expected);
+    std::vector<std::string> written;
+    for (const auto& e : fs::directory_iterator(out()))
+        written.push_back(e.path().filename().string());
+    std::sort(written.begin(), written.end());
+    EXPECT_EQ(written, (std::vector<std::string>{"it_s__S_touch_pwned____id_.jpg", "wide.jpg"}));
+    EXPECT_FALSE(fs::exists("pwned"));
+    EXPECT_FALSE(fs::exists(in("pwned")));
+    EXPECT_EQ(ReadFileBytes(in(odd)), before);
+    // the portrait photo is flipped: 10x15 cm upright on 120x200
+    const samples::TPixels cut = samples::Decode(out("it_s__S_touch_pwned____id_.jpg"));
+    EXPECT_EQ(cut.Width, 120);
+    EXPECT_EQ(cut.Height, 180);
+}
+
+TEST_F(BatchTest, ExistingOutputsAreSkippedOrOverwrittenAsAsked) {
+    samples::MakePhoto(in("a.jpg"), 160, 120);
+    samples::MakePhoto(in("b.jpg"), 160, 120);
+    const std::vector<std::string> both = {in("a.jpg"), in("b.jpg")};
+    ASSERT_EQ(Crop(both).Code, 0u);
+
+    const TRun again = Crop(both);
+    EXPECT_EQ(again.Code, 0u);
+    EXPECT_EQ(again.Lines[0], "skipped: " + in("a.jpg") + " -> " + out("a.jpg") + ": File exists");
+
+    WriteFileBytes(out("a.jpg"), "stale");
+    chmod(out("b.jpg").c_str(), 0444);
+    const TRun over = Crop({"--existing", "overwrite", in("a.jpg"), in("b.jpg")});
+    EXPECT_EQ(over.Code, 1u);
+    EXPECT_EQ(over.Lines, (std::vector<std::string>{
+                              "written: " + in("a.jpg") + " -> " + out("a.jpg"),
+                              "failed: " + in("b.jpg") + " -> " + out("b.jpg") +
+                                  ": The output file is read only",
+                          }));
+    EXPECT_NE(ReadFileBytes(out("a.jpg")), "stale");
+}
+
+TEST_F(BatchTest, NoOutputReplacesAPhotoOrAnotherOutput) {
+    fs::create_directories(dir.file("in/sub"));
+    samples::MakePhoto(in("a.jpg"), 160, 120);
+    samples::MakePhoto(in("sub/a.jpg"), 160, 120);
+    samples::MakePhoto(in("a_Crop.jpg"), 160, 120);
+    WriteSettings(Bool("TransformFilename", true));
+    const std::string before = ReadFileBytes(in("a_Crop.jpg"));
+
+    TRun run;
+    run.Code = ExecuteConsoleApp(TRIMVALE_EXE,
+                                 {"--crop", "--recursive", "--existing", "overwrite", "--settings",
+                                  settings, "--output", in(""), in("")},
+                                 run.Lines);
+    EXPECT_EQ(run.Code, 1u);
+    EXPECT_EQ(run.Lines, (std::vector<std::string>{
+                             "failed: " + in("a.jpg") + " -> " + in("a_Crop.jpg") +
+                                 ": The output file is another photo named: " + in("a_Crop.jpg"),
+                             "written: " + in("a_Crop.jpg") + " -> " + in("a_Crop_Crop.jpg"),
+                             "failed: " + in("sub/a.jpg") + " -> " + in("a_Crop.jpg") +
+                                 ": The output file is another photo named: " + in("a_Crop.jpg"),
+                         }));
+    EXPECT_EQ(ReadFileBytes(in("a_Crop.jpg")), before);
+
+    WriteSettings("");
+    const TRun same = Crop({in("a.jpg"), in("sub/a.jpg"), in("a.jpg")});
+    EXPECT_EQ(same.Lines, (std::vector<std::string>{
+                              "written: " + in("a.jpg") + " -> " + out("a.jpg"),
+                              "failed: " + in("sub/a.jpg") + " -> " + out("a.jpg") +
+                                  ": The same output file as " + in("a.jpg"),
+                          }));
+}
+
+TEST_F(BatchTest, AnInterruptionEndsTheRunBetweenPhotosAndLeavesNoScratch) {
+    // the report stream is interrupted as Ctrl+C would, once the first line is out
+    class TInterruptingBuffer : public std::stringbuf {
+    protected:
+        std::streamsize xsputn(const char* s, std::streamsize n) override {
+            const std::streamsize written = std::stringbuf::xsputn(s, n);
+            if (!raised_ && std::string(s, std::size_t(n)).find('\n') != std::string::npos) {
+                raised_ = true;
+                std::raise(SIGINT);
+            }
+            return written;
+        }
+
+    private:
+        bool raised_ = false;
+    } buffer;
+    std::vector<std::string> args = {"--crop", "--jobs",   "1",  "--settings",
+                                     settings, "--output", out()};
+    for (const char* name : {"1.jpg", "2.jpg", "3.jpg", "4.jpg", "5.jpg"}) {
+        samples::MakePhoto(in(name), 160, 120);
+        args.push_back(in(name));
+    }
+    std::ostream report(&buffer);
+    std::ostringstream err;
+    EXPECT_EQ(RunCommandLine(args, report, err, false), 1);
+    std::istringstream lines(buffer.str());
+    std::vector<std::string> got;
+    for (std::string line; std::getline(lines, line);)
+        got.push_back(line);
+    ASSERT_EQ(got.size(), 5u);
+    EXPECT_EQ(got[0], "written: " + in("1.jpg") + " -> " + out("1.jpg"));
+    // the photo in flight ends; none starts after it
+    for (int i = 2; i < 5; ++i) {
+        const std::string name = std::to_string(i + 1) + ".jpg";
+        EXPECT_EQ(got[std::size_t(i)],
+                  "failed: " + in(name) + " -> " + out(name) + ": Cropping cancelled");
+    }
+    for (const auto& e : fs::directory_iterator(out()))
+        EXPECT_NE(e.path().filename().string()[0], '.') << e.path();
+}
+
+TEST_F(BatchTest, DryRunPrintsTheCallsAndWritesNothing) {
+    samples::MakePhoto(in("a b.jpg"), 400, 300);
+    WriteSettings(Bool("HuffmanOptimize", false));
+    // without jpegtran nothing can be cut, but a dry run still says what would be
+    const std::string path = getenv("PATH");
+    setenv("PATH", dir.file("nowhere").c_str(), 1);
+    const TRun missing = Crop({in("a b.jpg")});
+    const TRun run = Crop({"--dry-run", "--aspect", "4:3 monitor", in("a b.jpg")});
+    setenv("PATH", path.c_str(), 1);
+    EXPECT_EQ(missing.Code, 1u);
+    EXPECT_TRUE(missing.Lines.empty());
+    EXPECT_EQ(run.Code, 0u);
+    EXPECT_EQ(run.Lines,
+              (std::vector<std::string>{"jpegtran -copy all -crop 400x300+0+0 \"" + in("a b.jpg") +
+                                        "\" \"" + out("a_b.jpg") + "\""}));
+    EXPECT_FALSE(fs::exists(out()));
+
+    // a folder without photos: nothing to do is no failure
+    fs::create_directories(dir.file("none"));
+    const TRun none = Crop({dir.file("none")});
+    EXPECT_EQ(none.Code, 0u);
+    EXPECT_TRUE(none.Lines.empty());
+}
+
+TEST_F(BatchTest, CommandLineMistakesExitWithTwoAndSayWhy) {
+    struct TCase {
+        std::vector<std::string> args;
+        std::string message;
+    };
+    const TCase cases[] = {
+        {{"--crop"}, "trimvale: No photos or folders named"},
+        {{"--recursive", "x.jpg"}, "trimvale: Options need --crop"},
+        {{"--crop", "--frob", "x.jpg"}, "trimvale: Unknown option --frob"},
+        {{"--crop", "--output"}, "trimvale: --output needs a value"},
+        {{"--crop", "--dry-run=yes", "x.jpg"}, "trimvale: --dry-run takes no value"},
+        {{"--crop", "--existing", "ask", "x.jpg"},
+         "trimvale: --existing takes overwrite or skip: ask"},
+        {{"--crop", "--jobs", "0", "x.jpg"}, "trimvale: --jobs takes a number from 1 to 256: 0"},
+        {{"--crop", "--jobs=2x", "x.jpg"}, "trimvale: --jobs takes a number from 1 to 256: 2x"},
+        {{"--crop", "--settings", dir.file("none.ini"), "x.jpg"},
+         "trimvale: No such settings file: " + dir.file("none.ini")},
+        {{"--crop", "--settings", settings, "--aspect", "7x7 cm", "x.jpg"},
+         "trimvale: Unknown aspect \"7x7 cm\". The aspects are:"},
+    };
+    for (const TCase& c : cases) {
+        std::ostringstream out, err;
+        EXPECT_EQ(RunCommandLine(c.args, out, err, false), 2) << c.message;
+        EXPECT_EQ(err.str().substr(0, err.str().find('\n')), c.message);
+        EXPECT_EQ(out.str(), "");
+    }
+    std::vector<std::string> help, version;
+    EXPECT_EQ(ExecuteConsoleApp(TRIMVALE_EXE, {"--help"}, help), 0u);
+    EXPECT_EQ(help.at(1), "       trimvale --crop [OPTION...] PATH...");
+    EXPECT_EQ(ExecuteConsoleApp(TRIMVALE_EXE, {"--version"}, version), 0u);
+    EXPECT_EQ(version, std::vector<std::string>{"Trimvale " + FileVersion()});
+}
