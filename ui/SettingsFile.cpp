@@ -57,7 +57,7 @@ void TSettingsFile::Load(TStorageTank& store, IUserPrompt& prompt) {
         } catch (const TError&) {
             // an unusable catalogue is reported once the language is chosen
         }
-        prompt.ShowMessage(intro + ":\r\n" + loadedPath_ + "\r\n\r\n" + e.what());
+        prompt.ShowError(intro + ":\r\n" + loadedPath_ + "\r\n\r\n" + e.what());
     }
 }
 
