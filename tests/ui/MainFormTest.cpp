@@ -275,7 +275,7 @@ TEST_F(MainFormTest, AWrongSettingsFileIsReportedAtStartAndKeptAtExit) {
     WriteFileBytes(ini, wrong);
     auto w = Open();
     ASSERT_EQ(prompt.errors.size(), 1u);
-    EXPECT_NE(prompt.errors[0].find("Settings\xA4x\xA4"), std::string::npos);
+    EXPECT_NE(prompt.errors[0].find("Settings¤x¤"), std::string::npos);
     EXPECT_EQ(w->Settings().prompt(), &prompt); // the store's own boxes reach the user too
     EXPECT_EQ(w->ImageSize(), 350);
     EXPECT_TRUE(w->close());

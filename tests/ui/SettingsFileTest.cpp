@@ -80,7 +80,7 @@ TEST_F(SettingsFileTest, EveryReadFaultIsReportedOnceAndTheFileKeptAsBackup) {
         std::string fault;
     } cases[] = {
         {"wrong first line", "Settings" + kSep + "x" + kSep + "\r\n" + a5 + end, 9,
-         "got \"Settings\""},
+         "got \"Settings\" in \"Settings¤x¤\""}, // the separator shown as a character
         {"unknown line type", header + "Bogus" + kSep + "X" + kSep + "1\r\n" + a5 + end, 5,
          "\"Bogus\""},
         {"bad number", header + a5 + "Integer" + kSep + "B" + kSep + "five\r\n", 5, "'five'"},
