@@ -41,6 +41,19 @@ std::string HeaderName(const std::string& header) {
                                        : header.substr(first + 1, second - first - 1);
 }
 
+// A fault quoting a line of binary garbage must still fit a message box: cut it
+// after about 200 bytes, on a character boundary.
+std::string Clip(const std::string& message) {
+    constexpr std::size_t kLimit = 200;
+    if (message.size() <= kLimit + 3) return message;
+    std::size_t end = 0;
+    while (end < kLimit) {
+        const std::size_t len = Utf8CharLength(message, end);
+        end += len ? len : 1;
+    }
+    return message.substr(0, end) + "...";
+}
+
 // Steps over the store whose header is at index, with everything nested in it.
 void SkipStore(const std::vector<std::string>& lines, std::size_t& index) {
     std::size_t depth = 0;
@@ -201,8 +214,8 @@ void TStorageTank::fromStrings(const std::vector<std::string>& lines, std::size_
     const std::string& header = lines[index++];
     const std::string keyword = Keyword(header);
     if (keyword != kTankKeyword)
-        throw TError("StorageTank: Expected \"StorageTank\", got \"" + keyword + "\" in \"" +
-                     header + "\"");
+        throw TError(Clip("StorageTank: Expected \"StorageTank\", got \"" + keyword + "\" in \"" +
+                          header + "\""));
     name_ = HeaderName(header);
 
     // Read without recursion: the stores still open, innermost last. A store is
@@ -221,8 +234,9 @@ void TStorageTank::fromStrings(const std::vector<std::string>& lines, std::size_
             ++index;
             open.pop_back();
         } else if (key == kTankKeyword && open.size() >= kMaxDepth) {
-            faults.push_back("StorageTank: Stores nested deeper than " + std::to_string(kMaxDepth) +
-                             " levels are not read, in \"" + line + "\"");
+            faults.push_back(Clip("StorageTank: Stores nested deeper than " +
+                                  std::to_string(kMaxDepth) + " levels are not read, in \"" + line +
+                                  "\""));
             SkipStore(lines, index);
         } else if (key == kTankKeyword) {
             ++index;
@@ -236,7 +250,7 @@ void TStorageTank::fromStrings(const std::vector<std::string>& lines, std::size_
                 element->fromStrings(lines, index);
                 open.back()->el_.push_back(std::move(element));
             } catch (const TError& e) {
-                faults.push_back(e.what());
+                faults.push_back(Clip(e.what()));
             }
         }
     }

@@ -205,6 +205,12 @@ TEST_F(StorageTankTest, WrongHeaderGivesAnEmptyStoreAndAReadError) {
     }
     EXPECT_EQ(t.count(), 0);
     EXPECT_TRUE(prompt.messages.empty()); // whoever reads reports it, once
+    try {
+        t.fromSS(std::string(100000, 'x')); // garbage without a line break
+        ADD_FAILURE() << "garbage must fail the read";
+    } catch (const TError& e) {
+        EXPECT_LT(std::string(e.what()).size(), 210u);
+    }
 }
 
 TEST_F(StorageTankTest, BadLinesAreSkippedAndTheRestIsRead) {
