@@ -8,6 +8,7 @@
 #include "Error.h"
 #include "FilesystemController.h"
 #include "StorageTank.h"
+#include "TextEncoding.h"
 #include "UserPrompt.h"
 #include "gnugettext.h"
 
@@ -72,7 +73,7 @@ void TSettingsFile::Load(TStorageTank& store, IUserPrompt& prompt) {
         } catch (const TError&) {
             // an unusable catalogue is reported once the language is chosen
         }
-        prompt.ShowMessage(intro + ":\r\n" + loadedPath_ + "\r\n\r\n" + e.what());
+        prompt.ShowError(intro + ":\r\n" + loadedPath_ + "\r\n\r\n" + ShowSeparators(e.what()));
     }
 }
 

@@ -4,8 +4,6 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -20,11 +18,52 @@ namespace {
 const std::string kTankKeyword = "StorageTank";
 const std::string kEndKeyword = "StorageTankEnd";
 
+// Stores nest a few levels deep (settings, aspects, a list, one aspect). Far
+// deeper nesting is damage; refusing it keeps writing and freeing the tree shallow.
+constexpr std::size_t kMaxDepth = 64;
+// One message box lists this many read faults at most.
+constexpr std::size_t kMaxFaultsShown = 10;
+
 // The text before the first separator; empty when there is none, so a bare
 // "StorageTankEnd" is no structure line but an element of unknown type.
 std::string Keyword(const std::string& line) {
     const std::size_t at = FindSeparator(line);
     return at == std::string::npos ? std::string() : line.substr(0, at);
+}
+
+// The store's name in a header line: between the first and the second separator,
+// empty when the second is missing.
+std::string HeaderName(const std::string& header) {
+    const std::size_t first = FindSeparator(header);
+    if (first == std::string::npos) return std::string();
+    const std::size_t second = FindSeparator(header, first + 1);
+    return second == std::string::npos ? std::string()
+                                       : header.substr(first + 1, second - first - 1);
+}
+
+// A fault quoting a line of binary garbage must still fit a message box: cut it
+// after about 200 bytes, on a character boundary.
+std::string Clip(const std::string& message) {
+    constexpr std::size_t kLimit = 200;
+    if (message.size() <= kLimit + 3) return message;
+    std::size_t end = 0;
+    while (end < kLimit) {
+        const std::size_t len = Utf8CharLength(message, end);
+        end += len ? len : 1;
+    }
+    return message.substr(0, end) + "...";
+}
+
+// Steps over the store whose header is at index, with everything nested in it.
+void SkipStore(const std::vector<std::string>& lines, std::size_t& index) {
+    std::size_t depth = 0;
+    do {
+        const std::string key = Keyword(lines[index++]);
+        if (key == kTankKeyword)
+            ++depth;
+        else if (key == kEndKeyword)
+            --depth;
+    } while (depth > 0 && index < lines.size());
 }
 } // namespace
 
@@ -52,6 +91,21 @@ std::string DecodeSettingsText(const std::string& bytes) {
 
 TStorageTank::TStorageTank(const std::string& name, IUserPrompt* prompt)
     : name_(name), prompt_(prompt) {}
+
+TStorageTank::~TStorageTank() {
+    // Freed without recursion: each nested store hands its children over before it
+    // goes, so a deeply nested tree cannot exhaust the stack.
+    std::vector<std::unique_ptr<TStorage>> pending = std::move(el_);
+    while (!pending.empty()) {
+        std::unique_ptr<TStorage> child = std::move(pending.back());
+        pending.pop_back();
+        if (auto* tank = dynamic_cast<TStorageTank*>(child.get())) {
+            for (auto& grandchild : tank->el_)
+                pending.push_back(std::move(grandchild));
+            tank->el_.clear();
+        }
+    }
+}
 
 void TStorageTank::report(const std::string& message) const {
     if (prompt_) prompt_->ShowMessage(message);
@@ -158,21 +212,18 @@ void TStorageTank::fromStrings(const std::vector<std::string>& lines, std::size_
     if (index >= lines.size()) return;
 
     const std::string& header = lines[index++];
-    const std::size_t first = FindSeparator(header);
     const std::string keyword = Keyword(header);
-    if (keyword != kTankKeyword) {
-        report("StorageTank: Expected \"StorageTank\", got \"" + keyword + "\" in \"" + header +
-               "\"");
-        return;
-    }
-    std::string name;
-    if (first != std::string::npos) {
-        const std::size_t second = FindSeparator(header, first + 1);
-        if (second != std::string::npos) name = header.substr(first + 1, second - first - 1);
-    }
-    name_ = name;
+    if (keyword != kTankKeyword)
+        throw TError(Clip("StorageTank: Expected \"StorageTank\", got \"" + keyword + "\" in \"" +
+                          header + "\""));
+    name_ = HeaderName(header);
 
-    while (index < lines.size()) {
+    // Read without recursion: the stores still open, innermost last. A store is
+    // joined to its parent when it opens, so one without its end line ends with
+    // the text. A bad line is skipped and remembered; the rest is read on.
+    std::vector<TStorageTank*> open{this};
+    std::vector<std::string> faults;
+    while (index < lines.size() && !open.empty()) {
         const std::string& line = lines[index];
         if (line.empty()) {
             ++index;
@@ -181,17 +232,34 @@ void TStorageTank::fromStrings(const std::vector<std::string>& lines, std::size_
         const std::string key = Keyword(line);
         if (key == kEndKeyword) {
             ++index;
-            return;
+            open.pop_back();
+        } else if (key == kTankKeyword && open.size() >= kMaxDepth) {
+            faults.push_back(Clip("StorageTank: Stores nested deeper than " +
+                                  std::to_string(kMaxDepth) + " levels are not read, in \"" + line +
+                                  "\""));
+            SkipStore(lines, index);
+        } else if (key == kTankKeyword) {
+            ++index;
+            auto tank = std::make_unique<TStorageTank>(HeaderName(line), prompt_);
+            TStorageTank* inner = tank.get();
+            open.back()->el_.push_back(std::move(tank));
+            open.push_back(inner);
+        } else {
+            auto element = std::make_unique<TStorageElement>();
+            try {
+                element->fromStrings(lines, index);
+                open.back()->el_.push_back(std::move(element));
+            } catch (const TError& e) {
+                faults.push_back(Clip(e.what()));
+            }
         }
-        std::unique_ptr<TStorage> child;
-        if (key == kTankKeyword)
-            child = std::make_unique<TStorageTank>(std::string(), prompt_);
-        else
-            child = std::make_unique<TStorageElement>();
-        // only a child read to its end joins the store
-        child->fromStrings(lines, index);
-        el_.push_back(std::move(child));
     }
+    if (faults.empty()) return;
+    std::string message;
+    for (std::size_t i = 0; i < faults.size() && i < kMaxFaultsShown; ++i)
+        message += (i ? "\r\n" : "") + faults[i];
+    if (faults.size() > kMaxFaultsShown) message += "\r\n...";
+    throw TError(message);
 }
 
 void TStorageTank::loadFromFile(const std::string& fileName) {
@@ -200,12 +268,26 @@ void TStorageTank::loadFromFile(const std::string& fileName) {
     if (!std::filesystem::exists(path, ec)) return;
     // a file that exists but cannot be read must not pass for a missing one:
     // the settings written at exit would replace it
-    std::ifstream in(path, std::ios::binary);
-    if (!in || std::filesystem::is_directory(path, ec))
-        throw TError("Cannot open file \"" + path + "\". " + std::strerror(errno));
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    fromSS(DecodeSettingsText(bytes.str()));
+    const auto fail = [&](int error) {
+        return TError("Cannot open file \"" + path + "\". " + std::strerror(error));
+    };
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) throw fail(errno);
+    std::string bytes;
+    char buffer[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n == 0) break;
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            const int error = errno; // a folder fails here, with EISDIR
+            ::close(fd);
+            throw fail(error);
+        }
+        bytes.append(buffer, static_cast<std::size_t>(n));
+    }
+    ::close(fd);
+    fromSS(DecodeSettingsText(bytes));
 }
 
 void TStorageTank::saveToFile(const std::string& fileName) const {

@@ -15,10 +15,14 @@ class IUserPrompt;
 class TStorageTank : public TStorage {
 public:
     explicit TStorageTank(const std::string& name = std::string(), IUserPrompt* prompt = nullptr);
+    ~TStorageTank() override;
+    TStorageTank(const TStorageTank&) = delete;
+    TStorageTank& operator=(const TStorageTank&) = delete;
 
-    /// Where the store's two message boxes go (a bad header, a failed write);
-    /// nested stores read from text inherit it. Without one they are dropped.
+    /// Where the store's message box about a failed write goes; nested stores
+    /// inherit it. Without one it is dropped.
     void setPrompt(IUserPrompt* prompt) { prompt_ = prompt; }
+    IUserPrompt* prompt() const { return prompt_; }
 
     const std::string& name() const { return name_; }
     void setName(const std::string& name) { name_ = name; }
@@ -53,7 +57,8 @@ public:
     void clear() { el_.clear(); }
 
     /// Reads the file (relative names beside the program); a missing file
-    /// leaves the store as it is. Read errors propagate.
+    /// leaves the store as it is. A file that cannot be read throws TError.
+    /// Read faults as in fromStrings.
     void loadFromFile(const std::string& fileName);
     /// Writes the file atomically: a temporary file beside it is renamed over it.
     void saveToFile(const std::string& fileName) const;
@@ -62,6 +67,10 @@ public:
     std::string toString() const override;
     void toStrings(std::vector<std::string>& lines) const override;
     void fromSS(const std::string& text) override;
+    /// Reads a store and everything nested in it. A wrong header leaves the store
+    /// empty; a line that cannot be read is skipped and the rest read on. Either
+    /// way TError names the faults once the read is over. Stores nested deeper
+    /// than 64 levels are skipped as faults.
     void fromStrings(const std::vector<std::string>& lines, std::size_t& index) override;
     std::string getName() const override { return name_; }
 

@@ -1,9 +1,11 @@
 #include "StorageTankElement.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 
 #include "Error.h"
 #include "StringController.h"
@@ -36,17 +38,39 @@ void TStorageElement::assign(const std::string& name, const TVariant& value) {
     }
 }
 
+namespace {
+// Non-finite values are written as these texts, which the reader takes back.
+const char* const kNonFinite[] = {"nan", "inf", "-inf"};
+
+double ReadStoredDouble(const std::string& text) {
+    if (text == kNonFinite[0]) return std::numeric_limits<double>::quiet_NaN();
+    if (text == kNonFinite[1]) return std::numeric_limits<double>::infinity();
+    if (text == kNonFinite[2]) return -std::numeric_limits<double>::infinity();
+    return ReadDecimal(text);
+}
+
+// The C library writes the locale's decimal point; from_chars reads only ".".
+bool ReadsAsFinite(std::string text) {
+    for (char& c : text)
+        if (c == ',') c = '.';
+    double value = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    return ec == std::errc() && std::isfinite(value);
+}
+} // namespace
+
 std::string FormatStoredDouble(double value) {
+    if (std::isnan(value)) return kNonFinite[0];
+    if (std::isinf(value)) return kNonFinite[value > 0 ? 1 : 2];
     char buf[64];
-    if (!std::isfinite(value)) {
-        std::snprintf(buf, sizeof buf, "%g", value);
-        return buf;
-    }
     // 15 significant digits first; then as many decimals as that leaves, padded to 15
     std::snprintf(buf, sizeof buf, "%.14e", value);
     const int exponent = std::atoi(std::strchr(buf, 'e') + 1);
     std::string text;
-    if (exponent >= 15) {
+    if (exponent >= 15 && !ReadsAsFinite(buf)) {
+        // rounding up past the largest double would not read back: round down instead
+        text = value > 0 ? "1.79769313486231e+308" : "-1.79769313486231e+308";
+    } else if (exponent >= 15) {
         text = buf; // an integer part too long for fixed notation
     } else if (exponent < -1) {
         std::snprintf(buf, sizeof buf, "%.15f", value); // 15 decimals hold fewer digits
@@ -112,7 +136,7 @@ void TStorageElement::fromSS(const std::string& text) {
     if (type == "Integer")
         value = ReadInteger(v);
     else if (type == "Double")
-        value = ReadDecimal(v);
+        value = ReadStoredDouble(v);
     else if (type == "Boolean")
         value = (v == "True");
     else if (type == "String")

@@ -198,6 +198,9 @@ const char* const kMonths[12] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                  "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
 constexpr double kDateFailure = 2147483647.0;
 constexpr int64_t kMsPerDay = 86400000;
+// The longest duration kept, ten million days: every count of milliseconds up to
+// it converts to days as a double and back without loss.
+constexpr int64_t kMaxDurationMs = 10000000 * kMsPerDay;
 
 // Days from 1970-01-01 for a proleptic Gregorian date.
 int64_t DaysFromCivil(int64_t y, unsigned m, unsigned d) {
@@ -304,7 +307,9 @@ void AppendUnit(std::string& out, int64_t n, const char* singular, const char* p
 
 std::string DurationToText(double days) {
     if (!std::isfinite(days) || days < 0) days = 0;
-    int64_t ms = std::llround(days * kMsPerDay);
+    // longer durations are written as the longest one the reader takes
+    int64_t ms =
+        days >= kMaxDurationMs / kMsPerDay ? kMaxDurationMs : std::llround(days * kMsPerDay);
     const int64_t wholeDays = ms / kMsPerDay;
     ms %= kMsPerDay;
     std::string out;
@@ -340,7 +345,7 @@ double TextToDuration(const std::string& text) {
         if (!std::isdigit(static_cast<unsigned char>(s[i]))) throw fail();
         int64_t n = 0;
         while (i < s.size() && std::isdigit(static_cast<unsigned char>(s[i]))) {
-            if (n > 1000000000000LL) throw fail();
+            if (n > kMaxDurationMs) throw fail();
             n = n * 10 + (s[i++] - '0');
         }
         while (i < s.size() && s[i] == ' ')
@@ -352,7 +357,7 @@ double TextToDuration(const std::string& text) {
         const Unit* unit = nullptr;
         for (const Unit& u : kUnits)
             if (word == u.stem || word == std::string(u.stem) + "s") unit = &u;
-        if (!unit) throw fail();
+        if (!unit || n > (kMaxDurationMs - total) / unit->ms) throw fail();
         total += n * unit->ms;
         any = true;
         i = w;

@@ -41,7 +41,8 @@ std::string DateTimeToText(double days);
 double TextToDateTime(const std::string& text);
 /// "0 hours 5 minutes 3 seconds 0 milliseconds" from a duration in days.
 std::string DurationToText(double days);
-/// Reads what DurationToText writes; throws TConvertError on other text.
+/// Reads what DurationToText writes; throws TConvertError on other text and on
+/// durations over ten million days (longer ones are written as that).
 double TextToDuration(const std::string& text);
 
 /// Days since 30 Dec 1899 for a calendar date and time; false when out of range.

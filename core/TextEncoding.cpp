@@ -38,6 +38,14 @@ std::size_t FindSeparator(const std::string& text, std::size_t from) {
     return std::string::npos;
 }
 
+std::string ShowSeparators(const std::string& text) {
+    std::string out;
+    std::size_t from = 0;
+    for (std::size_t at; (at = FindSeparator(text, from)) != std::string::npos; from = at + 1)
+        out.append(text, from, at - from).append("\xC2\xA4");
+    return out.append(text, from);
+}
+
 bool IsUtf8WithSeparators(const std::string& text) {
     std::size_t i = 0;
     while (i < text.size()) {

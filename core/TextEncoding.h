@@ -22,6 +22,10 @@ std::size_t FindSeparator(const std::string& text, std::size_t from = 0);
 /// stand-alone separator byte.
 bool IsUtf8WithSeparators(const std::string& text);
 
+/// The text with each stand-alone separator byte as the character "¤", for
+/// messages that quote a settings line.
+std::string ShowSeparators(const std::string& text);
+
 /// Converts Windows-1252 text to UTF-8; separator bytes stay single bytes.
 std::string Cp1252ToUtf8(const std::string& text);
 

@@ -110,7 +110,10 @@ bool TCContainer::Layout() {
 void TCContainer::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     big_->setGeometry(rect());
-    RequestLayout();
+    // Only re-arm the timer: a resize arrives from inside Qt's own showing and layout
+    // of the window, and events processed there may delete objects (animations, for
+    // one) that Qt is still walking through.
+    timer_.start(kDebounceMs);
 }
 
 void TCContainer::wheelEvent(QWheelEvent* event) {

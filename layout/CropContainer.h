@@ -8,6 +8,7 @@
 /// The image area: one TBig filling the container, laid out in equal-width columns with
 /// 5-pixel gaps, stretched to fill the width. Layout requests are debounced: the layout runs
 /// 500 ms after the last request, so a burst of resizes or additions lays the grid out once.
+/// A resize only re-arms the timer; it processes no events.
 class TCContainer : public QWidget {
     Q_OBJECT
 public:

@@ -106,7 +106,7 @@ TMainForm::~TMainForm() {
 }
 
 void TMainForm::FormCreate() {
-    settings_ = std::make_unique<TStorageTank>("Settings");
+    settings_ = std::make_unique<TStorageTank>("Settings", prompt_);
     try {
         previewFolder_ = GetTempDir();
     } catch (const TError&) {

@@ -98,20 +98,39 @@ TEST_F(SettingsFileTest, AGivenFileIsTheOneReadAndWritten) {
     EXPECT_EQ(ReadFileBytes(given), Ini("A", 8));
 }
 
-TEST_F(SettingsFileTest, UnreadableFileIsReportedOnceAndKeptAsBackup) {
-    const std::string broken = "StorageTank" + kSep + "Settings" + kSep + "\r\nInteger" + kSep +
-                               "A" + kSep + "5\r\nInteger" + kSep + "B" + kSep + "five\r\n";
-    WriteFileBytes(program() + "/Trimvale.ini", broken);
-    TSettingsFile file(program(), config());
-    TStorageTank store("Settings");
-    file.Load(store, prompt);
-    EXPECT_TRUE(file.LoadFailed());
-    ASSERT_EQ(prompt.messages.size(), 1u);
-    EXPECT_EQ(store.getInteger("A"), 5);
-    EXPECT_EQ(store.getInteger("B", 9), 9);
-    ASSERT_TRUE(file.Save(store, prompt, status));
-    EXPECT_EQ(ReadFileBytes(program() + "/Trimvale.ini.bak"), broken);
-    EXPECT_EQ(ReadFileBytes(program() + "/Trimvale.ini"), Ini("A", 5));
+TEST_F(SettingsFileTest, EveryReadFaultIsReportedOnceAndTheFileKeptAsBackup) {
+    const std::string header = "StorageTank" + kSep + "Settings" + kSep + "\r\n";
+    const std::string a5 = "Integer" + kSep + "A" + kSep + "5\r\n";
+    const std::string end = "StorageTankEnd" + kSep + "\r\n";
+    struct Case {
+        const char* what;
+        std::string text;
+        int a; // what the store holds of A afterwards (9 for nothing)
+        std::string fault;
+    } cases[] = {
+        {"wrong first line", "Settings" + kSep + "x" + kSep + "\r\n" + a5 + end, 9,
+         "got \"Settings\" in \"Settings¤x¤\""}, // the separator shown as a character
+        {"unknown line type", header + "Bogus" + kSep + "X" + kSep + "1\r\n" + a5 + end, 5,
+         "\"Bogus\""},
+        {"bad number", header + a5 + "Integer" + kSep + "B" + kSep + "five\r\n", 5, "'five'"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string path = program() + "/Trimvale.ini";
+        WriteFileBytes(path, c.text);
+        TSettingsFile file(program(), config());
+        TStorageTank store("Settings");
+        TScriptedPrompt seen;
+        file.Load(store, seen);
+        EXPECT_TRUE(file.LoadFailed());
+        ASSERT_EQ(seen.errors.size(), 1u);
+        EXPECT_EQ(seen.messages, seen.errors);
+        EXPECT_NE(seen.errors[0].find(c.fault), std::string::npos) << seen.errors[0];
+        EXPECT_EQ(store.getInteger("A", 9), c.a);
+        ASSERT_TRUE(file.Save(store, seen, status));
+        EXPECT_EQ(ReadFileBytes(path + ".bak"), c.text);
+        EXPECT_EQ(ReadFileBytes(path), c.a == 5 ? Ini("A", 5) : header + end);
+    }
 }
 
 TEST_F(SettingsFileTest, FolderThatCannotBeMadeFailsLoudly) {

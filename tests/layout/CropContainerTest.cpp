@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QPointer>
 #include <QSignalSpy>
 #include <QTest>
 #include <QWheelEvent>
@@ -142,6 +143,21 @@ TEST(CropContainerTest, BurstOfResizesLaysOutOnceAfterTheLast) {
     QTest::qWait(700);
     EXPECT_EQ(laidOut.count(), 1);
     EXPECT_EQ(items[0]->width(), 200 + (790 - 3 * 205) / 3); // laid out for the last width
+}
+
+TEST(CropContainerTest, AResizeProcessesNoEvents) {
+    // Qt resizes the grid while it shows the window and walks the window's children;
+    // an object deleted by events processed there was still in Qt's hands.
+    TCContainer c;
+    QPointer<QObject> pending = new QObject;
+    pending->deleteLater();
+    c.resize(300, 200);
+    c.show();
+    c.resize(400, 200);
+    EXPECT_FALSE(pending.isNull());
+    EXPECT_TRUE(c.LayoutPending());
+    QTest::qWait(1);
+    EXPECT_TRUE(pending.isNull());
 }
 
 TEST(CropContainerTest, RequestArrivingDuringALayoutOvertakesIt) {

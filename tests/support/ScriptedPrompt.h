@@ -14,6 +14,12 @@ public:
     std::deque<TAnswer> answers;
 
     void ShowMessage(const std::string& text) override { messages.push_back(text); }
+    /// Errors are messages too; this list tells which came as an error box.
+    std::vector<std::string> errors;
+    void ShowError(const std::string& text) override {
+        errors.push_back(text);
+        ShowMessage(text);
+    }
     std::vector<std::string> titles;
 
     using IUserPrompt::Ask;

@@ -299,6 +299,21 @@ TEST_F(MainFormTest, ClosingAsksAndWritesTheSettingsThatStartAgain) {
     EXPECT_TRUE(again->close()); // empty list: no question
 }
 
+TEST_F(MainFormTest, AWrongSettingsFileIsReportedAtStartAndKeptAtExit) {
+    const std::string ini = dir.file("prog/Trimvale.ini");
+    const std::string wrong = "Settings\xA4x\xA4\r\nInteger\xA4ImageSize\xA4"
+                              "500\r\n";
+    WriteFileBytes(ini, wrong);
+    auto w = Open();
+    ASSERT_EQ(prompt.errors.size(), 1u);
+    EXPECT_NE(prompt.errors[0].find("Settings¤x¤"), std::string::npos);
+    EXPECT_EQ(w->Settings().prompt(), &prompt); // the store's own boxes reach the user too
+    EXPECT_EQ(w->ImageSize(), 350);
+    EXPECT_TRUE(w->close());
+    EXPECT_EQ(ReadFileBytes(ini + ".bak"), wrong);
+    EXPECT_EQ(prompt.errors.size(), 1u);
+}
+
 TEST_F(MainFormTest, OddStoredViewValuesFallBack) {
     TStorageTank s("Settings");
     s.setValue("ImageSize", int32_t{420});
