@@ -131,7 +131,8 @@ std::string CropJobRefusal(const TCropJob& job) {
     if (job.Output.empty() || NameOf(job.Output).empty())
         return Tr(N_("No output file name for")) + " " + job.Source;
     if (IsSameFile(job.Source, job.Output))
-        return Tr(N_("The output file")) + " " + job.Output + " " + Tr(N_("is the source file itself"));
+        return Tr(N_("The output file")) + " " + job.Output + " " +
+               Tr(N_("is the source file itself"));
     return "";
 }
 

@@ -5,6 +5,9 @@
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+#include <vector>
+
+#include "ConsoleApp.h"
 
 TTempDir::TTempDir() {
     std::string pattern = std::filesystem::temp_directory_path().string() + "/trimvale-test-XXXXXX";
@@ -31,4 +34,18 @@ std::string ReadFileBytes(const std::string& path) {
 void WriteFileBytes(const std::string& path, const std::string& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out << bytes;
+}
+
+void MakeJpeg(const std::string& path, int w, int h) {
+    std::string ppm = "P6\n" + std::to_string(w) + " " + std::to_string(h) + "\n255\n";
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            ppm += static_cast<char>(x * 255 / w);
+            ppm += static_cast<char>(y * 255 / h);
+            ppm += static_cast<char>((x / 16 + y / 16) % 2 ? 200 : 40);
+        }
+    WriteFileBytes(path + ".ppm", ppm);
+    std::vector<std::string> lines;
+    ExecuteConsoleApp("cjpeg", {"-quality", "90", "-outfile", path, path + ".ppm"}, lines);
+    std::filesystem::remove(path + ".ppm");
 }

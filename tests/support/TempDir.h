@@ -23,3 +23,5 @@ private:
 std::string ReadFileBytes(const std::string& path);
 /// Creates or replaces a file with the given bytes.
 void WriteFileBytes(const std::string& path, const std::string& bytes);
+/// A small photo as a JPEG file made by the IJG tool: a gradient with 16-pixel checks.
+void MakeJpeg(const std::string& path, int w, int h);

@@ -20,20 +20,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-void MakeJpeg(const std::string& path, int w, int h) {
-    std::string ppm = "P6\n" + std::to_string(w) + " " + std::to_string(h) + "\n255\n";
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) {
-            ppm += static_cast<char>(x * 255 / w);
-            ppm += static_cast<char>(y * 255 / h);
-            ppm += static_cast<char>((x / 16 + y / 16) % 2 ? 200 : 40);
-        }
-    WriteFileBytes(path + ".ppm", ppm);
-    std::vector<std::string> lines;
-    ExecuteConsoleApp("cjpeg", {"-quality", "90", "-outfile", path, path + ".ppm"}, lines);
-    fs::remove(path + ".ppm");
-}
-
 class ParallelRunsTest : public ::testing::Test {
 protected:
     void SetUp() override {
