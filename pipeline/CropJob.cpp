@@ -106,18 +106,18 @@ std::optional<TCropSpec> LandscapeSpec(const TCropJob& job) {
     const TTurn shown = OrientationTurn(job.Crop.Orientation).Then(job.Crop.Rotation);
     const TJpegView view = ViewOf(layout, shown);
     const TJpegView turnedView = ViewOf(layout, shown.Then(90));
-    TCropSpec spec = job.Crop;
-    spec.Rotation = (job.Crop.Rotation + 90) % 360;
-    if (spec.Kind == "nocrop") return spec;
+    TCropSpec cut = job.Crop;
+    cut.Rotation = (job.Crop.Rotation + 90) % 360;
+    if (cut.Kind == "nocrop") return cut;
     const TCropRect stored =
         FromView(view, {job.Crop.X, job.Crop.Y, job.Crop.Width, job.Crop.Height});
     const TCropRect r = ExactCut(turnedView, ToView(turnedView, stored));
     if (r.width <= 0 || r.height <= 0) return std::nullopt;
-    spec.X = r.x;
-    spec.Y = r.y;
-    spec.Width = r.width;
-    spec.Height = r.height;
-    return spec;
+    cut.X = r.x;
+    cut.Y = r.y;
+    cut.Width = r.width;
+    cut.Height = r.height;
+    return cut;
 }
 } // namespace
 

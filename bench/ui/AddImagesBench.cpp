@@ -116,8 +116,8 @@ void CropBench(TMainForm& window, std::size_t crops) {
     const double bareCpuStart = ProcessCpuSeconds();
     for (auto it = frames.rbegin(); it != frames.rend(); ++it) {
         const TCropRect r = (*it)->GetCrop();
-        const TCropSpec spec{r.x, r.y, r.width, r.height, (*it)->Rotation(), (*it)->Kind()};
-        RunTransformer(tool, CropCall(TransformOptions(true, true), spec, (*it)->SourceFileName(),
+        const TCropSpec cut{r.x, r.y, r.width, r.height, (*it)->Rotation(), (*it)->Kind()};
+        RunTransformer(tool, CropCall(TransformOptions(true, true), cut, (*it)->SourceFileName(),
                                       (out / "bare" / (*it)->DestFileName()).string()));
     }
     const double bareSeconds = Since(bare);

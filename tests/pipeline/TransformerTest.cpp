@@ -77,8 +77,8 @@ TEST(TransformerTest, BuildsArgumentStringsAndTheVectorsPassed) {
         {{16, 0, 8, 8, 0, "free", 5}, " -transpose -crop 8x8+16+0"}, // nothing to trim
         {{0, 0, 0, 0, 0, "nocrop", 9}, ""},                          // no such orientation
     };
-    for (const auto& [spec, text] : upright)
-        EXPECT_EQ(TransformArguments(spec).ArgumentString(), text) << spec.Orientation;
+    for (const auto& [cut, text] : upright)
+        EXPECT_EQ(TransformArguments(cut).ArgumentString(), text) << cut.Orientation;
 }
 
 TEST(TransformerTest, FindsTheTransformerAndRunsItOnAwkwardNames) {
