@@ -1,10 +1,14 @@
 #include "FilesystemController.h"
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -16,7 +20,7 @@ TEST(FilesystemControllerTest, ListsMatchesIgnoringCaseAndSkipsHiddenFolders) {
     TTempDir dir;
     fs::create_directories(dir.file("x/deeper"));
     fs::create_directories(dir.file(".h"));
-    fs::create_directories(dir.file("pics.jpg")); // a folder matching the mask is listed
+    fs::create_directories(dir.file("pics.jpg")); // a folder is no photo, whatever its name
     WriteFileBytes(dir.file("a.jpg"), "x");
     WriteFileBytes(dir.file("B.JPG"), "x");
     WriteFileBytes(dir.file(".hidden.jpg"), "x");
@@ -29,17 +33,82 @@ TEST(FilesystemControllerTest, ListsMatchesIgnoringCaseAndSkipsHiddenFolders) {
     auto top = ListFiles(dir.path(), "*.jpg");
     std::sort(top.begin(), top.end());
     const std::string d = dir.path() + "/";
-    EXPECT_EQ(top, (std::vector<std::string>{d + ".hidden.jpg", d + "B.JPG", d + "a.jpg",
-                                             d + "pics.jpg"}));
+    EXPECT_EQ(top, (std::vector<std::string>{d + ".hidden.jpg", d + "B.JPG", d + "a.jpg"}));
 
     auto all = ListFilesRecursive(dir.path() + "/", "*.jpg");
-    ASSERT_EQ(all.size(), 6u);
-    std::sort(all.begin(), all.begin() + 4);
+    ASSERT_EQ(all.size(), 5u);
+    std::sort(all.begin(), all.begin() + 3);
     EXPECT_EQ(all[0], d + ".hidden.jpg");
-    EXPECT_EQ(all[4], d + "x/b.jpg"); // first level one, then level two
-    EXPECT_EQ(all[5], d + "x/deeper/d.Jpg");
+    EXPECT_EQ(all[3], d + "x/b.jpg"); // first level one, then level two
+    EXPECT_EQ(all[4], d + "x/deeper/d.Jpg");
     EXPECT_TRUE(ListFiles("", "*.jpg").empty());
     EXPECT_TRUE(ListFilesRecursive(d + "missing", "*.jpg").empty());
+}
+
+TEST(FilesystemControllerTest, ListingsTakeRegularFilesOnlyAndTellWhatTheyCannotRead) {
+    TTempDir dir;
+    const std::string d = dir.path() + "/";
+    fs::create_directories(dir.file("sub"));
+    WriteFileBytes(dir.file("a.jpg"), "x");
+    WriteFileBytes(dir.file("sub/b.jpe"), "x");
+    fs::create_symlink("a.jpg", dir.file("link.jpg")); // a link to a photo is a photo
+    fs::create_symlink("gone.jpg", dir.file("dangling.jpg"));
+    ASSERT_EQ(mkfifo(dir.file("fifo.jpg").c_str(), 0600), 0);
+    ASSERT_EQ(mkfifo(dir.file("sub/fifo.jpe").c_str(), 0600), 0);
+    fs::create_symlink("fifo.jpg", dir.file("to-fifo.jpg"));
+
+    std::vector<TListFault> faults;
+    auto found = ListMatchingFiles(dir.path(), {"*.jpg", "*.jpe"}, true, &faults);
+    std::sort(found.begin(), found.end());
+    EXPECT_EQ(found, (std::vector<std::string>{d + "a.jpg", d + "link.jpg", d + "sub/b.jpe"}));
+    ASSERT_EQ(faults.size(), 1u);
+    EXPECT_EQ(faults[0].Path, d + "dangling.jpg");
+    EXPECT_EQ(faults[0].Reason, std::strerror(ENOENT));
+
+    faults.clear();
+    ListMatchingFiles(d + "missing", {"*.jpg"}, false, &faults);
+    ASSERT_EQ(faults.size(), 1u);
+    EXPECT_EQ(faults[0].Path, d + "missing");
+
+    // a folder the user may not read is told, not passed over; root reads
+    // every folder, and there is no simple other way to make one unreadable
+    if (geteuid() == 0) return;
+    chmod(dir.file("sub").c_str(), 0);
+    faults.clear();
+    found = ListMatchingFiles(dir.path(), {"*.jpe"}, true, &faults);
+    chmod(dir.file("sub").c_str(), 0700);
+    EXPECT_TRUE(found.empty());
+    ASSERT_EQ(faults.size(), 1u);
+    EXPECT_EQ(faults[0].Path, d + "sub");
+    EXPECT_EQ(faults[0].Reason, std::strerror(EACCES));
+}
+
+TEST(FilesystemControllerTest, OpeningForReadingNeverWaits) {
+    TTempDir dir;
+    WriteFileBytes(dir.file("a.jpg"), "x");
+    fs::create_symlink("a.jpg", dir.file("link.jpg"));
+    ASSERT_EQ(mkfifo(dir.file("fifo.jpg").c_str(), 0600), 0);
+    const struct {
+        const char* name;
+        const char* reason; // "" when it opens
+    } cases[] = {
+        {"a.jpg", ""},
+        {"link.jpg", ""},
+        {"fifo.jpg", "Not a regular file"},
+        {"missing.jpg", std::strerror(ENOENT)},
+        {"", std::strerror(EISDIR)}, // the folder itself
+    };
+    for (const auto& c : cases) {
+        std::string reason;
+        const int fd = OpenRegularFile(dir.file(c.name), reason);
+        EXPECT_EQ(fd >= 0, *c.reason == 0) << c.name;
+        EXPECT_EQ(reason, c.reason) << c.name;
+        if (fd < 0) continue;
+        char byte = 0;
+        EXPECT_EQ(read(fd, &byte, 1), 1);
+        EXPECT_EQ(byte, 'x');
+        close(fd);
+    }
 }
 
 TEST(FilesystemControllerTest, MasksAndProgramPaths) {

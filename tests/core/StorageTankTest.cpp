@@ -1,10 +1,14 @@
 #include "StorageTank.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
+#include <cstring>
+#include <filesystem>
 #include <functional>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -171,8 +175,16 @@ TEST_F(StorageTankTest, AssigningADateIsRefusedAndLeavesTheElementUndefined) {
 
 TEST_F(StorageTankTest, ReadingToleratesEmptyLinesMissingEndsAndShortLines) {
     TStorageTank t;
-    t.fromSS(L("\r\n\nStorageTank¤S¤\r\n\r\nInteger¤A¤1\n\rString¤only value\r"
-               "StorageTank¤Inner¤\nBoolean¤B¤true"));
+    // what is there is read; the missing end lines still fail the read, so
+    // that a file cut short is told and kept
+    try {
+        t.fromSS(L("\r\n\nStorageTank¤S¤\r\n\r\nInteger¤A¤1\n\rString¤only value\r"
+                   "StorageTank¤Inner¤\nBoolean¤B¤true"));
+        ADD_FAILURE() << "missing end lines must fail the read";
+    } catch (const TError& e) {
+        EXPECT_STREQ(e.what(), "StorageTank: The text ends before \"StorageTankEnd\" of store "
+                               "\"Inner\"");
+    }
     EXPECT_EQ(t.name(), "S");
     EXPECT_EQ(t.getInteger("A"), 1);
     ASSERT_EQ(t.count(), 3);
@@ -183,7 +195,7 @@ TEST_F(StorageTankTest, ReadingToleratesEmptyLinesMissingEndsAndShortLines) {
     EXPECT_FALSE(t.getTank("inner")->getBoolean("B")); // only exactly "True" is true
 
     TStorageTank noName;
-    noName.fromSS(L("StorageTank¤Open\r\nInteger¤A¤1\r\n"));
+    EXPECT_THROW(noName.fromSS(L("StorageTank¤Open\r\nInteger¤A¤1\r\n")), TError);
     EXPECT_EQ(noName.name(), "");
     EXPECT_EQ(noName.getInteger("A"), 1);
 
@@ -228,7 +240,8 @@ TEST_F(StorageTankTest, BadLinesAreSkippedAndTheRestIsRead) {
                   "'x1' is not a valid integer value\r\n"
                   "'1000000000000 days 0 hours' is not a valid duration\r\n"
                   "Unknown eType in STElement.fromSS: \"\", name: \"\"\r\n"
-                  "Unknown eType in STElement.fromSS: \"\", name: \"\"");
+                  "Unknown eType in STElement.fromSS: \"\", name: \"\"\r\n"
+                  "StorageTank: The text ends before \"StorageTankEnd\" of store \"S\"");
     }
     ASSERT_EQ(t.count(), 3);
     EXPECT_EQ(t.getInteger("A"), 1);
@@ -294,7 +307,7 @@ TEST_F(StorageTankTest, EveryValueWrittenReadsBack) {
         {"timer from text",
          [](TStorageTank& t) {
              t.fromSS(L("StorageTank¤T¤\r\nTimer¤V¤10000000 days 0 hours 0 minutes 0 seconds "
-                        "0 milliseconds\r\n"));
+                        "0 milliseconds\r\nStorageTankEnd¤\r\n"));
          }},
     };
     for (const Case& c : cases) {
@@ -320,7 +333,7 @@ TEST_F(StorageTankTest, DateTimeAndTimerValuesReadAndWriteAgain) {
     t.fromSS(Lines({"StorageTank¤S¤", "DateTime¤Midnight¤Jan 5 2007",
                     "DateTime¤Noon¤Jan 5 2007, 14:05:09", "DateTime¤Bad¤Feb 30 2007",
                     "Timer¤Run¤1 day 2 hours 1 minute 0 seconds 15 milliseconds",
-                    "Timer¤Short¤0 hours 5 minutes 3 seconds 0 milliseconds"}));
+                    "Timer¤Short¤0 hours 5 minutes 3 seconds 0 milliseconds", "StorageTankEnd¤"}));
     const auto days = [&](const char* name) {
         return std::get<TDateTime>(static_cast<TStorageElement*>(t.find(name))->value()).days;
     };
@@ -402,4 +415,50 @@ TEST_F(StorageTankTest, SavingReplacesTheFileWholeOrNotAtAll) {
         EXPECT_EQ(ReadFileBytes(target), L("StorageTank¤T¤\r\nInteger¤A¤1\r\nStorageTankEnd¤\r\n"));
     }
     EXPECT_THROW(t.saveToFile(dir.file("no/such/folder/s.ini")), TError);
+}
+
+TEST_F(StorageTankTest, SavingKeepsLinksAndFollowsTheUmask) {
+    namespace fs = std::filesystem;
+    TStorageTank t("T");
+    t.setValue("A", int32_t{1});
+    // a new file gets what the umask allows, as any file the user makes
+    for (const mode_t mask : {mode_t{077}, mode_t{022}, mode_t{002}}) {
+        const std::string path = dir.file("new" + std::to_string(mask) + ".ini");
+        const mode_t old = umask(mask);
+        t.saveToFile(path);
+        umask(old);
+        struct stat st;
+        ASSERT_EQ(stat(path.c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 0777, 0666 & ~mask) << mask;
+    }
+
+    // a link into a dotfiles folder stays a link; the file it names gets the
+    // settings and keeps its mode
+    fs::create_directories(dir.file("dotfiles"));
+    WriteFileBytes(dir.file("dotfiles/Trimvale.ini"), "old");
+    chmod(dir.file("dotfiles/Trimvale.ini").c_str(), 0640);
+    fs::create_symlink("dotfiles/Trimvale.ini", dir.file("Trimvale.ini"));
+    t.saveToFile(dir.file("Trimvale.ini"));
+    EXPECT_TRUE(fs::is_symlink(dir.file("Trimvale.ini")));
+    EXPECT_EQ(ReadFileBytes(dir.file("dotfiles/Trimvale.ini")), t.toString());
+    EXPECT_EQ(fs::status(dir.file("dotfiles/Trimvale.ini")).permissions(),
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.file("dotfiles")), {}), 1); // no scratch
+
+    // a link to nothing is refused and left as it was
+    fs::create_symlink("gone/Trimvale.ini", dir.file("dangling.ini"));
+    try {
+        t.saveToFile(dir.file("dangling.ini"));
+        ADD_FAILURE() << "a link to nothing must not be replaced";
+    } catch (const TError& e) {
+        EXPECT_EQ(std::string(e.what()),
+                  "Cannot create file \"" + dir.file("dangling.ini") +
+                      "\". It is a link to \"gone/Trimvale.ini\": " + std::strerror(ENOENT));
+    }
+    EXPECT_EQ(fs::read_symlink(dir.file("dangling.ini")), "gone/Trimvale.ini");
+    EXPECT_FALSE(fs::exists(dir.file("gone")));
+
+    // a FIFO where the file should be is refused at once, not waited on
+    ASSERT_EQ(mkfifo(dir.file("fifo.ini").c_str(), 0600), 0);
+    EXPECT_THROW(t.loadFromFile(dir.file("fifo.ini")), TError);
 }
