@@ -3,7 +3,6 @@
 #include <filesystem>
 
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -97,14 +96,6 @@ TEST_F(SettingsFileTest, AGivenFileIsTheOneReadAndWritten) {
     store.setValue("A", 8);
     ASSERT_TRUE(file.Save(store, prompt, status));
     EXPECT_EQ(ReadFileBytes(given), Ini("A", 8));
-
-    // a relative name is the working folder's, not the program's
-    const fs::path cwd = fs::current_path();
-    fs::current_path(dir.path());
-    const TSettingsFile relative = TSettingsFile::ForFile("elsewhere.ini");
-    fs::current_path(cwd);
-    EXPECT_EQ(relative.LoadPath(), given);
-    EXPECT_EQ(relative.SavePath(), given);
 }
 
 TEST_F(SettingsFileTest, EveryReadFaultIsReportedOnceAndTheFileKeptAsBackup) {
@@ -192,16 +183,6 @@ TEST_F(SettingsFileTest, AFileCutShortAtAnyLineIsReportedOnceAndKeptAsBackup) {
         EXPECT_EQ(again.toString(), store.toString());
     }
     EXPECT_EQ(cuts, 9u);
-
-    // the whole file: nothing to tell, nothing kept
-    WriteFileBytes(path, text);
-    fs::remove(path + ".bak");
-    TSettingsFile file(program(), config());
-    TStorageTank store("Settings");
-    file.Load(store, prompt);
-    ASSERT_TRUE(file.Save(store, prompt, status));
-    EXPECT_TRUE(prompt.messages.empty());
-    EXPECT_FALSE(fs::exists(path + ".bak"));
 }
 
 TEST_F(SettingsFileTest, ALinkedFileStaysALinkAndALinkToNothingIsToldAndKept) {

@@ -94,19 +94,3 @@ TEST(StringControllerTest, DurationTextsReadBackToTheMillisecond) {
     EXPECT_THROW(TextToDuration(""), TConvertError);
     EXPECT_THROW(TextToDuration("3 fortnights"), TConvertError);
 }
-
-TEST(StringControllerTest, ReportTextsStayOnOneLineAndKeepTheirValues) {
-    const struct {
-        std::string in, out;
-    } escapes[] = {
-        {"a\nb.jpg", "a\\nb.jpg"},
-        {"a\r\tb\x01\x1f\x7f.jpg", "a\\x0d\\x09b\\x01\\x1f\\x7f.jpg"},
-        {"Größe\\n.jpg", "Größe\\n.jpg"}, // letters and backslashes stay as they are
-    };
-    for (const auto& c : escapes)
-        EXPECT_EQ(EscapeControlCharacters(c.in), c.out);
-
-    EXPECT_EQ(FillPlaceholders("%2 then %1", {"a", "b"}), "b then a");
-    EXPECT_EQ(FillPlaceholders("%1: %2", {"x%2", "why"}), "x%2: why");
-    EXPECT_EQ(FillPlaceholders("100% %3 %", {"a"}), "100% %3 %");
-}
