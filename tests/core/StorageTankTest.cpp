@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
 #include <functional>
 
 #include <sys/stat.h>
@@ -413,7 +414,7 @@ TEST_F(StorageTankTest, SavingReplacesTheFileWholeOrNotAtAll) {
     EXPECT_THROW(t.saveToFile(dir.file("no/such/folder/s.ini")), TError);
 }
 
-TEST_F(StorageTankTest, ANewFileFollowsTheUmaskAndAFifoIsNotWaitedOn) {
+TEST_F(StorageTankTest, NewFilesFollowTheUmaskFifosAreNotWaitedOnAndLinksToNothingStay) {
     TStorageTank t("T");
     for (const mode_t mask : {mode_t{077}, mode_t{022}}) {
         const std::string path = dir.file("new" + std::to_string(mask) + ".ini");
@@ -426,4 +427,8 @@ TEST_F(StorageTankTest, ANewFileFollowsTheUmaskAndAFifoIsNotWaitedOn) {
     }
     ASSERT_EQ(mkfifo(dir.file("fifo.ini").c_str(), 0600), 0);
     EXPECT_THROW(t.loadFromFile(dir.file("fifo.ini")), TError);
+    // a link to nothing is refused, not replaced by a plain file
+    std::filesystem::create_symlink("gone/t.ini", dir.file("dangling.ini"));
+    EXPECT_THROW(t.saveToFile(dir.file("dangling.ini")), TError);
+    EXPECT_TRUE(std::filesystem::is_symlink(dir.file("dangling.ini")));
 }
