@@ -3,11 +3,13 @@
 #include <filesystem>
 #include <system_error>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "Error.h"
 #include "FilesystemController.h"
 #include "StorageTank.h"
+#include "StringController.h"
 #include "TextEncoding.h"
 #include "UserPrompt.h"
 #include "gnugettext.h"
@@ -18,6 +20,23 @@ namespace {
 bool Exists(const std::string& path) {
     std::error_code ec;
     return fs::is_regular_file(path, ec);
+}
+
+// Read before the language is chosen: an unusable catalogue is reported then.
+std::string Tr(const char* text) {
+    try {
+        return Translate(text);
+    } catch (const TError&) {
+        return text;
+    }
+}
+
+// Why path is a link whose file cannot be reached, or "" when it is none.
+std::string BrokenLink(const std::string& path) {
+    struct stat st;
+    if (lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return "";
+    if (stat(path.c_str(), &st) == 0) return "";
+    return SystemErrorText(errno);
 }
 } // namespace
 
@@ -36,9 +55,13 @@ TSettingsFile TSettingsFile::ForProgram() {
 }
 
 TSettingsFile TSettingsFile::ForFile(const std::string& path) {
-    TSettingsFile file(fs::path(path).parent_path().string(), "");
+    // named on the command line, so taken from the working folder
+    std::error_code ec;
+    fs::path absolute = fs::absolute(path, ec);
+    if (ec) absolute = path;
+    TSettingsFile file(absolute.parent_path().string(), "");
     file.individual_ = false;
-    file.givenFile_ = path;
+    file.givenFile_ = absolute.string();
     return file;
 }
 
@@ -62,18 +85,24 @@ std::string TSettingsFile::SaveFolder() const {
 void TSettingsFile::Load(TStorageTank& store, IUserPrompt& prompt) {
     loadedPath_ = LoadPath();
     loadFailed_ = false;
+    brokenLink_ = false;
+    // a link to nothing would be replaced by a plain file at exit: say so now, once
+    const std::string target = SavePath();
+    if (const std::string reason = BrokenLink(target); !reason.empty()) {
+        brokenLink_ = true;
+        std::error_code ec;
+        prompt.ShowError(
+            FillPlaceholders(Tr(N_("The settings file %1 is a link to %2, which cannot be opened: "
+                                   "%3. The settings will not be saved.")),
+                             {target, fs::read_symlink(target, ec).string(), reason}));
+    }
     if (loadedPath_.empty()) return;
     try {
         store.loadFromFile(loadedPath_);
     } catch (const TError& e) {
         loadFailed_ = true;
-        std::string intro = N_("The settings file could not be read completely");
-        try {
-            intro = Translate(intro);
-        } catch (const TError&) {
-            // an unusable catalogue is reported once the language is chosen
-        }
-        prompt.ShowError(intro + ":\r\n" + loadedPath_ + "\r\n\r\n" + ShowSeparators(e.what()));
+        prompt.ShowError(Tr(N_("The settings file could not be read completely")) + ":\r\n" +
+                         loadedPath_ + "\r\n\r\n" + ShowSeparators(e.what()));
     }
 }
 
@@ -87,6 +116,10 @@ bool TSettingsFile::Save(const TStorageTank& store, IUserPrompt& prompt, std::st
         return false;
     }
     const std::string target = SavePath();
+    if (brokenLink_ && !BrokenLink(target).empty()) {
+        status = Translate("Error saving settings"); // told at start already
+        return false;
+    }
     try {
         // the unreadable original is the user's only copy of what could not be read
         if (loadFailed_ && loadedPath_ == target) {

@@ -19,7 +19,8 @@ public:
     TSettingsFile(std::string programDir, std::string userConfigDir);
     /// The running program's folders.
     static TSettingsFile ForProgram();
-    /// One given file, which is read and written instead of the usual one.
+    /// One given file, which is read and written instead of the usual one; a
+    /// relative name is taken from the working folder.
     static TSettingsFile ForFile(const std::string& path);
 
     bool Individual() const { return individual_; }
@@ -31,13 +32,16 @@ public:
 
     /// Reads the settings. A file that cannot be read is reported once; what was
     /// read before the fault stays and every other setting takes its default.
+    /// A settings file that is a link to nothing is reported too, and Save then
+    /// leaves it alone.
     void Load(TStorageTank& store, IUserPrompt& prompt);
     /// True when the last Load met a fault.
     bool LoadFailed() const { return loadFailed_; }
 
     /// Writes the settings; on failure tells the user, sets status to "Error
     /// saving settings" and returns false. The unreadable file of a failed Load
-    /// is kept as "Trimvale.ini.bak" before it is overwritten.
+    /// is kept as "Trimvale.ini.bak" before it is overwritten. A linked file
+    /// stays a link and the file it names gets the settings.
     bool Save(const TStorageTank& store, IUserPrompt& prompt, std::string& status);
 
 private:
@@ -46,5 +50,6 @@ private:
     std::string givenFile_;
     bool individual_;
     bool loadFailed_ = false;
+    bool brokenLink_ = false;
     std::string loadedPath_;
 };

@@ -125,7 +125,8 @@ std::string BatchHelp() {
     }
     text += "\n" +
             Translate("Exit status: 0 when every photo was written or skipped as asked, 1 when "
-                      "one failed, 2 for a wrong command line.") +
+                      "one failed or a folder could not be read, 2 for a wrong command line or a "
+                      "settings file that cannot be read.") +
             "\n";
     return text;
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <filesystem>
@@ -12,11 +13,13 @@
 #include <utility>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "BatchOptions.h"
 #include "CropAspects.h"
 #include "CropScheduler.h"
 #include "DestinationNaming.h"
+#include "FilesystemController.h"
 #include "ImageFiles.h"
 #include "Options.h"
 #include "PhotoJob.h"
@@ -119,8 +122,14 @@ std::vector<TPhoto> CollectPhotos(const TBatchOptions& options) {
         std::error_code ec;
         const fs::file_status st = fs::status(path, ec);
         if (fs::is_directory(st)) {
-            for (const std::string& file : ListImageFiles(path, options.Recursive))
+            // a folder that cannot be read is told as a failure, not passed over
+            std::vector<TListFault> faults;
+            for (const std::string& file : ListImageFiles(path, options.Recursive, &faults))
                 add(file);
+            for (const TListFault& fault : faults) {
+                photos.push_back({fault.Path, "", {}, false});
+                Decide(photos.back(), fault.Reason);
+            }
         } else {
             if (!add(path)) continue;
             if (!fs::exists(st))
@@ -205,9 +214,12 @@ std::string ReportLines(const TPhoto& photo) {
             lines += call + "\n";
         return lines;
     }
-    std::string line = StatusWord(r.Status) + ": " + photo.Source;
-    if (!photo.Output.empty()) line += " -> " + photo.Output;
-    if (!r.Reason.empty()) line += ": " + ReplaceAll(ReplaceAll(r.Reason, "\r\n", " "), "\n", " ");
+    // one line per photo, whatever its name holds
+    std::string line = StatusWord(r.Status) + ": " + EscapeControlCharacters(photo.Source);
+    if (!photo.Output.empty()) line += " -> " + EscapeControlCharacters(photo.Output);
+    if (!r.Reason.empty())
+        line += ": " +
+                EscapeControlCharacters(ReplaceAll(ReplaceAll(r.Reason, "\r\n", " "), "\n", " "));
     return line + "\n";
 }
 
@@ -255,12 +267,25 @@ private:
     std::string shown_;
 };
 
+/// A settings file named on the command line that cannot be read stops the
+/// run: cropping with defaults instead would not be what was asked.
+void CheckSettingsFile(const std::string& path) {
+    struct stat st;
+    if (stat(path.c_str(), &st) != 0 && errno == ENOENT)
+        throw TUsageError(Translate("No such settings file") + ": " + path);
+    std::string reason;
+    const int fd = OpenRegularFile(path, reason);
+    if (fd < 0)
+        throw TUsageError(
+            FillPlaceholders(Translate("The settings file %1 cannot be read: %2"), {path, reason}));
+    ::close(fd);
+}
+
 std::unique_ptr<TStorageTank> LoadSettings(const TBatchOptions& options, std::ostream& err) {
-    if (!options.SettingsFile.empty() && !fs::is_regular_file(options.SettingsFile))
-        throw TUsageError(Translate("No such settings file") + ": " + options.SettingsFile);
     TSettingsFile file = options.SettingsFile.empty()
                              ? TSettingsFile::ForProgram()
                              : TSettingsFile::ForFile(options.SettingsFile);
+    if (!options.SettingsFile.empty()) CheckSettingsFile(file.SavePath());
     auto settings = std::make_unique<TStorageTank>("Settings");
     TStreamPrompt prompt(err);
     file.Load(*settings, prompt);

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <deque>
 #include <fstream>
+#include <system_error>
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -51,52 +52,94 @@ std::u32string CodePoints(const std::string& text) {
     return out;
 }
 
-// Reads the entries of one folder; "." and ".." are left out.
-template <typename F> void ForEachEntry(const std::string& folder, F&& f) {
+// Reads the entries of one folder with their kinds; "." and ".." are left
+// out. A folder that cannot be opened or read to its end is a fault.
+template <typename F>
+void ForEachEntry(const std::string& folder, std::vector<TListFault>* faults, F&& f) {
+    const auto fault = [&](int error) {
+        const bool slash = folder.size() > 1 && folder.back() == '/';
+        if (faults)
+            faults->push_back(
+                {slash ? folder.substr(0, folder.size() - 1) : folder, SystemErrorText(error)});
+    };
     DIR* dir = opendir(folder.c_str());
-    if (!dir) return;
-    while (const dirent* e = readdir(dir)) {
+    if (!dir) return fault(errno);
+    for (;;) {
+        errno = 0;
+        const dirent* e = readdir(dir);
+        if (!e) {
+            if (errno) fault(errno);
+            break;
+        }
         const std::string name = e->d_name;
         if (name == "." || name == "..") continue;
-        f(name);
+        f(name, e->d_type);
     }
     closedir(dir);
 }
+
+bool MatchesAny(const std::string& name, const std::vector<std::string>& masks) {
+    for (const std::string& mask : masks)
+        if (MatchesMask(name, mask)) return true;
+    return false;
+}
+
+// A link is followed to what it names; what cannot be looked at is a fault.
+bool IsRegularEntry(const std::string& path, unsigned char type, std::vector<TListFault>* faults) {
+    if (type == DT_REG) return true;
+    if (type != DT_LNK && type != DT_UNKNOWN) return false;
+    struct stat st;
+    if (stat(path.c_str(), &st) == 0) return S_ISREG(st.st_mode);
+    if (faults) faults->push_back({path, SystemErrorText(errno)});
+    return false;
+}
+
+// A folder to enter: links are not followed, so no loops.
+bool IsFolderEntry(const std::string& path, unsigned char type, std::vector<TListFault>* faults) {
+    if (type == DT_DIR) return true;
+    if (type != DT_UNKNOWN) return false;
+    struct stat st;
+    if (lstat(path.c_str(), &st) == 0) return S_ISDIR(st.st_mode);
+    if (faults) faults->push_back({path, SystemErrorText(errno)});
+    return false;
+}
 } // namespace
+
+std::string SystemErrorText(int error) {
+    return std::generic_category().message(error);
+}
 
 bool MatchesMask(const std::string& name, const std::string& mask) {
     return MatchFrom(CodePoints(LowerCase(name)), 0, CodePoints(LowerCase(mask)), 0);
 }
 
-std::vector<std::string> ListFiles(const std::string& folder, const std::string& mask) {
-    std::vector<std::string> result;
-    if (folder.empty()) return result;
-    const std::string base = WithSlash(folder);
-    ForEachEntry(base, [&](const std::string& name) {
-        if (MatchesMask(name, mask)) result.push_back(base + name);
-    });
-    return result;
-}
-
-std::vector<std::string> ListFilesRecursive(const std::string& folder, const std::string& mask) {
+std::vector<std::string> ListMatchingFiles(const std::string& folder,
+                                           const std::vector<std::string>& masks, bool recursive,
+                                           std::vector<TListFault>* faults) {
     std::vector<std::string> result;
     if (folder.empty()) return result;
     std::deque<std::string> queue{WithSlash(folder)};
     while (!queue.empty()) {
         const std::string d = queue.front();
         queue.pop_front();
-        ForEachEntry(d, [&](const std::string& name) {
-            if (MatchesMask(name, mask)) result.push_back(d + name);
-        });
-        ForEachEntry(d, [&](const std::string& name) {
-            if (name[0] == '.') return; // hidden folders are not entered
-            struct stat st;
-            // lstat: a link to a folder is not followed, so no loops
-            if (lstat((d + name).c_str(), &st) == 0 && S_ISDIR(st.st_mode))
-                queue.push_back(d + name + "/");
+        ForEachEntry(d, faults, [&](const std::string& name, unsigned char type) {
+            const std::string path = d + name;
+            if (MatchesAny(name, masks) && IsRegularEntry(path, type, faults))
+                result.push_back(path);
+            // hidden folders are not entered
+            if (recursive && name[0] != '.' && IsFolderEntry(path, type, faults))
+                queue.push_back(path + "/");
         });
     }
     return result;
+}
+
+std::vector<std::string> ListFiles(const std::string& folder, const std::string& mask) {
+    return ListMatchingFiles(folder, {mask}, false);
+}
+
+std::vector<std::string> ListFilesRecursive(const std::string& folder, const std::string& mask) {
+    return ListMatchingFiles(folder, {mask}, true);
 }
 
 std::string ProgramDir() {
@@ -125,6 +168,25 @@ void CopyFileAttributes(const std::string& source, const std::string& destinatio
     struct stat st;
     if (stat(source.c_str(), &st) != 0) return;
     chmod(destination.c_str(), st.st_mode & 07777);
+}
+
+int OpenRegularFile(const std::string& path, std::string& reason) {
+    // O_NONBLOCK: opening a FIFO without a writer would wait for one
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        reason = SystemErrorText(errno);
+        return -1;
+    }
+    struct stat st;
+    const int error = fstat(fd, &st) != 0 ? errno : S_ISDIR(st.st_mode) ? EISDIR : 0;
+    if (error || !S_ISREG(st.st_mode)) {
+        reason = error ? SystemErrorText(error) : "Not a regular file";
+        ::close(fd);
+        return -1;
+    }
+    // reads of a regular file never wait anyway; clear the flag for plain stdio
+    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    return fd;
 }
 
 bool IsReadOnly(const std::string& path) {

@@ -5,11 +5,25 @@
 
 /// File-system helpers. Paths are UTF-8 with "/" separators.
 
-/// Entries of folder matching mask ("*" and "?", letter case ignored), in the
-/// order the file system returns them, as folder + "/" + name.
+/// A folder or entry that a listing could not look at, with the system's reason.
+struct TListFault {
+    std::string Path;
+    std::string Reason;
+};
+
+/// Regular files of folder (links to them included) matching one of the masks
+/// ("*" and "?", letter case ignored), in the order the file system returns
+/// them, as folder + "/" + name. Folders, FIFOs, sockets and devices are left
+/// out: reading one would fail or wait for ever. With recursive, breadth-first
+/// through the subfolders; hidden (dot) folders and links to folders are not
+/// entered. A folder that cannot be read and an entry that cannot be looked
+/// at (a dangling link, a path over the system's limit) go to faults when given.
+std::vector<std::string> ListMatchingFiles(const std::string& folder,
+                                           const std::vector<std::string>& masks, bool recursive,
+                                           std::vector<TListFault>* faults = nullptr);
+/// ListMatchingFiles with one mask, in this folder only.
 std::vector<std::string> ListFiles(const std::string& folder, const std::string& mask);
-/// As ListFiles, breadth-first through the subfolders; hidden (dot) folders and
-/// links to folders are not entered.
+/// ListMatchingFiles with one mask, through the subfolders.
 std::vector<std::string> ListFilesRecursive(const std::string& folder, const std::string& mask);
 /// True when name matches the mask, ignoring letter case.
 bool MatchesMask(const std::string& name, const std::string& mask);
@@ -30,6 +44,14 @@ void CopyFileAttributes(const std::string& source, const std::string& destinatio
 std::string GetSpecialFolder(int kind);
 /// A folder for temporary files that exists; ends with "/". Throws TError.
 std::string GetTempDir();
+
+/// Opens a file for reading without ever waiting: only a regular file (or a
+/// link to one) is opened, a FIFO, socket, device or folder is refused at once.
+/// Returns the descriptor (close-on-exec), or -1 with reason set to the
+/// system's text or "Not a regular file".
+int OpenRegularFile(const std::string& path, std::string& reason);
+/// The system's text for an errno value; safe from several threads at once.
+std::string SystemErrorText(int error);
 
 /// True when the user may not write the file (the owner lacks write permission).
 bool IsReadOnly(const std::string& path);

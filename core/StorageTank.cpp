@@ -2,8 +2,10 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <random>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -254,6 +256,11 @@ void TStorageTank::fromStrings(const std::vector<std::string>& lines, std::size_
             }
         }
     }
+    // a file cut short at a line boundary reads like a whole one; only the
+    // missing end lines tell, and what is lost must not be written over
+    if (!open.empty())
+        faults.push_back(Clip("StorageTank: The text ends before \"" + kEndKeyword +
+                              "\" of store \"" + open.back()->name_ + "\""));
     if (faults.empty()) return;
     std::string message;
     for (std::size_t i = 0; i < faults.size() && i < kMaxFaultsShown; ++i)
@@ -268,11 +275,12 @@ void TStorageTank::loadFromFile(const std::string& fileName) {
     if (!std::filesystem::exists(path, ec)) return;
     // a file that exists but cannot be read must not pass for a missing one:
     // the settings written at exit would replace it
-    const auto fail = [&](int error) {
-        return TError("Cannot open file \"" + path + "\". " + std::strerror(error));
+    const auto fail = [&](const std::string& reason) {
+        return TError("Cannot open file \"" + path + "\". " + reason);
     };
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) throw fail(errno);
+    std::string reason;
+    const int fd = OpenRegularFile(path, reason); // a FIFO must not hold the start up
+    if (fd < 0) throw fail(reason);
     std::string bytes;
     char buffer[65536];
     for (;;) {
@@ -280,15 +288,53 @@ void TStorageTank::loadFromFile(const std::string& fileName) {
         if (n == 0) break;
         if (n < 0) {
             if (errno == EINTR) continue;
-            const int error = errno; // a folder fails here, with EISDIR
+            const int error = errno;
             ::close(fd);
-            throw fail(error);
+            throw fail(SystemErrorText(error));
         }
         bytes.append(buffer, static_cast<std::size_t>(n));
     }
     ::close(fd);
     fromSS(DecodeSettingsText(bytes));
 }
+
+namespace {
+// The file a save lands in: a symbolic link (as dotfile managers make) is
+// followed, so that the link stays and the file it names gets the content.
+// A link to nothing is refused: where its file should be is the user's
+// business, and replacing the link would cut it loose.
+std::string SaveTarget(const std::string& path) {
+    struct stat st;
+    if (lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
+    char* resolved = realpath(path.c_str(), nullptr);
+    if (!resolved) {
+        const int error = errno;
+        std::error_code ec;
+        const std::string target = std::filesystem::read_symlink(path, ec).string();
+        throw TError("Cannot create file \"" + path + "\". It is a link to \"" + target +
+                     "\": " + SystemErrorText(error));
+    }
+    const std::string target = resolved;
+    std::free(resolved);
+    return target;
+}
+
+// A temporary file beside path, created as open() creates files: with the
+// umask applied (mkstemp would make it 0600 whatever the umask says).
+int CreateTemporary(const std::string& path, std::string& temp) {
+    static const char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    std::random_device random;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        temp = path + ".";
+        for (int i = 0; i < 6; ++i)
+            temp += kLetters[random() % (sizeof kLetters - 1)];
+        const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0 || errno != EEXIST) return fd;
+    }
+    errno = EEXIST;
+    return -1;
+}
+} // namespace
 
 void TStorageTank::saveToFile(const std::string& fileName) const {
     std::vector<std::string> lines;
@@ -297,17 +343,18 @@ void TStorageTank::saveToFile(const std::string& fileName) const {
     for (const std::string& line : lines)
         text += line + "\r\n";
 
-    const std::string path = ProgramPath(fileName);
+    const std::string path = SaveTarget(ProgramPath(fileName));
     const auto fail = [&](int error) {
-        return TError("Cannot create file \"" + path + "\". " + std::strerror(error));
+        return TError("Cannot create file \"" + path + "\". " + SystemErrorText(error));
     };
     // Written beside the target and renamed over it, so that a crash or a full
     // disk never leaves a half-written settings file.
-    std::string temp = path + ".XXXXXX";
-    const int fd = mkstemp(temp.data());
+    std::string temp;
+    const int fd = CreateTemporary(path, temp);
     if (fd < 0) throw fail(errno);
+    // a file replaced keeps its mode; a new one has what the umask allows
     struct stat old;
-    fchmod(fd, stat(path.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644);
+    if (stat(path.c_str(), &old) == 0) fchmod(fd, old.st_mode & 07777);
     std::size_t done = 0;
     while (done < text.size()) {
         const ssize_t n = ::write(fd, text.data() + done, text.size() - done);

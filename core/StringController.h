@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 /// Text helpers shared across Trimvale. Positions are 1-based where they appear.
 
@@ -47,3 +48,11 @@ double TextToDuration(const std::string& text);
 
 /// Days since 30 Dec 1899 for a calendar date and time; false when out of range.
 bool EncodeDateTime(int year, int month, int day, int hour, int minute, int second, double* days);
+
+/// Text for one line of a report: LF is shown as "\n", every other control
+/// character (C0 and DEL) as "\xNN"; everything else, backslashes included,
+/// stays as it is.
+std::string EscapeControlCharacters(const std::string& text);
+/// A translated sentence with "%1", "%2"... replaced by the values in one
+/// pass, so that a value holding "%2" stays as it is.
+std::string FillPlaceholders(const std::string& text, const std::vector<std::string>& values);

@@ -1,6 +1,7 @@
 #include "JpegThumbnail.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <csetjmp>
 #include <cstdio>
@@ -11,9 +12,11 @@
 
 #include <jerror.h>
 #include <jpeglib.h>
+#include <unistd.h>
 
 #include "AreaScaler.h"
 #include "Error.h"
+#include "FilesystemController.h"
 #include "bmpRot.h"
 
 namespace {
@@ -374,10 +377,24 @@ int ScaleDenominatorFor(int32_t imageWidth, int32_t imageHeight, int32_t thumbWi
     return 1;
 }
 
+namespace {
+// A FIFO or device named like a photo is refused at once instead of waited on.
+FILE* OpenPhoto(const std::string& fileName) {
+    std::string reason;
+    const int fd = OpenRegularFile(fileName, reason);
+    FILE* file = fd < 0 ? nullptr : fdopen(fd, "rb");
+    if (fd >= 0 && !file) {
+        reason = SystemErrorText(errno);
+        ::close(fd);
+    }
+    if (!file) throw TError("JpegThumbnail: cannot open " + fileName + ": " + reason);
+    return file;
+}
+} // namespace
+
 TThumbnail ReadJpegThumbnail(const std::string& fileName, int32_t rotation, int32_t surfaceHeight,
                              const TJpegLimits& limits, bool honourOrientation) {
-    FILE* file = std::fopen(fileName.c_str(), "rbe");
-    if (!file) throw TError("JpegThumbnail: cannot open " + fileName);
+    FILE* file = OpenPhoto(fileName);
     TDecoder decoder(file, nullptr, 0);
     return Decode(decoder, rotation, surfaceHeight, limits, honourOrientation);
 }
@@ -390,8 +407,7 @@ TThumbnail ReadJpegThumbnail(const uint8_t* data, std::size_t size, int32_t rota
 }
 
 TJpegLayout ReadJpegLayout(const std::string& fileName) {
-    FILE* file = std::fopen(fileName.c_str(), "rbe");
-    if (!file) throw TError("JpegThumbnail: cannot open " + fileName);
+    FILE* file = OpenPhoto(fileName);
     TDecoder decoder(file, nullptr, 0);
     decoder.Run(StepReadHeader);
     return LayoutOf(&decoder.Job().cinfo);

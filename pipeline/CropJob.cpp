@@ -13,6 +13,7 @@
 #include "FilesystemController.h"
 #include "JpegThumbnail.h"
 #include "ResolutionUpdate.h"
+#include "StringController.h"
 #include "gnugettext.h"
 
 namespace {
@@ -133,6 +134,11 @@ std::string CropJobRefusal(const TCropJob& job) {
     if (IsSameFile(job.Source, job.Output))
         return Tr(N_("The output file")) + " " + job.Output + " " +
                Tr(N_("is the source file itself"));
+    // a photo deleted or replaced since it was shown: the system says why, not jpegtran
+    std::string why;
+    const int fd = OpenRegularFile(job.Source, why);
+    if (fd < 0) return FillPlaceholders(Tr(N_("Unable to read %1: %2")), {job.Source, why});
+    ::close(fd);
     return "";
 }
 

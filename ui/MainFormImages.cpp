@@ -80,7 +80,16 @@ void TMainForm::AddFolderExecute(bool recursive) {
 }
 
 void TMainForm::AddFolder(const std::string& folder, bool recursive) {
-    AddFiles(ListImageFiles(folder, recursive));
+    std::vector<TListFault> faults;
+    AddFiles(ListImageFiles(folder, recursive, &faults));
+    if (faults.empty()) return;
+    // what could not be looked into is told, not passed over
+    constexpr std::size_t kShown = 10;
+    std::string text = Translate("These folders and files could not be read:");
+    for (std::size_t i = 0; i < faults.size() && i < kShown; ++i)
+        text += "\r\n" + faults[i].Path + ": " + faults[i].Reason;
+    if (faults.size() > kShown) text += "\r\n...";
+    prompt_->ShowError(text);
 }
 
 void TMainForm::AddFiles(const std::vector<std::string>& files) {

@@ -143,3 +143,77 @@ TEST_F(SettingsFileTest, FolderThatCannotBeMadeFailsLoudly) {
     ASSERT_EQ(prompt.messages.size(), 1u);
     EXPECT_EQ(prompt.messages[0], "Unable to create \"" + config() + "/Trimvale\"");
 }
+
+TEST_F(SettingsFileTest, AFileCutShortAtAnyLineIsReportedOnceAndKeptAsBackup) {
+    TStorageTank whole("Settings");
+    whole.setValue("A", 5);
+    auto aspects = std::make_unique<TStorageTank>("Aspects");
+    aspects->setValue("CurrentAspectList", 0);
+    auto list = std::make_unique<TStorageTank>("Photo");
+    list->setValue("Default", 1);
+    aspects->add(std::move(list));
+    whole.add(std::move(aspects));
+    whole.setValue("Details", "Brief");
+    const std::string text = whole.toString();
+    const std::string path = program() + "/Trimvale.ini";
+
+    // every cut at a line end, from the header alone to all but the last line
+    std::size_t cuts = 0;
+    for (std::size_t end = text.find("\r\n"); end + 2 < text.size();
+         end = text.find("\r\n", end + 2)) {
+        const std::string shorter = text.substr(0, end + 2);
+        SCOPED_TRACE(shorter);
+        ++cuts;
+        WriteFileBytes(path, shorter);
+        fs::remove(path + ".bak");
+        TSettingsFile file(program(), config());
+        TStorageTank store("Settings");
+        TScriptedPrompt seen;
+        file.Load(store, seen);
+        EXPECT_TRUE(file.LoadFailed());
+        ASSERT_TRUE(file.Save(store, seen, status));
+        ASSERT_EQ(seen.messages.size(), 1u);
+        EXPECT_NE(seen.errors.at(0).find("The text ends before"), std::string::npos);
+        EXPECT_EQ(ReadFileBytes(path + ".bak"), shorter);
+        // what was read is written whole, and reads again without a word
+        TStorageTank again("Settings");
+        TScriptedPrompt quiet;
+        TSettingsFile(program(), config()).Load(again, quiet);
+        EXPECT_TRUE(quiet.messages.empty());
+        EXPECT_EQ(again.toString(), store.toString());
+    }
+    EXPECT_EQ(cuts, 9u);
+}
+
+TEST_F(SettingsFileTest, ALinkedFileStaysALinkAndALinkToNothingIsToldAndKept) {
+    const std::string link = program() + "/Trimvale.ini";
+    const std::string target = dir.file("dotfiles/trimvale.ini");
+    fs::create_directories(dir.file("dotfiles"));
+    WriteFileBytes(target, Ini("A", 1));
+    fs::create_symlink(target, link);
+    {
+        TSettingsFile file(program(), config());
+        TStorageTank store("Settings");
+        file.Load(store, prompt);
+        EXPECT_EQ(store.getInteger("A"), 1);
+        store.setValue("A", 2);
+        ASSERT_TRUE(file.Save(store, prompt, status));
+    }
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_EQ(ReadFileBytes(target), Ini("A", 2));
+    EXPECT_TRUE(prompt.messages.empty());
+
+    fs::remove(target);
+    TSettingsFile file(program(), config());
+    TStorageTank store("Settings");
+    file.Load(store, prompt);
+    ASSERT_EQ(prompt.errors.size(), 1u);
+    EXPECT_EQ(prompt.errors[0], "The settings file " + link + " is a link to " + target +
+                                    ", which cannot be opened: No such file or directory. The "
+                                    "settings will not be saved.");
+    EXPECT_FALSE(file.Save(store, prompt, status));
+    EXPECT_EQ(status, "Error saving settings");
+    EXPECT_EQ(prompt.messages.size(), 1u); // told once
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_FALSE(fs::exists(target));
+}

@@ -1,11 +1,14 @@
 // trimvale --crop on photos made here, through the real executable.
 #include <algorithm>
+#include <cerrno>
 #include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <sstream>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -252,7 +255,14 @@ TEST_F(BatchTest, CommandLineMistakesExitWithTwoAndSayWhy) {
          "trimvale: No such settings file: " + dir.file("none.ini")},
         {{"--crop", "--settings", settings, "--aspect", "7x7 cm", "x.jpg"},
          "trimvale: Unknown aspect \"7x7 cm\". The aspects are:"},
+        // settings that cannot be read are no reason to crop with the defaults
+        {{"--crop", "--settings", dir.path(), "x.jpg"},
+         "trimvale: The settings file " + dir.path() + " cannot be read: Is a directory"},
+        {{"--crop", "--settings", dir.file("fifo.ini"), "x.jpg"},
+         "trimvale: The settings file " + dir.file("fifo.ini") +
+             " cannot be read: Not a regular file"},
     };
+    ASSERT_EQ(mkfifo(dir.file("fifo.ini").c_str(), 0600), 0);
     for (const TCase& c : cases) {
         std::ostringstream out, err;
         EXPECT_EQ(RunCommandLine(c.args, out, err, false), 2) << c.message;
@@ -264,4 +274,49 @@ TEST_F(BatchTest, CommandLineMistakesExitWithTwoAndSayWhy) {
     EXPECT_EQ(help.at(1), "       trimvale --crop [OPTION...] PATH...");
     EXPECT_EQ(ExecuteConsoleApp(TRIMVALE_EXE, {"--version"}, version), 0u);
     EXPECT_EQ(version, std::vector<std::string>{"Trimvale " + FileVersion()});
+}
+
+TEST_F(BatchTest, SettingsNamedRelativelyAreTheWorkingFoldersOwn) {
+    samples::MakePhoto(in("a.jpg"), 160, 120);
+    WriteFileBytes(dir.file("rel.ini"), "StorageTank" + kSep + "Settings" + kSep + "\r\nString" +
+                                            kSep + "CroppedDir" + kSep + dir.file("chosen") +
+                                            "\r\nStorageTankEnd" + kSep + "\r\n");
+    const fs::path cwd = fs::current_path();
+    fs::current_path(dir.path());
+    std::ostringstream out, err;
+    const int code =
+        RunCommandLine({"--crop", "--settings", "rel.ini", in("a.jpg")}, out, err, false);
+    fs::current_path(cwd);
+    EXPECT_EQ(code, 0) << err.str();
+    EXPECT_EQ(out.str(), "written: " + in("a.jpg") + " -> " + dir.file("chosen/a.jpg") + "\n");
+}
+
+TEST_F(BatchTest, EverySkipIsToldOnOneLineAndNothingWaitsOnAFifo) {
+    samples::MakePhoto(in("new\nline\tx.jpg"), 160, 120);
+    WriteSettings(Bool("SafeNames", false));            // the output keeps the odd name too
+    ASSERT_EQ(mkfifo(in("fifo.jpg").c_str(), 0600), 0); // no photo, and never waited on
+    fs::create_symlink("gone.jpg", in("dangling.jpg"));
+    // root reads every folder, and there is no simple other way to make one unreadable
+    const bool root = geteuid() == 0;
+    if (!root) {
+        fs::create_directories(in("locked"));
+        chmod(in("locked").c_str(), 0);
+    }
+    // a run that waited on the FIFO would be ended by the guard
+    TRun run;
+    run.Code =
+        ExecuteConsoleApp("/usr/bin/timeout",
+                          {"-s", "KILL", "60", TRIMVALE_EXE, "--crop", "--recursive", "--settings",
+                           settings, "--output", out(), in(""), in("fifo.jpg")},
+                          run.Lines);
+    EXPECT_EQ(run.Code, 1u);
+    std::vector<std::string> expected = {
+        "written: " + in("new\\nline\\x09x.jpg") + " -> " + out("new\\nline\\x09x.jpg"),
+        "failed: " + in("dangling.jpg") + ": " + std::strerror(ENOENT),
+        "failed: " + in("fifo.jpg") + ": Not a photo or a folder"};
+    if (!root)
+        expected.insert(expected.end() - 1,
+                        "failed: " + in("locked") + ": " + std::strerror(EACCES));
+    EXPECT_EQ(run.Lines, expected);
+    EXPECT_TRUE(fs::exists(out("new\nline\tx.jpg")));
 }

@@ -16,7 +16,7 @@ TEST(FilesystemControllerTest, ListsMatchesIgnoringCaseAndSkipsHiddenFolders) {
     TTempDir dir;
     fs::create_directories(dir.file("x/deeper"));
     fs::create_directories(dir.file(".h"));
-    fs::create_directories(dir.file("pics.jpg")); // a folder matching the mask is listed
+    fs::create_directories(dir.file("pics.jpg")); // a folder is no photo, whatever its name
     WriteFileBytes(dir.file("a.jpg"), "x");
     WriteFileBytes(dir.file("B.JPG"), "x");
     WriteFileBytes(dir.file(".hidden.jpg"), "x");
@@ -25,12 +25,14 @@ TEST(FilesystemControllerTest, ListsMatchesIgnoringCaseAndSkipsHiddenFolders) {
     WriteFileBytes(dir.file("x/deeper/d.Jpg"), "x");
     WriteFileBytes(dir.file(".h/c.jpg"), "x");
     fs::create_directory_symlink(dir.path(), dir.file("x/loop"));
+    fs::create_symlink("a.jpg", dir.file("link.jpg"));        // a link to a photo is a photo
+    ASSERT_EQ(mkfifo(dir.file("fifo.jpg").c_str(), 0600), 0); // a FIFO is none
 
     auto top = ListFiles(dir.path(), "*.jpg");
     std::sort(top.begin(), top.end());
     const std::string d = dir.path() + "/";
     EXPECT_EQ(top, (std::vector<std::string>{d + ".hidden.jpg", d + "B.JPG", d + "a.jpg",
-                                             d + "pics.jpg"}));
+                                             d + "link.jpg"}));
 
     auto all = ListFilesRecursive(dir.path() + "/", "*.jpg");
     ASSERT_EQ(all.size(), 6u);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
 #include <functional>
 
 #include <sys/stat.h>
@@ -171,8 +172,16 @@ TEST_F(StorageTankTest, AssigningADateIsRefusedAndLeavesTheElementUndefined) {
 
 TEST_F(StorageTankTest, ReadingToleratesEmptyLinesMissingEndsAndShortLines) {
     TStorageTank t;
-    t.fromSS(L("\r\n\nStorageTank¤S¤\r\n\r\nInteger¤A¤1\n\rString¤only value\r"
-               "StorageTank¤Inner¤\nBoolean¤B¤true"));
+    // what is there is read; the missing end lines still fail the read, so
+    // that a file cut short is told and kept
+    try {
+        t.fromSS(L("\r\n\nStorageTank¤S¤\r\n\r\nInteger¤A¤1\n\rString¤only value\r"
+                   "StorageTank¤Inner¤\nBoolean¤B¤true"));
+        ADD_FAILURE() << "missing end lines must fail the read";
+    } catch (const TError& e) {
+        EXPECT_STREQ(e.what(), "StorageTank: The text ends before \"StorageTankEnd\" of store "
+                               "\"Inner\"");
+    }
     EXPECT_EQ(t.name(), "S");
     EXPECT_EQ(t.getInteger("A"), 1);
     ASSERT_EQ(t.count(), 3);
@@ -183,7 +192,7 @@ TEST_F(StorageTankTest, ReadingToleratesEmptyLinesMissingEndsAndShortLines) {
     EXPECT_FALSE(t.getTank("inner")->getBoolean("B")); // only exactly "True" is true
 
     TStorageTank noName;
-    noName.fromSS(L("StorageTank¤Open\r\nInteger¤A¤1\r\n"));
+    EXPECT_THROW(noName.fromSS(L("StorageTank¤Open\r\nInteger¤A¤1\r\n")), TError);
     EXPECT_EQ(noName.name(), "");
     EXPECT_EQ(noName.getInteger("A"), 1);
 
@@ -228,7 +237,8 @@ TEST_F(StorageTankTest, BadLinesAreSkippedAndTheRestIsRead) {
                   "'x1' is not a valid integer value\r\n"
                   "'1000000000000 days 0 hours' is not a valid duration\r\n"
                   "Unknown eType in STElement.fromSS: \"\", name: \"\"\r\n"
-                  "Unknown eType in STElement.fromSS: \"\", name: \"\"");
+                  "Unknown eType in STElement.fromSS: \"\", name: \"\"\r\n"
+                  "StorageTank: The text ends before \"StorageTankEnd\" of store \"S\"");
     }
     ASSERT_EQ(t.count(), 3);
     EXPECT_EQ(t.getInteger("A"), 1);
@@ -294,7 +304,7 @@ TEST_F(StorageTankTest, EveryValueWrittenReadsBack) {
         {"timer from text",
          [](TStorageTank& t) {
              t.fromSS(L("StorageTank¤T¤\r\nTimer¤V¤10000000 days 0 hours 0 minutes 0 seconds "
-                        "0 milliseconds\r\n"));
+                        "0 milliseconds\r\nStorageTankEnd¤\r\n"));
          }},
     };
     for (const Case& c : cases) {
@@ -320,7 +330,7 @@ TEST_F(StorageTankTest, DateTimeAndTimerValuesReadAndWriteAgain) {
     t.fromSS(Lines({"StorageTank¤S¤", "DateTime¤Midnight¤Jan 5 2007",
                     "DateTime¤Noon¤Jan 5 2007, 14:05:09", "DateTime¤Bad¤Feb 30 2007",
                     "Timer¤Run¤1 day 2 hours 1 minute 0 seconds 15 milliseconds",
-                    "Timer¤Short¤0 hours 5 minutes 3 seconds 0 milliseconds"}));
+                    "Timer¤Short¤0 hours 5 minutes 3 seconds 0 milliseconds", "StorageTankEnd¤"}));
     const auto days = [&](const char* name) {
         return std::get<TDateTime>(static_cast<TStorageElement*>(t.find(name))->value()).days;
     };
@@ -402,4 +412,23 @@ TEST_F(StorageTankTest, SavingReplacesTheFileWholeOrNotAtAll) {
         EXPECT_EQ(ReadFileBytes(target), L("StorageTank¤T¤\r\nInteger¤A¤1\r\nStorageTankEnd¤\r\n"));
     }
     EXPECT_THROW(t.saveToFile(dir.file("no/such/folder/s.ini")), TError);
+}
+
+TEST_F(StorageTankTest, NewFilesFollowTheUmaskFifosAreNotWaitedOnAndLinksToNothingStay) {
+    TStorageTank t("T");
+    for (const mode_t mask : {mode_t{077}, mode_t{022}}) {
+        const std::string path = dir.file("new" + std::to_string(mask) + ".ini");
+        const mode_t old = umask(mask);
+        t.saveToFile(path);
+        umask(old);
+        struct stat st;
+        ASSERT_EQ(stat(path.c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 0777, 0666 & ~mask) << mask;
+    }
+    ASSERT_EQ(mkfifo(dir.file("fifo.ini").c_str(), 0600), 0);
+    EXPECT_THROW(t.loadFromFile(dir.file("fifo.ini")), TError);
+    // a link to nothing is refused, not replaced by a plain file
+    std::filesystem::create_symlink("gone/t.ini", dir.file("dangling.ini"));
+    EXPECT_THROW(t.saveToFile(dir.file("dangling.ini")), TError);
+    EXPECT_TRUE(std::filesystem::is_symlink(dir.file("dangling.ini")));
 }

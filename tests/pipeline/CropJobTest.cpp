@@ -148,7 +148,6 @@ TEST(CropJobTest, AFailedCallLeavesAnEarlierOutputAndReportsTheCall) {
     };
     WriteFileBytes(f.dir.file("broken.jpg"), "not a jpeg");
     const Case cases[] = {
-        {"missing source", f.dir.file("missing.jpg"), f.job.Tool},
         {"not a jpeg", f.dir.file("broken.jpg"), f.job.Tool},
         {"no transformer", good, f.dir.file("jpegtran")},
     };
@@ -166,6 +165,17 @@ TEST(CropJobTest, AFailedCallLeavesAnEarlierOutputAndReportsTheCall) {
                   " \"" + f.job.Output + "\"")
             << c.name;
         EXPECT_EQ(ReadFileBytes(f.job.Output), "an earlier result") << c.name;
+    }
+    // a source deleted or turned into a FIFO since it was shown: the system's reason
+    ASSERT_EQ(mkfifo(f.dir.file("fifo.jpg").c_str(), 0600), 0);
+    for (const char* name : {"missing.jpg", "fifo.jpg"}) {
+        TCropJob job = f.job;
+        job.Source = f.dir.file(name);
+        const TCropResult r = RunCropJob(job);
+        EXPECT_EQ(r.Outcome, TCropOutcome::Refused) << name;
+        EXPECT_EQ(r.Reason, "Unable to read " + job.Source + ": " +
+                                (name[0] == 'm' ? std::strerror(ENOENT) : "Not a regular file"));
+        EXPECT_EQ(ReadFileBytes(f.job.Output), "an earlier result") << name;
     }
 }
 

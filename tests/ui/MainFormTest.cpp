@@ -97,6 +97,10 @@ TEST_F(MainFormTest, CommandLineFilesArriveAndBadOnesAreSkipped) {
 TEST_F(MainFormTest, FoldersAreSortedIgnoringCase) {
     MakeJpeg(photo("Z.JPG"), 64, 48);
     MakeJpeg(photo("b2.jpeg"), 64, 48);
+    // a FIFO named like a photo is no photo and never waited on; a link to
+    // nothing is told
+    ASSERT_EQ(mkfifo(photo("pipe.jpg").c_str(), 0600), 0);
+    fs::create_symlink("gone.jpg", photo("link.jpg"));
     auto w = Open();
     w->AddFolder(dir.file("photos"), false);
     std::vector<std::string> names;
@@ -104,6 +108,9 @@ TEST_F(MainFormTest, FoldersAreSortedIgnoringCase) {
         names.push_back(fs::path(f->SourceFileName()).filename());
     EXPECT_EQ(names, (std::vector<std::string>{"a.jpg", "b.jpg", "b2.jpeg", "c.jpg",
                                                "tall photo.jpg", "Z.JPG"}));
+    ASSERT_EQ(prompt.errors.size(), 1u);
+    EXPECT_EQ(prompt.errors[0], "These folders and files could not be read:\r\n" +
+                                    photo("link.jpg") + ": No such file or directory");
 }
 
 TEST_F(MainFormTest, KeysMoveBetweenFramesAndStopAtTheEnds) {

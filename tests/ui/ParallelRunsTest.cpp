@@ -1,5 +1,7 @@
 // The thumbnail run and the crop run use every core, yet the user sees the
 // same frames, questions and files as when one photo follows the other.
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 
 #include <sys/stat.h>
@@ -114,8 +116,10 @@ TEST_F(ParallelRunsTest, CropsTheSameFilesWithTheSameQuestionsAsOneFrameAfterThe
               (std::vector<std::string>{"Overwrite c.jpg?",
                                         "File c.jpg is read only.\r\n\r\nOverwrite anyway?",
                                         "Overwrite b.jpg?", "Overwrite a.jpg?"}));
+    // a source deleted before its cut is told with the system's reason
     ASSERT_EQ(prompt.messages.size(), 1u);
-    EXPECT_NE(prompt.messages[0].find("Defective JPEGTran call"), std::string::npos);
+    EXPECT_EQ(prompt.messages[0],
+              "Unable to read " + photo("gone.jpg") + ": " + std::strerror(ENOENT));
     for (const char* name : {"a.jpg", "c.jpg", "d.jpg", "truncated.jpg"}) {
         SCOPED_TRACE(name);
         ASSERT_TRUE(expected.count(name));
