@@ -95,7 +95,7 @@ TEST_F(BatchTest, BadFilesAreNamedAndTheOthersWritten) {
         "failed: " + in("text.jpg") + " -> " + out("text.jpg") +
             ": JpegThumbnail: Not a JPEG file: starts with 0x6e 0x6f",
         "failed: " + in("truncated.jpg") + " -> " + out("truncated.jpg") +
-            ": The image data ends early",
+            ": jpegtran failed: Premature end of JPEG file",
         "written: " + in("wide.jpg") + " -> " + out("wide.jpg"),
         "failed: " + in("missing.jpg") + ": No such file or folder",
     };
