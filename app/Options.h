@@ -18,7 +18,7 @@ struct TIntOption {
 };
 struct TTextOption {
     const char* key;
-    const char* def; // nullptr: no fixed default, the caller supplies one
+    const char* def;  // nullptr: no fixed default, the caller supplies one
 };
 
 namespace Options {
@@ -34,7 +34,7 @@ inline constexpr TBoolOption AutoRotateToLandscapeAfterCrop{"AutoRotateToLandsca
                                                             false};
 inline constexpr TBoolOption HuffmanOptimize{"HuffmanOptimize", true};
 inline constexpr TBoolOption UpdatePPI{"UpdatePPI", true};
-inline constexpr TIntOption TransformerTimeout{"TransformerTimeout", 120}; // seconds per call
+inline constexpr TIntOption TransformerTimeout{"TransformerTimeout", 120};  // seconds per call
 inline constexpr TIntOption HugeHeight{"HugeHeight", 800};
 inline constexpr TBoolOption SafeNames{"SafeNames", true};
 inline constexpr TBoolOption PreviewImages{"PreviewImages", false};
@@ -42,12 +42,12 @@ inline constexpr TBoolOption HonourOrientation{"HonourOrientation", true};
 inline constexpr TBoolOption TransformFilename{"TransformFilename", false};
 inline constexpr TTextOption TransformTemplate{"TransformTemplate", "%N_Crop"};
 inline constexpr TTextOption ExistingFile{"ExistingFile", "Warn"};
-inline constexpr TTextOption Language{"Language", nullptr}; // default: the language in use
+inline constexpr TTextOption Language{"Language", nullptr};  // default: the language in use
 
 // kept by the main window
 inline constexpr TBoolOption Debug{"Debug", false};
 inline constexpr TIntOption ImageSize{"ImageSize", 350};
-inline constexpr TTextOption CroppedDir{"CroppedDir", nullptr}; // default: beside the pictures
+inline constexpr TTextOption CroppedDir{"CroppedDir", nullptr};  // default: beside the pictures
 inline constexpr TIntOption MaxColumns{"MaxColumns", 0};
 inline constexpr TTextOption Details{"Details", "Full"};
 inline constexpr TTextOption ProgramVersion{"ProgramVersion", ""};
@@ -57,7 +57,7 @@ inline constexpr TTextOption ImageDir{"ImageDir", ""};
 inline constexpr TTextOption CropAspects{"CropAspects", "15:10:Photo"};
 inline constexpr TIntOption DefaultAspect{"DefaultAspect", 0};
 inline constexpr TTextOption Units{"Units", "Centimeters"};
-} // namespace Options
+}  // namespace Options
 
 bool Get(const TStorageTank& store, const TBoolOption& option);
 int32_t Get(const TStorageTank& store, const TIntOption& option);
