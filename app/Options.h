@@ -34,6 +34,7 @@ inline constexpr TBoolOption AutoRotateToLandscapeAfterCrop{"AutoRotateToLandsca
                                                             false};
 inline constexpr TBoolOption HuffmanOptimize{"HuffmanOptimize", true};
 inline constexpr TBoolOption UpdatePPI{"UpdatePPI", true};
+inline constexpr TIntOption TransformerTimeout{"TransformerTimeout", 120};  // seconds per call
 inline constexpr TIntOption HugeHeight{"HugeHeight", 800};
 inline constexpr TBoolOption SafeNames{"SafeNames", true};
 inline constexpr TBoolOption PreviewImages{"PreviewImages", false};

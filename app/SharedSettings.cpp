@@ -44,5 +44,8 @@ TCropOptions CropOptionsFrom(const TStorageTank& settings) {
     options.UpdatePPI = Get(settings, Options::UpdatePPI);
     options.CopyFileDates = Get(settings, Options::CopyFileDates);
     options.CopyFilepermissions = Get(settings, Options::CopyFilepermissions);
+    const int32_t timeout = Get(settings, Options::TransformerTimeout);
+    // a value no dialog gives (0, negative) must not mean "wait for ever"
+    options.TransformerTimeout = timeout > 0 ? timeout : Options::TransformerTimeout.def;
     return options;
 }

@@ -6,6 +6,7 @@
 
 namespace {
 constexpr unsigned kMaxJobs = 256; // as the usage message says
+constexpr int kMaxTimeout = 86400; // a day: longer is no limit but a hang
 
 bool IsOption(const std::string& arg) {
     return arg.size() > 2 && arg.compare(0, 2, "--") == 0;
@@ -21,6 +22,14 @@ unsigned ReadJobs(const std::string& text) {
     const auto [at, ec] = std::from_chars(text.data(), end, n);
     if (ec != std::errc() || at != end || n < 1 || n > kMaxJobs)
         Fail("--jobs " + Translate("takes a number from 1 to 256") + ": " + text);
+    return n;
+}
+int ReadTimeout(const std::string& text) {
+    int n = 0;
+    const char* end = text.data() + text.size();
+    const auto [at, ec] = std::from_chars(text.data(), end, n);
+    if (ec != std::errc() || at != end || n < 1 || n > kMaxTimeout)
+        Fail(Translate("--timeout takes a number of seconds from 1 to 86400") + ": " + text);
     return n;
 }
 } // namespace
@@ -55,7 +64,7 @@ TBatchOptions ParseBatchArguments(const std::vector<std::string>& args) {
             hasValue = true;
         }
         const bool takesValue = name == "--output" || name == "--aspect" || name == "--existing" ||
-                                name == "--jobs" || name == "--settings";
+                                name == "--jobs" || name == "--settings" || name == "--timeout";
         if (takesValue && !hasValue) {
             if (i + 1 >= args.size()) Fail(name + " " + Translate("needs a value"));
             value = args[++i];
@@ -76,6 +85,8 @@ TBatchOptions ParseBatchArguments(const std::vector<std::string>& args) {
             options.Overwrite = value == "overwrite";
         } else if (name == "--jobs")
             options.Jobs = ReadJobs(value);
+        else if (name == "--timeout")
+            options.Timeout = ReadTimeout(value);
         else if (name == "--recursive")
             options.Recursive = true;
         else if (name == "--dry-run")
@@ -108,6 +119,7 @@ std::string BatchHelp() {
                                          "skip)")},
         {"--jobs N", N_("crop N photos at once (default: one per core)")},
         {"--recursive", N_("take the photos of the subfolders too")},
+        {"--timeout SECONDS", N_("fail a photo whose jpegtran call takes longer (default: 120)")},
         {"--dry-run", N_("print each jpegtran call and write nothing")},
         {"--settings FILE", N_("read the settings from FILE")},
         {"--help", N_("print this help")},

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <atomic>
 #include <chrono>
 #include <csignal>
 #include <filesystem>
@@ -301,6 +302,7 @@ TPhotoRunSettings RunSettings(const TStorageTank& settings, const TCropAspects& 
     run.AutoFlip = Get(settings, Options::AutoRotateCrop);
     run.HonourOrientation = Get(settings, Options::HonourOrientation);
     run.Options = CropOptionsFrom(settings);
+    if (options.Timeout > 0) run.Options.TransformerTimeout = options.Timeout;
     run.Overwrite = options.Overwrite;
     run.DryRun = options.DryRun;
     if (!run.DryRun) {
@@ -314,9 +316,13 @@ TPhotoRunSettings RunSettings(const TStorageTank& settings, const TCropAspects& 
 /// Runs the job of every photo not settled yet, up to jobs at once (0: one per
 /// core). The proposal needs the photo read, so it is made inside the job;
 /// every output belongs to one photo only (see PlanOutputs).
-void CropAll(std::vector<TPhoto>& photos, const TPhotoRunSettings& run, unsigned jobs,
+void CropAll(std::vector<TPhoto>& photos, const TPhotoRunSettings& settings, unsigned jobs,
              TReporter& reporter) {
     const TInterruptGuard guard;
+    // the photos in flight end at once on an interruption: their jpegtran is killed
+    std::atomic<bool> stop{false};
+    TPhotoRunSettings run = settings;
+    run.Stop = &stop;
     std::map<std::string, std::size_t> byOutput;
     for (std::size_t i = 0; i < photos.size(); ++i)
         if (!photos[i].Decided) byOutput.emplace(photos[i].Output, i);
@@ -346,6 +352,7 @@ void CropAll(std::vector<TPhoto>& photos, const TPhotoRunSettings& run, unsigned
     }
     while (scheduler.Outstanding() > 0) {
         if (interrupted) {
+            stop = true;
             for (const std::size_t index : scheduler.DropPending()) {
                 photos[submitted[index]].Report = {
                     TPhotoStatus::Failed, Translate("Cropping cancelled"), {}};

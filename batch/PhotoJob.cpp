@@ -10,9 +10,6 @@
 #include "gnugettext.h"
 
 namespace {
-// small enough to decode at an eighth, large enough that every scan is read
-constexpr int32_t kCheckHeight = 64;
-
 TPhotoReport Report(TPhotoStatus status, const std::string& reason) {
     return {status, reason, {}};
 }
@@ -21,7 +18,8 @@ TPhotoReport Report(TPhotoStatus status, const std::string& reason) {
 TPhotoReport CropPhoto(const std::string& source, const std::string& output,
                        const TPhotoRunSettings& run) {
     std::error_code ec;
-    if (std::filesystem::exists(output, ec)) {
+    // a dangling link is a taken name as well; it is never written through
+    if (std::filesystem::exists(std::filesystem::symlink_status(output, ec))) {
         if (!run.Overwrite) return Report(TPhotoStatus::Skipped, Translate("File exists"));
         // without a window nobody can be asked, so a protected file stays
         if (IsReadOnly(output))
@@ -30,20 +28,6 @@ TPhotoReport CropPhoto(const std::string& source, const std::string& output,
 
     if (std::filesystem::is_regular_file(source, ec) && std::filesystem::file_size(source, ec) == 0)
         return Report(TPhotoStatus::Failed, Translate("The file is empty"));
-    TThumbnail image;
-    try {
-        // the whole photo is read, as the image frame reads it, so that a
-        // damaged one is found before anything is written
-        image = ReadJpegThumbnail(source, 0, kCheckHeight, {}, run.HonourOrientation);
-    } catch (const TError& e) {
-        return Report(TPhotoStatus::Failed, e.what());
-    } catch (const std::bad_alloc&) {
-        return Report(TPhotoStatus::Failed, Translate("Not enough memory"));
-    }
-    // jpegtran would cut what is there and leave the rest grey
-    if (image.truncated)
-        return Report(TPhotoStatus::Failed, Translate("The image data ends early"));
-
     TCropJob job;
     try {
         const TCropAspect& aspect = *run.Aspect;
@@ -51,6 +35,11 @@ TPhotoReport CropPhoto(const std::string& source, const std::string& output,
         const TCropProposal proposal =
             ProposeCrop(source, aspect.Unit(), aspect.Horizontal(), aspect.Vertical(), run.AutoFlip,
                         run.HonourOrientation, run.Options.AutoRotateToLandscapeAfterCrop);
+        // jpegtran holds the whole picture's coefficients; a header claiming a
+        // giant is refused before it can take the machine's memory
+        if (uint64_t(proposal.imageWidth) * uint64_t(proposal.imageHeight) >
+            TJpegLimits{}.maxPixels)
+            return Report(TPhotoStatus::Failed, "JpegThumbnail: the image is too large");
         const TCropRect& r = proposal.crop;
         job.Crop.X = r.x;
         job.Crop.Y = r.y;
@@ -66,6 +55,8 @@ TPhotoReport CropPhoto(const std::string& source, const std::string& output,
     job.Source = source;
     job.Output = output;
     job.Options = run.Options;
+    job.Replace = run.Overwrite;
+    job.Stop = run.Stop;
     if (run.DryRun) {
         TPhotoReport planned{TPhotoStatus::Planned, "", {}};
         for (const TTransformCall& call : CropJobCalls(job, output))
@@ -76,6 +67,8 @@ TPhotoReport CropPhoto(const std::string& source, const std::string& output,
     switch (result.Outcome) {
     case TCropOutcome::Written:
         return Report(TPhotoStatus::Written, "");
+    case TCropOutcome::Exists: // another run took the name first
+        return Report(TPhotoStatus::Skipped, result.Reason);
     case TCropOutcome::TransformFailed:
         return Report(TPhotoStatus::Failed,
                       result.Reason.empty()

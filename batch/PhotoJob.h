@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,7 @@ struct TPhotoRunSettings {
     TCropOptions Options;
     bool Overwrite = false;
     bool DryRun = false;
+    const std::atomic<bool>* Stop = nullptr; ///< true: end the photos in flight now
 };
 
 enum class TPhotoStatus { Written, Skipped, Failed, Planned };
@@ -30,7 +32,9 @@ struct TPhotoReport {
 
 /// Crops one photo into output as a newly added image frame would propose it.
 /// An existing output is skipped or, unless read only, replaced as asked; a
-/// file that is empty, cut off, not a JPEG or too large fails with the
-/// reason. Safe to run for several photos at once.
+/// file that is empty, not a JPEG or too large fails with the reason, and one
+/// whose data ends early with jpegtran's own. Only the header is read here:
+/// jpegtran reads every scan anyway and says when the data ends early. Safe
+/// to run for several photos at once.
 TPhotoReport CropPhoto(const std::string& source, const std::string& output,
                        const TPhotoRunSettings& run);

@@ -1,17 +1,17 @@
 #include "ConsoleApp.h"
 
 #include <cerrno>
-#include <chrono>
 #include <cstdlib>
 #include <cstring>
-#include <system_error>
 #include <thread>
 #include <utility>
 
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -20,8 +20,13 @@
 extern char** environ;
 
 namespace {
-constexpr std::size_t kMaxLine = 256;
-constexpr int kWaitMilliseconds = 5000;
+using Clock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
+
+// how often a running program is checked on for the stop flag and the limit
+constexpr milliseconds kPollStep{50};
+// what a program given up on gets to end by itself before SIGKILL
+constexpr milliseconds kTermGrace{300};
 
 std::string UpperExtension(const std::string& program) {
     const std::size_t slash = program.find_last_of('/');
@@ -47,6 +52,9 @@ TError SystemError(const std::string& what, int code) {
 /// Owns a file descriptor, so that every exit path closes it.
 struct TFd {
     int fd = -1;
+    TFd() = default;
+    TFd(const TFd&) = delete;
+    TFd& operator=(const TFd&) = delete;
     ~TFd() { Close(); }
     void Close() {
         if (fd >= 0) close(fd);
@@ -54,83 +62,101 @@ struct TFd {
     }
 };
 
-/// Assembles printed bytes into the caller's line list.
-class TLineAssembler {
-public:
-    TLineAssembler(std::vector<std::string>& lines, const TLineCallback& onLine)
-        : lines_(lines), onLine_(onLine) {}
+void MakePipe(TFd& readEnd, TFd& writeEnd) {
+    int fds[2];
+    // both ends close on exec; the child gets the write end only as a dup
+    if (pipe2(fds, O_CLOEXEC) != 0) throw SystemError("Unable to create pipe", errno);
+    readEnd.fd = fds[0];
+    writeEnd.fd = fds[1];
+    fcntl(readEnd.fd, F_SETFL, fcntl(readEnd.fd, F_GETFL) | O_NONBLOCK);
+}
 
-    void Feed(char c) {
-        if (c == '\n') {
-            if (!afterCr_) Emit();
-            newLine_ = true;
-        } else if (c == '\r') {
-            Emit(); // leaves the flag clear: the text that follows replaces this line
-        } else {
-            buffer_ += c;
-            if (buffer_.size() >= kMaxLine) {
-                newLine_ = true;
-                Emit();
-                newLine_ = true;
-            }
+/// Reads what a pipe holds now into text, keeping the head or the tail as
+/// asked. Closes the pipe at its end.
+void Drain(TFd& pipe, std::string& text, std::size_t limit, bool keepTail) {
+    char chunk[8192];
+    while (pipe.fd >= 0) {
+        const ssize_t n = read(pipe.fd, chunk, sizeof chunk);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && errno == EAGAIN) return;
+        if (n <= 0) {
+            pipe.Close();
+            return;
         }
-        afterCr_ = c == '\r';
-    }
-
-    void Finish() {
-        if (!buffer_.empty()) Emit();
-    }
-
-private:
-    void Emit() {
-        if (newLine_ || lines_.empty())
-            lines_.push_back(buffer_);
-        else
-            lines_.back() = buffer_;
-        newLine_ = false;
-        buffer_.clear();
-        if (onLine_) onLine_(lines_);
-    }
-
-    std::vector<std::string>& lines_;
-    const TLineCallback& onLine_;
-    std::string buffer_;
-    bool newLine_ = true;
-    bool afterCr_ = false;
-};
-
-// A process left running is collected by a thread of its own when it ends, so
-// that no zombie stays behind however many are left.
-void ReapWhenEnded(pid_t pid) {
-    try {
-        std::thread([pid] {
-            while (waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
-            }
-        }).detach();
-    } catch (const std::system_error&) {
-        // no thread to spare: this one stays a zombie until the program ends
+        if (keepTail) {
+            text.append(chunk, std::size_t(n));
+            // trimmed in steps, so that a chatty program costs no quadratic copying
+            if (text.size() > 2 * limit) text.erase(0, text.size() - limit);
+        } else if (text.size() < limit) {
+            text.append(chunk, std::min(std::size_t(n), limit - text.size()));
+        }
     }
 }
 
-// Polls for the end of the process; a process still running is left to run.
-uint32_t WaitForExit(pid_t pid) {
-    const auto deadline =
-        std::chrono::steady_clock::now() + std::chrono::milliseconds(kWaitMilliseconds);
-    for (;;) {
-        int status = 0;
-        const pid_t r = waitpid(pid, &status, WNOHANG);
-        if (r == pid) {
-            if (WIFEXITED(status)) return static_cast<uint32_t>(WEXITSTATUS(status));
-            if (WIFSIGNALED(status)) return 128u + static_cast<uint32_t>(WTERMSIG(status));
-            return 1;
-        }
-        if (r < 0 && errno != EINTR) return 1;
-        if (std::chrono::steady_clock::now() >= deadline) {
-            ReapWhenEnded(pid);
-            return kStillRunning;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+void Record(TProcessResult& result, int status) {
+    if (WIFEXITED(status))
+        result.ExitCode = WEXITSTATUS(status);
+    else if (WIFSIGNALED(status))
+        result.Signal = WTERMSIG(status);
+}
+
+/// True once the process has ended; it stays a zombie (its id and group
+/// reserved) until it is reaped.
+bool HasEnded(pid_t pid) {
+    siginfo_t info{};
+    return waitid(P_PID, id_t(pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid == pid;
+}
+
+int Reap(pid_t pid) {
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }
+    return status;
+}
+
+/// Ends the program and all it started: SIGTERM to its group, SIGKILL to
+/// what is left after the grace, then the program is reaped.
+int EndGroup(pid_t pid) {
+    kill(-pid, SIGTERM);
+    const auto until = Clock::now() + kTermGrace;
+    while (!HasEnded(pid) && Clock::now() < until)
+        std::this_thread::sleep_for(milliseconds(5));
+    // the group's leader is at most a zombie here, so its id names no other group
+    kill(-pid, SIGKILL);
+    return Reap(pid);
+}
+
+pid_t Spawn(const std::string& path, const std::vector<std::string>& arguments, int out, int err,
+            const std::string& program) {
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_adddup2(&actions, out, 1);
+    posix_spawn_file_actions_adddup2(&actions, err, 2);
+    posix_spawnattr_t attr;
+    posix_spawnattr_init(&attr);
+    sigset_t none, defaults;
+    sigemptyset(&none);
+    sigemptyset(&defaults);
+    for (const int s : {SIGINT, SIGTERM, SIGHUP, SIGPIPE, SIGQUIT})
+        sigaddset(&defaults, s);
+    posix_spawnattr_setsigmask(&attr, &none);
+    posix_spawnattr_setsigdefault(&attr, &defaults);
+    // a group of its own: a time-out ends whatever the program started as well
+    posix_spawnattr_setpgroup(&attr, 0);
+    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK |
+                                        POSIX_SPAWN_SETSIGDEF);
+    std::vector<char*> argv;
+    argv.push_back(const_cast<char*>(path.c_str()));
+    for (const std::string& a : arguments)
+        argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    pid_t pid = 0;
+    const int rc = posix_spawn(&pid, path.c_str(), &actions, &attr, argv.data(), environ);
+    posix_spawnattr_destroy(&attr);
+    posix_spawn_file_actions_destroy(&actions);
+    if (rc != 0) throw SystemError("Unable to start " + program, rc);
+    return pid;
 }
 } // namespace
 
@@ -154,8 +180,8 @@ std::string FindExecutable(const std::string& name) {
     }
 }
 
-uint32_t ExecuteConsoleApp(const std::string& program, const std::vector<std::string>& arguments,
-                           std::vector<std::string>& lines, const TLineCallback& onLine) {
+TProcessResult RunProgram(const std::string& program, const std::vector<std::string>& arguments,
+                          const TProcessLimits& limits) {
     const std::string ext = UpperExtension(program);
     std::string path = program;
     if (ext != ".BAT" && ext != ".CMD") {
@@ -165,47 +191,79 @@ uint32_t ExecuteConsoleApp(const std::string& program, const std::vector<std::st
         if (path.empty()) throw TError("Could not find file " + program);
     }
 
-    TFd readEnd, writeEnd;
-    int fds[2];
-    // both ends close on exec; the child gets the write end only as its stdout
-    if (pipe2(fds, O_CLOEXEC) != 0) throw SystemError("Unable to create pipe", errno);
-    readEnd.fd = fds[0];
-    writeEnd.fd = fds[1];
+    TFd outRead, outWrite, errRead, errWrite;
+    MakePipe(outRead, outWrite);
+    MakePipe(errRead, errWrite);
+    const auto start = Clock::now();
+    const pid_t pid = Spawn(path, arguments, outWrite.fd, errWrite.fd, program);
+    outWrite.Close(); // reading ends when the program closes its copies
+    errWrite.Close();
+    // readable once the program has ended, where the kernel offers it
+    TFd ended;
+    ended.fd = static_cast<int>(syscall(SYS_pidfd_open, pid, 0));
 
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_adddup2(&actions, writeEnd.fd, 1);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    std::vector<char*> argv;
-    argv.push_back(const_cast<char*>(path.c_str()));
-    for (const std::string& a : arguments)
-        argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    pid_t pid = 0;
-    const int rc = posix_spawn(&pid, path.c_str(), &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (rc != 0) throw SystemError("Unable to start " + program, rc);
-    writeEnd.Close(); // reading ends when the process closes its copy
-
-    TLineAssembler assembler(lines, onLine);
-    char chunk[3];
+    TProcessResult result;
     for (;;) {
-        const ssize_t n = read(readEnd.fd, chunk, sizeof chunk);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-        for (ssize_t i = 0; i < n; ++i)
-            assembler.Feed(chunk[i]);
+        int status = 0;
+        const pid_t w = waitpid(pid, &status, WNOHANG);
+        if (w == pid) {
+            Record(result, status);
+            break;
+        }
+        if (w < 0 && errno == ECHILD) break; // reaped elsewhere (SIGCHLD ignored): no status
+        const bool stop = limits.Stop && limits.Stop->load();
+        const bool late = limits.Timeout.count() > 0 && Clock::now() - start >= limits.Timeout;
+        if (stop || late) {
+            result.Stopped = stop;
+            result.TimedOut = !stop;
+            Record(result, EndGroup(pid));
+            result.ExitCode = -1; // its own word does not count after we ended it
+            break;
+        }
+        milliseconds wait = kPollStep;
+        if (limits.Timeout.count() > 0)
+            wait = std::min(wait, std::chrono::duration_cast<milliseconds>(start + limits.Timeout -
+                                                                           Clock::now()) +
+                                      milliseconds(1));
+        pollfd fds[3];
+        nfds_t count = 0;
+        for (const int fd : {outRead.fd, errRead.fd, ended.fd})
+            if (fd >= 0) fds[count++] = {fd, POLLIN, 0};
+        // without pipes or a process handle, look again soon: it is about to end
+        if (ended.fd < 0 && outRead.fd < 0 && errRead.fd < 0) wait = milliseconds(2);
+        if (poll(fds, count, int(std::max<milliseconds::rep>(0, wait.count()))) < 0 &&
+            errno != EINTR)
+            std::this_thread::sleep_for(milliseconds(2));
+        Drain(outRead, result.Output, limits.OutputLimit, false);
+        Drain(errRead, result.Errors, kErrorTail, true);
     }
-    const uint32_t code = WaitForExit(pid);
-    assembler.Finish();
-    return code;
+    // what it wrote before it ended is still in the pipes; a child of its own
+    // that keeps them open is not waited for
+    Drain(outRead, result.Output, limits.OutputLimit, false);
+    Drain(errRead, result.Errors, kErrorTail, true);
+    if (result.Errors.size() > kErrorTail)
+        result.Errors.erase(0, result.Errors.size() - kErrorTail);
+    return result;
+}
+
+uint32_t ExecuteConsoleApp(const std::string& program, const std::vector<std::string>& arguments,
+                           std::vector<std::string>& lines) {
+    const TProcessResult r = RunProgram(program, arguments);
+    std::size_t begin = 0;
+    while (begin < r.Output.size()) {
+        std::size_t end = r.Output.find('\n', begin);
+        if (end == std::string::npos) end = r.Output.size();
+        std::string line = r.Output.substr(begin, end - begin);
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        lines.push_back(std::move(line));
+        begin = end + 1;
+    }
+    return r.Signal ? 128u + uint32_t(r.Signal) : uint32_t(r.ExitCode);
 }
 
 bool RunConsoleApp(const std::string& program, const std::vector<std::string>& arguments) {
     try {
-        std::vector<std::string> lines;
-        return ExecuteConsoleApp(program, arguments, lines) == 0;
+        return RunProgram(program, arguments).Ok();
     } catch (const std::exception&) {
         return false;
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,7 @@ struct TCropOptions {
     bool UpdatePPI = true;
     bool CopyFileDates = false;
     bool CopyFilepermissions = false;
+    int TransformerTimeout = 120; // seconds each transformer call may take; 0: no limit
 };
 
 /// Everything one image's crop needs.
@@ -23,12 +25,19 @@ struct TCropJob {
     TCropSpec Crop;
     int Resolution = -1; // pixels per inch, -1 when the aspect has no physical size
     TCropOptions Options;
+    /// An existing output is replaced (the last complete file wins); else the
+    /// name is claimed only while it is free, and a name taken meanwhile,
+    /// even by a dangling link, gives Exists.
+    bool Replace = true;
+    /// Set from elsewhere to end the job at once (Ctrl+C, closing the window).
+    const std::atomic<bool>* Stop = nullptr;
 };
 
 enum class TCropOutcome {
     Written,         // the output file holds the new image
-    TransformFailed, // no output; ArgumentString names the call, Reason a failed replace
+    TransformFailed, // no output; ArgumentString names the call, Reason says why
     Refused,         // nothing was run; Reason says why
+    Exists,          // the name was taken and not to be replaced; nothing written
 };
 
 struct TCropResult {
@@ -38,14 +47,19 @@ struct TCropResult {
 };
 
 /// Crops one image losslessly into job.Output. The transformer writes into a
-/// new file beside the output, turned to landscape in the same cut when asked;
-/// the EXIF data (image size, Orientation 1 when the picture was turned
-/// upright, the resolution) and the source's times and permissions are applied
-/// to that file, and only then does it replace the output. A replaced output
-/// keeps its permissions unless the source's are asked for; an output that is a
-/// symbolic link stays one and its target gets the new image. A failed call
-/// leaves any earlier output as it was; the source is only read. Safe to run
-/// for several jobs at once.
+/// scratch folder beside the output (".trimvale-PID-START-XXXXXX", named after
+/// the process that owns it, so a later run can clear away what a killed one
+/// left), turned to landscape in the same cut when asked. It must exit with
+/// status 0 within the time limit and its file must be whole to its
+/// end-of-image marker; a failure carries jpegtran's own words. The EXIF data
+/// and the source's times are applied to that file, and only then does it
+/// take the output's name. A replaced output keeps its permissions unless
+/// the source's are asked for, and no output lets others do more than the
+/// source does (its mode less the umask). An output that is a symbolic link
+/// of the user's stays one and its target gets the new image; a link of
+/// someone else's is replaced, never written through. A failed job leaves
+/// any earlier output as it was and nothing of its own behind; the source is
+/// only read. Safe to run for several jobs at once.
 TCropResult RunCropJob(const TCropJob& job);
 
 /// Why RunCropJob would refuse the job without running anything, or "".

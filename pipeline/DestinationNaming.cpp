@@ -100,3 +100,18 @@ std::string OutputPath(const std::string& folder, const std::string& destination
     if (IsSeparator(path.back())) path.pop_back();
     return path + "/" + file;
 }
+
+std::string FirstFreeName(const std::string& path,
+                          const std::function<bool(const std::string&)>& taken) {
+    if (!taken(path)) return path;
+    // the number goes before the extension, so the file still opens as a JPEG
+    const std::size_t nameAt = path.find_last_of("/\\") + 1;
+    const std::size_t dot = path.rfind('.');
+    const std::size_t split = dot == std::string::npos || dot <= nameAt ? path.size() : dot;
+    for (int n = 2; n <= 9999; ++n) {
+        const std::string candidate =
+            path.substr(0, split) + " (" + std::to_string(n) + ")" + path.substr(split);
+        if (!taken(candidate)) return candidate;
+    }
+    return "";
+}

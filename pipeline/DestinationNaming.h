@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 
 /// Turns a file name (UTF-8) into one made only of ASCII letters, digits,
@@ -20,3 +21,8 @@ std::string OutputPath(const std::string& folder, const std::string& destination
 
 /// The last component of a path; "/" and "\\" both separate.
 std::string LastComponent(const std::string& path);
+
+/// The first of path, "name (2).ext", "name (3).ext"... in the same folder
+/// for which taken gives false; "" when all up to 9999 are taken.
+std::string FirstFreeName(const std::string& path,
+                          const std::function<bool(const std::string&)>& taken);

@@ -1,12 +1,59 @@
 #include "Transformer.h"
 
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+
 #include "ConsoleApp.h"
+#include "Error.h"
 #include "FilesystemController.h"
 #include "JpegLayout.h"
+#include "gnugettext.h"
 
 const char* const kTransformerName = "jpegtran";
 
 namespace {
+// the catalogue of a language that cannot be used was reported at start; its texts stay English
+std::string Tr(const char* text) {
+    try {
+        return Translate(text);
+    } catch (const TError&) {
+        return text;
+    }
+}
+
+// the message with %1 in its place, in one pass, so the value is never read again
+std::string Fill(const char* text, const std::string& value) {
+    const std::string message = Tr(text);
+    const std::size_t at = message.find("%1");
+    return at == std::string::npos ? message
+                                   : message.substr(0, at) + value + message.substr(at + 2);
+}
+
+// Its own words on one line: the program's name prefix is the reader's, and
+// line breaks would split a one-line report.
+std::string Words(std::string errors) {
+    const std::string prefix = std::string(kTransformerName) + ": ";
+    std::string joined;
+    std::size_t begin = 0;
+    while (begin < errors.size()) {
+        std::size_t end = errors.find('\n', begin);
+        if (end == std::string::npos) end = errors.size();
+        std::string line = errors.substr(begin, end - begin);
+        begin = end + 1;
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.compare(0, prefix.size(), prefix) == 0) line.erase(0, prefix.size());
+        if (line.empty()) continue;
+        joined += (joined.empty() ? "" : "; ") + line;
+    }
+    return joined;
+}
+
+std::string SignalName(int signal) {
+    const char* name = sigabbrev_np(signal);
+    return name ? std::string("SIG") + name : std::to_string(signal);
+}
+
 // a relative name starting with a dash would be read as a switch
 std::string NotASwitch(const std::string& path) {
     return !path.empty() && path[0] == '-' ? "./" + path : path;
@@ -102,6 +149,55 @@ std::string FindTransformer() {
     return found.empty() ? FindExecutable(kTransformerName) : found;
 }
 
-bool RunTransformer(const std::string& tool, const TTransformCall& call) {
-    return RunConsoleApp(tool, call.Arguments());
+bool SaysDiskFull(const std::string& errors) {
+    // libjpeg's "Output file write error --- out of disk space?" and the system's own text
+    return errors.find("out of disk space") != std::string::npos ||
+           errors.find("No space left on device") != std::string::npos ||
+           errors.find("Disk quota exceeded") != std::string::npos;
+}
+
+std::string DiskFullReason(const std::string& folder, const std::string& words) {
+    std::string reason = Fill(N_("The disk holding %1 is full"), folder);
+    return words.empty() ? reason : reason + " (" + kTransformerName + ": " + words + ")";
+}
+
+TTransformResult RunTransformer(const std::string& tool, const TTransformCall& call,
+                                const TTransformLimits& limits, const std::string& folder) {
+    TTransformResult result;
+    TProcessLimits processLimits;
+    processLimits.Timeout = std::chrono::seconds(std::max(0, limits.TimeoutSeconds));
+    processLimits.Stop = limits.Stop;
+    processLimits.OutputLimit = 4096; // it prints nothing there; whatever comes is dropped
+    TProcessResult run;
+    try {
+        run = RunProgram(tool, call.Arguments(), processLimits);
+    } catch (const TError& e) {
+        result.Reason = e.what();
+        return result;
+    }
+    result.ExitCode = run.ExitCode;
+    result.Signal = run.Signal;
+    result.TimedOut = run.TimedOut;
+    result.Stopped = run.Stopped;
+    result.Errors = run.Errors;
+    result.Ok = run.Ok();
+    if (result.Ok) return result;
+
+    const std::string words = Words(run.Errors);
+    if (run.Stopped)
+        result.Reason = Tr(N_("Cropping cancelled"));
+    else if (run.TimedOut)
+        result.Reason =
+            Fill(N_("jpegtran did not finish in %1 s"), std::to_string(limits.TimeoutSeconds));
+    else if (SaysDiskFull(run.Errors))
+        result.Reason = DiskFullReason(folder.empty() ? "." : folder, words);
+    else if (run.Signal != 0)
+        result.Reason = Fill(N_("jpegtran was ended by signal %1"), SignalName(run.Signal)) +
+                        (words.empty() ? "" : ": " + words);
+    else if (!words.empty())
+        result.Reason = Fill(N_("jpegtran failed: %1"), words);
+    else
+        result.Reason =
+            Fill(N_("jpegtran failed with exit status %1"), std::to_string(run.ExitCode));
+    return result;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <string>
 #include <vector>
 
@@ -64,5 +65,33 @@ extern const char* const kTransformerName;
 /// The transformer beside the running executable, else the first on PATH;
 /// empty when there is none.
 std::string FindTransformer();
-/// Runs the transformer; the result says only whether it exited with code 0.
-bool RunTransformer(const std::string& tool, const TTransformCall& call);
+/// How long the transformer may take and who may end it early.
+struct TTransformLimits {
+    int TimeoutSeconds = 120;                ///< counted from its start; 0: no limit
+    const std::atomic<bool>* Stop = nullptr; ///< true: end it now
+};
+
+/// What one transformer call came to. Ok only when it exited with status 0:
+/// exit status 2 means it warned, and its warnings (above all "Premature end
+/// of JPEG file", a source that ends early or changed while read) leave a
+/// picture partly grey, so they fail the call as well.
+struct TTransformResult {
+    bool Ok = false;
+    int ExitCode = -1;     ///< -1 when it did not exit by itself
+    int Signal = 0;        ///< the signal that ended it
+    bool TimedOut = false; ///< killed at the time limit
+    bool Stopped = false;  ///< killed because the run was ended
+    std::string Errors;    ///< the end of what it wrote to standard error
+    std::string Reason;    ///< translated, with its own words; "" when Ok
+};
+
+/// Runs the transformer and judges it. folder is where its output goes; a
+/// full disk is named by it.
+TTransformResult RunTransformer(const std::string& tool, const TTransformCall& call,
+                                const TTransformLimits& limits = {},
+                                const std::string& folder = "");
+
+/// True when the transformer's words say the disk was full.
+bool SaysDiskFull(const std::string& errors);
+/// "The disk holding %1 is full", translated, for folder.
+std::string DiskFullReason(const std::string& folder, const std::string& words);

@@ -1,9 +1,10 @@
 // The crop run over image frames and the external crop preview.
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <filesystem>
-#include <map>
+#include <set>
 
 #include <stdlib.h>
 
@@ -44,10 +45,14 @@ TCropSpec SpecOf(const TIFrame& frame) {
     return crop;
 }
 
+// a dangling link takes a name as much as a file does
 bool FileExists(const std::string& path) {
     std::error_code ec;
-    return fs::exists(path, ec);
+    return fs::exists(fs::symlink_status(path, ec));
 }
+
+// what a job in flight gets to end by itself once the window is to close
+constexpr std::chrono::milliseconds kCloseGrace{500};
 } // namespace
 
 void TMainForm::CropCurrentActionExecute() {
@@ -114,13 +119,15 @@ void TMainForm::CropFrames(std::vector<TIFrame*> frames, bool removeCropped) {
             if (window->closing_) QTimer::singleShot(0, window, &QWidget::close);
         }
     } runEnd{this, big, cancelled};
+    // outlives the scheduler: its jobs poll it until they have ended
+    std::atomic<bool> stop{false};
     // declared after runEnd: jobs in flight end before the window is restored
     TCropScheduler scheduler;
 
     // First every question, in the run's order (last frame first), here; each
     // frame that is to be cropped gets its job, which starts at once.
     std::vector<TIFrame*> planned;
-    std::map<std::string, bool> written; // outputs of earlier jobs: read-only afterwards?
+    std::set<std::string> written; // the outputs of this run's jobs
     for (int i = n - 1; i >= 0 && !cancelled; --i) {
         QApplication::processEvents();
         // a close confirmed meanwhile ends the run before the next frame
@@ -143,19 +150,28 @@ void TMainForm::CropFrames(std::vector<TIFrame*> frames, bool removeCropped) {
         job.Crop = SpecOf(*frame);
         job.Resolution = frame->Resolution();
         job.Options = options;
-        // a file an earlier job of this run writes counts as there, as it will be
-        const auto earlier = written.find(output);
-        const bool exists = earlier != written.end() || FileExists(output);
-        const std::string shown = LastComponent(frame->DestFileName());
+        job.Stop = &stop;
+        // two frames of this run never write one name (photos of two folders
+        // may share one): the later gets the first name free on disk and in the run
+        if (written.count(job.Output))
+            job.Output = FirstFreeName(job.Output, [&](const std::string& path) {
+                return written.count(path) > 0 || FileExists(path);
+            });
+        if (job.Output.empty()) {
+            prompt_->ShowError(Translate("File exists") + ": " + frame->DestFileName());
+            continue;
+        }
+        const bool exists = FileExists(output);
+        const std::string shown = LastComponent(output);
         if (exists && warn) {
             const TAnswer a =
                 prompt_->Ask(Translate("File exists"), Translate("Overwrite") + " " + shown + "?");
             if (a == TAnswer::Cancel) cancelled = true;
             if (a != TAnswer::Yes) continue;
         }
-        const bool readOnly =
-            earlier != written.end() ? earlier->second : exists && IsReadOnly(output);
-        if (exists && readOnly) {
+        // a name only claimed while free, unless the user chose to replace it
+        job.Replace = exists;
+        if (exists && IsReadOnly(output)) {
             const TAnswer a =
                 prompt_->Ask(Translate("READ ONLY"), Translate("File") + " " + shown + " " +
                                                          Translate("is read only") + ".\r\n\r\n" +
@@ -168,7 +184,7 @@ void TMainForm::CropFrames(std::vector<TIFrame*> frames, bool removeCropped) {
             prompt_->ShowError(reason);
             continue;
         }
-        written[output] = options.CopyFilepermissions && IsReadOnly(job.Source);
+        written.insert(output);
         scheduler.Submit(std::move(job));
         planned.push_back(frame);
     }
@@ -177,15 +193,19 @@ void TMainForm::CropFrames(std::vector<TIFrame*> frames, bool removeCropped) {
     const QString of = QStringLiteral("/%1").arg(planned.size()) + images;
     int finished = 0;
     if (!planned.empty()) SetStatusText(tr_("Cropping") + QStringLiteral(" 0") + of);
-    // jobs planned before a close came are the ones in flight: they end
+    // jobs planned before a close came are the ones in flight: they may end
     bool dropped = closing_;
+    auto closeSeen = std::chrono::steady_clock::now();
     while (scheduler.Outstanding() > 0) {
         QApplication::processEvents();
         // a close confirmed meanwhile lets the jobs in flight end, and no more
         if (closing_ && !dropped) {
             dropped = true;
+            closeSeen = std::chrono::steady_clock::now();
             cancelled = !scheduler.DropPending().empty() || cancelled;
         }
+        // ...for a moment: a jpegtran that hangs is killed, so the window can go
+        if (closing_ && std::chrono::steady_clock::now() - closeSeen > kCloseGrace) stop = true;
         const auto ended = scheduler.Next(std::chrono::milliseconds(20));
         if (!ended) continue;
         ++finished;
@@ -193,10 +213,12 @@ void TMainForm::CropFrames(std::vector<TIFrame*> frames, bool removeCropped) {
         TIFrame* frame = planned[ended->Index];
         const TCropResult& result = ended->Result;
         if (result.Outcome == TCropOutcome::TransformFailed) {
-            // the folder written to is what the user can fix; a failed replace says why
+            // the call as the user could type it, then why it failed in jpegtran's own words
             prompt_->ShowError("Error: Defective JPEGTran call:\r\n" + result.ArgumentString +
-                               (result.Reason.empty() ? "" : "\r\n" + result.Reason) +
-                               "\r\nEnsure that you have write access to " + folder);
+                               "\r\n" + result.Reason);
+        } else if (result.Outcome == TCropOutcome::Exists) {
+            // taken by someone else since the run began; nothing was replaced
+            prompt_->ShowError(result.Reason + ": " + frame->DestFileName());
         } else if (result.Outcome == TCropOutcome::Refused) {
             prompt_->ShowError(result.Reason);
         }
@@ -229,12 +251,15 @@ void TMainForm::PreviewActionExecute() {
     fs::remove(preview, ec);
     const TTransformCall call = PreviewCall(SpecOf(*current_), current_->SourceFileName(), preview);
     const std::string tool = FindTransformer();
-    if (!tool.empty()) RunTransformer(tool, call);
+    TTransformResult run;
+    if (!tool.empty()) run = RunTransformer(tool, call, {}, previewScratch_);
     // only what this call wrote is shown; an empty file is a failed write
-    if (!ec && fs::file_size(preview, ec) > 0 && !ec) {
+    if (run.Ok && !ec && fs::file_size(preview, ec) > 0 && !ec) {
         opener_(preview);
         return;
     }
-    prompt_->ShowError("Error: Defective JPEGTran call:\r\n" + call.ArgumentString() +
-                       "\r\nEnsure that you have write access to " + previewScratch_);
+    prompt_->ShowError("Error: Defective JPEGTran call:\r\n" + call.ArgumentString() + "\r\n" +
+                       (run.Reason.empty()
+                            ? "Ensure that you have write access to " + previewScratch_
+                            : run.Reason));
 }

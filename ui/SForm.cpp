@@ -318,6 +318,19 @@ QWidget* TSForm::BuildMiscPage() {
     column->addWidget(hugeRow_);
     column->addWidget(hugeEstimateLabel_);
 
+    const char* timeoutHint = N_("A photo whose jpegtran call takes longer fails, and jpegtran "
+                                 "is ended");
+    timeoutRow_ = new QWidget(page);
+    timeoutSpin_ = new QSpinBox(timeoutRow_);
+    timeoutSpin_->setObjectName(QStringLiteral("TimeoutSpin"));
+    timeoutSpin_->setRange(1, 86400);
+    timeoutSpin_->setToolTip(Q(timeoutHint));
+    timeoutLabel_ =
+        MakeLabel(timeoutRow_, N_("Time l&imit for jpegtran:"), timeoutHint, timeoutSpin_);
+    timeoutUnitLabel_ = MakeLabel(timeoutRow_, N_("seconds per photo"), timeoutHint, nullptr);
+    column->addSpacing(6);
+    column->addWidget(timeoutRow_);
+
     const char* languageHint = N_("The language used by Trimvale");
     languageRow_ = new QWidget(page);
     languageCombo_ = new QComboBox(languageRow_);
@@ -340,6 +353,9 @@ void TSForm::LayOutRows() {
     FitRow(hugeRow_, false);
     ChainRightOf(hugeLabel_, hugeSpin_, hugeUnitLabel_, kRowGap);
     FitRow(hugeRow_, false);
+    FitRow(timeoutRow_, false);
+    ChainRightOf(timeoutLabel_, timeoutSpin_, timeoutUnitLabel_, kRowGap);
+    FitRow(timeoutRow_, false);
     FitRow(languageRow_, false);
     PlaceRightOf(languageLabel_, languageCombo_, kRowGap);
     FitRow(languageRow_, false);
@@ -376,6 +392,7 @@ void TSForm::LoadFromSettings() {
     updatePPICheck_->setChecked(Get(settings_, Options::UpdatePPI));
     hugeSpin_->setValue(Get(settings_, Options::HugeHeight));
     HugeSpinChange(hugeSpin_->value()); // an unchanged value sends no signal
+    timeoutSpin_->setValue(Get(settings_, Options::TransformerTimeout));
     safeNamesCheck_->setChecked(Get(settings_, Options::SafeNames));
     previewImagesCheck_->setChecked(Get(settings_, Options::PreviewImages));
     honourOrientationCheck_->setChecked(Get(settings_, Options::HonourOrientation));
@@ -399,6 +416,7 @@ void TSForm::LoadFromSettings() {
 
 void TSForm::OkBtnClick() {
     hugeSpin_->interpretText();
+    timeoutSpin_->interpretText();
     Set(settings_, Options::ShowCropsize3, showCropsizeCheck_->isChecked());
     Set(settings_, Options::EnterCropsCurrentImage, enterCheck_->isChecked());
     Set(settings_, Options::AutoRotateCrop, autoRotateCheck_->isChecked());
@@ -422,6 +440,8 @@ void TSForm::OkBtnClick() {
         std::string(position > 0 && position < int(std::size(kLanguages))
                         ? kLanguages[position].code
                         : kLanguages[0].code));
+    // after the older keys, so that a settings file keeps its order
+    Set(settings_, Options::TransformerTimeout, timeoutSpin_->value());
 
     // the registry tells the image frames itself
     registry_.LoadFromTank(*working_->SaveToTank());

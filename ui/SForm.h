@@ -119,6 +119,10 @@ private:
     QSpinBox* hugeSpin_ = nullptr;
     QLabel* hugeUnitLabel_ = nullptr;
     QLabel* hugeEstimateLabel_ = nullptr;
+    QWidget* timeoutRow_ = nullptr;
+    QLabel* timeoutLabel_ = nullptr;
+    QSpinBox* timeoutSpin_ = nullptr;
+    QLabel* timeoutUnitLabel_ = nullptr;
     QWidget* languageRow_ = nullptr;
     QLabel* languageLabel_ = nullptr;
     QComboBox* languageCombo_ = nullptr;

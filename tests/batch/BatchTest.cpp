@@ -5,9 +5,14 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <sstream>
+#include <thread>
 
+#include <spawn.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -18,6 +23,8 @@
 #include "StorageTank.h"
 #include "TempDir.h"
 #include "VersionController.h"
+
+extern char** environ;
 
 namespace fs = std::filesystem;
 
@@ -98,7 +105,7 @@ TEST_F(BatchTest, BadFilesAreNamedAndTheOthersWritten) {
         "failed: " + in("text.jpg") + " -> " + out("text.jpg") +
             ": JpegThumbnail: Not a JPEG file: starts with 0x6e 0x6f",
         "failed: " + in("truncated.jpg") + " -> " + out("truncated.jpg") +
-            ": The image data ends early",
+            ": jpegtran failed: Premature end of JPEG file",
         "written: " + in("wide.jpg") + " -> " + out("wide.jpg"),
         "failed: " + in("missing.jpg") + ": No such file or folder",
     };
@@ -319,4 +326,140 @@ TEST_F(BatchTest, EverySkipIsToldOnOneLineAndNothingWaitsOnAFifo) {
                         "failed: " + in("locked") + ": " + std::strerror(EACCES));
     EXPECT_EQ(run.Lines, expected);
     EXPECT_TRUE(fs::exists(out("new\nline\tx.jpg")));
+}
+
+namespace {
+/// A jpegtran of the given body first on PATH while it lives.
+class TStandInPath {
+public:
+    TStandInPath(const TTempDir& dir, const std::string& body) : old_(getenv("PATH")) {
+        fs::create_directories(dir.file("bin"));
+        const std::string tool = dir.file("bin/jpegtran");
+        WriteFileBytes(tool, "#!/bin/sh\n" + body + "\n");
+        chmod(tool.c_str(), 0755);
+        setenv("PATH", (dir.file("bin") + ":" + old_).c_str(), 1);
+    }
+    ~TStandInPath() { setenv("PATH", old_.c_str(), 1); }
+
+private:
+    std::string old_;
+};
+
+std::vector<std::string> Leftovers(const std::string& folder) {
+    std::vector<std::string> hidden;
+    for (const auto& e : fs::directory_iterator(folder))
+        if (e.path().filename().string()[0] == '.') hidden.push_back(e.path().string());
+    return hidden;
+}
+} // namespace
+
+TEST_F(BatchTest, AHangingJpegtranIsKilledAtTheTimeLimitAndTheRunEnds) {
+    samples::MakePhoto(in("a.jpg"), 160, 120);
+    samples::MakePhoto(in("b.jpg"), 160, 120);
+    const TStandInPath path(dir, "exec sleep 60");
+    const auto start = std::chrono::steady_clock::now();
+    const TRun run = Crop({"--timeout", "2", "--jobs", "2", in("a.jpg"), in("b.jpg")});
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(6));
+    EXPECT_EQ(run.Code, 1u);
+    EXPECT_EQ(
+        run.Lines,
+        (std::vector<std::string>{
+            "failed: " + in("a.jpg") + " -> " + out("a.jpg") + ": jpegtran did not finish in 2 s",
+            "failed: " + in("b.jpg") + " -> " + out("b.jpg") + ": jpegtran did not finish in 2 s",
+        }));
+    EXPECT_TRUE(Leftovers(out()).empty());
+}
+
+// A run killed with -9 in the middle of a job leaves its scratch folder; the
+// next run into that folder clears it away.
+TEST_F(BatchTest, AKilledRunsScratchIsRemovedByTheNextRun) {
+    samples::MakePhoto(in("a.jpg"), 160, 120);
+    fs::create_directories(out());
+    pid_t pid = 0;
+    {
+        // writes half a photo, tells who it is, then hangs
+        const TStandInPath path(
+            dir, "while [ $# -gt 1 ]; do [ \"$1\" = -outfile ] && OUT=$2; shift; done\n"
+                 "head -c 500 \"$1\" > \"$OUT\"; echo $$ > " +
+                     dir.file("standin.pid") + "; exec sleep 60");
+        const std::string exe = TRIMVALE_EXE, s = settings, o = out(), a = in("a.jpg");
+        const char* argv[] = {exe.c_str(), "--crop",  "--settings", s.c_str(),
+                              "--output",  o.c_str(), a.c_str(),    nullptr};
+        ASSERT_EQ(
+            posix_spawn(&pid, exe.c_str(), nullptr, nullptr, const_cast<char**>(argv), environ), 0);
+        for (int i = 0; i < 200 && ReadFileBytes(dir.file("standin.pid")).empty(); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    }
+    kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
+    const std::string standIn = ReadFileBytes(dir.file("standin.pid"));
+    ASSERT_FALSE(standIn.empty());
+    kill(std::stoi(standIn), SIGKILL); // an orphan now; it was ours to end
+    ASSERT_EQ(Leftovers(out()).size(), 1u);
+
+    const TRun next = Crop({in("a.jpg")});
+    EXPECT_EQ(next.Code, 0u);
+    EXPECT_TRUE(Leftovers(out()).empty());
+    EXPECT_EQ(samples::Decode(out("a.jpg")).Width, 160);
+}
+
+// Two runs into one folder at once: in skip mode each name is written by one
+// of them and skipped by the other; in overwrite mode both write every photo.
+// Every file that is there is whole.
+TEST_F(BatchTest, TwoRunsIntoOneFolderLoseNothingSilently) {
+    std::vector<std::string> photos;
+    for (int i = 0; i < 8; ++i) {
+        photos.push_back(in(std::to_string(i) + ".jpg"));
+        samples::MakePhoto(photos.back(), 320, 240);
+    }
+    for (const std::string mode : {"skip", "overwrite"}) {
+        SCOPED_TRACE(mode);
+        std::vector<std::string> args = {"--existing", mode};
+        args.insert(args.end(), photos.begin(), photos.end());
+        TRun first, second;
+        std::thread other([&] { second = Crop(args); });
+        first = Crop(args);
+        other.join();
+        EXPECT_EQ(first.Code, 0u);
+        EXPECT_EQ(second.Code, 0u);
+        for (std::size_t i = 0; i < photos.size(); ++i) {
+            const auto word = [&](const TRun& r) { return r.Lines.at(i).substr(0, 8); };
+            const int written = (word(first) == "written:") + (word(second) == "written:");
+            EXPECT_EQ(written, mode == "skip" ? 1 : 2) << first.Lines[i] << second.Lines[i];
+            EXPECT_EQ(samples::Decode(out(std::to_string(i) + ".jpg")).Width, 320);
+        }
+        EXPECT_TRUE(Leftovers(out()).empty());
+        if (mode == "skip") fs::remove_all(out()); // the next mode starts afresh
+    }
+}
+
+// On a full disk the photo fails, the earlier output stays byte for byte, and
+// nothing is left behind.
+TEST_F(BatchTest, AFullDiskFailsThePhotoAndKeepsTheEarlierOutput) {
+    fs::create_directories(out());
+    if (mount("trimvale-test", out().c_str(), "tmpfs", 0, "size=1m") != 0)
+        GTEST_SKIP() << "a small tmpfs needs root";
+    struct TUnmount {
+        std::string path;
+        ~TUnmount() { umount2(path.c_str(), MNT_DETACH); }
+    } unmount{out()};
+    samples::MakePhoto(in("a.jpg"), 1024, 768);
+    ASSERT_EQ(Crop({in("a.jpg")}).Code, 0u);
+    const std::string earlier = ReadFileBytes(out("a.jpg"));
+    // fill the disk up to a little less than the photo needs
+    std::string filler(1 << 20, 'x');
+    {
+        std::ofstream fill(out("filler"), std::ios::binary);
+        fill.write(filler.data(), std::streamsize(filler.size()));
+    }
+    const TRun run = Crop({"--existing", "overwrite", in("a.jpg")});
+    EXPECT_EQ(run.Code, 1u);
+    ASSERT_EQ(run.Lines.size(), 1u);
+    EXPECT_EQ(run.Lines[0].rfind("failed: " + in("a.jpg") + " -> " + out("a.jpg") +
+                                     ": The disk holding " + out() + " is full",
+                                 0),
+              0u)
+        << run.Lines[0];
+    EXPECT_EQ(ReadFileBytes(out("a.jpg")), earlier);
+    EXPECT_TRUE(Leftovers(out()).empty());
 }

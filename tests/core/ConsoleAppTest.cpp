@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <thread>
 
+#include <signal.h>
 #include <sys/stat.h>
 
 #include <gtest/gtest.h>
@@ -12,12 +13,6 @@
 #include "TempDir.h"
 
 namespace {
-std::vector<std::string> Printed(const std::string& text) {
-    std::vector<std::string> lines;
-    EXPECT_EQ(ExecuteConsoleApp("printf", {"%s", text}, lines), 0u);
-    return lines;
-}
-
 std::string MessageOf(const std::string& program) {
     std::vector<std::string> lines;
     try {
@@ -27,36 +22,32 @@ std::string MessageOf(const std::string& program) {
     }
     return "";
 }
+
+/// Still running: listed and not a zombie (an orphan waits for whoever
+/// adopts it to reap it, which is not ours to wait for).
+bool Alive(const std::string& pid) {
+    const std::string stat = ReadFileBytes("/proc/" + pid + "/stat");
+    const std::size_t close = stat.rfind(')');
+    return close != std::string::npos && stat.size() > close + 2 && stat[close + 2] != 'Z';
+}
 } // namespace
 
-TEST(ConsoleAppTest, AssemblesLinesFromCarriageReturnsLineFeedsAndLongText) {
+TEST(ConsoleAppTest, SplitsTheOutputIntoLines) {
     struct Case {
         std::string output;
         std::vector<std::string> lines;
     };
-    const std::string long300(300, 'x');
     const Case cases[] = {
-        {"10%\r20%\r30%\n", {"30%"}},
         {"one\r\n\r\ntwo\r\n", {"one", "", "two"}},
         {"a\nb", {"a", "b"}},
         {"\n\n", {"", ""}},
-        {long300, {std::string(256, 'x'), std::string(44, 'x')}},
         {"", {}},
-        {"progress 1\rprogress 2\rdone\nnext\n", {"done", "next"}},
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(Printed(c.output), c.lines) << c.output;
-}
-
-TEST(ConsoleAppTest, CallsBackAfterEveryLineAndAppendsToTheCallersList) {
-    std::vector<std::string> lines{"earlier"};
-    std::vector<std::vector<std::string>> seen;
-    ExecuteConsoleApp("printf", {"%s", "1\r2\n3"}, lines,
-                      [&](const std::vector<std::string>& l) { seen.push_back(l); });
-    EXPECT_EQ(lines, (std::vector<std::string>{"earlier", "2", "3"}));
-    ASSERT_EQ(seen.size(), 3u);
-    EXPECT_EQ(seen[0], (std::vector<std::string>{"earlier", "1"}));
-    EXPECT_EQ(seen[1], (std::vector<std::string>{"earlier", "2"}));
+    for (const Case& c : cases) {
+        std::vector<std::string> lines{};
+        EXPECT_EQ(ExecuteConsoleApp("printf", {"%s", c.output}, lines), 0u);
+        EXPECT_EQ(lines, c.lines) << c.output;
+    }
 }
 
 TEST(ConsoleAppTest, PassesArgumentsWithoutAShell) {
@@ -70,10 +61,29 @@ TEST(ConsoleAppTest, PassesArgumentsWithoutAShell) {
     EXPECT_FALSE(std::filesystem::exists(dir.file("x")));
 }
 
-TEST(ConsoleAppTest, ReturnsTheExitCode) {
-    std::vector<std::string> lines;
-    EXPECT_EQ(ExecuteConsoleApp("sh", {"-c", "echo out; echo err >&2; exit 7"}, lines), 7u);
-    EXPECT_EQ(lines, (std::vector<std::string>{"out"})); // standard error is not read
+TEST(ConsoleAppTest, ReportsTheExitStatusTheSignalAndTheLastWordsOfStandardError) {
+    struct Case {
+        std::string script;
+        int exitCode, signal;
+        std::string output, errors;
+    };
+    const std::string tail(kErrorTail, 'e');
+    const Case cases[] = {
+        {"echo out; echo err >&2; exit 7", 7, 0, "out\n", "err\n"},
+        {"echo half; kill -SEGV $$", -1, SIGSEGV, "half\n", ""},
+        {"kill -9 $$", -1, SIGKILL, "", ""},
+        // only the end of a long complaint is kept: that is where the reason is
+        {"head -c 100000 /dev/zero >&2; printf '%4096s' '' | tr ' ' e >&2", 0, 0, "", tail},
+    };
+    for (const Case& c : cases) {
+        const TProcessResult r = RunProgram("sh", {"-c", c.script});
+        EXPECT_EQ(r.ExitCode, c.exitCode) << c.script;
+        EXPECT_EQ(r.Signal, c.signal) << c.script;
+        EXPECT_EQ(r.Output, c.output) << c.script;
+        EXPECT_EQ(r.Errors, c.errors) << c.script;
+        EXPECT_EQ(r.Ok(), c.exitCode == 0 && c.signal == 0) << c.script;
+        EXPECT_FALSE(r.TimedOut || r.Stopped) << c.script;
+    }
     EXPECT_TRUE(RunConsoleApp("true", {}));
     EXPECT_FALSE(RunConsoleApp("false", {}));
 }
@@ -108,19 +118,46 @@ TEST(ConsoleAppTest, FindsProgramsAndAcceptsNamesWithADotInTheFolder) {
     EXPECT_EQ(FindExecutable(""), "");
 }
 
-TEST(ConsoleAppTest, LeavesAProcessRunningAfterTheWaitAndCollectsItWhenItEnds) {
-    std::vector<std::string> lines;
-    const auto start = std::chrono::steady_clock::now();
-    // tells its process id, closes its output at once, then outlives the wait
-    const uint32_t code = ExecuteConsoleApp("sh", {"-c", "echo $$; exec >&-; sleep 6"}, lines);
-    const auto waited = std::chrono::steady_clock::now() - start;
-    EXPECT_EQ(code, kStillRunning);
-    ASSERT_EQ(lines.size(), 1u);
-    EXPECT_GE(waited, std::chrono::milliseconds(4900));
-    // once it has ended nothing of it stays behind, not even a zombie
-    const std::string proc = "/proc/" + lines[0];
-    EXPECT_TRUE(std::filesystem::exists(proc));
-    for (int i = 0; i < 100 && std::filesystem::exists(proc); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    EXPECT_FALSE(std::filesystem::exists(proc));
+// A program given up on ends at once with whatever it started, also when it
+// closed its output long before, ignores SIGTERM, or left a child behind.
+TEST(ConsoleAppTest, EndsAndReapsAProgramAtTheLimitOrWhenAskedToStop) {
+    struct Case {
+        std::string name, script;
+        bool stop;
+    };
+    const Case cases[] = {
+        {"closed output", "echo $$; exec >&- 2>&-; sleep 30", false},
+        {"deaf to SIGTERM", "trap '' TERM; echo $$; sleep 30", false},
+        {"a child of its own", "sleep 30 & echo $!; wait", false},
+        {"asked to stop", "echo $$; sleep 30", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::atomic<bool> stop{false};
+        TProcessLimits limits;
+        limits.Timeout = std::chrono::milliseconds(c.stop ? 0 : 1000);
+        limits.Stop = &stop;
+        std::thread stopper;
+        if (c.stop)
+            stopper = std::thread([&] {
+                std::this_thread::sleep_for(std::chrono::milliseconds(700));
+                stop = true;
+            });
+        const auto start = std::chrono::steady_clock::now();
+        const TProcessResult r = RunProgram("sh", {"-c", c.script}, limits);
+        const auto took = std::chrono::steady_clock::now() - start;
+        if (stopper.joinable()) stopper.join();
+        EXPECT_EQ(r.TimedOut, !c.stop);
+        EXPECT_EQ(r.Stopped, c.stop);
+        EXPECT_FALSE(r.Ok());
+        EXPECT_EQ(r.ExitCode, -1);
+        EXPECT_GE(took, std::chrono::milliseconds(650));
+        EXPECT_LT(took, std::chrono::milliseconds(2500));
+        const std::string pid = r.Output.substr(0, r.Output.find('\n'));
+        ASSERT_FALSE(pid.empty());
+        // the group got SIGKILL while its leader was held: nothing of it runs on
+        for (int i = 0; i < 40 && Alive(pid); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(25));
+        EXPECT_FALSE(Alive(pid));
+    }
 }

@@ -1,11 +1,14 @@
 #include "CropJob.h"
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <filesystem>
+#include <sstream>
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -379,4 +382,153 @@ TEST(CropJobTest, ProposesWhatANewFrameWould) {
         EXPECT_EQ(p.orientation, c.honour ? c.orientation : 1);
     }
     EXPECT_THROW(ProposeCrop(dir.file("missing.jpg"), "cm", 15, 10, true, true), TError);
+}
+
+namespace {
+/// A stand-in for jpegtran: a shell script given its body; "$OUT" is the file
+/// it was asked to write.
+std::string StandIn(const TTempDir& dir, const std::string& name, const std::string& body) {
+    const std::string path = dir.file(name);
+    WriteFileBytes(path, "#!/bin/sh\nwhile [ $# -gt 1 ]; do [ \"$1\" = -outfile ] && OUT=$2; "
+                         "shift; done\n" +
+                             body + "\n");
+    chmod(path.c_str(), 0755);
+    return path;
+}
+} // namespace
+
+// However the transformer fails, the earlier output stays as it was byte for
+// byte, nothing is left beside it, and the reason is jpegtran's own.
+TEST(CropJobTest, AFailingTransformerLeavesTheEarlierOutputAndSaysWhy) {
+    SelectLanguage("en_US");
+    struct Case {
+        std::string name, body, reason;
+    };
+    const std::string half = "head -c 300 \"$0\" > \"$OUT\"; ";
+    const Case cases[] = {
+        {"exit 1", half + "echo 'jpegtran: bad things' >&2; exit 1", "jpegtran failed: bad things"},
+        {"signal", half + "kill -SEGV $$", "jpegtran was ended by signal SIGSEGV"},
+        {"time limit", half + "exec sleep 30", "jpegtran did not finish in 1 s"},
+        {"full disk", half + "echo 'Output file write error --- out of disk space?' >&2; exit 1",
+         "The disk holding %1 is full (jpegtran: Output file write error --- out of disk space?)"},
+        {"status 0, half a file", "head -c 300 \"$IN\" > \"$OUT\"",
+         "jpegtran wrote an incomplete file"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TJobFixture f;
+        WriteFileBytes(f.job.Output, "an earlier result");
+        // the last case copies the real photo's start, so it looks like a JPEG
+        f.job.Tool = StandIn(f.dir, "jpegtran", "IN=\"" + f.job.Source + "\"; " + c.body);
+        f.job.Options.TransformerTimeout = 1;
+        const auto start = std::chrono::steady_clock::now();
+        const TCropResult r = RunCropJob(f.job);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
+        EXPECT_EQ(r.Outcome, TCropOutcome::TransformFailed);
+        std::string reason = c.reason;
+        if (const auto at = reason.find("%1"); at != std::string::npos)
+            reason.replace(at, 2, f.dir.file("out"));
+        EXPECT_EQ(r.Reason, reason);
+        EXPECT_EQ(ReadFileBytes(f.job.Output), "an earlier result");
+    }
+}
+
+// A source cut short before the cut fails with jpegtran's warning: its data
+// would come out grey.
+TEST(CropJobTest, ASourceThatEndsEarlyFails) {
+    TJobFixture f("source.jpg", 320, 240);
+    WriteFileBytes(f.job.Source, f.original.substr(0, f.original.size() * 2 / 3));
+    f.original = ReadFileBytes(f.job.Source);
+    const TCropResult r = RunCropJob(f.job);
+    EXPECT_EQ(r.Outcome, TCropOutcome::TransformFailed);
+    EXPECT_EQ(r.Reason, "jpegtran failed: Premature end of JPEG file");
+    EXPECT_FALSE(fs::exists(f.job.Output));
+}
+
+// Names in the output folder: a claimed name is never replaced unless asked,
+// not even through a dangling link, and a link of someone else's is never
+// written through.
+TEST(CropJobTest, TakenNamesAndPlantedLinks) {
+    struct Case {
+        std::string name;
+        bool replace;
+        std::string target; // where the planted link points, "" for no link
+        bool foreign;       // the link belongs to another user
+        TCropOutcome outcome;
+        bool targetWritten;
+    };
+    const Case cases[] = {
+        {"free name", false, "", false, TCropOutcome::Written, false},
+        {"dangling link, skip", false, "victim.jpg", false, TCropOutcome::Exists, false},
+        {"foreign dangling link, replace", true, "victim.jpg", true, TCropOutcome::Written, false},
+        {"own dangling link, replace", true, "victim.jpg", false, TCropOutcome::Written, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TJobFixture f;
+        const std::string victim = f.dir.file(c.target.empty() ? "none" : c.target);
+        if (!c.target.empty()) {
+            fs::create_symlink(victim, f.job.Output);
+            if (c.foreign && lchown(f.job.Output.c_str(), 65534, 65534) != 0)
+                GTEST_SKIP() << "links of another user need root";
+        }
+        f.job.Replace = c.replace;
+        const TCropResult r = RunCropJob(f.job);
+        EXPECT_EQ(r.Outcome, c.outcome) << r.Reason;
+        EXPECT_EQ(fs::exists(victim), c.targetWritten);
+        const bool replaced = c.outcome == TCropOutcome::Written && !c.targetWritten;
+        if (replaced) {
+            EXPECT_FALSE(fs::is_symlink(f.job.Output)); // the link itself gave way
+            EXPECT_EQ(Decode(f.job.Output).Width, 160);
+        }
+    }
+}
+
+// A new output is never more open than its source, whatever is asked.
+TEST(CropJobTest, AnOutputIsNoMoreOpenThanItsSource) {
+    struct Case {
+        mode_t source;
+        bool copy;
+        mode_t expected;
+    };
+    const mode_t mask = umask(022);
+    const Case cases[] = {{0600, false, 0600}, {0600, true, 0600}, {0640, false, 0640},
+                          {0644, false, 0644}, {0604, true, 0604}, {0400, true, 0400}};
+    for (const Case& c : cases) {
+        TJobFixture f;
+        chmod(f.job.Source.c_str(), c.source);
+        f.job.Options.CopyFilepermissions = c.copy;
+        ASSERT_EQ(RunCropJob(f.job).Outcome, TCropOutcome::Written);
+        struct stat st;
+        ASSERT_EQ(stat(f.job.Output.c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 0777, c.expected) << std::oct << c.source << " " << c.copy;
+    }
+    umask(mask);
+}
+
+// What a killed run left is cleared by the next job in that folder; what a
+// living one holds is not.
+TEST(CropJobTest, ScratchOfEndedRunsIsRemoved) {
+    TJobFixture f;
+    const std::string out = f.dir.file("out/");
+    // a process id that no process has, and ours with another start time
+    const std::string gone = ".trimvale-" + std::to_string(0x3FFFFFFF) + "-1-AbCdEf";
+    const std::string reused = ".trimvale-" + std::to_string(getpid()) + "-1-AbCdEf";
+    for (const std::string& name : {gone, reused}) {
+        fs::create_directories(out + name);
+        WriteFileBytes(out + name + "/result.jpg", "half a photo");
+    }
+    // pid 1 with its true start time lives on
+    std::string stat = ReadFileBytes("/proc/1/stat");
+    std::istringstream fields(stat.substr(stat.rfind(')') + 2));
+    std::string field;
+    for (int i = 3; i <= 22; ++i)
+        fields >> field;
+    const std::string alive = ".trimvale-1-" + field + "-AbCdEf";
+    fs::create_directories(out + alive);
+    ASSERT_EQ(RunCropJob(f.job).Outcome, TCropOutcome::Written);
+    EXPECT_FALSE(fs::exists(out + gone));
+    EXPECT_FALSE(fs::exists(out + reused));
+    EXPECT_TRUE(fs::exists(out + alive));
+    fs::remove(out + alive); // the fixture looks for leftovers
 }

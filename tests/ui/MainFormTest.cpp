@@ -246,7 +246,7 @@ TEST_F(MainFormTest, UnwritableNamesKeepTheirFrames) {
     const std::string& text = prompt.messages[1];
     EXPECT_EQ(text.rfind("Error: Defective JPEGTran call:\r\n", 0), 0u);
     EXPECT_NE(text.find("\" \"" + out("deeper/a.jpg") + "\"\r\nUnable to replace " +
-                        out("deeper/a.jpg") + ": Is a directory\r\n"),
+                        out("deeper/a.jpg") + ": Is a directory"),
               std::string::npos)
         << text;
     EXPECT_EQ(w->Images().size(), 1u);
@@ -572,4 +572,33 @@ TEST_F(MainFormTest, SidewaysPhotosAreFramedAndCutUpright) {
         EXPECT_EQ(lines, std::vector<std::string>{honour ? "1" : "6"});
         fs::remove(result);
     }
+}
+
+// Photos of two folders with one name are not cropped one over the other: the
+// later gets "a (2).jpg". A photo whose data ends early fails with jpegtran's
+// own words and keeps its frame.
+TEST_F(MainFormTest, SameNamesGetFreeNamesAndFailuresSayWhy) {
+    fs::create_directories(dir.file("other"));
+    MakeJpeg(dir.file("other/a.jpg"), 240, 320);
+    const std::string whole = ReadFileBytes(photo("b.jpg"));
+    auto w = Open();
+    w->Settings().setValue("ExistingFile", "Overwrite");
+    w->AddFiles({photo("a.jpg"), dir.file("other/a.jpg"), photo("b.jpg")});
+    ASSERT_EQ(w->Images().size(), 3u);
+    // cut short after its frame was made, as a copy still being written would be
+    WriteFileBytes(photo("b.jpg"), whole.substr(0, whole.size() / 2));
+    w->CropImagesActionExecute();
+    ASSERT_EQ(prompt.errors.size(), 1u);
+    EXPECT_EQ(prompt.errors[0].rfind("Error: Defective JPEGTran call:\r\n", 0), 0u);
+    EXPECT_NE(prompt.errors[0].find("\r\njpegtran failed: Premature end of JPEG file"),
+              std::string::npos)
+        << prompt.errors[0];
+    ASSERT_EQ(w->Images().size(), 1u);
+    EXPECT_EQ(w->Images()[0]->SourceFileName(), photo("b.jpg"));
+    EXPECT_FALSE(fs::exists(out("deeper/b.jpg")));
+    // last to first: the other folder's (portrait) photo comes first and keeps the name
+    const TJpegLayout first = ReadJpegLayout(out("deeper/a.jpg"));
+    const TJpegLayout later = ReadJpegLayout(out("deeper/a (2).jpg"));
+    EXPECT_LT(first.width, first.height);
+    EXPECT_GT(later.width, later.height);
 }

@@ -164,6 +164,7 @@ TEST_F(SFormTest, OkOnEmptyStoreWritesEveryKeyInOrder) {
         {"TransformTemplate", "String"},
         {"ExistingFile", "String"},
         {"Language", "String"},
+        {"TransformerTimeout", "Integer"},
     };
     ASSERT_EQ(settings.count(), int(expected.size()));
     for (int i = 0; i < settings.count(); ++i) {
@@ -179,6 +180,7 @@ TEST_F(SFormTest, OkOnEmptyStoreWritesEveryKeyInOrder) {
     EXPECT_EQ(settings.getString("TransformTemplate"), "%N_Crop");
     EXPECT_EQ(settings.getString("ExistingFile"), "Warn");
     EXPECT_EQ(settings.getString("Language"), "en_US");
+    EXPECT_EQ(settings.getInteger("TransformerTimeout"), 120);
 }
 
 TEST_F(SFormTest, StoredValuesSurviveAShowingAndOk) {
@@ -200,6 +202,7 @@ TEST_F(SFormTest, StoredValuesSurviveAShowingAndOk) {
     settings.setValue("TransformTemplate", "crop_%N");
     settings.setValue("ExistingFile", "Overwrite");
     settings.setValue("Language", "hu_HU");
+    settings.setValue("TransformerTimeout", 7);
     const std::string before = settings.toString();
     form.show();
     EXPECT_TRUE(Find<QLineEdit>("TransformFilenameEdit")->isEnabled());
