@@ -1,8 +1,12 @@
 #include "Transformer.h"
 
+#include <cctype>
+#include <string_view>
+
 #include "ConsoleApp.h"
 #include "FilesystemController.h"
 #include "JpegLayout.h"
+#include "gnugettext.h"
 
 const char* const kTransformerName = "jpegtran";
 
@@ -47,6 +51,34 @@ std::vector<std::string> TTransformCall::Arguments() const {
     }
     if (!input_.empty()) args.push_back(NotASwitch(input_));
     return args;
+}
+
+std::string TTransformCall::ShellCommand(const std::string& tool) const {
+    const auto plain = [](const std::string& word) {
+        if (word.empty()) return false;
+        for (const char c : word)
+            if (!std::isalnum(static_cast<unsigned char>(c)) &&
+                std::string_view("-_.,:/+=@%").find(c) == std::string_view::npos)
+                return false;
+        return true;
+    };
+    const std::vector<std::string> args = Arguments();
+    // the files are the last words: "-outfile" OUT, then IN
+    const std::size_t files = (output_.empty() ? 0 : 1) + (input_.empty() ? 0 : 1);
+    std::string line = plain(tool) ? tool : ShellQuote(tool);
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const bool path = i + files >= args.size();
+        line += " " + (!path && plain(args[i]) ? args[i] : ShellQuote(args[i]));
+    }
+    return line;
+}
+
+std::string ShellQuote(const std::string& word) {
+    // inside single quotes a shell takes every byte as it is, save the quote itself
+    std::string quoted = "'";
+    for (const char c : word)
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
 }
 
 TTransformCall TransformOptions(bool copyMetadata, bool optimize) {
@@ -100,6 +132,12 @@ std::string FindTransformer() {
     const std::string beside = ProgramPath(kTransformerName);
     const std::string found = FindExecutable(beside);
     return found.empty() ? FindExecutable(kTransformerName) : found;
+}
+
+std::string MissingTransformerMessage() {
+    // the distribution's package is where jpegtran comes from on Linux
+    return Translate("Unable to locate") + " " + kTransformerName + "!\r\n\r\n" +
+           Translate("Please install the package libjpeg-turbo-progs, which provides jpegtran.");
 }
 
 bool RunTransformer(const std::string& tool, const TTransformCall& call) {

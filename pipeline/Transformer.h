@@ -33,6 +33,10 @@ public:
     std::string ArgumentString() const;
     /// The vector passed to the program.
     std::vector<std::string> Arguments() const;
+    /// tool and Arguments() as one line for a POSIX shell: the two paths always
+    /// in single quotes, other words only when they hold more than letters,
+    /// digits and "-_.,:/+=@%", so that nothing in a name is expanded.
+    std::string ShellCommand(const std::string& tool) const;
 
     const std::string& Input() const { return input_; }
     const std::string& Output() const { return output_; }
@@ -59,10 +63,15 @@ TTransformCall LandscapeTurnCall(const TTransformCall& options, const std::strin
 TTransformCall PreviewCall(const TCropSpec& crop, const std::string& source,
                            const std::string& preview);
 
+/// word in single quotes for a POSIX shell, each "'" written as '\''.
+std::string ShellQuote(const std::string& word);
+
 /// The name of the transformer program, as messages show it.
 extern const char* const kTransformerName;
 /// The transformer beside the running executable, else the first on PATH;
 /// empty when there is none.
 std::string FindTransformer();
+/// The message for a transformer that cannot be found: where Linux has it from.
+std::string MissingTransformerMessage();
 /// Runs the transformer; the result says only whether it exited with code 0.
 bool RunTransformer(const std::string& tool, const TTransformCall& call);

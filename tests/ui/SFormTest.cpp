@@ -119,7 +119,7 @@ TEST_F(SFormTest, EmptyStoreShowsEveryDefault) {
     EXPECT_EQ(Find<QLineEdit>("TransformFilenameEdit")->text(), "%N_Crop");
     EXPECT_EQ(Find<QLabel>("SampleLabel")->text(), "Sample: MyHouse_Crop.jpg");
     EXPECT_TRUE(Checked("WarnRadio"));
-    EXPECT_EQ(Find<QComboBox>("LanguageCombo")->currentText(), "English");
+    EXPECT_EQ(Find<QComboBox>("LanguageCombo")->currentText(), "System language");
     // the aspects of the registry, with its default
     EXPECT_EQ(Grid()->rowCount(), 24);
     EXPECT_EQ(Grid()->item(0, 0)->text(), "9x13 cm");
@@ -128,17 +128,36 @@ TEST_F(SFormTest, EmptyStoreShowsEveryDefault) {
     EXPECT_EQ(SelectedRow(), 0);
 }
 
-TEST_F(SFormTest, LanguageDefaultsToTheOneInUseWhenItIsOffered) {
+TEST_F(SFormTest, ALanguageIsStoredOnlyWhenPicked) {
+    // untouched, the list keeps following the system, whatever is spoken now
     SelectLanguage("de_DE");
-    form.show();
-    EXPECT_EQ(Find<QComboBox>("LanguageCombo")->currentIndex(), 4);
-    form.hide();
-    // a code the list does not offer shows, and is then written, as English
-    SelectLanguage("de_AT");
     form.show();
     EXPECT_EQ(Find<QComboBox>("LanguageCombo")->currentIndex(), 0);
     Click("OKBtn");
-    EXPECT_EQ(settings.getString("Language"), "en_US");
+    EXPECT_EQ(settings.getString("Language", "absent"), "");
+    SelectLanguage("en_US");
+
+    struct TCase {
+        const char* stored;
+        int picked; // -1: untouched
+        const char* shown;
+        const char* written;
+    };
+    const TCase cases[] = {
+        {"", -1, "System language", ""},   {"de_DE", -1, "German", "de_DE"},
+        {"de_AT", -1, "English", "en_US"}, // a code the list does not offer
+        {"", 5, "German", "de_DE"},        {"pl_PL", 0, "System language", ""},
+    };
+    for (const TCase& c : cases) {
+        settings.setValue("Language", c.stored);
+        form.show();
+        auto* combo = Find<QComboBox>("LanguageCombo");
+        if (c.picked < 0) EXPECT_EQ(combo->currentText(), c.shown) << c.stored;
+        if (c.picked >= 0) combo->setCurrentIndex(c.picked);
+        EXPECT_EQ(combo->currentText(), c.shown) << c.stored;
+        Click("OKBtn");
+        EXPECT_EQ(settings.getString("Language", "absent"), c.written) << c.stored;
+    }
 }
 
 TEST_F(SFormTest, OkOnEmptyStoreWritesEveryKeyInOrder) {
@@ -146,24 +165,15 @@ TEST_F(SFormTest, OkOnEmptyStoreWritesEveryKeyInOrder) {
     Click("OKBtn");
     EXPECT_EQ(form.result(), QDialog::Accepted);
     const std::vector<std::pair<std::string, std::string>> expected = {
-        {"ShowCropsize3", "Boolean"},
-        {"EnterCropsCurrentImage", "Boolean"},
-        {"AutoRotateCrop", "Boolean"},
-        {"CropAreaLook", "Integer"},
-        {"CopyMetadats", "Boolean"},
-        {"CopyFileDates", "Boolean"},
-        {"CopyFilepermissions", "Boolean"},
-        {"AutoRotateToLandscapeAfterCrop", "Boolean"},
-        {"HuffmanOptimize", "Boolean"},
-        {"UpdatePPI", "Boolean"},
-        {"HugeHeight", "Integer"},
-        {"SafeNames", "Boolean"},
-        {"PreviewImages", "Boolean"},
-        {"HonourOrientation", "Boolean"},
-        {"TransformFilename", "Boolean"},
-        {"TransformTemplate", "String"},
-        {"ExistingFile", "String"},
-        {"Language", "String"},
+        {"ShowCropsize3", "Boolean"},       {"EnterCropsCurrentImage", "Boolean"},
+        {"AutoRotateCrop", "Boolean"},      {"CropAreaLook", "Integer"},
+        {"CopyMetadats", "Boolean"},        {"CopyFileDates", "Boolean"},
+        {"CopyFilepermissions", "Boolean"}, {"AutoRotateToLandscapeAfterCrop", "Boolean"},
+        {"HuffmanOptimize", "Boolean"},     {"UpdatePPI", "Boolean"},
+        {"HugeHeight", "Integer"},          {"SafeNames", "Boolean"},
+        {"PreviewImages", "Boolean"},       {"HonourOrientation", "Boolean"},
+        {"TransformFilename", "Boolean"},   {"TransformTemplate", "String"},
+        {"ExistingFile", "String"},         {"Language", "String"},
     };
     ASSERT_EQ(settings.count(), int(expected.size()));
     for (int i = 0; i < settings.count(); ++i) {
@@ -178,7 +188,7 @@ TEST_F(SFormTest, OkOnEmptyStoreWritesEveryKeyInOrder) {
     EXPECT_EQ(settings.getInteger("HugeHeight"), 800);
     EXPECT_EQ(settings.getString("TransformTemplate"), "%N_Crop");
     EXPECT_EQ(settings.getString("ExistingFile"), "Warn");
-    EXPECT_EQ(settings.getString("Language"), "en_US");
+    EXPECT_EQ(settings.getString("Language", "absent"), ""); // the system's language
 }
 
 TEST_F(SFormTest, StoredValuesSurviveAShowingAndOk) {
