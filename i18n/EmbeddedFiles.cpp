@@ -32,7 +32,8 @@ std::string_view TrimBlanks(std::string_view text) {
 }
 
 bool StartsWithMarker(std::string_view block) {
-    return block.size() >= kMarkerLength + 8 && block.substr(0, kMarkerHead.size()) == kMarkerHead &&
+    return block.size() >= kMarkerLength + 8 &&
+           block.substr(0, kMarkerHead.size()) == kMarkerHead &&
            block.substr(kMarkerHead.size(), kMarkerTail.size()) == kMarkerTail;
 }
 
