@@ -40,14 +40,18 @@ std::string BrokenLink(const std::string& path) {
 }
 } // namespace
 
+bool TSettingsFile::InstalledProgramDir(const std::string& programDir) {
+    // an installed copy cannot write beside itself, and where it can (run by
+    // root), a file there would belong to no package
+    return fs::path(programDir).filename() == "bin" || ::access(programDir.c_str(), W_OK) != 0;
+}
+
 TSettingsFile::TSettingsFile(std::string programDir, std::string userConfigDir)
     : programDir_(std::move(programDir)), userConfigDir_(std::move(userConfigDir)) {
-    // an installed copy keeps per-user settings: it cannot write beside itself,
-    // and where it can (run by root), a file there would belong to no package
-    const bool installed =
-        fs::path(programDir_).filename() == "bin" || ::access(programDir_.c_str(), W_OK) != 0;
-    individual_ = Exists(programDir_ + "/UseIndividualSettings.txt") ||
-                  (installed && !userConfigDir_.empty());
+    // an installed copy keeps per-user settings, even when no per-user folder
+    // is known: then it saves nothing rather than beside itself
+    individual_ =
+        Exists(programDir_ + "/UseIndividualSettings.txt") || InstalledProgramDir(programDir_);
 }
 
 TSettingsFile TSettingsFile::ForProgram() {
@@ -79,7 +83,8 @@ std::string TSettingsFile::SavePath() const {
 }
 
 std::string TSettingsFile::SaveFolder() const {
-    return individual_ && !userConfigDir_.empty() ? userConfigDir_ + "/Trimvale" : programDir_;
+    if (!individual_) return programDir_;
+    return userConfigDir_.empty() ? std::string() : userConfigDir_ + "/Trimvale";
 }
 
 void TSettingsFile::Load(TStorageTank& store, IUserPrompt& prompt) {

@@ -10,8 +10,8 @@ class TStorageTank;
 /// "Trimvale.ini" lies beside the program, or, when "UseIndividualSettings.txt"
 /// lies there, the program's folder cannot be written or the program is an
 /// installed one (its folder is called "bin"), in the per-user folder under
-/// "Trimvale". An older "Settings.ini" is read when no "Trimvale.ini" exists
-/// beside the program.
+/// "Trimvale"; an installed program never writes beside itself. An older "Settings.ini" is read
+/// when no "Trimvale.ini" exists beside the program.
 class TSettingsFile {
 public:
     /// programDir without a trailing "/"; userConfigDir is the per-user
@@ -24,6 +24,8 @@ public:
     static TSettingsFile ForFile(const std::string& path);
 
     bool Individual() const { return individual_; }
+    /// True for a program installed in a "bin" folder or in one it cannot write.
+    static bool InstalledProgramDir(const std::string& programDir);
     /// The file Load reads, or "" when there is none yet.
     std::string LoadPath() const;
     /// The folder and the file that Save writes.

@@ -6,6 +6,7 @@
 #include "DestinationNaming.h"
 #include "FilesystemController.h"
 #include "Options.h"
+#include "SettingsFile.h"
 #include "StorageTank.h"
 
 namespace fs = std::filesystem;
@@ -22,8 +23,11 @@ void LoadAspectRegistry(const TStorageTank& settings, TCropAspects& registry) {
 
 std::string CroppedDir(const TStorageTank& settings) {
     const std::string pictures = GetSpecialFolder(9);
-    const std::string base =
-        pictures.empty() ? ProgramDir() : fs::path(pictures).parent_path().string();
+    std::string base = pictures.empty() ? ProgramDir() : fs::path(pictures).parent_path().string();
+    // without any home folder an installed program writes where it was started
+    std::error_code ec;
+    if (pictures.empty() && TSettingsFile::InstalledProgramDir(base))
+        base = fs::current_path(ec).string();
     const std::string cropped = (base == "/" ? std::string() : base) + "/Cropped";
     return Get(settings, Options::CroppedDir, cropped);
 }

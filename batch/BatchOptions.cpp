@@ -2,6 +2,7 @@
 
 #include <charconv>
 
+#include "StringController.h"
 #include "gnugettext.h"
 
 namespace {
@@ -48,6 +49,11 @@ TBatchOptions ParseBatchArguments(const std::vector<std::string>& args) {
     bool pathsOnly = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
+        // as xargs -0 and find -print0 spell it
+        if (!pathsOnly && arg == "-0") {
+            options.NullSeparated = true;
+            continue;
+        }
         if (pathsOnly || !IsOption(arg)) {
             if (arg == "--" && !pathsOnly)
                 pathsOnly = true;
@@ -64,7 +70,8 @@ TBatchOptions ParseBatchArguments(const std::vector<std::string>& args) {
             hasValue = true;
         }
         const bool takesValue = name == "--output" || name == "--aspect" || name == "--existing" ||
-                                name == "--jobs" || name == "--settings" || name == "--timeout";
+                                name == "--jobs" || name == "--settings" || name == "--timeout" ||
+                                name == "--files-from" || name == "--format";
         if (takesValue && !hasValue) {
             if (i + 1 >= args.size()) Fail(name + " " + Translate("needs a value"));
             value = args[++i];
@@ -93,7 +100,15 @@ TBatchOptions ParseBatchArguments(const std::vector<std::string>& args) {
             options.DryRun = true;
         else if (name == "--settings")
             options.SettingsFile = value;
-        else if (name == "--help")
+        else if (name == "--files-from")
+            options.FilesFrom = value;
+        else if (name == "--null")
+            options.NullSeparated = true;
+        else if (name == "--format") {
+            if (value != "text" && value != "jsonl")
+                Fail(ReplaceAll(Translate("--format takes text or jsonl: %1"), "%1", value));
+            options.Jsonl = value == "jsonl";
+        } else if (name == "--help")
             options.Help = true;
         else if (name == "--version")
             options.Version = true;
@@ -102,8 +117,22 @@ TBatchOptions ParseBatchArguments(const std::vector<std::string>& args) {
     }
     if (options.Help || options.Version) return options;
     if (!crop) Fail(Translate("Options need --crop"));
-    if (options.Paths.empty()) Fail(Translate("No photos or folders named"));
+    if (options.Paths.empty() && options.FilesFrom.empty())
+        Fail(Translate("No photos or folders named"));
     return options;
+}
+
+std::vector<std::string> SplitPathList(const std::string& text, bool nullSeparated) {
+    std::vector<std::string> paths;
+    const char separator = nullSeparated ? '\0' : '\n';
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find(separator, start);
+        if (end == std::string::npos) end = text.size();
+        if (end > start) paths.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return paths;
 }
 
 std::string BatchHelp() {
@@ -122,6 +151,11 @@ std::string BatchHelp() {
         {"--timeout SECONDS", N_("fail a photo whose jpegtran call takes longer (default: 120)")},
         {"--dry-run", N_("print each jpegtran call and write nothing")},
         {"--settings FILE", N_("read the settings from FILE")},
+        {"--files-from FILE",
+         N_("crop the paths listed in FILE too, one a line (-: standard input)")},
+        {"-0, --null", N_("the paths in that list are separated by NUL bytes")},
+        {"--format text|jsonl",
+         N_("report as text lines (default) or as one JSON object per photo")},
         {"--help", N_("print this help")},
         {"--version", N_("print the version")},
     };

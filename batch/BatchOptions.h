@@ -16,6 +16,10 @@ struct TBatchOptions {
     bool DryRun = false;
     int Timeout = 0;          ///< seconds a jpegtran call may take; 0: the settings' own
     std::string SettingsFile; ///< read instead of the program's own settings file
+    std::string SettingsFile;   ///< read instead of the program's own settings file
+    std::string FilesFrom;      ///< a file listing more paths, "-" for standard input
+    bool NullSeparated = false; ///< that list separates paths by NUL bytes, not lines
+    bool Jsonl = false;         ///< one JSON object per photo instead of the text lines
     bool Help = false;
     bool Version = false;
 };
@@ -32,8 +36,13 @@ public:
 bool WantsCommandLine(const std::vector<std::string>& args);
 
 /// Reads "--name VALUE", "--name=VALUE", switches and paths in any order; a
-/// lone "--" makes every later argument a path. Raises TUsageError.
+/// lone "--" makes every later argument a path, "-0" is the switch "--null".
+/// Raises TUsageError.
 TBatchOptions ParseBatchArguments(const std::vector<std::string>& args);
+
+/// The paths listed in text: one a line, or separated by NUL bytes; empty
+/// entries are left out. A line's own bytes are kept, a trailing CR among them.
+std::vector<std::string> SplitPathList(const std::string& text, bool nullSeparated);
 
 /// The text of --help.
 std::string BatchHelp();

@@ -7,6 +7,9 @@
 #include <chrono>
 #include <csignal>
 #include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <ostream>
@@ -22,6 +25,7 @@
 #include "DestinationNaming.h"
 #include "FilesystemController.h"
 #include "ImageFiles.h"
+#include "JsonText.h"
 #include "Options.h"
 #include "PhotoJob.h"
 #include "SettingsFile.h"
@@ -30,6 +34,7 @@
 #include "StringController.h"
 #include "TextEncoding.h"
 #include "UserPrompt.h"
+#include "Version.h"
 #include "VersionController.h"
 #include "gnugettext.h"
 
@@ -98,6 +103,7 @@ bool IdOf(const std::string& path, TFileId& id) {
 /// One photo of the run and what became of it.
 struct TPhoto {
     std::string Source;
+    std::string SubFolder; // below the folder named, kept below the output folder
     std::string Output;
     TPhotoReport Report;
     bool Decided = false; // settled before any job runs
@@ -110,29 +116,32 @@ void Decide(TPhoto& photo, const std::string& reason) {
 
 /// The photos named: files as they are, folders by the JPEG masks. Each file
 /// is taken once; what is neither file nor folder is reported.
-std::vector<TPhoto> CollectPhotos(const TBatchOptions& options) {
+std::vector<TPhoto> CollectPhotos(const std::vector<std::string>& paths, bool recursive) {
     std::vector<TPhoto> photos;
     std::set<TFileId> seen;
-    auto add = [&](const std::string& path) {
+    auto add = [&](const std::string& path, const std::string& subFolder) {
         TFileId id;
         if (IdOf(path, id) && !seen.insert(id).second) return false;
-        photos.push_back({path, "", {}, false});
+        photos.push_back({path, subFolder, "", {}, false});
         return true;
     };
-    for (const std::string& path : options.Paths) {
+    for (const std::string& path : paths) {
         std::error_code ec;
         const fs::file_status st = fs::status(path, ec);
         if (fs::is_directory(st)) {
-            // a folder that cannot be read is told as a failure, not passed over
+            // a folder that cannot be read is told as a failure, not passed over;
+            // as cp -r: a photo of a subfolder goes into the same subfolder of the output
             std::vector<TListFault> faults;
-            for (const std::string& file : ListImageFiles(path, options.Recursive, &faults))
-                add(file);
+            for (const std::string& file : ListImageFiles(path, recursive, &faults)) {
+                const fs::path sub = fs::path(file).parent_path().lexically_relative(path);
+                add(file, sub.empty() || sub == "." ? std::string() : sub.string());
+            }
             for (const TListFault& fault : faults) {
-                photos.push_back({fault.Path, "", {}, false});
+                photos.push_back({fault.Path, "", "", {}, false});
                 Decide(photos.back(), fault.Reason);
             }
         } else {
-            if (!add(path)) continue;
+            if (!add(path, "")) continue;
             if (!fs::exists(st))
                 Decide(photos.back(), Translate("No such file or folder"));
             else if (!fs::is_regular_file(st))
@@ -153,7 +162,9 @@ void PlanOutputs(std::vector<TPhoto>& photos, const std::string& folder,
     for (TPhoto& photo : photos) {
         if (photo.Decided) continue;
         try {
-            photo.Output = OutputPath(folder, NewDestinationName(photo.Source, settings));
+            const std::string into =
+                photo.SubFolder.empty() ? folder : folder + "/" + photo.SubFolder;
+            photo.Output = OutputPath(into, NewDestinationName(photo.Source, settings));
         } catch (const TError& e) {
             Decide(photo, e.what());
             continue;
@@ -224,13 +235,49 @@ std::string ReportLines(const TPhoto& photo) {
     return line + "\n";
 }
 
+const char* StatusName(TPhotoStatus status) {
+    switch (status) {
+    case TPhotoStatus::Written:
+        return "written";
+    case TPhotoStatus::Skipped:
+        return "skipped";
+    case TPhotoStatus::Planned:
+        return "planned";
+    case TPhotoStatus::Failed:
+        break;
+    }
+    return "failed";
+}
+
+/// One JSON object on one line: the fields keep their English names and
+/// status words, so that scripts read them whatever the language.
+std::string JsonLine(const TPhoto& photo) {
+    const TPhotoReport& r = photo.Report;
+    const auto number = [](int n) { return n > 0 ? std::to_string(n) : std::string("null"); };
+    const bool sized = r.Width > 0 && r.Status != TPhotoStatus::Failed;
+    std::string line = "{\"source\":" + JsonString(photo.Source) +
+                       ",\"output\":" + (photo.Output.empty() ? "null" : JsonString(photo.Output)) +
+                       ",\"status\":\"" + StatusName(r.Status) + "\"" +
+                       ",\"width\":" + (sized ? number(r.Width) : "null") +
+                       ",\"height\":" + (sized ? number(r.Height) : "null") +
+                       ",\"ppi\":" + (sized ? number(r.Ppi) : "null") +
+                       ",\"reason\":" + (r.Reason.empty() ? "null" : JsonString(r.Reason));
+    if (r.Status == TPhotoStatus::Planned) {
+        line += ",\"calls\":[";
+        for (std::size_t i = 0; i < r.Calls.size(); ++i)
+            line += (i ? "," : "") + JsonString(r.Calls[i]);
+        line += "]";
+    }
+    return line + "}\n";
+}
+
 /// The report: each photo's lines on out in the order the photos were named,
 /// whichever job ends first, and "Cropping 3/10 images..." on one terminal line.
 class TReporter {
 public:
     TReporter(const std::vector<TPhoto>& photos, std::ostream& out, std::ostream& err,
-              bool progress)
-        : photos_(photos), out_(out), err_(err), progress_(progress),
+              bool progress, bool jsonl)
+        : photos_(photos), out_(out), err_(err), progress_(progress), jsonl_(jsonl),
           finished_(photos.size(), false) {}
     ~TReporter() { ClearProgress(); }
 
@@ -241,7 +288,7 @@ public:
         for (; printed_ < photos_.size() && finished_[printed_]; ++printed_) {
             const TPhoto& photo = photos_[printed_];
             failed_ = failed_ || photo.Report.Status == TPhotoStatus::Failed;
-            out_ << ReportLines(photo) << std::flush;
+            out_ << (jsonl_ ? JsonLine(photo) : ReportLines(photo)) << std::flush;
         }
         if (!progress_ || done_ == photos_.size()) return;
         shown_ = Translate("Cropping") + " " + std::to_string(done_) + "/" +
@@ -261,6 +308,7 @@ private:
     std::ostream& out_;
     std::ostream& err_;
     bool progress_;
+    bool jsonl_;
     std::vector<bool> finished_;
     std::size_t printed_ = 0;
     std::size_t done_ = 0;
@@ -280,6 +328,25 @@ void CheckSettingsFile(const std::string& path) {
         throw TUsageError(
             FillPlaceholders(Translate("The settings file %1 cannot be read: %2"), {path, reason}));
     ::close(fd);
+}
+
+/// The paths of --files-from, from its file or standard input. Raises TUsageError.
+std::vector<std::string> ReadPathList(const TBatchOptions& options) {
+    std::string text;
+    bool read = true;
+    if (options.FilesFrom == "-") {
+        text.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
+        read = !std::cin.bad();
+    } else {
+        std::ifstream in(options.FilesFrom, std::ios::binary);
+        read = in.is_open() && !fs::is_directory(options.FilesFrom);
+        if (read) text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        read = read && !in.bad();
+    }
+    if (!read)
+        throw TUsageError(
+            ReplaceAll(Translate("Cannot read the list of paths %1"), "%1", options.FilesFrom));
+    return SplitPathList(text, options.NullSeparated);
 }
 
 std::unique_ptr<TStorageTank> LoadSettings(const TBatchOptions& options, std::ostream& err) {
@@ -305,10 +372,11 @@ TPhotoRunSettings RunSettings(const TStorageTank& settings, const TCropAspects& 
     if (options.Timeout > 0) run.Options.TransformerTimeout = options.Timeout;
     run.Overwrite = options.Overwrite;
     run.DryRun = options.DryRun;
-    if (!run.DryRun) {
-        run.Tool = FindTransformer();
-        if (run.Tool.empty())
-            throw TError(Translate("Unable to locate") + " " + kTransformerName + "!");
+    run.Tool = FindTransformer();
+    if (run.Tool.empty()) {
+        if (!run.DryRun) throw TError(Translate("Unable to locate") + " " + kTransformerName + "!");
+        // a dry run still shows the calls, with the tool the PATH will find
+        run.Tool = kTransformerName;
     }
     return run;
 }
@@ -381,7 +449,12 @@ int RunBatch(const TBatchOptions& options, std::ostream& out, std::ostream& err,
 
     std::string folder = options.Output.empty() ? CroppedDir(settings) : options.Output;
     if (folder.size() > 1 && (folder.back() == '/' || folder.back() == '\\')) folder.pop_back();
-    std::vector<TPhoto> photos = CollectPhotos(options);
+    std::vector<std::string> paths = options.Paths;
+    if (!options.FilesFrom.empty()) {
+        const std::vector<std::string> listed = ReadPathList(options);
+        paths.insert(paths.end(), listed.begin(), listed.end());
+    }
+    std::vector<TPhoto> photos = CollectPhotos(paths, options.Recursive);
     if (photos.empty()) {
         // folders without JPEG files: nothing failed, but say so
         err << "trimvale: " << Translate("No photos found") << "\n";
@@ -393,9 +466,16 @@ int RunBatch(const TBatchOptions& options, std::ostream& out, std::ostream& err,
         fs::create_directories(folder, ec);
         if (!fs::is_directory(folder, ec))
             throw TError(Translate("Unable to create") + " \"" + folder + "\"");
+        for (TPhoto& photo : photos) {
+            if (photo.Decided || photo.SubFolder.empty()) continue;
+            const std::string into = fs::path(photo.Output).parent_path().string();
+            fs::create_directories(into, ec);
+            if (!fs::is_directory(into, ec))
+                Decide(photo, Translate("Unable to create") + " \"" + into + "\"");
+        }
     }
 
-    TReporter reporter(photos, out, err, progress);
+    TReporter reporter(photos, out, err, progress, options.Jsonl);
     CropAll(photos, run, options.Jobs, reporter);
     return reporter.AnyFailed() ? 1 : 0;
 }
@@ -410,7 +490,14 @@ int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
             return 0;
         }
         if (options.Version) {
-            out << "Trimvale " << FileVersion() << "\n";
+            out << "Trimvale " << ShortVersion() << "\n"
+                << "Copyright (C) " << TRIMVALE_RELEASE_YEAR << " Trimvale developers\n"
+                << Translate("License GPL-3.0-or-later: GNU GPL version 3 or later "
+                             "<https://gnu.org/licenses/gpl.html>.")
+                << "\n"
+                << Translate("This is free software: you are free to change and redistribute it.")
+                << "\n"
+                << Translate("There is NO WARRANTY, to the extent permitted by law.") << "\n";
             return 0;
         }
         return RunBatch(options, out, err, progress);

@@ -57,16 +57,24 @@ TPhotoReport CropPhoto(const std::string& source, const std::string& output,
     job.Options = run.Options;
     job.Replace = run.Overwrite;
     job.Stop = run.Stop;
+    TPhotoReport done = Report(TPhotoStatus::Written, "");
+    // a portrait cut is turned to landscape afterwards when the options ask for it
+    const bool turned =
+        run.Options.AutoRotateToLandscapeAfterCrop && job.Crop.Height > job.Crop.Width;
+    done.Width = turned ? job.Crop.Height : job.Crop.Width;
+    done.Height = turned ? job.Crop.Width : job.Crop.Height;
+    done.Ppi = run.Options.UpdatePPI ? job.Resolution : -1;
     if (run.DryRun) {
-        TPhotoReport planned{TPhotoStatus::Planned, "", {}};
+        done.Status = TPhotoStatus::Planned;
+        // exactly the calls the job makes, to be pasted into a shell
         for (const TTransformCall& call : CropJobCalls(job, output))
-            planned.Calls.push_back(kTransformerName + call.ArgumentString());
-        return planned;
+            done.Calls.push_back(call.ShellCommand(run.Tool));
+        return done;
     }
     const TCropResult result = RunCropJob(job);
     switch (result.Outcome) {
     case TCropOutcome::Written:
-        return Report(TPhotoStatus::Written, "");
+        return done;
     case TCropOutcome::Exists: // another run took the name first
         return Report(TPhotoStatus::Skipped, result.Reason);
     case TCropOutcome::TransformFailed:

@@ -10,7 +10,7 @@ class TCropAspect;
 
 /// What every photo of a run shares.
 struct TPhotoRunSettings {
-    std::string Tool;                    ///< the transformer's path
+    std::string Tool;                    ///< the transformer's path (its name when not found)
     const TCropAspect* Aspect = nullptr; ///< only read, from every job at once
     bool AutoFlip = true;                ///< "AutoRotateCrop"
     bool HonourOrientation = true;       ///< "HonourOrientation"
@@ -27,7 +27,10 @@ enum class TPhotoStatus { Written, Skipped, Failed, Planned };
 struct TPhotoReport {
     TPhotoStatus Status = TPhotoStatus::Failed;
     std::string Reason;
-    std::vector<std::string> Calls;
+    std::vector<std::string> Calls; ///< each a line for a POSIX shell
+    int Width = 0;                  ///< the output's size in pixels, 0 when unknown
+    int Height = 0;
+    int Ppi = -1; ///< the print resolution written, -1 for none
 };
 
 /// Crops one photo into output as a newly added image frame would propose it.

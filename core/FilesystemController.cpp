@@ -10,6 +10,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <limits.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -202,7 +203,16 @@ void ClearReadOnly(const std::string& path) {
 namespace {
 std::string HomeDir() {
     const char* home = std::getenv("HOME");
-    return home && *home ? home : "";
+    if (home && *home) return home;
+    // cron, `env -i` and services may start us without HOME; the user
+    // database still knows the folder
+    passwd entry{};
+    passwd* user = nullptr;
+    std::vector<char> buffer(16384);
+    if (getpwuid_r(getuid(), &entry, buffer.data(), buffer.size(), &user) == 0 && user &&
+        user->pw_dir && *user->pw_dir == '/')
+        return user->pw_dir;
+    return "";
 }
 
 std::string ConfigHome() {

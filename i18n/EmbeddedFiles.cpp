@@ -2,12 +2,12 @@
 
 #include "TextEncoding.h"
 
-// The one copy of the marker in the program image; the embedding tool finds it
-// in the executable file and writes the table's offset into the 8 bytes behind it.
-// volatile keeps the compiler from folding the offset to the zeros it starts as.
+// A program that carries catalogues links the block generated from them
+// (trimvale_embed_catalogues in CMake); in every other program these weak
+// references stay unresolved, and their addresses read as null.
 extern "C" {
-volatile unsigned char trimvale_file_table_marker[kMarkerLength + 8] =
-    "6637DB2E-62E1-4A60-AC19-C23867046A89";
+extern const unsigned char trimvale_embedded_files[] __attribute__((weak));
+extern const std::size_t trimvale_embedded_files_size __attribute__((weak));
 }
 
 namespace {
@@ -31,13 +31,23 @@ std::string_view TrimBlanks(std::string_view text) {
     return text;
 }
 
+bool StartsWithMarker(std::string_view block) {
+    return block.size() >= kMarkerLength + 8 &&
+           block.substr(0, kMarkerHead.size()) == kMarkerHead &&
+           block.substr(kMarkerHead.size(), kMarkerTail.size()) == kMarkerTail;
+}
+
 } // namespace
 
+std::string_view EmbeddedFilesBlock() {
+    const std::size_t* size = &trimvale_embedded_files_size;
+    if (size == nullptr) return {};
+    return {reinterpret_cast<const char*>(trimvale_embedded_files), *size};
+}
+
 std::uint64_t EmbeddedTableOffset() {
-    std::uint64_t value = 0;
-    for (int i = 7; i >= 0; --i)
-        value = value << 8 | trimvale_file_table_marker[kMarkerLength + static_cast<unsigned>(i)];
-    return value;
+    const std::string_view block = EmbeddedFilesBlock();
+    return StartsWithMarker(block) ? ReadU64(block, kMarkerLength) : 0;
 }
 
 std::vector<TEmbeddedFile> ReadEmbeddedTable(std::string_view file, std::uint64_t first) {
@@ -63,6 +73,14 @@ std::vector<TEmbeddedFile> ReadEmbeddedTable(std::string_view file, std::uint64_
         pos = next;
     }
     return table;
+}
+
+std::vector<TEmbeddedFile> ReadEmbeddedBlock(std::string_view block) {
+    if (!StartsWithMarker(block)) return {};
+    const std::uint64_t first = ReadU64(block, kMarkerLength);
+    // the files follow the marker and its offset, so the table cannot start before them
+    if (first == 0 || first < kMarkerLength + 8) return {};
+    return ReadEmbeddedTable(block, first);
 }
 
 const TEmbeddedFile* FindEmbeddedFile(const std::vector<TEmbeddedFile>& table,

@@ -10,11 +10,10 @@ struct TFileToEmbed {
     std::string path;
 };
 
-/// Appends the files and their table to executable and writes the table's
-/// offset behind the marker. A table embedded earlier is replaced, so running
-/// it twice gives the same file. Throws TError when the executable holds the
-/// marker not exactly once, a file cannot be read or a name is unusable.
-void EmbedFiles(const std::string& executable, const std::vector<TFileToEmbed>& files);
+/// The block of embedded files (see EmbeddedFiles.h) holding these files in
+/// this order. Throws TError when a file cannot be read or a name is unusable.
+std::string MakeEmbeddedBlock(const std::vector<TFileToEmbed>& files);
 
-/// Position of the single marker in bytes; TError when absent or repeated.
-std::size_t FindTableMarker(const std::string& bytes, const std::string& what);
+/// C++ source defining the block as the data the program links
+/// (trimvale_embedded_files and trimvale_embedded_files_size).
+std::string EmbeddedBlockSource(const std::string& block);

@@ -35,7 +35,7 @@ bool IsFile(const std::string& path) {
 }
 
 TTextDomain& DefaultDomain() {
-    static TTextDomain domain({ProgramDir(), "/proc/self/exe", EmbeddedTableOffset()});
+    static TTextDomain domain({ProgramDir(), EmbeddedFilesBlock()});
     return domain;
 }
 
@@ -101,8 +101,8 @@ void TTextDomain::OpenCatalogue() {
     std::string path = CataloguePath(language_);
     if (!Embedded(path) && !IsFile(path)) path = CataloguePath(language_.substr(0, 2));
     if (const TEmbeddedFile* entry = Embedded(path)) {
-        const std::string_view bytes = executable_->Bytes().substr(entry->offset, entry->size);
-        catalogue_.emplace(executable_, bytes, path);
+        // the block is data of the program image and lives as long as the program
+        catalogue_.emplace(nullptr, source_.embedded.substr(entry->offset, entry->size), path);
     } else if (IsFile(path)) {
         auto mapping = std::make_shared<TFileMapping>(path);
         const std::string_view bytes = mapping->Bytes();
@@ -113,15 +113,8 @@ void TTextDomain::OpenCatalogue() {
 const TEmbeddedFile* TTextDomain::Embedded(const std::string& path) {
     if (!tableRead_) {
         tableRead_ = true;
-        if (source_.tableOffset != 0) {
-            // The program reads its own file; if that fails it simply carries nothing.
-            try {
-                executable_ = std::make_shared<TFileMapping>(source_.executable);
-                table_ = ReadEmbeddedTable(executable_->Bytes(), source_.tableOffset);
-            } catch (const TError&) {
-                table_.clear();
-            }
-        }
+        // a damaged block reads as no table, and the catalogues come from disk
+        table_ = ReadEmbeddedBlock(source_.embedded);
     }
     const std::string prefix = source_.programDir + "/";
     if (table_.empty() || path.compare(0, prefix.size(), prefix) != 0) return nullptr;

@@ -5,6 +5,7 @@
 #include <optional>
 #include <shared_mutex>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "EmbeddedFiles.h"
@@ -37,9 +38,8 @@ std::string LanguageFromEnvironment();
 
 /// Where a text domain finds its catalogues.
 struct TCatalogueSource {
-    std::string programDir;        ///< the folder holding "locale", without a trailing "/"
-    std::string executable;        ///< the file carrying the embedded table
-    std::uint64_t tableOffset = 0; ///< its first entry, 0 when nothing is embedded
+    std::string programDir;    ///< the folder holding "locale", without a trailing "/"
+    std::string_view embedded; ///< the block of embedded files, empty for none
 };
 
 /// The state behind the functions above: the language, its catalogue and the
@@ -66,6 +66,5 @@ private:
     bool opened_ = false;
     std::optional<TMoFile> catalogue_;
     bool tableRead_ = false;
-    std::shared_ptr<TFileMapping> executable_;
     std::vector<TEmbeddedFile> table_;
 };

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <cctype>
+#include <string_view>
 
 #include "ConsoleApp.h"
 #include "Error.h"
@@ -94,6 +96,34 @@ std::vector<std::string> TTransformCall::Arguments() const {
     }
     if (!input_.empty()) args.push_back(NotASwitch(input_));
     return args;
+}
+
+std::string TTransformCall::ShellCommand(const std::string& tool) const {
+    const auto plain = [](const std::string& word) {
+        if (word.empty()) return false;
+        for (const char c : word)
+            if (!std::isalnum(static_cast<unsigned char>(c)) &&
+                std::string_view("-_.,:/+=@%").find(c) == std::string_view::npos)
+                return false;
+        return true;
+    };
+    const std::vector<std::string> args = Arguments();
+    // the files are the last words: "-outfile" OUT, then IN
+    const std::size_t files = (output_.empty() ? 0 : 1) + (input_.empty() ? 0 : 1);
+    std::string line = plain(tool) ? tool : ShellQuote(tool);
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const bool path = i + files >= args.size();
+        line += " " + (!path && plain(args[i]) ? args[i] : ShellQuote(args[i]));
+    }
+    return line;
+}
+
+std::string ShellQuote(const std::string& word) {
+    // inside single quotes a shell takes every byte as it is, save the quote itself
+    std::string quoted = "'";
+    for (const char c : word)
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
 }
 
 TTransformCall TransformOptions(bool copyMetadata, bool optimize) {
@@ -200,4 +230,10 @@ TTransformResult RunTransformer(const std::string& tool, const TTransformCall& c
         result.Reason =
             Fill(N_("jpegtran failed with exit status %1"), std::to_string(run.ExitCode));
     return result;
+}
+
+std::string MissingTransformerMessage() {
+    // the distribution's package is where jpegtran comes from on Linux
+    return Translate("Unable to locate") + " " + kTransformerName + "!\r\n\r\n" +
+           Translate("Please install the package libjpeg-turbo-progs, which provides jpegtran.");
 }

@@ -34,6 +34,10 @@ public:
     std::string ArgumentString() const;
     /// The vector passed to the program.
     std::vector<std::string> Arguments() const;
+    /// tool and Arguments() as one line for a POSIX shell: the two paths always
+    /// in single quotes, other words only when they hold more than letters,
+    /// digits and "-_.,:/+=@%", so that nothing in a name is expanded.
+    std::string ShellCommand(const std::string& tool) const;
 
     const std::string& Input() const { return input_; }
     const std::string& Output() const { return output_; }
@@ -59,6 +63,9 @@ TTransformCall LandscapeTurnCall(const TTransformCall& options, const std::strin
 /// Rotation and crop without options, source to the preview file.
 TTransformCall PreviewCall(const TCropSpec& crop, const std::string& source,
                            const std::string& preview);
+
+/// word in single quotes for a POSIX shell, each "'" written as '\''.
+std::string ShellQuote(const std::string& word);
 
 /// The name of the transformer program, as messages show it.
 extern const char* const kTransformerName;
@@ -95,3 +102,5 @@ TTransformResult RunTransformer(const std::string& tool, const TTransformCall& c
 bool SaysDiskFull(const std::string& errors);
 /// "The disk holding %1 is full", translated, for folder.
 std::string DiskFullReason(const std::string& folder, const std::string& words);
+/// The message for a transformer that cannot be found: where Linux has it from.
+std::string MissingTransformerMessage();

@@ -160,10 +160,7 @@ void TMainForm::FormShow() {
     dirEdit_->setFocus();
     setAcceptDrops(true);
 
-    if (FindTransformer().empty())
-        prompt_->ShowError(Translate("Unable to locate") + " " + kTransformerName + "!\r\n\r\n" +
-                           Translate("Please put") + " " + kTransformerName + " " +
-                           Translate("in the same directory as trimvale"));
+    if (FindTransformer().empty()) prompt_->ShowError(MissingTransformerMessage());
 
     SetProcessing(false);
     const int columns = Get(*settings_, Options::MaxColumns);

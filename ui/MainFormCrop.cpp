@@ -80,9 +80,7 @@ void TMainForm::CropFrames(std::vector<TIFrame*> frames, bool removeCropped) {
     if (processing_) return;
     const std::string tool = FindTransformer();
     if (tool.empty()) {
-        prompt_->ShowError(Translate("Unable to locate") + " " + kTransformerName + "!\r\n\r\n" +
-                           Translate("Please put") + " " + kTransformerName + " " +
-                           Translate("in the same directory as trimvale"));
+        prompt_->ShowError(MissingTransformerMessage());
         return;
     }
     const int n = static_cast<int>(frames.size());

@@ -34,14 +34,17 @@
 
 namespace {
 
-// combo position <-> stored language code; position 0 also stands for any unknown code
+// combo position <-> stored language code. "System language" stores no code,
+// so that LANG keeps deciding; English also stands for any unknown code.
 struct TLanguageChoice {
     const char* shown;
     const char* code;
 };
-constexpr TLanguageChoice kLanguages[] = {{N_("English"), "en_US"}, {N_("Danish"), "da_DK"},
-                                          {N_("Polish"), "pl_PL"},  {N_("Dutch"), "nl_NL"},
-                                          {N_("German"), "de_DE"},  {N_("Hungarian"), "hu_HU"}};
+constexpr TLanguageChoice kLanguages[] = {{N_("System language"), ""}, {N_("English"), "en_US"},
+                                          {N_("Danish"), "da_DK"},     {N_("Polish"), "pl_PL"},
+                                          {N_("Dutch"), "nl_NL"},      {N_("German"), "de_DE"},
+                                          {N_("Hungarian"), "hu_HU"}};
+constexpr int kEnglish = 1;
 
 constexpr const char* kLooks[] = {N_("Box"), N_("Black"), N_("Inverse"), N_("Fade"), N_("Grey")};
 
@@ -407,8 +410,9 @@ void TSForm::LoadFromSettings() {
     else
         warnRadio_->setChecked(true);
 
-    const std::string language = Get(settings_, Options::Language, CurrentLanguage());
-    int position = 0;
+    // nothing stored: the system's language, whichever the program speaks now
+    const std::string language = Get(settings_, Options::Language, "");
+    int position = language.empty() ? 0 : kEnglish;
     for (int i = 1; i < int(std::size(kLanguages)); ++i)
         if (language == kLanguages[i].code) position = i;
     languageCombo_->setCurrentIndex(position);
@@ -437,9 +441,9 @@ void TSForm::OkBtnClick() {
         std::string(overwriteRadio_->isChecked() ? "Overwrite" : "Warn"));
     const int position = languageCombo_->currentIndex();
     Set(settings_, Options::Language,
-        std::string(position > 0 && position < int(std::size(kLanguages))
+        std::string(position >= 0 && position < int(std::size(kLanguages))
                         ? kLanguages[position].code
-                        : kLanguages[0].code));
+                        : ""));
     // after the older keys, so that a settings file keeps its order
     Set(settings_, Options::TransformerTimeout, timeoutSpin_->value());
 

@@ -1,3 +1,4 @@
+#include <cstdlib>
 #include <exception>
 #include <iostream>
 #include <string>
@@ -13,12 +14,37 @@
 #include "BatchRun.h"
 #include "MainForm.h"
 #include "SettingsFile.h"
+#include "gnugettext.h"
+
+namespace {
+/// True when Qt has a platform to show a window on. Without one its default
+/// plugin aborts the program with a hint about reinstalling it.
+bool HasDisplay() {
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        if (const char* value = std::getenv(name); value && *value) return true;
+    return false;
+}
+
+std::string NoDisplayMessage() {
+    const char* text = N_("no display: start Trimvale from a desktop, or crop with `trimvale "
+                          "--crop`");
+    try {
+        return Translate(text);
+    } catch (const std::exception&) {
+        return text; // an unusable catalogue leaves the English text
+    }
+}
+} // namespace
 
 int main(int argc, char* argv[]) {
     // the command line needs no display, so it is chosen before Qt starts
     const std::vector<std::string> args(argv + 1, argv + argc);
     if (WantsCommandLine(args))
         return RunCommandLine(args, std::cout, std::cerr, isatty(STDERR_FILENO) == 1);
+    if (!HasDisplay()) {
+        std::cerr << NoDisplayMessage() << std::endl;
+        return 2;
+    }
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Trimvale"));

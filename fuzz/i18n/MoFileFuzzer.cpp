@@ -24,5 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         for (const TEmbeddedFile& entry : table)
             if (entry.offset + entry.size > size) __builtin_trap();
     }
+    for (const TEmbeddedFile& entry : ReadEmbeddedBlock(bytes))
+        if (entry.offset + entry.size > size) __builtin_trap();
     return 0;
 }

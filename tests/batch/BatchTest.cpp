@@ -6,10 +6,12 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <thread>
 
 #include <spawn.h>
+#include <pwd.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -17,9 +19,13 @@
 
 #include <gtest/gtest.h>
 
+#include "BatchOptions.h"
 #include "BatchRun.h"
 #include "ConsoleApp.h"
+#include "FilesystemController.h"
 #include "JpegSamples.h"
+#include "JsonText.h"
+#include "SettingsFile.h"
 #include "StorageTank.h"
 #include "TempDir.h"
 #include "VersionController.h"
@@ -55,6 +61,14 @@ protected:
     }
     static std::string Bool(const std::string& key, bool value) {
         return "Boolean" + kSep + key + kSep + (value ? "True" : "False") + "\r\n";
+    }
+
+    /// A shell script run with its arguments ("$0" is the program), both channels caught.
+    static TRun Shell(const std::string& script, std::vector<std::string> args) {
+        args.insert(args.begin(), {"-c", script + " 2>&1"});
+        TRun run;
+        run.Code = ExecuteConsoleApp("/bin/sh", args, run.Lines);
+        return run;
     }
 
     TRun Crop(std::vector<std::string> args) {
@@ -164,8 +178,8 @@ TEST_F(BatchTest, NoOutputReplacesAPhotoOrAnotherOutput) {
                              "failed: " + in("a.jpg") + " -> " + in("a_Crop.jpg") +
                                  ": The output file is another photo named: " + in("a_Crop.jpg"),
                              "written: " + in("a_Crop.jpg") + " -> " + in("a_Crop_Crop.jpg"),
-                             "failed: " + in("sub/a.jpg") + " -> " + in("a_Crop.jpg") +
-                                 ": The output file is another photo named: " + in("a_Crop.jpg"),
+                             // kept in its subfolder, beside its source
+                             "written: " + in("sub/a.jpg") + " -> " + in("sub/a_Crop.jpg"),
                          }));
     EXPECT_EQ(ReadFileBytes(in("a_Crop.jpg")), before);
 
@@ -232,8 +246,8 @@ TEST_F(BatchTest, DryRunPrintsTheCallsAndWritesNothing) {
     EXPECT_TRUE(missing.Lines.empty());
     EXPECT_EQ(run.Code, 0u);
     EXPECT_EQ(run.Lines,
-              (std::vector<std::string>{"jpegtran -copy all -crop 400x300+0+0 \"" + in("a b.jpg") +
-                                        "\" \"" + out("a_b.jpg") + "\""}));
+              (std::vector<std::string>{"jpegtran -copy all -crop 400x300+0+0 -outfile '" +
+                                        out("a_b.jpg") + "' '" + in("a b.jpg") + "'"}));
     EXPECT_FALSE(fs::exists(out()));
 
     // a folder without photos: nothing to do is no failure
@@ -280,7 +294,165 @@ TEST_F(BatchTest, CommandLineMistakesExitWithTwoAndSayWhy) {
     EXPECT_EQ(ExecuteConsoleApp(TRIMVALE_EXE, {"--help"}, help), 0u);
     EXPECT_EQ(help.at(1), "       trimvale --crop [OPTION...] PATH...");
     EXPECT_EQ(ExecuteConsoleApp(TRIMVALE_EXE, {"--version"}, version), 0u);
-    EXPECT_EQ(version, std::vector<std::string>{"Trimvale " + FileVersion()});
+    ASSERT_GE(version.size(), 3u);
+    EXPECT_EQ(version[0], "Trimvale " + ShortVersion());
+    EXPECT_EQ(version[2].substr(0, 32), "License GPL-3.0-or-later: GNU GP");
+}
+
+TEST_F(BatchTest, DryRunLinesPastedIntoAShellWriteWhatTheRunWrites) {
+    // names a careless quoting would expand or split
+    const std::vector<std::string> names = {"it's \"$(touch pwned)\" `touch pwned`.jpg",
+                                            "a  b $HOME.jpg", "back\\slash'.jpg"};
+    std::vector<std::string> sources;
+    for (const std::string& name : names) {
+        // the portrait one is turned to landscape after its cut
+        samples::MakePhoto(in(name), name[0] == 'a' ? 200 : 320, name[0] == 'a' ? 320 : 200);
+        sources.push_back(in(name));
+    }
+    // the resolution update follows the cut; without it the calls make the whole output
+    WriteSettings(Bool("UpdatePPI", false) + Bool("AutoRotateToLandscapeAfterCrop", true));
+    std::vector<std::string> args = {"--dry-run"};
+    args.insert(args.end(), sources.begin(), sources.end());
+    const TRun dry = Crop(args);
+    ASSERT_EQ(dry.Code, 0u);
+    ASSERT_GE(dry.Lines.size(), names.size());
+    const std::string tool = FindExecutable("jpegtran");
+    fs::create_directories(out());
+    for (const std::string& line : dry.Lines) {
+        EXPECT_EQ(line.substr(0, tool.size() + 1), tool + " ") << line;
+        EXPECT_NE(line.find(" -outfile '" + out()), std::string::npos) << line;
+        const TRun pasted = Shell("cd \"$0\" && " + line, {dir.path()});
+        EXPECT_EQ(pasted.Code, 0u) << line;
+    }
+    std::map<std::string, std::string> byDryRun;
+    for (const auto& e : fs::directory_iterator(out()))
+        byDryRun[e.path().filename().string()] = ReadFileBytes(e.path().string());
+    fs::remove_all(out());
+    ASSERT_EQ(Crop(sources).Code, 0u);
+    std::map<std::string, std::string> byRun;
+    for (const auto& e : fs::directory_iterator(out()))
+        byRun[e.path().filename().string()] = ReadFileBytes(e.path().string());
+    EXPECT_EQ(byDryRun.size(), names.size());
+    EXPECT_TRUE(byDryRun == byRun);
+    EXPECT_FALSE(fs::exists(dir.file("pwned")));
+}
+
+TEST_F(BatchTest, RecursiveRunsKeepTheSubfolders) {
+    for (const char* name : {"100CANON/IMG_0001.JPG", "101CANON/IMG_0001.JPG", "top.jpg"}) {
+        fs::create_directories(fs::path(in(name)).parent_path());
+        samples::MakePhoto(in(name), 160, 120);
+    }
+    samples::MakePhoto(dir.file("named.jpg"), 160, 120);
+    const TRun run = Crop({"--recursive", in(""), dir.file("named.jpg")});
+    EXPECT_EQ(run.Code, 0u);
+    EXPECT_EQ(run.Lines,
+              (std::vector<std::string>{
+                  "written: " + in("100CANON/IMG_0001.JPG") + " -> " + out("100CANON/IMG_0001.JPG"),
+                  "written: " + in("101CANON/IMG_0001.JPG") + " -> " + out("101CANON/IMG_0001.JPG"),
+                  "written: " + in("top.jpg") + " -> " + out("top.jpg"),
+                  "written: " + dir.file("named.jpg") + " -> " + out("named.jpg"),
+              }));
+}
+
+TEST_F(BatchTest, PathsComeFromAListFileOrStandardInput) {
+    for (const char* name : {"a.jpg", "b c.jpg", "d.jpg"})
+        samples::MakePhoto(in(name), 160, 120);
+    const std::string lines = dir.file("list.txt"), nuls = dir.file("list.bin");
+    WriteFileBytes(lines, in("a.jpg") + "\n\n" + in("b c.jpg") + "\n");
+    WriteFileBytes(nuls, in("b c.jpg") + std::string(1, '\0') + in("d.jpg") + std::string(1, '\0'));
+    const auto written = [&](const std::vector<std::string>& files) {
+        std::vector<std::string> report;
+        for (const std::string& f : files)
+            report.push_back("written: " + in(f) + " -> " + out(f == "b c.jpg" ? "b_c.jpg" : f));
+        return report;
+    };
+
+    EXPECT_EQ(Crop({"--files-from", lines, in("d.jpg")}).Lines,
+              written({"d.jpg", "a.jpg", "b c.jpg"}));
+    fs::remove_all(out());
+    const std::string run = "exec \"$0\" --crop --settings \"$1\" --output \"$2\" ";
+    EXPECT_EQ(
+        Shell(run + "--files-from - -0 < \"$3\"", {TRIMVALE_EXE, settings, out(), nuls}).Lines,
+        written({"b c.jpg", "d.jpg"}));
+    const TRun missing = Crop({"--files-from", dir.file("none.txt")});
+    EXPECT_EQ(missing.Code, 2u);
+    EXPECT_EQ(SplitPathList(std::string("x\ny\r\n\n"), false),
+              (std::vector<std::string>{"x", "y\r"}));
+}
+
+TEST_F(BatchTest, JsonLinesReportEveryPhoto) {
+    samples::MakePhoto(in("wide.jpg"), 400, 300);
+    WriteFileBytes(in("text.jpg"), "no JPEG here");
+    const TRun run = Crop({"--format", "jsonl", "--aspect", "4:3 monitor", in("")});
+    EXPECT_EQ(run.Code, 1u);
+    EXPECT_EQ(run.Lines,
+              (std::vector<std::string>{
+                  "{\"source\":\"" + in("text.jpg") + "\",\"output\":\"" + out("text.jpg") +
+                      "\",\"status\":\"failed\",\"width\":null,\"height\":null,\"ppi\":null,"
+                      "\"reason\":\"JpegThumbnail: Not a JPEG file: starts with 0x6e 0x6f\"}",
+                  "{\"source\":\"" + in("wide.jpg") + "\",\"output\":\"" + out("wide.jpg") +
+                      "\",\"status\":\"written\",\"width\":400,\"height\":300,\"ppi\":null,"
+                      "\"reason\":null}",
+              }));
+    const TRun print = Crop({"--format=jsonl", "--aspect", "10x15 cm", in("wide.jpg")});
+    ASSERT_EQ(print.Lines.size(), 1u);
+    EXPECT_NE(print.Lines[0].find("\"status\":\"skipped\""), std::string::npos);
+    EXPECT_EQ(Crop({"--format", "xml", in("")}).Code, 2u);
+
+    struct TCase {
+        std::string text;
+        std::string json;
+    };
+    const TCase cases[] = {
+        {"plain/path.jpg", "\"plain/path.jpg\""},
+        {"say \"hi\" \\ now", "\"say \\\"hi\\\" \\\\ now\""},
+        {"tab\tnew\nret\r\x01\x1f\x7f", "\"tab\\tnew\\nret\\r\\u0001\\u001f\\u007f\""},
+        {"Grüße €😀", "\"Grüße €😀\""},
+        {"latin1 \xe4.jpg", "\"latin1 \\udce4.jpg\""}, // a byte, not a character
+        {"cut \xc3", "\"cut \\udcc3\""},               // a character cut short
+        {"\xed\xa0\x80", "\"\\udced\\udca0\\udc80\""}, // an encoded surrogate
+        {std::string("nul\0x", 5), "\"nul\\u0000x\""},
+    };
+    for (const TCase& c : cases)
+        EXPECT_EQ(JsonString(c.text), c.json) << c.text;
+}
+
+TEST_F(BatchTest, WithoutADisplayTheWindowSaysHowToStartAndEnds) {
+    samples::MakePhoto(in("a.jpg"), 160, 120);
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{TRIMVALE_EXE},
+          std::vector<std::string>{TRIMVALE_EXE, in("a.jpg")}}) {
+        const TRun run = Shell("exec \"$0\" \"$@\"", args);
+        EXPECT_EQ(run.Code, 2u);
+        EXPECT_EQ(run.Lines, std::vector<std::string>{"no display: start Trimvale from a desktop, "
+                                                      "or crop with `trimvale --crop`"});
+    }
+}
+
+TEST_F(BatchTest, WithoutHomeTheUserDatabaseNamesThePerUserFolders) {
+    const passwd* user = getpwuid(getuid());
+    ASSERT_NE(user, nullptr);
+    const std::string home = user->pw_dir;
+    const char* savedHome = getenv("HOME");
+    const std::string restore = savedHome ? savedHome : "";
+    unsetenv("HOME");
+    unsetenv("XDG_CONFIG_HOME");
+    samples::MakePhoto(in("a.jpg"), 160, 120);
+    // no --output: the default destination, seen through a dry run
+    TRun run;
+    run.Code = ExecuteConsoleApp(
+        TRIMVALE_EXE, {"--crop", "--dry-run", "--settings", settings, in("a.jpg")}, run.Lines);
+    const std::string config = GetSpecialFolder(5);
+    // an installed program: per user, and never beside itself even with no folder known
+    const TSettingsFile installed(dir.file("usr/bin"), config);
+    const TSettingsFile nowhere(dir.file("usr/bin"), "");
+    if (savedHome) setenv("HOME", restore.c_str(), 1);
+    EXPECT_EQ(run.Code, 0u);
+    ASSERT_EQ(run.Lines.size(), 1u);
+    EXPECT_NE(run.Lines[0].find("-outfile '" + home + "/"), std::string::npos) << run.Lines[0];
+    EXPECT_EQ(config, home + "/.config");
+    EXPECT_EQ(installed.SavePath(), home + "/.config/Trimvale/Trimvale.ini");
+    EXPECT_EQ(nowhere.SavePath().rfind(dir.file("usr/bin"), 0), std::string::npos);
 }
 
 TEST_F(BatchTest, SettingsNamedRelativelyAreTheWorkingFoldersOwn) {

@@ -7,8 +7,8 @@
 #include "TempDir.h"
 #include "gnugettext.h"
 
-// This test program is built like trimvale: the catalogues are appended to it
-// after linking and found again through the marker in its own image.
+// This test program is built like trimvale: it links the catalogues as
+// compiled-in data and finds them through its own block.
 
 namespace {
 
@@ -27,12 +27,17 @@ std::pair<std::string, std::string> SampleOf(const std::string& lang) {
 
 TEST(EmbeddedCataloguesTest, TheProgramFindsItsOwnTable) {
     ASSERT_NE(EmbeddedTableOffset(), 0u);
-    const TFileMapping self("/proc/self/exe");
-    const auto table = ReadEmbeddedTable(self.Bytes(), EmbeddedTableOffset());
+    const std::string_view block = EmbeddedFilesBlock();
+    const auto table = ReadEmbeddedBlock(block);
     ASSERT_FALSE(table.empty());
     EXPECT_EQ(table[0].name, "default.mo");
-    EXPECT_EQ(self.Bytes().size(),
-              table.back().offset + table.back().size + 256 * table.size() + 8);
+    EXPECT_EQ(block.size(), table.back().offset + table.back().size + 256 * table.size() + 8);
+    // the catalogue is the built one, byte for byte
+    const TEmbeddedFile* de = FindEmbeddedFile(table, "locale\\de\\LC_MESSAGES\\default.mo");
+    if (de) {
+        const TFileMapping built(kCatalogues + "/locale/de/LC_MESSAGES/default.mo");
+        EXPECT_EQ(block.substr(de->offset, de->size), built.Bytes());
+    }
 }
 
 TEST(EmbeddedCataloguesTest, EmbeddedCataloguesTranslateAndOutrankFilesOnDisk) {
@@ -51,7 +56,7 @@ TEST(EmbeddedCataloguesTest, EmbeddedCataloguesTranslateAndOutrankFilesOnDisk) {
     std::filesystem::create_directories(dir.file("locale/da/LC_MESSAGES"));
     std::filesystem::copy_file(kCatalogues + "/locale/de/LC_MESSAGES/default.mo",
                                dir.file("locale/da/LC_MESSAGES/default.mo"));
-    TTextDomain domain({dir.path(), "/proc/self/exe", EmbeddedTableOffset()});
+    TTextDomain domain({dir.path(), EmbeddedFilesBlock()});
     domain.SelectLanguage("da_DK");
     EXPECT_EQ(domain.Translate(daEnglish), danish);
 }

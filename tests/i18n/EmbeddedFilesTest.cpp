@@ -9,10 +9,6 @@
 namespace {
 
 const std::string kMarker = "6637DB2E-62E1-4A60-AC19-C23867046A89";
-const std::string kImage = std::string("\x7f"
-                                       "ELF program image ",
-                                       18) +
-                           kMarker + std::string(8, '\0') + " more of the image";
 
 std::uint64_t U64At(const std::string& bytes, std::size_t pos) {
     std::uint64_t value = 0;
@@ -33,9 +29,9 @@ std::string Entry(std::uint64_t next, std::uint64_t offset, std::uint64_t size,
     return U64(next) + U64(offset) + U64(size) + name;
 }
 
-std::string ErrorOf(const std::string& exe, const std::vector<TFileToEmbed>& files) {
+std::string ErrorOf(const std::vector<TFileToEmbed>& files) {
     try {
-        EmbedFiles(exe, files);
+        MakeEmbeddedBlock(files);
     } catch (const TError& error) {
         return error.what();
     }
@@ -44,62 +40,65 @@ std::string ErrorOf(const std::string& exe, const std::vector<TFileToEmbed>& fil
 
 } // namespace
 
-TEST(EmbeddedFilesTest, WritesTheTableBehindTheImageAndReadsItBack) {
+TEST(EmbeddedFilesTest, WritesTheBlockAndReadsItBack) {
     TTempDir dir;
-    const std::string exe = dir.file("trimvale");
-    WriteFileBytes(exe, kImage);
     WriteFileBytes(dir.file("default.mo"), "header only");
     WriteFileBytes(dir.file("da.mo"), "Danish catalogue");
-    EmbedFiles(exe, {{"default.mo", dir.file("default.mo")},
-                     {"locale/da/LC_MESSAGES/default.mo", dir.file("da.mo")}});
+    const std::string block =
+        MakeEmbeddedBlock({{"default.mo", dir.file("default.mo")},
+                           {"locale/da/LC_MESSAGES/default.mo", dir.file("da.mo")}});
 
-    const std::string bytes = ReadFileBytes(exe);
-    EXPECT_EQ(bytes.substr(0, 18), kImage.substr(0, 18));
-    EXPECT_EQ(bytes.substr(62, 18), " more of the image"); // the image itself is unchanged
-    const std::uint64_t first = U64At(bytes, 18 + kMarker.size());
-    // Files first, then two 256-byte entries, then eight zero bytes closing the chain.
-    EXPECT_EQ(first, kImage.size() + 11 + 16);
-    ASSERT_EQ(bytes.size(), first + 2 * 256 + 8);
-    EXPECT_EQ(U64At(bytes, first), first + 256);
-    EXPECT_EQ(U64At(bytes, first + 256), first + 512);
-    EXPECT_EQ(U64At(bytes, first + 512), 0u);
-    EXPECT_EQ(bytes.substr(first + 256 + 24, 32) + "|", "locale\\da\\LC_MESSAGES\\default.mo|");
-    EXPECT_EQ(bytes.substr(first + 256 + 24 + 32), std::string(200, ' ') + U64(0));
+    EXPECT_EQ(block.substr(0, 36), kMarker);
+    const std::uint64_t first = U64At(block, 36);
+    // Marker and offset, the files, two 256-byte entries, eight zero bytes closing the chain.
+    EXPECT_EQ(first, 44u + 11 + 16);
+    EXPECT_EQ(block.substr(44, 11), "header only");
+    ASSERT_EQ(block.size(), first + 2 * 256 + 8);
+    EXPECT_EQ(U64At(block, first), first + 256);
+    EXPECT_EQ(U64At(block, first + 256), first + 512);
+    EXPECT_EQ(U64At(block, first + 512), 0u);
+    EXPECT_EQ(block.substr(first + 256 + 24, 32) + "|", "locale\\da\\LC_MESSAGES\\default.mo|");
+    EXPECT_EQ(block.substr(first + 256 + 24 + 32), std::string(200, ' ') + U64(0));
 
-    const auto table = ReadEmbeddedTable(bytes, first);
+    const auto table = ReadEmbeddedBlock(block);
     ASSERT_EQ(table.size(), 2u);
     EXPECT_EQ(table[0].name, "default.mo");
-    EXPECT_EQ(bytes.substr(table[0].offset, table[0].size), "header only");
+    EXPECT_EQ(block.substr(table[0].offset, table[0].size), "header only");
     const TEmbeddedFile* da = FindEmbeddedFile(table, "LOCALE\\DA\\lc_messages\\Default.MO");
     ASSERT_NE(da, nullptr);
-    EXPECT_EQ(bytes.substr(da->offset, da->size), "Danish catalogue");
+    EXPECT_EQ(block.substr(da->offset, da->size), "Danish catalogue");
     EXPECT_EQ(FindEmbeddedFile(table, "locale/da/LC_MESSAGES/default.mo"), nullptr);
     EXPECT_EQ(FindEmbeddedFile(table, "locale\\de\\LC_MESSAGES\\default.mo"), nullptr);
 
-    // Embedding again replaces the earlier table instead of stacking a second one.
-    EmbedFiles(exe, {{"default.mo", dir.file("default.mo")},
-                     {"locale/da/LC_MESSAGES/default.mo", dir.file("da.mo")}});
-    EXPECT_EQ(ReadFileBytes(exe), bytes);
-    EmbedFiles(exe, {});
-    EXPECT_EQ(ReadFileBytes(exe), kImage);
+    // nothing to carry: the marker with a zero offset, which reads as no table
+    EXPECT_EQ(MakeEmbeddedBlock({}), kMarker + U64(0));
+    EXPECT_TRUE(ReadEmbeddedBlock(kMarker + U64(0)).empty());
+    std::string foreign = block;
+    foreign[0] = '7';
+    EXPECT_TRUE(ReadEmbeddedBlock(foreign).empty());
 }
 
-TEST(EmbeddedFilesTest, RefusesExecutablesAndNamesItCannotServe) {
+TEST(EmbeddedFilesTest, TheGeneratedSourceHoldsTheBlockByteForByte) {
+    std::string block = kMarker + U64(0);
+    for (int i = 0; i < 256; ++i)
+        block += static_cast<char>(i);
+    const std::string source = EmbeddedBlockSource(block);
+    EXPECT_NE(source.find("const std::size_t trimvale_embedded_files_size ="), std::string::npos);
+    std::string bytes;
+    for (std::size_t at = source.find("{\n"); (at = source.find("0x", at)) != std::string::npos;
+         at += 4)
+        bytes += static_cast<char>(std::stoi(source.substr(at + 2, 2), nullptr, 16));
+    EXPECT_EQ(bytes, block);
+}
+
+TEST(EmbeddedFilesTest, RefusesNamesItCannotServe) {
     TTempDir dir;
-    const std::string exe = dir.file("trimvale");
     WriteFileBytes(dir.file("a.mo"), "a");
-    WriteFileBytes(exe, "no marker in here");
-    EXPECT_EQ(ErrorOf(exe, {}), "EmbedFiles: no file table marker in " + exe);
-    WriteFileBytes(exe, kImage + kMarker + std::string(8, '\0'));
-    EXPECT_EQ(ErrorOf(exe, {}), "EmbedFiles: more than one file table marker in " + exe);
-    WriteFileBytes(exe, kImage);
-    EXPECT_EQ(ErrorOf(exe, {{"a.mo", dir.file("a.mo")}, {"A.MO", dir.file("a.mo")}}),
+    EXPECT_EQ(ErrorOf({{"a.mo", dir.file("a.mo")}, {"A.MO", dir.file("a.mo")}}),
               "EmbedFiles: \"A.MO\" given twice");
-    EXPECT_EQ(ErrorOf(exe, {{std::string(233, 'n'), dir.file("a.mo")}}),
+    EXPECT_EQ(ErrorOf({{std::string(233, 'n'), dir.file("a.mo")}}),
               "EmbedFiles: unusable name \"" + std::string(233, 'n') + "\"");
-    EXPECT_EQ(ErrorOf(exe, {{"b.mo", dir.file("b.mo")}}),
-              "EmbedFiles: cannot read " + dir.file("b.mo"));
-    EXPECT_EQ(ReadFileBytes(exe), kImage); // nothing written on failure
+    EXPECT_EQ(ErrorOf({{"b.mo", dir.file("b.mo")}}), "EmbedFiles: cannot read " + dir.file("b.mo"));
 }
 
 TEST(EmbeddedFilesTest, DamagedChainsCountAsNoTable) {
@@ -136,6 +135,7 @@ TEST(EmbeddedFilesTest, DamagedChainsCountAsNoTable) {
 }
 
 TEST(EmbeddedFilesTest, ProgramsWithoutTablesReadAsEmpty) {
-    // The tests are linked without embedding: the marker is there but points nowhere.
+    // this test program is linked without the catalogues' block
+    EXPECT_TRUE(EmbeddedFilesBlock().empty());
     EXPECT_EQ(EmbeddedTableOffset(), 0u);
 }

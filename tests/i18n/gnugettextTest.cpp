@@ -15,8 +15,6 @@
 
 namespace {
 
-const std::string kMarker = "6637DB2E-62E1-4A60-AC19-C23867046A89";
-
 // Sets environment variables for one scope and puts the old values back.
 class TEnvironment {
 public:
@@ -43,12 +41,9 @@ private:
     std::map<std::string, std::optional<std::string>> saved_;
 };
 
-// A program folder with catalogues on disk and an executable that may carry some.
+// A program folder with catalogues on disk and a program that may carry some.
 class TProgram {
 public:
-    TProgram() { WriteFileBytes(Exe(), "image " + kMarker + std::string(8, '\0') + " rest"); }
-
-    std::string Exe() const { return dir_.file("trimvale"); }
     std::string Path(const std::string& code) const {
         return dir_.file("locale/" + code + "/LC_MESSAGES/default.mo");
     }
@@ -63,18 +58,14 @@ public:
             WriteFileBytes(source, bytes);
             list.push_back({name, source});
         }
-        EmbedFiles(Exe(), list);
+        block_ = MakeEmbeddedBlock(list);
     }
-    TCatalogueSource Source() const {
-        const std::string bytes = ReadFileBytes(Exe());
-        std::uint64_t offset = 0;
-        for (int i = 7; i >= 0; --i)
-            offset = offset << 8 | static_cast<unsigned char>(bytes[6 + kMarker.size() + i]);
-        return {dir_.path(), Exe(), offset};
-    }
+    TCatalogueSource Source() const { return {dir_.path(), block_}; }
+    std::string& Block() { return block_; }
 
 private:
     TTempDir dir_;
+    std::string block_;
 };
 
 std::string Mo(const std::string& crop) {
@@ -164,9 +155,8 @@ TEST(gnugettextTest, ADamagedTableMeansCataloguesFromDisk) {
     TProgram program;
     program.OnDisk("nl", Mo("Bijsnijden (disk)"));
     program.Embed({{"locale/nl/LC_MESSAGES/default.mo", Mo("Bijsnijden")}});
-    TCatalogueSource source = program.Source();
-    source.tableOffset += 1; // no longer the start of an entry
-    TTextDomain domain(source);
+    program.Block()[36] += 1; // the first entry's offset no longer points at an entry
+    TTextDomain domain(program.Source());
     domain.SelectLanguage("nl_NL");
     EXPECT_EQ(domain.Translate("Crop"), "Bijsnijden (disk)");
 }

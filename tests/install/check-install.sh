@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
 # bash check-install.sh BUILD_DIR SOURCE_DIR VERSION
+# Installs, strips and packs the build and checks what a Debian user gets.
 set -euo pipefail
 build=$1 src=$2 version=$3
 scratch=$(mktemp -d)
@@ -20,10 +21,20 @@ for size in 16 22 24 32 48 64 128 256; do
     [ "$(od -An -tu1 -j16 -N8 "$png" | awk '{print $3*256+$4 "x" $7*256+$8}')" = "${size}x$size" ] ||
         fail "the $size px icon has another size"
 done
-# unstripped, byte for byte, so the catalogues behind the program image stay
-cmp -s "$build/trimvale" "$root/usr/bin/trimvale" || fail "the installed program differs from the built one"
-embedded=$(bash "$src/i18n/tools/list-embedded.sh" "$root/usr/bin/trimvale")
-grep -qx 'locale\\de\\LC_MESSAGES\\default.mo' <<< "$embedded" || fail "the installed program carries no catalogues"
+for f in copyright changelog.gz; do
+    [ -f "$root/usr/share/doc/trimvale/$f" ] || fail "not installed: /usr/share/doc/trimvale/$f"
+done
+# the catalogues are data of the program image: a stripped copy still speaks German
+strip "$root/usr/bin/trimvale"
+file "$root/usr/bin/trimvale" | grep -q ', stripped' || fail "strip left the program unstripped"
+speaks_german() {
+    embedded=$(bash "$src/i18n/tools/list-embedded.sh" "$1")
+    grep -qx 'locale\\de\\LC_MESSAGES\\default.mo' <<< "$embedded" || fail "$1 carries no catalogues"
+    usage=$(env -i LANG=de_DE.UTF-8 ASAN_OPTIONS="${ASAN_OPTIONS:-}" LSAN_OPTIONS="${LSAN_OPTIONS:-}" \
+        "$1" --help | head -n 1)
+    [ "$usage" = "Aufruf: trimvale [PHOTO...]" ] || fail "$1 speaks no German: $usage"
+}
+speaks_german "$root/usr/bin/trimvale"
 desktop-file-validate "$root/usr/share/applications/$id.desktop"
 verdict=$(appstreamcli validate --no-net "$root/usr/share/metainfo/$id.metainfo.xml") || fail "$verdict"
 grep -q 'existing' <<< "$(gzip -cd "$root/usr/share/man/man1/trimvale.1.gz")" || fail "the manual page lacks the options"
@@ -45,6 +56,19 @@ report=$(run "$root/usr/bin/trimvale" --crop --output "$scratch/out" "$scratch/p
 [ "$report" = "written: $scratch/photo.jpg -> $scratch/out/photo_mine.jpg" ] ||
     fail "unexpected report: $report"
 [ ! -e "$root/usr/bin/Trimvale.ini" ] || fail "settings were written beside the installed program"
+# without HOME (cron, env -i) the default destination is still the user's, not beside the program
+planned=$(env -i PATH=/usr/bin:/bin LANG=C ASAN_OPTIONS="${ASAN_OPTIONS:-}" \
+    LSAN_OPTIONS="${LSAN_OPTIONS:-}" UBSAN_OPTIONS="${UBSAN_OPTIONS:-}" \
+    "$root/usr/bin/trimvale" --crop --dry-run "$scratch/photo.jpg") || fail "the dry run without HOME failed"
+home_of_user=$(getent passwd "$(id -u)" | cut -d: -f6)
+grep -qF -- "-outfile '$home_of_user/" <<< "$planned" || fail "without HOME the output is not the user's: $planned"
+[ ! -e "$root/usr/bin/Cropped" ] || fail "a Cropped folder was made beside the installed program"
+# started from a terminal without any display, the window says so and ends
+status=0
+said=$(env -i PATH=/usr/bin:/bin HOME="$home" LANG=C ASAN_OPTIONS="${ASAN_OPTIONS:-}" \
+    LSAN_OPTIONS="${LSAN_OPTIONS:-}" "$root/usr/bin/trimvale" 2>&1) || status=$?
+[ "$status" = 2 ] && [ "$said" = 'no display: start Trimvale from a desktop, or crop with `trimvale --crop`' ] ||
+    fail "without a display: status $status, $said"
 # started as from the menu, the window stays up until it is told to go
 status=0
 run QT_QPA_PLATFORM=offscreen timeout 5 "$root/usr/bin/trimvale" > /dev/null 2>&1 || status=$?
@@ -62,5 +86,8 @@ dpkg-deb -x "$deb" "$scratch/unpacked"
 (cd "$root" && find . -type f | sort) > "$scratch/installed"
 (cd "$scratch/unpacked" && find . -type f | sort) > "$scratch/packed"
 diff "$scratch/installed" "$scratch/packed" || fail "the package holds other files than the install"
-cmp -s "$build/trimvale" "$scratch/unpacked/usr/bin/trimvale" || fail "the packed program was changed"
+file "$scratch/unpacked/usr/bin/trimvale" | grep -q ', stripped' || fail "the packed program is not stripped"
+speaks_german "$scratch/unpacked/usr/bin/trimvale"
+gzip -cd "$scratch/unpacked/usr/share/doc/trimvale/changelog.gz" | head -n 1 | grep -qF "trimvale ($version)" ||
+    fail "the changelog does not start with this version"
 echo "installed and packed: $(basename "$deb")"

@@ -119,7 +119,7 @@ TEST_F(SFormTest, EmptyStoreShowsEveryDefault) {
     EXPECT_EQ(Find<QLineEdit>("TransformFilenameEdit")->text(), "%N_Crop");
     EXPECT_EQ(Find<QLabel>("SampleLabel")->text(), "Sample: MyHouse_Crop.jpg");
     EXPECT_TRUE(Checked("WarnRadio"));
-    EXPECT_EQ(Find<QComboBox>("LanguageCombo")->currentText(), "English");
+    EXPECT_EQ(Find<QComboBox>("LanguageCombo")->currentText(), "System language");
     // the aspects of the registry, with its default
     EXPECT_EQ(Grid()->rowCount(), 24);
     EXPECT_EQ(Grid()->item(0, 0)->text(), "9x13 cm");
@@ -128,17 +128,36 @@ TEST_F(SFormTest, EmptyStoreShowsEveryDefault) {
     EXPECT_EQ(SelectedRow(), 0);
 }
 
-TEST_F(SFormTest, LanguageDefaultsToTheOneInUseWhenItIsOffered) {
+TEST_F(SFormTest, ALanguageIsStoredOnlyWhenPicked) {
+    // untouched, the list keeps following the system, whatever is spoken now
     SelectLanguage("de_DE");
-    form.show();
-    EXPECT_EQ(Find<QComboBox>("LanguageCombo")->currentIndex(), 4);
-    form.hide();
-    // a code the list does not offer shows, and is then written, as English
-    SelectLanguage("de_AT");
     form.show();
     EXPECT_EQ(Find<QComboBox>("LanguageCombo")->currentIndex(), 0);
     Click("OKBtn");
-    EXPECT_EQ(settings.getString("Language"), "en_US");
+    EXPECT_EQ(settings.getString("Language", "absent"), "");
+    SelectLanguage("en_US");
+
+    struct TCase {
+        const char* stored;
+        int picked; // -1: untouched
+        const char* shown;
+        const char* written;
+    };
+    const TCase cases[] = {
+        {"", -1, "System language", ""},   {"de_DE", -1, "German", "de_DE"},
+        {"de_AT", -1, "English", "en_US"}, // a code the list does not offer
+        {"", 5, "German", "de_DE"},        {"pl_PL", 0, "System language", ""},
+    };
+    for (const TCase& c : cases) {
+        settings.setValue("Language", c.stored);
+        form.show();
+        auto* combo = Find<QComboBox>("LanguageCombo");
+        if (c.picked < 0) EXPECT_EQ(combo->currentText(), c.shown) << c.stored;
+        if (c.picked >= 0) combo->setCurrentIndex(c.picked);
+        EXPECT_EQ(combo->currentText(), c.shown) << c.stored;
+        Click("OKBtn");
+        EXPECT_EQ(settings.getString("Language", "absent"), c.written) << c.stored;
+    }
 }
 
 TEST_F(SFormTest, OkOnEmptyStoreWritesEveryKeyInOrder) {
@@ -179,7 +198,7 @@ TEST_F(SFormTest, OkOnEmptyStoreWritesEveryKeyInOrder) {
     EXPECT_EQ(settings.getInteger("HugeHeight"), 800);
     EXPECT_EQ(settings.getString("TransformTemplate"), "%N_Crop");
     EXPECT_EQ(settings.getString("ExistingFile"), "Warn");
-    EXPECT_EQ(settings.getString("Language"), "en_US");
+    EXPECT_EQ(settings.getString("Language", "absent"), ""); // the system's language
     EXPECT_EQ(settings.getInteger("TransformerTimeout"), 120);
 }
 
@@ -217,14 +236,16 @@ TEST_F(SFormTest, OutOfRangeValuesAreShownInRange) {
         int look;
         const char* existing;
         const char* language;
+        int shownLanguage; // "xx" shows as English, nothing as the system language
+        const char* writtenLanguage;
         int shownLook;
         const char* shownRadio;
         int hugeHeight;
         int shownHeight;
     };
     const Case cases[] = {
-        {9, "overwrite", "xx", 4, "WarnRadio", 50, 100},
-        {-3, "Overwrite", "", 0, "OverwriteRadio", 20000, 9999},
+        {9, "overwrite", "xx", 1, "en_US", 4, "WarnRadio", 50, 100},
+        {-3, "Overwrite", "", 0, "", 0, "OverwriteRadio", 20000, 9999},
     };
     for (const Case& c : cases) {
         settings.setValue("CropAreaLook", c.look);
@@ -234,11 +255,11 @@ TEST_F(SFormTest, OutOfRangeValuesAreShownInRange) {
         form.show();
         EXPECT_EQ(Find<QComboBox>("LookCombo")->currentIndex(), c.shownLook);
         EXPECT_TRUE(Checked(c.shownRadio)) << c.existing;
-        EXPECT_EQ(Find<QComboBox>("LanguageCombo")->currentIndex(), 0);
+        EXPECT_EQ(Find<QComboBox>("LanguageCombo")->currentIndex(), c.shownLanguage);
         EXPECT_EQ(Find<QSpinBox>("HugeSpin")->value(), c.shownHeight);
         Click("OKBtn");
         EXPECT_EQ(settings.getInteger("CropAreaLook", -1), c.shownLook);
-        EXPECT_EQ(settings.getString("Language"), "en_US");
+        EXPECT_EQ(settings.getString("Language", "absent"), c.writtenLanguage);
         EXPECT_EQ(settings.getInteger("HugeHeight"), c.shownHeight);
     }
 }
