@@ -14,8 +14,7 @@ struct TBatchOptions {
     unsigned Jobs = 0;              ///< photos cropped at once; 0: one per core
     bool Recursive = false;
     bool DryRun = false;
-    int Timeout = 0;          ///< seconds a jpegtran call may take; 0: the settings' own
-    std::string SettingsFile; ///< read instead of the program's own settings file
+    int Timeout = 0;            ///< seconds a jpegtran call may take; 0: the settings' own
     std::string SettingsFile;   ///< read instead of the program's own settings file
     std::string FilesFrom;      ///< a file listing more paths, "-" for standard input
     bool NullSeparated = false; ///< that list separates paths by NUL bytes, not lines

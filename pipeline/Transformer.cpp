@@ -1,9 +1,9 @@
 #include "Transformer.h"
 
 #include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <cstring>
-#include <cctype>
 #include <string_view>
 
 #include "ConsoleApp.h"

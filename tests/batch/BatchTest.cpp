@@ -10,8 +10,8 @@
 #include <sstream>
 #include <thread>
 
-#include <spawn.h>
 #include <pwd.h>
+#include <spawn.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>

@@ -165,24 +165,15 @@ TEST_F(SFormTest, OkOnEmptyStoreWritesEveryKeyInOrder) {
     Click("OKBtn");
     EXPECT_EQ(form.result(), QDialog::Accepted);
     const std::vector<std::pair<std::string, std::string>> expected = {
-        {"ShowCropsize3", "Boolean"},
-        {"EnterCropsCurrentImage", "Boolean"},
-        {"AutoRotateCrop", "Boolean"},
-        {"CropAreaLook", "Integer"},
-        {"CopyMetadats", "Boolean"},
-        {"CopyFileDates", "Boolean"},
-        {"CopyFilepermissions", "Boolean"},
-        {"AutoRotateToLandscapeAfterCrop", "Boolean"},
-        {"HuffmanOptimize", "Boolean"},
-        {"UpdatePPI", "Boolean"},
-        {"HugeHeight", "Integer"},
-        {"SafeNames", "Boolean"},
-        {"PreviewImages", "Boolean"},
-        {"HonourOrientation", "Boolean"},
-        {"TransformFilename", "Boolean"},
-        {"TransformTemplate", "String"},
-        {"ExistingFile", "String"},
-        {"Language", "String"},
+        {"ShowCropsize3", "Boolean"},       {"EnterCropsCurrentImage", "Boolean"},
+        {"AutoRotateCrop", "Boolean"},      {"CropAreaLook", "Integer"},
+        {"CopyMetadats", "Boolean"},        {"CopyFileDates", "Boolean"},
+        {"CopyFilepermissions", "Boolean"}, {"AutoRotateToLandscapeAfterCrop", "Boolean"},
+        {"HuffmanOptimize", "Boolean"},     {"UpdatePPI", "Boolean"},
+        {"HugeHeight", "Integer"},          {"SafeNames", "Boolean"},
+        {"PreviewImages", "Boolean"},       {"HonourOrientation", "Boolean"},
+        {"TransformFilename", "Boolean"},   {"TransformTemplate", "String"},
+        {"ExistingFile", "String"},         {"Language", "String"},
         {"TransformerTimeout", "Integer"},
     };
     ASSERT_EQ(settings.count(), int(expected.size()));
