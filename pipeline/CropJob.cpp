@@ -137,8 +137,13 @@ std::string CropJobRefusal(const TCropJob& job) {
 }
 
 std::vector<TTransformCall> CropJobCalls(const TCropJob& job, const std::string& into) {
-    const TTransformCall options =
-        TransformOptions(job.Options.CopyMetadats, job.Options.HuffmanOptimize);
+    // the cut keeps the source's form: progressive stays progressive, arithmetic arithmetic
+    const TJpegCoding coding = ReadJpegCoding(job.Source);
+    // arithmetic coding has no Huffman tables to optimise; the transformer refuses both
+    TTransformCall options = TransformOptions(job.Options.CopyMetadats,
+                                              job.Options.HuffmanOptimize && !coding.arithmetic);
+    if (coding.progressive) options.Add("-progressive");
+    if (coding.arithmetic) options.Add("-arithmetic");
     const bool landscape =
         job.Crop.Height > job.Crop.Width && job.Options.AutoRotateToLandscapeAfterCrop;
     const std::optional<TCropSpec> turned = landscape ? LandscapeSpec(job) : std::nullopt;

@@ -202,4 +202,13 @@ inline std::string Tag(const std::string& path, const std::string& tag) {
     return lines.empty() ? "" : lines[0];
 }
 
+/// The EXIF thumbnail as exiftool finds it, decoded; empty when there is none.
+inline TPixels Thumbnail(const std::string& path) {
+    const std::string thumb = path + ".thumb.jpg";
+    Run("exiftool", {"-q", "-b", "-ThumbnailImage", "-w!", "%d%f.%e.thumb.jpg", path});
+    TPixels p = Decode(thumb);
+    std::remove(thumb.c_str());
+    return p;
+}
+
 } // namespace samples
