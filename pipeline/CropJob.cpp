@@ -153,6 +153,31 @@ std::vector<TTransformCall> CropJobCalls(const TCropJob& job, const std::string&
     return calls;
 }
 
+std::optional<TThumbnailCut> ThumbnailCutOf(const TCropJob& job) {
+    const bool landscape =
+        job.Crop.Height > job.Crop.Width && job.Options.AutoRotateToLandscapeAfterCrop;
+    // a landscape turn made by a second call is not followed here
+    const std::optional<TCropSpec> spec = landscape ? LandscapeSpec(job) : job.Crop;
+    if (!spec) return std::nullopt;
+    TJpegLayout layout;
+    try {
+        layout = ReadJpegLayout(job.Source);
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
+    TThumbnailCut cut;
+    cut.SourceWidth = layout.width;
+    cut.SourceHeight = layout.height;
+    cut.Turn = OrientationTurn(spec->Orientation).Then(spec->Rotation);
+    const TJpegView view = ViewOf(layout, cut.Turn);
+    // the whole view is what the transformer keeps when nothing is cut
+    const TCropRect shown = spec->Kind == "nocrop"
+                                ? TCropRect{0, 0, view.width, view.height}
+                                : TCropRect{spec->X, spec->Y, spec->Width, spec->Height};
+    cut.Stored = FromView(view, shown);
+    return cut;
+}
+
 TCropResult RunCropJob(const TCropJob& job) {
     if (const std::string reason = CropJobRefusal(job); !reason.empty()) return Refused(reason);
 

@@ -276,12 +276,13 @@ void ClearOldThumbnail(TTiff& tiff, const TLayout& l) {
 
 // A thumbnail directory with the new thumbnail behind it, linked from IFD0;
 // false when no thumbnail fits what the segment has left.
-bool AppendThumbnail(TTiff& tiff, const TDirectory& ifd0, const TThumbnailMaker& make) {
+bool AppendThumbnail(TTiff& tiff, const TDirectory& ifd0, const std::string& old,
+                     const TThumbnailMaker& make) {
     const std::size_t at = (tiff.Size() + 1) / 2 * 2;
     const std::size_t data = at + kThumbnailDirectorySize;
     const std::size_t used = tiff.SegmentLength() + (data - tiff.Size());
     if (used >= kMaxSegmentLength) return false;
-    const std::optional<std::string> thumb = make(kMaxSegmentLength - used);
+    const std::optional<std::string> thumb = make(old, kMaxSegmentLength - used);
     if (!thumb || thumb->empty() || thumb->size() > kMaxSegmentLength - used) return false;
     const bool big = tiff.BigEndian();
     tiff.Grow(data + thumb->size());
@@ -335,7 +336,9 @@ std::optional<TExifEdited> EditExifSegment(std::string segment, std::size_t payl
         }
     }
     const bool renew = edits.RenewThumbnail && l.LinksThumbnail;
+    std::string oldThumbnail;
     if (renew) {
+        oldThumbnail = segment.substr(base + l.ThumbAt, l.ThumbLength);
         ClearOldThumbnail(tiff, l);
         tiff.Put32(ifd0.NextLink(), 0); // dropped unless a new one is made below
     }
@@ -362,7 +365,7 @@ std::optional<TExifEdited> EditExifSegment(std::string segment, std::size_t payl
             resolution = grown.has_value();
         }
     }
-    if (renew && makeThumbnail) AppendThumbnail(tiff, ifd0, makeThumbnail);
+    if (renew && makeThumbnail) AppendThumbnail(tiff, ifd0, oldThumbnail, makeThumbnail);
 
     const std::size_t length = tiff.SegmentLength();
     segment[2] = static_cast<char>(length >> 8);

@@ -21,6 +21,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 
 /// What one EXIF edit changes.
 struct TExifEdits {
@@ -30,8 +31,10 @@ struct TExifEdits {
     bool RenewThumbnail = false;           ///< a thumbnail is made anew or dropped
 };
 
-/// Makes a JPEG thumbnail of at most the given number of bytes, or nothing.
-using TThumbnailMaker = std::function<std::optional<std::string>(std::size_t maxBytes)>;
+/// Makes a JPEG thumbnail of at most the given number of bytes, or nothing;
+/// it is given the old thumbnail's bytes ("" when there were none readable).
+using TThumbnailMaker =
+    std::function<std::optional<std::string>(std::string_view oldThumbnail, std::size_t maxBytes)>;
 
 struct TExifEdited {
     std::string Segment;     ///< the whole segment, marker and length included

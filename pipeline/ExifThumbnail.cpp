@@ -10,6 +10,7 @@
 #include <jpeglib.h>
 
 #include "JpegThumbnail.h"
+#include "bmpRot.h"
 
 namespace {
 // ---------------------------------------------------------------------------
@@ -81,6 +82,17 @@ std::optional<std::string> Encode(const TBitmap& bitmap, int quality) {
     std::free(job.out);
     return bytes;
 }
+// The smallest long side a thumbnail cut from the old one may have.
+constexpr int32_t kMinCutSide = 64;
+
+std::optional<std::string> EncodeFitting(const TBitmap& bitmap, std::size_t maxBytes) {
+    for (const int quality : {75, 50, 30}) {
+        const auto bytes = Encode(bitmap, quality);
+        if (!bytes) return std::nullopt;
+        if (bytes->size() <= maxBytes) return bytes;
+    }
+    return std::nullopt;
+}
 } // namespace
 
 std::optional<std::string> MakeExifThumbnail(std::string_view jpeg, int32_t width, int32_t height,
@@ -103,10 +115,45 @@ std::optional<std::string> MakeExifThumbnail(std::string_view jpeg, int32_t widt
     }
     // a picture partly grey would show what the file does not hold
     if (t.truncated || t.bitmap.Empty() || t.bitmap.BitsPerPixel() != 24) return std::nullopt;
-    for (const int quality : {75, 50, 30}) {
-        const auto bytes = Encode(t.bitmap, quality);
-        if (!bytes) return std::nullopt;
-        if (bytes->size() <= maxBytes) return bytes;
+    return EncodeFitting(t.bitmap, maxBytes);
+}
+
+std::optional<std::string> CutExifThumbnail(std::string_view oldThumbnail, const TThumbnailCut& cut,
+                                            std::size_t maxBytes) {
+    const int64_t sw = cut.SourceWidth, sh = cut.SourceHeight;
+    const TCropRect& r = cut.Stored;
+    if (sw <= 0 || sh <= 0 || r.width <= 0 || r.height <= 0 || r.x < 0 || r.y < 0 ||
+        r.x + int64_t(r.width) > sw || r.y + int64_t(r.height) > sh)
+        return std::nullopt;
+    const auto* data = reinterpret_cast<const uint8_t*>(oldThumbnail.data());
+    TThumbnail t;
+    try {
+        // first its size, then the whole thumbnail at full scale
+        const int32_t height =
+            ReadJpegThumbnail(data, oldThumbnail.size(), 0, 1, {}, false).layout.height;
+        t = ReadJpegThumbnail(data, oldThumbnail.size(), 0, height, {}, false);
+    } catch (const std::exception&) {
+        return std::nullopt;
     }
-    return std::nullopt;
+    const int64_t tw = t.bitmap.Width(), th = t.bitmap.Height();
+    // a thumbnail in other proportions has bars or shows a part: its region is not the cut's
+    if (t.truncated || t.bitmap.BitsPerPixel() != 24 || tw <= 0 || th <= 0 ||
+        std::abs(tw * sh - th * sw) * 50 > tw * sh)
+        return std::nullopt;
+    const int64_t x0 = r.x * tw / sw, y0 = r.y * th / sh;
+    const int64_t x1 = std::min(tw, (int64_t(r.x) + r.width) * tw / sw + 1);
+    const int64_t y1 = std::min(th, (int64_t(r.y) + r.height) * th / sh + 1);
+    if (std::max(x1 - x0, y1 - y0) < kMinCutSide) return std::nullopt;
+    TBitmap region(int32_t(x1 - x0), int32_t(y1 - y0), 24);
+    for (int32_t y = 0; y < region.Height(); ++y)
+        std::memcpy(region.ScanLine(y), t.bitmap.ScanLine(int32_t(y0) + y) + 3 * x0,
+                    std::size_t(region.Width()) * 3);
+    if (cut.Turn.mirror) MirrorHorizontal(region);
+    if (cut.Turn.quarters == 1)
+        Rotate90Right(region);
+    else if (cut.Turn.quarters == 2)
+        Rotate180(region);
+    else if (cut.Turn.quarters == 3)
+        Rotate90Left(region);
+    return EncodeFitting(region, maxBytes);
 }

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "JpegLayout.h"
+
 /// The long side of a thumbnail made for the EXIF data, as cameras make them.
 constexpr int32_t kExifThumbnailSide = 160;
 
@@ -17,3 +19,19 @@ constexpr int32_t kExifThumbnailSide = 160;
 /// decoded whole (its data ends early, it is too large) or no picture fits.
 std::optional<std::string> MakeExifThumbnail(std::string_view jpeg, int32_t width, int32_t height,
                                              std::size_t maxBytes);
+
+/// Where a cut lies in its source: the rectangle of the source's stored picture
+/// that the output shows, and the turn from the stored picture to the output's.
+struct TThumbnailCut {
+    int32_t SourceWidth = 0, SourceHeight = 0; ///< the source's stored picture
+    TCropRect Stored;
+    TTurn Turn;
+};
+
+/// The new thumbnail cut from the source's own one, without decoding the
+/// picture: the matching region, turned like the cut. Nothing when the old
+/// thumbnail does not show the whole stored picture in its proportions (a
+/// letterboxed one), cannot be decoded, or leaves the cut too few pixels to
+/// make a thumbnail well.
+std::optional<std::string> CutExifThumbnail(std::string_view oldThumbnail, const TThumbnailCut& cut,
+                                            std::size_t maxBytes);

@@ -83,6 +83,7 @@ struct TEdits {
     uint32_t Horizontal = 0, Vertical = 0; // 0: the resolution stays
     bool Upright = false;                  // the orientation becomes 1
     bool Cut = false; // the file is a cut: sizes, thumbnail and the index of other images follow
+    const TThumbnailCut* Source = nullptr; // where the cut lies in its source, when known
 };
 
 // The file with every record of the main image edited; nothing when its
@@ -120,8 +121,10 @@ std::optional<std::string> Rewrite(std::string_view jpeg, const TEdits& edits) {
         exifEdits.Width = width;
         exifEdits.Height = height;
     }
-    const auto thumbnail = [&](std::size_t maxBytes) {
-        return MakeExifThumbnail(jpeg, int32_t(width), int32_t(height), maxBytes);
+    const auto thumbnail = [&](std::string_view old, std::size_t maxBytes) {
+        std::optional<std::string> made;
+        if (edits.Source && !old.empty()) made = CutExifThumbnail(old, *edits.Source, maxBytes);
+        return made ? made : MakeExifThumbnail(jpeg, int32_t(width), int32_t(height), maxBytes);
     };
     std::optional<TExifEdited> edited;
     if (exif)
@@ -229,6 +232,7 @@ TEdits EditsOf(const TMetadataUpdate& update) {
     TEdits edits;
     edits.Upright = update.Upright;
     edits.Cut = true;
+    if (update.Cut) edits.Source = &*update.Cut;
     if (update.Resolution > 0)
         edits.Horizontal = edits.Vertical = static_cast<uint32_t>(update.Resolution);
     return edits;

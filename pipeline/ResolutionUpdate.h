@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "ExifThumbnail.h"
+
 /// Writes a print resolution (pixels per inch) into a JPEG file's metadata
 /// without touching the compressed image. First the EXIF way: the main image's
 /// XResolution and YResolution become h and v in the tags' own types (h/1 for
@@ -22,6 +24,10 @@ bool WriteResolution(const std::string& path, int horizontal, int vertical);
 struct TMetadataUpdate {
     int Resolution = -1;  ///< pixels per inch in both directions; 0 or less: left as it is
     bool Upright = false; ///< the picture was turned upright: EXIF Orientation becomes 1
+    /// Where the cut lies in its source: the new EXIF thumbnail is then cut from
+    /// the old one where that shows enough of it, which costs next to nothing;
+    /// without it the file's picture is decoded at reduced scale.
+    std::optional<TThumbnailCut> Cut;
 };
 
 /// Brings every record of a cropped file that describes its picture in line

@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include "JpegSamples.h"
+#include "ResolutionUpdate.h"
 #include "TempDir.h"
 
 using namespace samples;
@@ -336,10 +337,23 @@ TEST(MetadataTruthTest, EveryRecordStatesTheCut) {
         // the thumbnail: made anew from the cut, upright as the picture, or none
         EXPECT_EQ(r.count("IFD1:ThumbnailLength"), c.thumbnail ? 1u : 0u);
         if (!c.thumbnail) continue;
-        const TPixels thumb = Thumbnail(job.Output), picture = Decode(job.Output);
-        EXPECT_NEAR(std::max(thumb.Width, thumb.Height), 160, 1);
-        EXPECT_LE(std::abs(thumb.Width * picture.Height - thumb.Height * picture.Width),
-                  std::max(picture.Width, picture.Height));
-        EXPECT_EQ(Directions(thumb), Directions(picture));
+        const TPixels picture = Decode(job.Output);
+        auto shows = [&](const std::string& path, bool decoded) {
+            const TPixels thumb = Thumbnail(path);
+            // decoded from the picture: about 160 pixels; cut from the old one: what it held
+            if (decoded)
+                EXPECT_NEAR(std::max(thumb.Width, thumb.Height), 160, 1);
+            else // 192 of the 320 stored pixels, of a thumbnail 160 wide
+                EXPECT_NEAR(std::max(thumb.Width, thumb.Height), 97, 1);
+            EXPECT_LE(std::abs(thumb.Width * picture.Height - thumb.Height * picture.Width),
+                      std::max(picture.Width, picture.Height) * (decoded ? 1 : 2));
+            EXPECT_EQ(Directions(thumb), Directions(picture));
+        };
+        shows(job.Output, true);
+        // the same cut told where it lies in the source: the old thumbnail's region, turned
+        const std::string raw = dir.file("raw");
+        ASSERT_TRUE(RunTransformer(job.Tool, CropJobCalls(job, raw).front()));
+        ASSERT_TRUE(UpdateMetadata(raw, {kPpi, c.crop.Orientation != 1, ThumbnailCutOf(job)}));
+        shows(raw, c.name != "turned-with-thumbnail.jpg"); // the others have no old picture
     }
 }
