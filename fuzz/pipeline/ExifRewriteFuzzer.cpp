@@ -22,6 +22,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
     Check(bytes, RewriteExifResolution(bytes, 300, 300));
     // the whole update of a cut: sizes from the frame header, the thumbnail made anew
-    Check(bytes, RewriteMetadata(bytes, {300, true}));
+    Check(bytes, RewriteMetadata(bytes, {300, true, std::nullopt}));
     return 0;
 }
