@@ -169,7 +169,7 @@ int main(int argc, char** argv) {
     const auto update = Clock::now();
     for (int r = 0; r < rounds; ++r)
         for (const TCropJob& j : jobs)
-            UpdateMetadata(j.Output, {240 + r, true});
+            UpdateMetadata(j.Output, {240 + r, true, std::nullopt});
     std::printf("metadata update:        %.2f ms per photo (the thumbnail decoded)\n",
                 1000.0 * Seconds(Clock::now() - update) / (rounds * photos));
     // the same on fresh cuts told where they lie: the thumbnail cut from the old one

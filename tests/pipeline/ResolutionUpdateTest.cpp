@@ -342,7 +342,7 @@ TEST(ResolutionUpdateTest, EveryReaderFindsTheResolutionAndNothingElseBreaks) {
             ASSERT_EQ(expected["[Canon]CanonImageType"], "Canon EOS 5D test image");
             ASSERT_EQ(expected.count("[ExifTool]Warning"), 0u) << expected["[ExifTool]Warning"];
 
-            EXPECT_TRUE(UpdateMetadata(path, {300, true}));
+            EXPECT_TRUE(UpdateMetadata(path, {300, true, std::nullopt}));
             for (const char* tag : {"[IFD0]XResolution", "[IFD0]YResolution"})
                 expected[tag] = "300";
             expected["[IFD0]ResolutionUnit"] = "2";
@@ -363,14 +363,14 @@ TEST(ResolutionUpdateTest, EveryReaderFindsTheResolutionAndNothingElseBreaks) {
     const std::string full =
         b.Build({{b.Ascii(0x010E, std::string(65460, 'x')), b.Short(0x0112, 8)}}, {-1});
     WriteFileBytes(dir.file("full.jpg"), PhotoWith(dir, ExifSegment(full)));
-    EXPECT_TRUE(UpdateMetadata(dir.file("full.jpg"), {300, true}));
+    EXPECT_TRUE(UpdateMetadata(dir.file("full.jpg"), {300, true, std::nullopt}));
     EXPECT_EQ(Tag(dir.file("full.jpg"), "IFD0:Orientation"), "1");
     EXPECT_EQ(Tag(dir.file("full.jpg"), "IFD0:XResolution"), "");
     EXPECT_EQ(Tag(dir.file("full.jpg"), "JFIF:XResolution"), "300");
     // a file with only a JFIF header states the resolution there
     const std::string path = dir.file("jfif.jpg");
     WriteFileBytes(path, photo);
-    EXPECT_TRUE(UpdateMetadata(path, {300, true}));
+    EXPECT_TRUE(UpdateMetadata(path, {300, true, std::nullopt}));
     EXPECT_EQ(Tag(path, "JFIF:XResolution"), "300");
     EXPECT_EQ(Tag(path, "JFIF:ResolutionUnit"), "1");
 }
