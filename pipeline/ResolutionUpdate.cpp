@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
-#include <set>
 #include <vector>
 
 #include <fcntl.h>
