@@ -1,7 +1,9 @@
 #include "JpegLayout.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
+#include <memory>
 #include <numeric>
 
 namespace {
@@ -158,4 +160,39 @@ int ExifOrientation(const uint8_t* payload, std::size_t size) {
         }
     }
     return 1;
+}
+
+bool IsFrameMarker(uint8_t marker) {
+    return marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
+}
+
+TJpegCoding CodingOfFrameMarker(uint8_t marker) {
+    if (!IsFrameMarker(marker)) return {};
+    // the low two bits: 0 sequential, 1 extended, 2 progressive, 3 lossless; bit 3 arithmetic
+    return {(marker & 3) == 2, (marker & 8) != 0};
+}
+
+TJpegCoding ReadJpegCoding(const std::string& fileName) {
+    struct TCloser {
+        void operator()(FILE* f) const { std::fclose(f); }
+    };
+    const std::unique_ptr<FILE, TCloser> file(std::fopen(fileName.c_str(), "rbe"));
+    if (!file) return {};
+    FILE* f = file.get();
+    if (std::fgetc(f) != 0xFF || std::fgetc(f) != 0xD8) return {};
+    // a hostile file cannot keep the walk going for long: each step skips a segment
+    for (int segments = 0; segments < 4096; ++segments) {
+        if (std::fgetc(f) != 0xFF) return {};
+        int marker;
+        do
+            marker = std::fgetc(f); // fill bytes
+        while (marker == 0xFF);
+        if (marker == EOF || marker == 0xDA || marker == 0xD9) return {};
+        if (IsFrameMarker(uint8_t(marker))) return CodingOfFrameMarker(uint8_t(marker));
+        if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) continue; // no length
+        const int hi = std::fgetc(f), lo = std::fgetc(f);
+        if (hi == EOF || lo == EOF || (hi << 8 | lo) < 2) return {};
+        if (std::fseek(f, long(hi << 8 | lo) - 2, SEEK_CUR) != 0) return {};
+    }
+    return {};
 }

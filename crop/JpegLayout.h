@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 /// A rectangle in pixels: top-left corner, width and height.
 struct TCropRect {
@@ -76,3 +77,25 @@ int32_t CommonGrid(int32_t step, int32_t block);
 /// The Orientation of the main image in an EXIF segment's payload ("Exif", two
 /// zero bytes, then the TIFF structure); 1 when it is missing or out of range.
 int ExifOrientation(const uint8_t* payload, std::size_t size);
+
+/// How a file's scans are coded, as its frame header (SOF) marker declares:
+/// progressive (SOF2, SOF6, SOF10, SOF14) or sequential, arithmetic (SOF9 to
+/// SOF15) or Huffman (SOF0 to SOF7). The transformer writes baseline Huffman
+/// unless told otherwise, so a cut keeps the source's form only when asked.
+struct TJpegCoding {
+    bool progressive = false;
+    bool arithmetic = false;
+    bool operator==(const TJpegCoding&) const = default;
+};
+
+/// The coding a frame header marker (0xC0 to 0xCF, less DHT 0xC4, JPG 0xC8 and
+/// DAC 0xCC) declares; nothing is declared by other markers.
+TJpegCoding CodingOfFrameMarker(uint8_t marker);
+
+/// True for the markers that start a frame header.
+bool IsFrameMarker(uint8_t marker);
+
+/// The coding of a JPEG file, read from its first frame header; the segments
+/// before it are skipped, not read. Baseline Huffman when the file cannot be
+/// read or has no frame header before its scan.
+TJpegCoding ReadJpegCoding(const std::string& fileName);

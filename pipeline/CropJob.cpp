@@ -258,8 +258,13 @@ std::string CropJobRefusal(const TCropJob& job) {
 }
 
 std::vector<TTransformCall> CropJobCalls(const TCropJob& job, const std::string& into) {
-    const TTransformCall options =
-        TransformOptions(job.Options.CopyMetadats, job.Options.HuffmanOptimize);
+    // the cut keeps the source's form: progressive stays progressive, arithmetic arithmetic
+    const TJpegCoding coding = ReadJpegCoding(job.Source);
+    // arithmetic coding has no Huffman tables to optimise; the transformer refuses both
+    TTransformCall options = TransformOptions(job.Options.CopyMetadats,
+                                              job.Options.HuffmanOptimize && !coding.arithmetic);
+    if (coding.progressive) options.Add("-progressive");
+    if (coding.arithmetic) options.Add("-arithmetic");
     const bool landscape =
         job.Crop.Height > job.Crop.Width && job.Options.AutoRotateToLandscapeAfterCrop;
     const std::optional<TCropSpec> turned = landscape ? LandscapeSpec(job) : std::nullopt;
@@ -267,6 +272,31 @@ std::vector<TTransformCall> CropJobCalls(const TCropJob& job, const std::string&
         CropCall(options, turned ? *turned : job.Crop, job.Source, into)};
     if (landscape && !turned) calls.push_back(LandscapeTurnCall(options, into));
     return calls;
+}
+
+std::optional<TThumbnailCut> ThumbnailCutOf(const TCropJob& job) {
+    const bool landscape =
+        job.Crop.Height > job.Crop.Width && job.Options.AutoRotateToLandscapeAfterCrop;
+    // a landscape turn made by a second call is not followed here
+    const std::optional<TCropSpec> spec = landscape ? LandscapeSpec(job) : job.Crop;
+    if (!spec) return std::nullopt;
+    TJpegLayout layout;
+    try {
+        layout = ReadJpegLayout(job.Source);
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
+    TThumbnailCut cut;
+    cut.SourceWidth = layout.width;
+    cut.SourceHeight = layout.height;
+    cut.Turn = OrientationTurn(spec->Orientation).Then(spec->Rotation);
+    const TJpegView view = ViewOf(layout, cut.Turn);
+    // the whole view is what the transformer keeps when nothing is cut
+    const TCropRect shown = spec->Kind == "nocrop"
+                                ? TCropRect{0, 0, view.width, view.height}
+                                : TCropRect{spec->X, spec->Y, spec->Width, spec->Height};
+    cut.Stored = FromView(view, shown);
+    return cut;
 }
 
 TCropResult RunCropJob(const TCropJob& job) {
@@ -303,6 +333,8 @@ TCropResult RunCropJob(const TCropJob& job) {
     TMetadataUpdate update;
     update.Upright = job.Crop.Orientation != 1;
     if (job.Options.UpdatePPI) update.Resolution = job.Resolution;
+    // the EXIF thumbnail is cut from the source's own where it can be, without a decode
+    update.Cut = ThumbnailCutOf(job);
     UpdateMetadata(fresh, update);
     if (job.Options.CopyFileDates) CopyFileTimes(job.Source, fresh);
     SetMode(job, fresh, target);

@@ -1,9 +1,11 @@
 #pragma once
 
 #include <atomic>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "ExifThumbnail.h"
 #include "Transformer.h"
 
 /// The option values a crop takes, with their usual defaults.
@@ -67,7 +69,14 @@ std::string CropJobRefusal(const TCropJob& job);
 
 /// The transformer calls RunCropJob makes for the job, in order, writing into
 /// the given file: the cut, and the landscape turn when it is not part of it.
+/// Both keep the source's coding: progressive and arithmetic-coded sources
+/// give outputs coded the same way (arithmetic coding leaves out -optimize).
 std::vector<TTransformCall> CropJobCalls(const TCropJob& job, const std::string& into);
+
+/// Where the job's cut lies in its source and how it is turned, for a new
+/// EXIF thumbnail cut from the source's own one (TMetadataUpdate::Cut);
+/// nothing when the source's header cannot be read.
+std::optional<TThumbnailCut> ThumbnailCutOf(const TCropJob& job);
 
 /// True when both paths name the same existing file (also through links).
 bool IsSameFile(const std::string& a, const std::string& b);

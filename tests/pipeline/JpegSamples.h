@@ -202,4 +202,17 @@ inline std::string Tag(const std::string& path, const std::string& tag) {
     return lines.empty() ? "" : lines[0];
 }
 
+/// The EXIF thumbnail as exiftool finds it, decoded; empty when there is none.
+inline TPixels Thumbnail(const std::string& path) {
+    // exiftool names the file it writes after the name less its extension, then the extension
+    const std::size_t slash = path.find_last_of('/'), dot = path.find_last_of('.');
+    const bool extension = dot != std::string::npos && (slash == std::string::npos || dot > slash);
+    const std::string thumb =
+        (extension ? path.substr(0, dot) + "." + path.substr(dot + 1) : path + ".") + ".thumb.jpg";
+    Run("exiftool", {"-q", "-b", "-ThumbnailImage", "-w!", "%d%f.%e.thumb.jpg", path});
+    TPixels p = Decode(thumb);
+    std::remove(thumb.c_str());
+    return p;
+}
+
 } // namespace samples
