@@ -359,7 +359,7 @@ TEST(MetadataTruthTest, EveryRecordStatesTheCut) {
         // old thumbnail's region, turned (192 of the 320 stored pixels of a thumbnail 160 wide)
         for (const bool told : {false, true}) {
             const std::string raw = dir.file(told ? "told" : "decoded");
-            ASSERT_TRUE(RunTransformer(job.Tool, CropJobCalls(job, raw).front()));
+            ASSERT_TRUE(RunTransformer(job.Tool, CropJobCalls(job, raw).front()).Ok);
             const auto where = told ? ThumbnailCutOf(job) : std::nullopt;
             ASSERT_TRUE(UpdateMetadata(raw, {kPpi, c.crop.Orientation != 1, where}));
             shows(raw, told && c.name == "turned-with-thumbnail.jpg" ? 97 : 160);
