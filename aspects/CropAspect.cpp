@@ -4,15 +4,12 @@
 #include <limits>
 
 #include "Error.h"
+#include "Events.h"
 #include "StorageTank.h"
 #include "StringController.h"
 
-namespace {
-const std::string kAspectChanged = "AspectChanged";
-} // namespace
-
 void TCropAspect::Changed() {
-    Notify(this, kAspectChanged, TVariant(Ratio()));
+    Notify(this, Events::AspectChanged, TVariant(Ratio()));
 }
 
 void TCropAspect::SetHorizontal(double value) {

@@ -4,12 +4,8 @@
 #include <utility>
 
 #include "Error.h"
+#include "Events.h"
 #include "StorageTank.h"
-
-namespace {
-const std::string kListChanged = "AspectListChanged";
-const std::string kNewDefault = "NewDefaultAspect";
-} // namespace
 
 TCropAspectList::~TCropAspectList() {
     Clear();
@@ -33,13 +29,13 @@ void TCropAspectList::Append(std::unique_ptr<TCropAspect> aspect) {
 void TCropAspectList::Add(std::unique_ptr<TCropAspect> aspect) {
     if (!aspect) return;
     Append(std::move(aspect));
-    Notify(this, kListChanged, TVariant(std::string()));
+    Notify(this, Events::AspectListChanged, TVariant(std::string()));
 }
 
 void TCropAspectList::Delete(int index) {
     CheckIndex(index);
     items_.erase(items_.begin() + index);
-    Notify(this, kListChanged, TVariant(std::string()));
+    Notify(this, Events::AspectListChanged, TVariant(std::string()));
 }
 
 void TCropAspectList::Clear() {
@@ -52,13 +48,13 @@ void TCropAspectList::Clear() {
 void TCropAspectList::SetName(const std::string& name) {
     if (name == name_) return;
     name_ = name;
-    Notify(this, kListChanged, TVariant(name_));
+    Notify(this, Events::AspectListChanged, TVariant(name_));
 }
 
 void TCropAspectList::SetDefault(int index) {
     if (index == defaultIndex_ || index < 0 || index >= Count()) return;
     defaultIndex_ = index;
-    Notify(this, kNewDefault, TVariant(int32_t{index}));
+    Notify(this, Events::NewDefaultAspect, TVariant(int32_t{index}));
 }
 
 int32_t TCropAspectList::DefaultIndex() const {
@@ -68,14 +64,14 @@ int32_t TCropAspectList::DefaultIndex() const {
 bool TCropAspectList::MoveUp(int index) {
     if (index <= 0 || index >= Count()) return false;
     std::swap(items_[static_cast<std::size_t>(index)], items_[static_cast<std::size_t>(index - 1)]);
-    Notify(this, kListChanged, TVariant(std::string()));
+    Notify(this, Events::AspectListChanged, TVariant(std::string()));
     return true;
 }
 
 bool TCropAspectList::MoveDown(int index) {
     if (index < 0 || index >= Count() - 1) return false;
     std::swap(items_[static_cast<std::size_t>(index)], items_[static_cast<std::size_t>(index + 1)]);
-    Notify(this, kListChanged, TVariant(std::string()));
+    Notify(this, Events::AspectListChanged, TVariant(std::string()));
     return true;
 }
 
@@ -87,7 +83,7 @@ std::string TCropAspectList::Descriptions() const {
 }
 
 void TCropAspectList::Update(TObject* sender, const std::string&, const TVariant& value) {
-    Notify(sender, kListChanged, value);
+    Notify(sender, Events::AspectListChanged, value);
 }
 
 std::unique_ptr<TStorageTank> TCropAspectList::SaveToTank() const {
@@ -119,5 +115,5 @@ void TCropAspectList::LoadFromTank(const TStorageTank& store) {
             Append(std::move(aspect));
         }
     }
-    Notify(this, kListChanged, TVariant(std::string()));
+    Notify(this, Events::AspectListChanged, TVariant(std::string()));
 }

@@ -4,12 +4,11 @@
 #include <utility>
 
 #include "Error.h"
+#include "Events.h"
 #include "StorageTank.h"
 #include "gnugettext.h"
 
 namespace {
-const std::string kListChanged = "AspectListChanged";
-
 struct TBuiltInAspect {
     const char* prefix; // kept as it stands before the text
     const char* text;
@@ -76,7 +75,7 @@ void TCropAspects::Adopt(std::unique_ptr<TCropAspectList> list) {
 void TCropAspects::AddList(std::unique_ptr<TCropAspectList> list) {
     if (!list) return;
     Adopt(std::move(list));
-    Notify(this, kListChanged, TVariant(std::string()));
+    Notify(this, Events::AspectListChanged, TVariant(std::string()));
 }
 
 void TCropAspects::Update(TObject* sender, const std::string& event, const TVariant& value) {
@@ -87,7 +86,7 @@ void TCropAspects::LoadDefaults() {
     lists_.clear();
     AddList(MakeDefaultAspectList());
     currentIndex_ = 0;
-    Notify(this, kListChanged, TVariant(std::string()));
+    Notify(this, Events::AspectListChanged, TVariant(std::string()));
 }
 
 void TCropAspects::ImportLegacy(const std::string& text, int defaultIndex,
@@ -128,7 +127,7 @@ void TCropAspects::LoadFromTank(const TStorageTank& store) {
     }
     // everything that shows aspects asks for the current list at once
     if (lists_.empty()) Adopt(MakeDefaultAspectList());
-    Notify(this, kListChanged, TVariant(std::string()));
+    Notify(this, Events::AspectListChanged, TVariant(std::string()));
 }
 
 TCropAspects& GetCropAspects() {

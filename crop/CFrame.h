@@ -19,26 +19,22 @@ class QLineEdit;
 /// operations and passes every key that reaches its invisible focus receiver
 /// `NewHandler` to the crop area.
 ///
-/// The widget is its own paint surface: events said to come from the paint
-/// surface ("Selected" on a mouse press, "DoubleClick") and those from the
-/// editor ("Selected" when the focus receiver gains the focus, "Recalculated",
-/// "FlipAspect", the navigation events) all carry this TCFrame as sender.
-class TCFrame : public QWidget, public TObject, public ISubject {
+/// It tells its image frame what happens through Qt signals: the widget is its
+/// own paint surface, so a press ("Selected") and a double click come from here
+/// as much as the crop area's own news, which the editor hears as named events
+/// ("Recalculated", "FlipAspect", the navigation keys) and passes on as signals.
+class TCFrame : public QWidget, public TObserver {
     Q_OBJECT
 public:
+    /// Where a navigation key asks the main window to go.
+    enum class TNavigation { Previous, Next, Home, End };
+    Q_ENUM(TNavigation)
     enum TLook { kLookBox = 0, kLookBlack = 1, kLookInverse = 2, kLookFade = 3, kLookGrey = 4 };
     enum class TZone { None, Top, Bottom, Right, Left, Inside };
     using TClock = std::function<std::chrono::steady_clock::time_point()>;
 
     explicit TCFrame(QWidget* parent = nullptr);
     ~TCFrame() override;
-
-    // ISubject: the events of the editor and of its crop area.
-    void Attach(IObserver* observer) override { subject_.Attach(observer); }
-    void Detach(IObserver* observer) override { subject_.Detach(observer); }
-    void Notify(TObject* sender, const std::string& event, const TVariant& value) override {
-        subject_.Notify(sender, event, value);
-    }
 
     /// The crop area state and arithmetic.
     TCropArea& Area() { return area_; }
@@ -89,6 +85,18 @@ public:
     /// Asks for the editor's context menu, as a right click does, over the crop area.
     void KeyboardMenu();
 
+signals:
+    /// The crop area was recomputed and redrawn: the read-outs are due.
+    void Recalculated();
+    /// A press on the crop area that is not ignored, or the focus on the receiver.
+    void Selected();
+    /// A double click on the crop area.
+    void DoubleClick();
+    /// Space in the editor: the frame flips its aspect.
+    void FlipAspect();
+    /// Page Up, Page Down, Home or End in the editor.
+    void Navigate(TCFrame::TNavigation where);
+
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -101,6 +109,8 @@ protected:
 
 private:
     friend class TFocusReceiver;
+    /// The crop area's named events, passed on as signals.
+    void Update(TObject* sender, const std::string& event, const TVariant& value) override;
     void SyncSurface();
     void RequestThumbnail();
     void ThumbnailArrived(uint64_t generation, int32_t height, int32_t rotation,
@@ -116,7 +126,6 @@ private:
     bool IsActionKey(QKeyEvent* event, bool trigger);
     const QImage& BuildWork();
 
-    TSubject subject_;
     TCropArea area_;
     QPointer<IThumbnailSource> source_;
     uint64_t ticket_ = 0;     // the request in the source, 0 when none

@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "Error.h"
+#include "Events.h"
 
 namespace {
 // Quotients and products are formed with a 64-bit significand before truncation,
@@ -106,7 +107,7 @@ void TCropArea::Recalculate() {
         cropWidth_ = Snap(cropWidth_, gridWidth_);
     }
     if (repaint_) repaint_();
-    Notify("Recalculated");
+    Notify(Events::Recalculated);
 }
 
 void TCropArea::SetAspect(const std::string& kind, double horizontal, double vertical) {
@@ -181,19 +182,19 @@ bool TCropArea::HandleKey(int& key, TShiftState shift) {
     if (!loaded_ || !cropVisible_) return false;
     switch (key) {
     case kKeySpace:
-        Notify("FlipAspect");
+        Notify(Events::FlipAspect);
         return true;
     case kKeyPageUp:
-        Notify("PreviousImage");
+        Notify(Events::PreviousImage);
         return true;
     case kKeyPageDown:
-        Notify("NextImage");
+        Notify(Events::NextImage);
         return true;
     case kKeyEnd:
-        Notify("EndImage");
+        Notify(Events::EndImage);
         return true;
     case kKeyHome:
-        Notify("HomeImage");
+        Notify(Events::HomeImage);
         return true;
     case kKeyLeft:
         SetPosition(Add(cropX_, -int64_t(GridX())), cropY_);
@@ -275,7 +276,6 @@ bool TCropArea::GetThumbCrop(TCropRect& rect) const {
 }
 
 bool TCropArea::LoadImage(const std::string& fileName) {
-    if (processMessages_) processMessages_();
     TThumbnail thumb;
     try {
         thumb = reader_(fileName, rotation_, std::max(1, surfaceHeight_));

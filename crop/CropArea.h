@@ -53,8 +53,6 @@ public:
     void SetReader(TReader reader) { reader_ = std::move(reader); }
     /// Called at the end of every recalculation, before "Recalculated" is sent.
     void SetRepaint(std::function<void()> repaint) { repaint_ = std::move(repaint); }
-    /// Called before an image is read, so that the window stays responsive.
-    void SetProcessMessages(std::function<void()> f) { processMessages_ = std::move(f); }
     /// Whether the next read shows a photo upright by its EXIF orientation (the default).
     void SetHonourOrientation(bool honour) { honourOrientation_ = honour; }
     bool HonourOrientation() const { return honourOrientation_; }
@@ -165,7 +163,6 @@ private:
     TObject* sender_;
     TReader reader_;
     std::function<void()> repaint_;
-    std::function<void()> processMessages_;
     bool honourOrientation_ = true;
     bool wholeBlockPortrait_ = false;
     int orientation_ = 1;

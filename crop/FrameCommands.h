@@ -2,12 +2,13 @@
 
 class TIFrame;
 
-/// The main window's commands that an image frame's popup menu offers.
+/// The main window's commands that an image frame asks for.
 enum class TFrameCommand { Preview, CropCurrent, RotateLeft, RotateRight, Remove };
 
-/// Implemented by the main window: the popup menu runs these directly and
-/// sends no event. The frame passed is the one whose menu was used; a right
-/// press in its editor has already made it the current frame.
+/// Implemented by the main window: the one way a frame's commands reach it. The
+/// rotate and crop buttons and a double click in the editor (Preview) call it
+/// directly, the popup menu only while IsEnabled allows the command. The frame
+/// passed is the one the user acted in; the window makes it current first.
 class IFrameCommands {
 public:
     virtual ~IFrameCommands() = default;

@@ -22,10 +22,15 @@ class TCropAspects;
 /// `Cropper` on top and a detail panel below it with the destination name, the
 /// position, size and resolution read-outs, the rotate buttons, the aspect
 /// choice, the flip check box and the crop button, plus the editor's popup
-/// menu. It turns the user's actions into crop area operations and named
-/// events for the main window, and keeps its aspect choice in step with the
-/// aspect registry.
-class TIFrame : public QWidget, public TObserver, public ISubject {
+/// menu. It turns the user's actions into crop area operations, tells the main
+/// window about selection and navigation by signals, asks it for the image
+/// commands through IFrameCommands, and keeps its aspect choice in step with
+/// the aspect registry, whose named events it observes.
+///
+/// Split by concern: IFrame.cpp (state, aspects, read-outs, input),
+/// IFrameControls.cpp (the controls, their layout and the details level) and
+/// IFrameMenu.cpp (the popup menu and the commands).
+class TIFrame : public QWidget, public TObserver {
     Q_OBJECT
 public:
     static constexpr int kOuterBorder = 2; // shows the selection
@@ -38,12 +43,7 @@ public:
     explicit TIFrame(QWidget* parent = nullptr, TCropAspects* registry = nullptr);
     ~TIFrame() override;
 
-    void Attach(IObserver* observer) override { subject_.Attach(observer); }
-    void Detach(IObserver* observer) override { subject_.Detach(observer); }
-    void Notify(TObject* sender, const std::string& event, const TVariant& value) override {
-        subject_.Notify(sender, event, value);
-    }
-    /// Events of the editor and of the registry.
+    /// Events of the aspect registry: a changed list refills the aspect choice.
     void Update(TObject* sender, const std::string& event, const TVariant& value) override;
 
     /// Loads the image; on success applies the chosen aspect and names the
@@ -83,7 +83,7 @@ public:
     /// Pixels per inch of the chosen aspect for the crop width; -1 without one.
     int32_t Resolution() const;
 
-    /// Focuses the editor and sends "Selected" with an empty text.
+    /// Focuses the editor and signals SelectRequested.
     void FocusCrop();
     /// The frame's own way to take the focus: FocusCrop once it has a parent.
     void SetFocus();
@@ -105,7 +105,8 @@ public:
     /// Refills the aspect choice from the registry's current list.
     void FillAspects();
 
-    /// The main window's commands behind the popup menu; none disables them.
+    /// The main window's commands behind the buttons, a double click and the
+    /// popup menu; none disables them.
     void SetCommands(IFrameCommands* commands) { commands_ = commands; }
     /// Prepares the popup menu for showing.
     void CropperMenuPopup();
@@ -114,8 +115,13 @@ public:
     QMenu* CropperMenu() const { return menu_; }
     QWidget* DetailPanel() const { return detail_; }
 
-    /// The frame an event is about: the frame itself or its editor.
-    static TIFrame* FromSender(TObject* sender);
+signals:
+    /// The user works in this frame ("Selected"): a press on it or in its
+    /// editor, the focus on one of its controls, FocusCrop. The main window
+    /// makes it current.
+    void SelectRequested();
+    /// A navigation key in the editor or in a detail control.
+    void Navigate(TCFrame::TNavigation where);
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -130,17 +136,19 @@ private:
     void BuildMenu();
     void LayoutChildren();
     void LayoutDetailPanel();
+    void ConnectEditor();
     void UpdateReadouts();
-    void SendFunction(const char* value);
     /// True when the key was a navigation key and has been consumed.
     bool NavigationKeyCheck(QObject* watched, QKeyEvent* event);
     void SetPanelColor(QWidget* panel, const QColor& color);
+    /// Asks the main window to run a command for this frame.
     void RunCommand(TFrameCommand command);
+    /// The same from the popup menu, only while the window allows it.
+    void MenuCommand(TFrameCommand command);
     /// Fits a thumbnail just decoded for the editor's height to the editor's width too.
     void FitNewThumbnail();
     void UpdateFlipKey();
 
-    TSubject subject_;
     TCropAspects* registry_;
     IFrameCommands* commands_ = nullptr;
     bool selected_ = false;

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include <QCoreApplication>
 #include <QResizeEvent>
 #include <QWheelEvent>
 
@@ -21,10 +20,9 @@ TCContainer::TCContainer(QWidget* parent) : QWidget(parent), big_(new TBig(this)
 }
 
 void TCContainer::RequestLayout() {
-    timer_.stop();
-    QCoreApplication::processEvents();
-    timer_.setInterval(kDebounceMs);
-    timer_.start();
+    // Only (re)arm the timer: the layout runs from the event loop, after whatever is
+    // pending, so a burst of requests lays the grid out once and nothing re-enters here.
+    timer_.start(kDebounceMs);
 }
 
 void TCContainer::LayoutNow() {

@@ -16,7 +16,7 @@ public:
 
     TBig* Big() const { return big_; }
 
-    /// Processes pending events, then (re)arms the 500 ms layout timer.
+    /// (Re)arms the 500 ms layout timer; processes no events.
     void RequestLayout();
     /// Lays the grid out at once, cancelling a pending request.
     void LayoutNow();

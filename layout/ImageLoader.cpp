@@ -1,10 +1,8 @@
 #include "ImageLoader.h"
 
 #include <exception>
-#include <optional>
 
 #include <QCloseEvent>
-#include <QCoreApplication>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -50,6 +48,8 @@ TLoadForm::TLoadForm(QWidget* parent) : QDialog(parent) {
     TranslateWindow(this);
 }
 
+TLoadForm::~TLoadForm() = default;
+
 void TLoadForm::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     // One run per showing: the window system shows the dialog again when it is restored
@@ -63,32 +63,75 @@ void TLoadForm::showEvent(QShowEvent* event) {
 }
 
 void TLoadForm::TimerTimer() {
-    // Stopped first: events processed inside the run must not start a second one.
+    // Stopped first: one showing makes one run.
     timer_.stop();
     finished_ = false;
-    const int count = static_cast<int>(list_.size());
-    progressBar_->setRange(0, count);
+    progressBar_->setRange(0, static_cast<int>(list_.size()));
     progressBar_->setValue(0);
-    std::optional<TThumbnailPrefetch> prefetch;
+    prefetch_.reset();
     if (source_ && addDecoded_)
-        prefetch.emplace(*source_, list_, thumbnailHeight_, ahead_, honourOrientation_);
-    for (int i = 1; i <= count; ++i) {
-        const std::string& path = list_[static_cast<size_t>(i - 1)];
-        statusLabel_->setText(tr_("Creating Thumb") + " (" + QString::number(i) + "/" +
-                              QString::number(count) + ") " + FileNameOf(path));
-        QCoreApplication::processEvents();
-        try {
-            if (prefetch)
-                addDecoded_(path, prefetch->Take(static_cast<std::size_t>(i - 1)));
-            else if (addImage_)
-                addImage_(path);
-        } catch (const std::exception&) {
-            // One file that cannot be added must not end the run or escape the event loop.
-        }
-        progressBar_->setValue(i);
-        QCoreApplication::processEvents();
-        if (cancelled_) break;
+        prefetch_ =
+            std::make_unique<TThumbnailPrefetch>(*source_, list_, thumbnailHeight_, ahead_,
+                                                 honourOrientation_, [this] { DecodeArrived(); });
+    index_ = 0;
+    waiting_ = false;
+    if (list_.empty())
+        Finish();
+    else
+        ShowFile();
+}
+
+void TLoadForm::Queue(void (TLoadForm::*step)()) {
+    QMetaObject::invokeMethod(
+        this, [this, step] { (this->*step)(); }, Qt::QueuedConnection);
+}
+
+void TLoadForm::ShowFile() {
+    const int count = static_cast<int>(list_.size());
+    statusLabel_->setText(tr_("Creating Thumb") + " (" + QString::number(index_ + 1) + "/" +
+                          QString::number(count) + ") " + FileNameOf(list_[index_]));
+    // the line is painted, and a Cancel seen, before the file is added
+    Queue(&TLoadForm::AddFile);
+}
+
+void TLoadForm::AddFile() {
+    const std::string& path = list_[index_];
+    if (prefetch_) {
+        prefetch_->Want(index_);
+        // its decode is still on the way: DecodeArrived comes back here
+        waiting_ = !prefetch_->Ready(index_);
+        if (waiting_) return;
     }
+    try {
+        if (prefetch_)
+            addDecoded_(path, prefetch_->Take(index_));
+        else if (addImage_)
+            addImage_(path);
+    } catch (const std::exception&) {
+        // One file that cannot be added must not end the run or escape the event loop.
+    }
+    ++index_;
+    progressBar_->setValue(static_cast<int>(index_));
+    Queue(&TLoadForm::AfterFile);
+}
+
+void TLoadForm::DecodeArrived() {
+    if (waiting_ && prefetch_->Ready(index_)) {
+        waiting_ = false;
+        Queue(&TLoadForm::AddFile);
+    }
+}
+
+void TLoadForm::AfterFile() {
+    // Cancel takes effect after the file in progress, never within it
+    if (cancelled_ || index_ >= list_.size())
+        Finish();
+    else
+        ShowFile();
+}
+
+void TLoadForm::Finish() {
+    prefetch_.reset(); // what was asked for ahead is withdrawn
     if (statusText_) statusText_(cancelled_ ? tr_("Cancel") : tr_("Images added"));
     finished_ = true;
     accept();

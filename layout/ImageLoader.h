@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -13,11 +14,14 @@
 class QLabel;
 class QProgressBar;
 class QPushButton;
+class TThumbnailPrefetch;
 
 /// The modal progress dialog of adding images. It does no decoding itself: for each path it
-/// calls its owner's add-image callback, keeping the application responsive between files,
-/// and lets the user cancel after the file in progress. The run starts on the first timer tick
-/// after the dialog is shown, so that the dialog is painted first.
+/// calls its owner's add-image callback and lets the user cancel after the file in progress.
+/// The run starts on the first timer tick after the dialog is shown, so that the dialog is
+/// painted first, and goes on in steps queued to the dialog's own modal event loop: the
+/// status line, then the file, then the check for a Cancel, each after the events that came
+/// meanwhile (repaints, the Cancel click). Nothing in the run processes events itself.
 class TLoadForm : public QDialog {
     Q_OBJECT
 public:
@@ -27,6 +31,7 @@ public:
     using TStatusText = std::function<void(const QString& text)>;
 
     explicit TLoadForm(QWidget* parent = nullptr);
+    ~TLoadForm() override;
 
     /// Called once per path, in list order, with the thumbnail decoded ahead.
     using TAddDecoded = std::function<void(const std::string& path, TDecodedThumbnail decoded)>;
@@ -45,8 +50,8 @@ public:
     void SetHonourOrientation(bool honour) { honourOrientation_ = honour; }
     int32_t ThumbnailHeight() const { return thumbnailHeight_; }
     void SetStatusText(TStatusText statusText) { statusText_ = std::move(statusText); }
-    /// The paths of the next run; the dialog keeps its own copy, so nothing that happens
-    /// while it processes events can change the list under the run.
+    /// The paths of the next run; the dialog keeps its own copy. Not to be called while a
+    /// run is on (the owner queues what comes meanwhile).
     void SetList(std::vector<std::string> list) { list_ = std::move(list); }
 
     bool Cancelled() const { return cancelled_; }
@@ -65,6 +70,14 @@ protected:
 
 private:
     void TimerTimer();
+    /// The run's steps, each queued to the event loop by the one before.
+    void ShowFile();
+    void AddFile();
+    void AfterFile();
+    void Finish();
+    void Queue(void (TLoadForm::*step)());
+    /// A decode came in: the run goes on if it waited for that one.
+    void DecodeArrived();
     void CancelBtnClick();
 
     std::vector<std::string> list_;
@@ -77,6 +90,9 @@ private:
     TStatusText statusText_;
     bool cancelled_ = false;
     bool finished_ = true;
+    std::unique_ptr<TThumbnailPrefetch> prefetch_; // during a run with a source
+    std::size_t index_ = 0;                        // the file at work
+    bool waiting_ = false;                         // for the decode of that file
     QProgressBar* progressBar_;
     QLabel* statusLabel_;
     QPushButton* cancelBtn_;

@@ -2,13 +2,12 @@
 
 #include <algorithm>
 
-#include <QCoreApplication>
-
 TThumbnailPrefetch::TThumbnailPrefetch(IThumbnailSource& source,
                                        const std::vector<std::string>& files, int32_t height,
-                                       std::size_t ahead, bool honourOrientation)
+                                       std::size_t ahead, bool honourOrientation, TArrived arrived)
     : source_(source), files_(files), height_(std::max(1, height)),
-      ahead_(std::max<std::size_t>(1, ahead)), honourOrientation_(honourOrientation) {}
+      ahead_(std::max<std::size_t>(1, ahead)), honourOrientation_(honourOrientation),
+      arrived_(std::move(arrived)) {}
 
 TThumbnailPrefetch::~TThumbnailPrefetch() {
     for (const auto& [index, ticket] : tickets_)
@@ -23,16 +22,15 @@ void TThumbnailPrefetch::RequestUpTo(std::size_t end) {
                                       [this, i](TDecodedThumbnail decoded) {
                                           tickets_.erase(i);
                                           ready_[i] = std::move(decoded);
+                                          if (arrived_) arrived_();
                                       });
     }
 }
 
 TDecodedThumbnail TThumbnailPrefetch::Take(std::size_t i) {
-    // the files after i decode while the window works on i
-    RequestUpTo(i + ahead_);
-    while (!ready_.count(i))
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    TDecodedThumbnail decoded = std::move(ready_[i]);
-    ready_.erase(i);
+    const auto it = ready_.find(i);
+    if (it == ready_.end()) return {std::nullopt, "ThumbnailPrefetch: not decoded yet"};
+    TDecodedThumbnail decoded = std::move(it->second);
+    ready_.erase(it);
     return decoded;
 }

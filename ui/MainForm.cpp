@@ -181,7 +181,7 @@ void TMainForm::FormShow() {
 
 void TMainForm::CommandLineTimerTimer() {
     commandLineTimer_.stop();
-    QApplication::processEvents();
+    // the window has been painted by now; the run's dialog keeps it responsive
     AddFiles(commandLine_);
 }
 

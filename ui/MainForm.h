@@ -9,8 +9,8 @@
 #include <QPointer>
 #include <QTimer>
 
+#include "CFrame.h"
 #include "FrameCommands.h"
-#include "ObserverPattern2.h"
 #include "SettingsFile.h"
 #include "ThumbnailSource.h"
 
@@ -35,11 +35,12 @@ class TThumbnailPool;
 
 /// The main window: the grid of image frames, the menus and the bottom bar
 /// with the add and crop buttons and the destination folder. It owns the
-/// settings store, the image list and the dialogs, and reacts to the frames'
-/// events. Split by concern: MainForm.cpp (start and exit), MainFormMenus.cpp
+/// settings store, the image list and the dialogs, and hears the frames'
+/// selection and navigation through their signals and their commands through
+/// IFrameCommands. Split by concern: MainForm.cpp (start and exit), MainFormMenus.cpp
 /// (menus and view commands), MainFormImages.cpp (adding, navigating,
 /// removing) and MainFormCrop.cpp (the crop run and the preview).
-class TMainForm : public QMainWindow, public TObserver, public IFrameCommands {
+class TMainForm : public QMainWindow, public IFrameCommands {
     Q_OBJECT
 public:
     /// Reads the settings (settingsFile decides where), chooses the language and
@@ -94,10 +95,7 @@ public:
     TSForm* SForm() const { return sForm_; }
     QAction* Action(const char* name) const;
 
-    // IObserver: the frames' events
-    void Update(TObject* sender, const std::string& event, const TVariant& value) override;
-
-    // IFrameCommands: a frame's popup menu
+    // IFrameCommands: a frame's buttons, double click and popup menu
     void Preview(TIFrame& frame) override;
     void CropCurrent(TIFrame& frame) override;
     void RotateLeft(TIFrame& frame) override;
@@ -132,9 +130,11 @@ private:
     TIFrame* PlaceImage(const std::string& path, const std::function<bool(TIFrame&)>& load);
     void RemoveFrame(TIFrame* frame);
     void ReleaseFrame(TIFrame* frame);
-    void SelectedFrom(TObject* sender);
+    /// Makes the frame the user works in current, if it is one of the list.
+    void SelectedFrom(TIFrame* frame);
+    /// Moves the current frame as a navigation key in a frame asks.
+    void NavigateFrom(TCFrame::TNavigation where);
     void UpdateImageCommands();
-    TIFrame* FrameOf(TObject* sender) const;
     int IndexOf(const TIFrame* frame) const;
     bool MayChangeList() const;
     std::string StartFolder() const;

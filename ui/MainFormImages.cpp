@@ -1,5 +1,5 @@
 // The main window's image list: adding files and folders, the current frame,
-// navigation, turning and removing frames, and the frames' events.
+// navigation, turning and removing frames, and what the frames ask for.
 #include <algorithm>
 #include <filesystem>
 #include <utility>
@@ -155,7 +155,8 @@ TIFrame* TMainForm::PlaceImage(const std::string& path, const std::function<bool
     frame->SetDestFileName(NewDestinationName(path, *settings_));
     frame->SetCropVisible(true);
     frame->SetLook(Get(*settings_, Options::CropAreaLook));
-    frame->Attach(this);
+    connect(frame, &TIFrame::SelectRequested, this, [this, frame] { SelectedFrom(frame); });
+    connect(frame, &TIFrame::Navigate, this, &TMainForm::NavigateFrom);
     SetCurrentFrame(frame);
     if (Get(*settings_, Options::AutoRotateCrop)) frame->AutoFlip();
     frame->CenterCrop();
@@ -241,46 +242,30 @@ void TMainForm::ReleaseFrame(TIFrame* frame) {
     released_.reset(frame);
 }
 
-TIFrame* TMainForm::FrameOf(TObject* sender) const {
-    TIFrame* frame = TIFrame::FromSender(sender);
-    return IndexOf(frame) >= 0 ? frame : nullptr;
-}
-
-void TMainForm::SelectedFrom(TObject* sender) {
-    TIFrame* frame = FrameOf(sender);
-    if (!frame || frame == current_) return;
+void TMainForm::SelectedFrom(TIFrame* frame) {
+    // a frame already released may still be inside its own signal
+    if (IndexOf(frame) < 0 || frame == current_) return;
     for (TIFrame* f : images_)
         f->SetSelected(f == frame);
     SetCurrentFrame(frame);
 }
 
-void TMainForm::Update(TObject* sender, const std::string& event, const TVariant& value) {
+void TMainForm::NavigateFrom(TCFrame::TNavigation where) {
     const int p = IndexOf(current_);
     const int count = static_cast<int>(images_.size());
-    if (event == "Selected") {
-        SelectedFrom(sender);
-    } else if (event == "PreviousImage") {
+    switch (where) {
+    case TCFrame::TNavigation::Previous:
         if (p > 0) SetCurrentFrame(images_[static_cast<std::size_t>(p - 1)]);
-    } else if (event == "NextImage") {
+        break;
+    case TCFrame::TNavigation::Next:
         if (p >= 0 && p < count - 1) SetCurrentFrame(images_[static_cast<std::size_t>(p + 1)]);
-    } else if (event == "HomeImage") {
+        break;
+    case TCFrame::TNavigation::Home:
         if (count > 0) SetCurrentFrame(images_.front());
-    } else if (event == "EndImage") {
+        break;
+    case TCFrame::TNavigation::End:
         if (count > 0) SetCurrentFrame(images_.back());
-    } else if (event == "Function") {
-        SelectedFrom(sender);
-        const auto* command = std::get_if<std::string>(&value);
-        if (!command) return;
-        if (*command == "Clockwise")
-            RotateRightExecute();
-        else if (*command == "Counter")
-            RotateLeftExecute();
-        else if (*command == "Crop")
-            CropCurrentActionExecute();
-        else if (*command == "Remove")
-            RemoveExecute();
-        else if (*command == "PreviewCrop")
-            PreviewActionExecute();
+        break;
     }
 }
 

@@ -25,6 +25,7 @@
 #include "CropAspects.h"
 #include "DestinationNaming.h"
 #include "Error.h"
+#include "Events.h"
 #include "LayoutHelpers.h"
 #include "Options.h"
 #include "StorageTank.h"
@@ -382,8 +383,8 @@ void TSForm::LoadFromSettings() {
     showCropsizeCheck_->setChecked(Get(settings_, Options::ShowCropsize3));
     enterCheck_->setChecked(Get(settings_, Options::EnterCropsCurrentImage));
     autoRotateCheck_->setChecked(Get(settings_, Options::AutoRotateCrop));
-    Update(working_.get(), "AspectListChanged", TVariant(std::string()));
-    Update(working_.get(), "NewDefaultAspect", TVariant(std::string()));
+    Update(working_.get(), Events::AspectListChanged, TVariant(std::string()));
+    Update(working_.get(), Events::NewDefaultAspect, TVariant(std::string()));
     lookCombo_->setCurrentIndex(
         std::clamp(Get(settings_, Options::CropAreaLook), 0, int(std::size(kLooks)) - 1));
 
@@ -455,7 +456,7 @@ void TSForm::OkBtnClick() {
 void TSForm::Update(TObject*, const std::string& event, const TVariant&) {
     if (working_->Count() == 0) return;
     const TCropAspectList& list = working_->CurrentList();
-    if (event == "AspectListChanged") {
+    if (event == Events::AspectListChanged) {
         defaultCropBox_->clear();
         const int count = list.Count();
         aspectGrid_->setRowCount(count);
@@ -472,7 +473,7 @@ void TSForm::Update(TObject*, const std::string& event, const TVariant&) {
         // position when aspects move, so the text alone would point elsewhere.
         defaultCropBox_->setCurrentIndex(list.DefaultIndex());
         if (count > 0) SelectRow(std::clamp(SelectedRow(), 0, count - 1));
-    } else if (event == "NewDefaultAspect") {
+    } else if (event == Events::NewDefaultAspect) {
         defaultCropBox_->setCurrentIndex(list.DefaultIndex());
     }
 }

@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QLabel>
+#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QShowEvent>
@@ -36,6 +37,47 @@ struct TRun {
         form.SetList(std::move(list));
         form.exec();
     }
+};
+
+/// A thumbnail source that answers only when told, from the event loop.
+class THeldSource : public IThumbnailSource {
+public:
+    std::vector<std::string> asked;
+    int withdrawn = 0;
+    std::function<void()> onRequest; // after each request
+
+    uint64_t Request(QObject* context, const std::string& fileName, int32_t, int32_t, bool,
+                     TDone done) override {
+        asked.push_back(fileName);
+        held_.push_back({++next_, context, std::move(done)});
+        if (onRequest) onRequest();
+        return next_;
+    }
+    bool Withdraw(uint64_t ticket) override {
+        std::erase_if(held_, [&](const THeld& h) { return h.ticket == ticket; });
+        ++withdrawn;
+        return true;
+    }
+    /// Answers every request held so far, each as a delivery between events.
+    void AnswerAll() {
+        for (THeld& h : held_)
+            QMetaObject::invokeMethod(
+                h.context,
+                [done = std::move(h.done)] {
+                    done({TThumbnail(), ""});
+                },
+                Qt::QueuedConnection);
+        held_.clear();
+    }
+
+private:
+    struct THeld {
+        uint64_t ticket;
+        QPointer<QObject> context;
+        TDone done;
+    };
+    std::vector<THeld> held_;
+    uint64_t next_ = 0;
 };
 
 std::vector<std::string> Paths(int n) {
@@ -159,4 +201,29 @@ TEST(ImageLoaderTest, ShowingAgainDuringARunNeitherRestartsItNorForgetsACancel) 
         QTest::qWait(250); // a timer armed again would have started a second run by now
         EXPECT_EQ(run.added.size(), tc.added) << tc.showAt;
     }
+}
+
+TEST(ImageLoaderTest, WaitingForADecodeLeavesTheDialogResponsiveAndCancelKeepsTheFileAtWork) {
+    TRun run;
+    THeldSource source;
+    run.form.SetThumbnails(&source, 2, [&](const std::string& path, TDecodedThumbnail decoded) {
+        EXPECT_TRUE(decoded.Thumbnail.has_value());
+        run.added.push_back(path);
+    });
+    bool waitedInTheLoop = false;
+    source.onRequest = [&] {
+        if (source.asked.size() != 2) return;
+        // the run has asked for the first two decodes and gone back to the dialog's loop
+        QTimer::singleShot(0, [&] {
+            waitedInTheLoop = run.added.empty() && run.form.isVisible();
+            run.form.CancelBtn()->click();
+            source.AnswerAll();
+        });
+    };
+    run.Exec(Paths(5));
+    EXPECT_TRUE(waitedInTheLoop);
+    EXPECT_EQ(source.asked, Paths(2));
+    EXPECT_EQ(run.added, Paths(1)); // the file at work is completed, then the run stops
+    EXPECT_EQ(run.status, "Cancel");
+    EXPECT_FALSE(run.form.isVisible());
 }

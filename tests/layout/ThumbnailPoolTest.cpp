@@ -90,8 +90,13 @@ TEST(ThumbnailPoolTest, PrefetchHandsOutInListOrderWithABoundedNumberWaiting) {
     const std::vector<std::string> files = {"a", "broken", "c", "d", "e", "f", "g", "h"};
     std::size_t most = 0;
     {
-        TThumbnailPrefetch prefetch(pool, files, 120, 3);
+        int arrivals = 0;
+        TThumbnailPrefetch prefetch(pool, files, 120, 3, true, [&] { ++arrivals; });
         for (std::size_t i = 0; i < 5; ++i) {
+            prefetch.Want(i);
+            // nothing waits inside the prefetch: each arrival is told
+            ASSERT_TRUE(QTest::qWaitFor([&] { return prefetch.Ready(i); }, 5000)) << i;
+            EXPECT_GE(arrivals, static_cast<int>(i) + 1);
             const TDecodedThumbnail d = prefetch.Take(i);
             EXPECT_EQ(d.Thumbnail.has_value(), files[i] != "broken") << i;
             most = std::max(most, pool.Pending() + prefetch.Waiting());

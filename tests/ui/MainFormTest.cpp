@@ -133,6 +133,49 @@ TEST_F(MainFormTest, KeysMoveBetweenFramesAndStopAtTheEnds) {
     EXPECT_EQ(w->CurrentFrame(), w->Images()[0]);
 }
 
+TEST_F(MainFormTest, AFramesButtonsAndDoubleClickActOnThatFrameWhicheverWasCurrent) {
+    auto w = Open({photo("a.jpg"), photo("b.jpg"), photo("c.jpg")});
+    WaitForImages(*w, 3);
+    ASSERT_EQ(w->Images().size(), 3u);
+    w->Container()->LayoutNow();
+    std::vector<std::string> opened;
+    w->SetOpener([&](const std::string& path) { opened.push_back(path); });
+    TIFrame* first = w->Images()[0];
+    TIFrame* second = w->Images()[1];
+    TIFrame* third = w->Images()[2];
+    const auto click = [](TIFrame* frame, const char* button) {
+        QTest::mouseClick(frame->findChild<QPushButton*>(button), Qt::LeftButton);
+    };
+    ASSERT_EQ(w->CurrentFrame(), first);
+    click(second, "ClockBtn");
+    EXPECT_EQ(w->CurrentFrame(), second);
+    EXPECT_EQ(second->Rotation(), 90);
+    click(second, "CounterBtn");
+    click(second, "CounterBtn");
+    EXPECT_EQ(second->Rotation(), 270);
+    EXPECT_EQ(first->Rotation(), 0);
+
+    // a double click in an editor previews that frame's crop
+    QTest::mouseDClick(third->Cropper(), Qt::LeftButton, Qt::NoModifier,
+                       third->Cropper()->rect().center());
+    EXPECT_EQ(w->CurrentFrame(), third);
+    ASSERT_EQ(opened.size(), 1u);
+    EXPECT_EQ(ReadJpegThumbnail(opened[0], 0, 8).imageWidth, third->GetCrop().width);
+
+    // the crop button crops its own frame, and only that one
+    w->SetCurrentFrame(first);
+    click(second, "CropBtn");
+    EXPECT_TRUE(fs::exists(out("deeper/b.jpg")));
+    EXPECT_FALSE(fs::exists(out("deeper/a.jpg")));
+    EXPECT_EQ(w->Images(), (std::vector<TIFrame*>{first, third}));
+    EXPECT_EQ(w->CurrentFrame(), third);
+    EXPECT_TRUE(prompt.messages.empty());
+
+    // a navigation key in a frame's controls moves the current frame
+    QTest::keyClick(third->findChild<QLineEdit*>("FileNameEdit"), Qt::Key_PageUp);
+    EXPECT_EQ(w->CurrentFrame(), first);
+}
+
 TEST_F(MainFormTest, RemovingPicksTheNextFrameAndDisablesCommandsWhenEmpty) {
     auto w = Open({photo("a.jpg"), photo("b.jpg")});
     WaitForImages(*w, 2);
