@@ -12,6 +12,7 @@
 
 #include "BatchRun.h"
 #include "CropAspects.h"
+#include "CropRunWait.h"
 #include "IFrame.h"
 #include "JpegSamples.h"
 #include "MainForm.h"
@@ -91,6 +92,7 @@ TEST(CommandLineCropTest, WritesWhatTheWindowWritesForAFreshFrame) {
             ASSERT_EQ(window.Images().size(), photos.size());
             window.DirEdit()->setText(QString::fromStdString(byWindow));
             window.CropImagesActionExecute();
+            WaitForCropRun(window);
             EXPECT_TRUE(window.Images().empty());
             EXPECT_TRUE(prompt.messages.empty());
         }

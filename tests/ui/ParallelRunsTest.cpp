@@ -13,6 +13,7 @@
 
 #include "ConsoleApp.h"
 #include "CropJob.h"
+#include "CropRunWait.h"
 #include "IFrame.h"
 #include "ImageLoader.h"
 #include "MainForm.h"
@@ -109,6 +110,7 @@ TEST_F(ParallelRunsTest, CropsTheSameFilesWithTheSameQuestionsAsOneFrameAfterThe
 
     prompt.answers = {TAnswer::Yes, TAnswer::Yes, TAnswer::No};
     w->CropImagesActionExecute();
+    WaitForCropRun(*w);
     // the questions come first, in the run's order; the second a.jpg is not
     // asked about: it gets a name of its own, as the first one's job writes a.jpg
     EXPECT_EQ(prompt.questions,
