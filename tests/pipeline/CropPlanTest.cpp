@@ -178,25 +178,6 @@ TEST_F(CropPlanTest, StopEndsThePlanBeforeTheNextPhoto) {
     EXPECT_TRUE(plan.Cancelled);
 }
 
-TEST_F(CropPlanTest, TheJobCarriesWhatThePlanSettled) {
-    TCropPlanPhoto photo = Photo("one/a.jpg");
-    photo.Crop = CropSpecOf({16, 32, 320, 240}, 90, "defined", 6);
-    photo.Resolution = 300;
-    const TCropPlan plan = Plan({photo}, {"", true, true}, {});
-    ASSERT_EQ(plan.Photos[0].What, TPlannedCrop::Crop);
-    // an output that appears after the plan is replaced when the options say so
-    EXPECT_TRUE(plan.Photos[0].Replace);
-    const TCropJob job = PlannedJob(photo, plan.Photos[0]);
-    EXPECT_EQ(job.Source, dir.file("one/a.jpg"));
-    EXPECT_EQ(job.Output, dir.file("out/a.jpg"));
-    EXPECT_TRUE(job.Replace);
-    EXPECT_EQ(job.Resolution, 300);
-    const TCropSpec& c = job.Crop;
-    EXPECT_EQ((std::vector<int>{c.X, c.Y, c.Width, c.Height, c.Rotation, c.Orientation}),
-              (std::vector<int>{16, 32, 320, 240, 90, 6}));
-    EXPECT_EQ(c.Kind, "defined");
-}
-
 TEST(DestinationFolderTest, OneTrailingSeparatorGoesButTheRootStays) {
     const std::pair<const char*, const char*> cases[] = {
         {"out/", "out"}, {"out\\", "out"}, {"out//", "out/"}, {"/", "/"}, {"", ""}, {"out", "out"}};
