@@ -159,11 +159,11 @@ std::vector<TPhoto> CollectPhotos(const std::vector<std::string>& paths, bool re
 std::vector<TCropJob> PlanOutputs(std::vector<TPhoto>& photos, const std::string& folder,
                                   const TStorageTank& settings, bool overwrite,
                                   std::vector<TCropQuestion>* questions) {
-    std::vector<std::size_t> asked;
+    std::vector<std::size_t> inPlan;
     std::vector<TCropPlanPhoto> planned;
     for (std::size_t i = 0; i < photos.size(); ++i) {
         if (photos[i].Decided) continue;
-        asked.push_back(i);
+        inPlan.push_back(i);
         // the crop is proposed inside the job, once the photo is read
         planned.push_back({photos[i].Source,
                            NewDestinationName(photos[i].Source, settings),
@@ -173,19 +173,19 @@ std::vector<TCropJob> PlanOutputs(std::vector<TPhoto>& photos, const std::string
     }
     const TCropPlan plan =
         PlanCrops(planned, {folder, true, overwrite}, [overwrite](const TCropQuestion& q) {
-            // nobody can be asked: an existing file is replaced as the options
+            // nobody can be inPlan: an existing file is replaced as the options
             // say, and a protected one stays
             return q.Kind == TCropQuestion::Exists && overwrite ? TAnswer::Yes : TAnswer::No;
         });
     if (questions)
         questions->insert(questions->end(), plan.Questions.begin(), plan.Questions.end());
     std::vector<TCropJob> jobs(photos.size());
-    for (std::size_t k = 0; k < asked.size(); ++k) {
-        TPhoto& photo = photos[asked[k]];
+    for (std::size_t k = 0; k < inPlan.size(); ++k) {
+        TPhoto& photo = photos[inPlan[k]];
         const TPlannedCrop& p = plan.Photos[k];
         photo.Output = p.Output;
         if (p.What == TPlannedCrop::Crop) {
-            jobs[asked[k]] = PlannedJob(planned[k], p);
+            jobs[inPlan[k]] = PlannedJob(planned[k], p);
         } else if (p.What == TPlannedCrop::Skipped && p.SkippedAt == TCropQuestion::Exists) {
             photo.Report = {TPhotoStatus::Skipped, p.Reason, {}};
             photo.Decided = true;
