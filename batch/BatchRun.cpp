@@ -21,6 +21,7 @@
 
 #include "BatchOptions.h"
 #include "CropAspects.h"
+#include "CropPlan.h"
 #include "CropScheduler.h"
 #include "DestinationNaming.h"
 #include "FilesystemController.h"
@@ -151,35 +152,48 @@ std::vector<TPhoto> CollectPhotos(const std::vector<std::string>& paths, bool re
     return photos;
 }
 
-/// Gives every photo its output path and refuses the outputs that would
-/// overwrite a photo of this run or one another.
-void PlanOutputs(std::vector<TPhoto>& photos, const std::string& folder,
-                 const TStorageTank& settings) {
-    std::map<TFileId, std::string> sources;
-    for (const TPhoto& photo : photos)
-        if (TFileId id; !photo.Decided && IdOf(photo.Source, id)) sources.emplace(id, photo.Source);
-    std::map<std::string, std::string> claimed;
-    for (TPhoto& photo : photos) {
-        if (photo.Decided) continue;
-        try {
-            const std::string into =
-                photo.SubFolder.empty() ? folder : folder + "/" + photo.SubFolder;
-            photo.Output = OutputPath(into, NewDestinationName(photo.Source, settings));
-        } catch (const TError& e) {
-            Decide(photo, e.what());
-            continue;
-        }
-        TFileId id;
-        if (IdOf(photo.Output, id) && sources.count(id)) {
-            const std::string& other = sources[id];
-            Decide(photo, other == photo.Source
-                              ? Translate("The output file is the photo itself")
-                              : Translate("The output file is another photo named") + ": " + other);
-            continue;
-        }
-        const auto [it, fresh] = claimed.emplace(photo.Output, photo.Source);
-        if (!fresh) Decide(photo, Translate("The same output file as") + " " + it->second);
+/// Gives every photo its output path by the crop plan, which the options
+/// answer: an existing output is replaced only when asked for, a read-only
+/// one never. Returns the plan's jobs by photo (empty where there is none) and
+/// adds the questions answered to questions, when given.
+std::vector<TCropJob> PlanOutputs(std::vector<TPhoto>& photos, const std::string& folder,
+                                  const TStorageTank& settings, bool overwrite,
+                                  std::vector<TCropQuestion>* questions) {
+    std::vector<std::size_t> inPlan;
+    std::vector<TCropPlanPhoto> planned;
+    for (std::size_t i = 0; i < photos.size(); ++i) {
+        if (photos[i].Decided) continue;
+        inPlan.push_back(i);
+        // the crop is proposed inside the job, once the photo is read
+        planned.push_back({photos[i].Source,
+                           NewDestinationName(photos[i].Source, settings),
+                           photos[i].SubFolder,
+                           {},
+                           -1});
     }
+    const TCropPlan plan =
+        PlanCrops(planned, {folder, true, overwrite}, [overwrite](const TCropQuestion& q) {
+            // nobody can be inPlan: an existing file is replaced as the options
+            // say, and a protected one stays
+            return q.Kind == TCropQuestion::Exists && overwrite ? TAnswer::Yes : TAnswer::No;
+        });
+    if (questions)
+        questions->insert(questions->end(), plan.Questions.begin(), plan.Questions.end());
+    std::vector<TCropJob> jobs(photos.size());
+    for (std::size_t k = 0; k < inPlan.size(); ++k) {
+        TPhoto& photo = photos[inPlan[k]];
+        const TPlannedCrop& p = plan.Photos[k];
+        photo.Output = p.Output;
+        if (p.What == TPlannedCrop::Crop) {
+            jobs[inPlan[k]] = PlannedJob(planned[k], p);
+        } else if (p.What == TPlannedCrop::Skipped && p.SkippedAt == TCropQuestion::Exists) {
+            photo.Report = {TPhotoStatus::Skipped, p.Reason, {}};
+            photo.Decided = true;
+        } else {
+            Decide(photo, p.Reason);
+        }
+    }
+    return jobs;
 }
 
 /// The list's default aspect, or the one of the given description: exactly,
@@ -370,7 +384,6 @@ TPhotoRunSettings RunSettings(const TStorageTank& settings, const TCropAspects& 
     run.HonourOrientation = Get(settings, Options::HonourOrientation);
     run.Options = CropOptionsFrom(settings);
     if (options.Timeout > 0) run.Options.TransformerTimeout = options.Timeout;
-    run.Overwrite = options.Overwrite;
     run.DryRun = options.DryRun;
     run.Tool = FindTransformer();
     if (run.Tool.empty()) {
@@ -381,11 +394,11 @@ TPhotoRunSettings RunSettings(const TStorageTank& settings, const TCropAspects& 
     return run;
 }
 
-/// Runs the job of every photo not settled yet, up to jobs at once (0: one per
-/// core). The proposal needs the photo read, so it is made inside the job;
-/// every output belongs to one photo only (see PlanOutputs).
-void CropAll(std::vector<TPhoto>& photos, const TPhotoRunSettings& settings, unsigned jobs,
-             TReporter& reporter) {
+/// Runs the planned job of every photo not settled yet, up to jobs at once
+/// (0: one per core). The proposal needs the photo read, so it is made inside
+/// the job; every output belongs to one photo only (see PlanOutputs).
+void CropAll(std::vector<TPhoto>& photos, const std::vector<TCropJob>& planned,
+             const TPhotoRunSettings& settings, unsigned jobs, TReporter& reporter) {
     const TInterruptGuard guard;
     // the photos in flight end at once on an interruption: their jpegtran is killed
     std::atomic<bool> stop{false};
@@ -399,7 +412,7 @@ void CropAll(std::vector<TPhoto>& photos, const TPhotoRunSettings& settings, uns
     TCropScheduler scheduler(static_cast<unsigned>(threads), [&](const TCropJob& job) {
         TPhoto& photo = photos[byOutput.at(job.Output)];
         try {
-            photo.Report = CropPhoto(photo.Source, photo.Output, run);
+            photo.Report = CropPhoto(job, run);
         } catch (const std::exception& e) {
             photo.Report = {TPhotoStatus::Failed, e.what(), {}};
         }
@@ -411,11 +424,7 @@ void CropAll(std::vector<TPhoto>& photos, const TPhotoRunSettings& settings, uns
             reporter.Finished(i);
             continue;
         }
-        TCropJob job;
-        job.Tool = run.Tool;
-        job.Source = photos[i].Source;
-        job.Output = photos[i].Output;
-        scheduler.Submit(std::move(job));
+        scheduler.Submit(planned[i]);
         submitted.push_back(i);
     }
     while (scheduler.Outstanding() > 0) {
@@ -433,7 +442,8 @@ void CropAll(std::vector<TPhoto>& photos, const TPhotoRunSettings& settings, uns
 }
 } // namespace
 
-int RunBatch(const TBatchOptions& options, std::ostream& out, std::ostream& err, bool progress) {
+int RunBatch(const TBatchOptions& options, std::ostream& out, std::ostream& err, bool progress,
+             std::vector<TCropQuestion>* questions) {
     const std::unique_ptr<TStorageTank> stored = LoadSettings(options, err);
     const TStorageTank& settings = *stored;
     SelectLanguage(Get(settings, Options::Language, CurrentLanguage()));
@@ -447,8 +457,8 @@ int RunBatch(const TBatchOptions& options, std::ostream& out, std::ostream& err,
     LoadAspectRegistry(settings, registry);
     const TPhotoRunSettings run = RunSettings(settings, registry, options);
 
-    std::string folder = options.Output.empty() ? CroppedDir(settings) : options.Output;
-    if (folder.size() > 1 && (folder.back() == '/' || folder.back() == '\\')) folder.pop_back();
+    const std::string folder =
+        DestinationFolder(options.Output.empty() ? CroppedDir(settings) : options.Output);
     std::vector<std::string> paths = options.Paths;
     if (!options.FilesFrom.empty()) {
         const std::vector<std::string> listed = ReadPathList(options);
@@ -460,7 +470,8 @@ int RunBatch(const TBatchOptions& options, std::ostream& out, std::ostream& err,
         err << "trimvale: " << Translate("No photos found") << "\n";
         return 0;
     }
-    PlanOutputs(photos, folder, settings);
+    const std::vector<TCropJob> jobs =
+        PlanOutputs(photos, folder, settings, options.Overwrite, questions);
     if (!run.DryRun) {
         std::error_code ec;
         fs::create_directories(folder, ec);
@@ -476,7 +487,7 @@ int RunBatch(const TBatchOptions& options, std::ostream& out, std::ostream& err,
     }
 
     TReporter reporter(photos, out, err, progress, options.Jsonl);
-    CropAll(photos, run, options.Jobs, reporter);
+    CropAll(photos, jobs, run, options.Jobs, reporter);
     return reporter.AnyFailed() ? 1 : 0;
 }
 

@@ -4,8 +4,8 @@
 
 #include "CropArea.h"
 #include "CropAspect.h"
+#include "CropPlan.h"
 #include "Error.h"
-#include "FilesystemController.h"
 #include "JpegThumbnail.h"
 #include "gnugettext.h"
 
@@ -15,20 +15,13 @@ TPhotoReport Report(TPhotoStatus status, const std::string& reason) {
 }
 } // namespace
 
-TPhotoReport CropPhoto(const std::string& source, const std::string& output,
-                       const TPhotoRunSettings& run) {
+TPhotoReport CropPhoto(const TCropJob& planned, const TPhotoRunSettings& run) {
+    const std::string& source = planned.Source;
+    const std::string& output = planned.Output;
     std::error_code ec;
-    // a dangling link is a taken name as well; it is never written through
-    if (std::filesystem::exists(std::filesystem::symlink_status(output, ec))) {
-        if (!run.Overwrite) return Report(TPhotoStatus::Skipped, Translate("File exists"));
-        // without a window nobody can be asked, so a protected file stays
-        if (IsReadOnly(output))
-            return Report(TPhotoStatus::Failed, Translate("The output file is read only"));
-    }
-
     if (std::filesystem::is_regular_file(source, ec) && std::filesystem::file_size(source, ec) == 0)
         return Report(TPhotoStatus::Failed, Translate("The file is empty"));
-    TCropJob job;
+    TCropJob job = planned;
     try {
         const TCropAspect& aspect = *run.Aspect;
         // a turn to landscape after the crop wants portrait areas of whole blocks
@@ -40,22 +33,14 @@ TPhotoReport CropPhoto(const std::string& source, const std::string& output,
         if (uint64_t(proposal.imageWidth) * uint64_t(proposal.imageHeight) >
             TJpegLimits{}.maxPixels)
             return Report(TPhotoStatus::Failed, "JpegThumbnail: the image is too large");
-        const TCropRect& r = proposal.crop;
-        job.Crop.X = r.x;
-        job.Crop.Y = r.y;
-        job.Crop.Width = r.width;
-        job.Crop.Height = r.height;
-        job.Crop.Kind = proposal.kind;
-        job.Crop.Orientation = proposal.orientation; // a new frame is not turned
+        // a new frame is not turned
+        job.Crop = CropSpecOf(proposal.crop, 0, proposal.kind, proposal.orientation);
         job.Resolution = aspect.GetPPI(proposal.crop.width, proposal.flipped);
     } catch (const TError& e) {
         return Report(TPhotoStatus::Failed, e.what());
     }
     job.Tool = run.Tool;
-    job.Source = source;
-    job.Output = output;
     job.Options = run.Options;
-    job.Replace = run.Overwrite;
     job.Stop = run.Stop;
     TPhotoReport done = Report(TPhotoStatus::Written, "");
     // a portrait cut is turned to landscape afterwards when the options ask for it

@@ -15,7 +15,6 @@ struct TPhotoRunSettings {
     bool AutoFlip = true;                ///< "AutoRotateCrop"
     bool HonourOrientation = true;       ///< "HonourOrientation"
     TCropOptions Options;
-    bool Overwrite = false;
     bool DryRun = false;
     const std::atomic<bool>* Stop = nullptr; ///< true: end the photos in flight now
 };
@@ -33,11 +32,10 @@ struct TPhotoReport {
     int Ppi = -1; ///< the print resolution written, -1 for none
 };
 
-/// Crops one photo into output as a newly added image frame would propose it.
-/// An existing output is skipped or, unless read only, replaced as asked; a
-/// file that is empty, not a JPEG or too large fails with the reason, and one
-/// whose data ends early with jpegtran's own. Only the header is read here:
-/// jpegtran reads every scan anyway and says when the data ends early. Safe
-/// to run for several photos at once.
-TPhotoReport CropPhoto(const std::string& source, const std::string& output,
-                       const TPhotoRunSettings& run);
+/// Crops one photo as planned (its source, output and whether to replace it:
+/// see PlanCrops) as a newly added image frame would propose it. A file that
+/// is empty, not a JPEG or too large fails with the reason, and one whose
+/// data ends early with jpegtran's own; a name taken since the plan was made
+/// is skipped. Only the header is read here: jpegtran reads every scan anyway
+/// and says when the data ends early. Safe to run for several photos at once.
+TPhotoReport CropPhoto(const TCropJob& planned, const TPhotoRunSettings& run);

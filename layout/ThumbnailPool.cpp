@@ -17,27 +17,33 @@ namespace {
 const QEvent::Type kResultsWaiting = static_cast<QEvent::Type>(QEvent::User + 161);
 } // namespace
 
+namespace {
+// Lets the decoding threads yield to the window's thread.
+void LowerPriority(int niceness) {
+#if defined(__linux__)
+    // on Linux the niceness of a thread id is the thread's own
+    if (niceness != 0) setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), niceness);
+#else
+    (void)niceness;
+#endif
+}
+} // namespace
+
 TThumbnailPool::TThumbnailPool(unsigned threads, TReader reader, int niceness, QObject* parent)
-    : IThumbnailSource(parent), reader_(std::move(reader)), niceness_(niceness) {
+    : IThumbnailSource(parent), reader_(std::move(reader)),
+      pool_(threads, [niceness] { LowerPriority(niceness); }) {
     if (!reader_)
         reader_ = [](const std::string& file, int32_t rotation, int32_t height, bool honour) {
             return ReadJpegThumbnail(file, rotation, height, {}, honour);
         };
-    const unsigned n = threads ? threads : std::max(1u, std::thread::hardware_concurrency());
-    workers_.reserve(n);
-    for (unsigned i = 0; i < n; ++i)
-        workers_.emplace_back([this] { Work(); });
 }
 
 TThumbnailPool::~TThumbnailPool() {
     {
         std::lock_guard lock(mutex_);
-        stopping_ = true;
         queue_.clear();
     }
-    work_.notify_all();
-    for (std::thread& t : workers_)
-        t.join();
+    pool_.Stop();
 }
 
 uint64_t TThumbnailPool::Request(QObject* context, const std::string& fileName, int32_t rotation,
@@ -48,7 +54,7 @@ uint64_t TThumbnailPool::Request(QObject* context, const std::string& fileName, 
         std::lock_guard lock(mutex_);
         queue_.push_back({ticket, fileName, rotation, height, honourOrientation});
     }
-    work_.notify_one();
+    pool_.Submit([this] { DecodeNext(); });
     return ticket;
 }
 
@@ -62,33 +68,26 @@ bool TThumbnailPool::Withdraw(uint64_t ticket) {
     return true;
 }
 
-void TThumbnailPool::Work() {
-#if defined(__linux__)
-    // on Linux the niceness of a thread id is the thread's own
-    if (niceness_ != 0) setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), niceness_);
-#endif
+void TThumbnailPool::DecodeNext() {
     std::unique_lock lock(mutex_);
-    for (;;) {
-        work_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
-        if (stopping_) return;
-        TJob job = std::move(queue_.front());
-        queue_.pop_front();
-        lock.unlock();
-        TDecodedThumbnail decoded;
-        try {
-            decoded.Thumbnail =
-                reader_(job.FileName, job.Rotation, job.Height, job.HonourOrientation);
-        } catch (const std::exception& e) {
-            decoded.Error = e.what();
-        } catch (...) {
-            decoded.Error = "JpegThumbnail: cannot decode " + job.FileName;
-        }
-        lock.lock();
-        results_.push_back({job.Ticket, std::move(decoded)});
-        if (!wakePosted_) {
-            wakePosted_ = true;
-            QCoreApplication::postEvent(this, new QEvent(kResultsWaiting));
-        }
+    // a request withdrawn meanwhile leaves its task nothing to do
+    if (queue_.empty()) return;
+    TJob job = std::move(queue_.front());
+    queue_.pop_front();
+    lock.unlock();
+    TDecodedThumbnail decoded;
+    try {
+        decoded.Thumbnail = reader_(job.FileName, job.Rotation, job.Height, job.HonourOrientation);
+    } catch (const std::exception& e) {
+        decoded.Error = e.what();
+    } catch (...) {
+        decoded.Error = "JpegThumbnail: cannot decode " + job.FileName;
+    }
+    lock.lock();
+    results_.push_back({job.Ticket, std::move(decoded)});
+    if (!wakePosted_) {
+        wakePosted_ = true;
+        QCoreApplication::postEvent(this, new QEvent(kResultsWaiting));
     }
 }
 

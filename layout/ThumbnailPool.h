@@ -1,18 +1,17 @@
 #pragma once
 
-#include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <functional>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <unordered_map>
 #include <vector>
 
 #include <QPointer>
 
 #include "ThumbnailSource.h"
+#include "WorkerPool.h"
 
 /// Decodes thumbnails on worker threads, as many as the machine has cores, in
 /// the order they were asked for. Workers touch nothing but the file and their
@@ -36,7 +35,7 @@ public:
                      int32_t height, bool honourOrientation, TDone done) override;
     bool Withdraw(uint64_t ticket) override;
 
-    unsigned Threads() const { return static_cast<unsigned>(workers_.size()); }
+    unsigned Threads() const { return pool_.Threads(); }
     /// Requests not yet delivered or withdrawn.
     std::size_t Pending() const { return waiting_.size(); }
 
@@ -59,21 +58,20 @@ private:
         QPointer<QObject> Context;
         TDone Done;
     };
-    void Work();
+    void DecodeNext();
     void Deliver();
 
     TReader reader_;
-    int niceness_;
     // the requesters, touched only on the pool's own thread
     std::unordered_map<uint64_t, TWaiting> waiting_;
     uint64_t nextTicket_ = 1;
 
-    // shared with the workers, under mutex_
+    // shared with the workers, under mutex_; the pool gets one task per
+    // request, and each task decodes the oldest request still waiting
     std::mutex mutex_;
-    std::condition_variable work_;
     std::deque<TJob> queue_;
     std::vector<TResult> results_;
     bool wakePosted_ = false;
-    bool stopping_ = false;
-    std::vector<std::thread> workers_;
+    // last: its threads end before anything they use
+    TWorkerPool pool_;
 };

@@ -18,35 +18,25 @@ bool Touches(const TCropJob& a, const TCropJob& b) {
 } // namespace
 
 unsigned TCropScheduler::CoreCount() {
-    return std::max(1u, std::thread::hardware_concurrency());
+    return TWorkerPool::CoreCount();
 }
 
-TCropScheduler::TCropScheduler(unsigned threads, TRunner runner) : runner_(std::move(runner)) {
-    const unsigned n = threads == 0 ? CoreCount() : threads;
-    workers_.reserve(n);
-    for (unsigned i = 0; i < n; ++i)
-        workers_.emplace_back([this] { Work(); });
-}
+TCropScheduler::TCropScheduler(unsigned threads, TRunner runner)
+    : runner_(std::move(runner)), pool_(threads) {}
 
 TCropScheduler::~TCropScheduler() {
     {
         std::lock_guard lock(mutex_);
-        stopping_ = true;
         queue_.clear();
     }
-    work_.notify_all();
-    for (std::thread& t : workers_)
-        t.join();
+    pool_.Stop();
 }
 
 std::size_t TCropScheduler::Submit(TCropJob job) {
-    std::size_t index;
-    {
-        std::lock_guard lock(mutex_);
-        index = submitted_++;
-        queue_.push_back({index, std::move(job)});
-    }
-    work_.notify_one();
+    std::lock_guard lock(mutex_);
+    const std::size_t index = submitted_++;
+    queue_.push_back({index, std::move(job)});
+    pool_.Submit([this] { RunNext(); });
     return index;
 }
 
@@ -56,6 +46,8 @@ std::vector<std::size_t> TCropScheduler::DropPending() {
     for (const TQueued& q : queue_)
         dropped.push_back(q.Index);
     queue_.clear();
+    // their tasks would find nothing to start
+    pool_.DropPending();
     handedBack_ += dropped.size();
     return dropped;
 }
@@ -93,30 +85,30 @@ std::optional<TCropScheduler::TQueued> TCropScheduler::Take() {
     return std::nullopt;
 }
 
-void TCropScheduler::Work() {
+void TCropScheduler::RunNext() {
     std::unique_lock lock(mutex_);
-    for (;;) {
-        std::optional<TQueued> next;
-        work_.wait(lock, [&] { return stopping_ || (next = Take()).has_value(); });
-        if (!next) return;
-        running_.push_back(&next->Job);
-        lock.unlock();
-        TCropResult result;
-        try {
-            result = runner_(next->Job);
-        } catch (const std::exception& e) {
-            // an error stays with its job and is reported like any refusal
-            result = {TCropOutcome::Refused, "", e.what()};
-        } catch (...) {
-            result = {TCropOutcome::Refused, "", "Unable to crop " + next->Job.Source};
-        }
-        lock.lock();
-        running_.erase(std::find(running_.begin(), running_.end(), &next->Job));
-        results_.push_back({next->Index, std::move(result)});
-        finished_.notify_all();
-        // a job that waited for this one's file may start now
-        work_.notify_all();
+    std::optional<TQueued> next = Take();
+    if (!next) return; // every job left waits for a file; an ending job starts it
+    running_.push_back(&next->Job);
+    lock.unlock();
+    TCropResult result;
+    try {
+        result = runner_(next->Job);
+    } catch (const std::exception& e) {
+        // an error stays with its job and is reported like any refusal
+        result = {TCropOutcome::Refused, "", e.what()};
+    } catch (...) {
+        result = {TCropOutcome::Refused, "", "Unable to crop " + next->Job.Source};
     }
+    lock.lock();
+    running_.erase(std::find(running_.begin(), running_.end(), &next->Job));
+    results_.push_back({next->Index, std::move(result)});
+    // the jobs that waited for this one's files may start now, as many at once as threads
+    for (std::size_t i = 0; i < std::min<std::size_t>(queue_.size(), pool_.Threads()); ++i)
+        pool_.Submit([this] { RunNext(); });
+    lock.unlock();
+    finished_.notify_all();
+    if (onFinished_) onFinished_();
 }
 
 void RunCropJobs(const std::vector<TCropJob>& jobs, unsigned threads,

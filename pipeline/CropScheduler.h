@@ -8,10 +8,10 @@
 #include <mutex>
 #include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "CropJob.h"
+#include "WorkerPool.h"
 
 /// Runs crop jobs on worker threads, as many at once as the machine has cores.
 /// Jobs start in the order they were submitted, except that a job never runs
@@ -19,8 +19,10 @@
 /// waits until that one has ended, so two jobs never write the same path and a
 /// later job on a path always sees the earlier one's result. Results come
 /// back as values, in the order the jobs end; nothing of a job reaches the
-/// caller's thread except through Next. Free of any toolkit, so a command
-/// line can use it as well as the window.
+/// caller's thread except through Next. The worker pool gets one task per
+/// job submitted and per job ended; each task starts the earliest job that
+/// may start, if any, so no thread of the pool waits for a file. Free of any
+/// toolkit, so a command line can use it as well as the window.
 class TCropScheduler {
 public:
     using TRunner = std::function<TCropResult(const TCropJob&)>;
@@ -45,7 +47,11 @@ public:
     std::optional<TFinished> Next(std::chrono::milliseconds wait);
     /// Jobs submitted and not yet handed back by Next or DropPending.
     std::size_t Outstanding() const;
-    unsigned Threads() const { return static_cast<unsigned>(workers_.size()); }
+    unsigned Threads() const { return pool_.Threads(); }
+    /// Called on the job's thread each time a result waits for Next, so that
+    /// a window can fetch it between its events instead of polling. Set it
+    /// before the first Submit.
+    void SetOnFinished(std::function<void()> onFinished) { onFinished_ = std::move(onFinished); }
 
     /// The number of cores, at least 1.
     static unsigned CoreCount();
@@ -55,21 +61,21 @@ private:
         std::size_t Index;
         TCropJob Job;
     };
-    void Work();
+    void RunNext();
     bool Conflicts(const TCropJob& job, std::size_t before) const;
     std::optional<TQueued> Take();
 
     TRunner runner_;
+    std::function<void()> onFinished_;
     mutable std::mutex mutex_;
-    std::condition_variable work_;     // a job may start, or the scheduler ends
     std::condition_variable finished_; // a result is waiting
     std::deque<TQueued> queue_;
     std::vector<const TCropJob*> running_;
     std::deque<TFinished> results_;
     std::size_t submitted_ = 0;
     std::size_t handedBack_ = 0;
-    bool stopping_ = false;
-    std::vector<std::thread> workers_;
+    // last: its threads end before anything they use
+    TWorkerPool pool_;
 };
 
 /// Runs all jobs, up to threads at once (0: one per core), and calls done on

@@ -28,6 +28,7 @@
 #include "IFrame.h"
 #include "ImageLoader.h"
 #include "KeysForm.h"
+#include "MainFormCropRun.h"
 #include "MessageBoxPrompt.h"
 #include "Options.h"
 #include "Placement.h"
@@ -96,6 +97,8 @@ TMainForm::TMainForm(TSettingsFile settingsFile, std::vector<std::string> files,
 
 TMainForm::~TMainForm() {
     qApp->removeEventFilter(this);
+    // a run still out ends here: its jobs are killed and waited for
+    cropRun_.reset();
     // frames observe the registry, which outlives the window: they detach as they go
     for (TIFrame* frame : images_)
         delete frame;
@@ -230,8 +233,9 @@ void TMainForm::closeEvent(QCloseEvent* event) {
         closing_ = true;
     }
     if (processing_) {
-        // the crop run is still on the stack: it stops before its next frame and
-        // closes the window again when it has ended
+        // the crop run stops before its next frame and closes the window again
+        // when its jobs have ended
+        StopCropRun();
         event->ignore();
         return;
     }

@@ -28,6 +28,7 @@ class TCContainer;
 class TIFrame;
 class TKeyboardForm;
 class TLoadForm;
+class TMainFormCropRun;
 class TMessageBoxPrompt;
 class TSForm;
 class TStorageTank;
@@ -74,7 +75,8 @@ public:
     void CropImagesActionExecute();
     void PreviewActionExecute();
     void PreferencesExecute();
-    /// The crop run over frames, last to first.
+    /// The crop run over frames, last to first: the questions are asked at
+    /// once, the jobs end later; cropRunFinished tells when the run is over.
     void CropFrames(std::vector<TIFrame*> frames, bool removeCropped);
     /// Full path of the preview file, inside a folder of this window's own
     /// (made at the first preview); empty before that.
@@ -102,6 +104,10 @@ public:
     void RotateRight(TIFrame& frame) override;
     void Remove(TIFrame& frame) override;
     bool IsEnabled(TFrameCommand command) const override;
+
+signals:
+    /// The crop run has ended: its frames are gone or stay, the status says how it went.
+    void cropRunFinished();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -139,6 +145,9 @@ private:
     bool MayChangeList() const;
     std::string StartFolder() const;
     void RemovePreview();
+    void CropJobsEnded();
+    void EndCropRun();
+    void StopCropRun();
 
     std::unique_ptr<TStorageTank> settings_;
     // decode thumbnails off the window's thread, for the add run and for frames
@@ -161,6 +170,7 @@ private:
     bool busy_ = false;
     bool closing_ = false;
     bool shown_ = false;
+    std::unique_ptr<TMainFormCropRun> cropRun_; // while a crop run's jobs are out
 
     TCContainer* container_ = nullptr;
     QPushButton* addBtn_ = nullptr;

@@ -1,26 +1,24 @@
 // The crop run over image frames and the external crop preview.
-#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <filesystem>
-#include <set>
 
 #include <stdlib.h>
 
 #include <QAction>
-#include <QApplication>
 #include <QLineEdit>
 #include <QTimer>
 
 #include "CropContainer.h"
 #include "CropJob.h"
-#include "CropScheduler.h"
+#include "CropPlan.h"
 #include "DestinationNaming.h"
 #include "Error.h"
 #include "FilesystemController.h"
 #include "IFrame.h"
 #include "MainForm.h"
+#include "MainFormCropRun.h"
 #include "Options.h"
 #include "SharedSettings.h"
 #include "ShellServices.h"
@@ -33,16 +31,7 @@ namespace fs = std::filesystem;
 
 namespace {
 TCropSpec SpecOf(const TIFrame& frame) {
-    const TCropRect r = frame.GetCrop();
-    TCropSpec crop;
-    crop.X = r.x;
-    crop.Y = r.y;
-    crop.Width = r.width;
-    crop.Height = r.height;
-    crop.Rotation = frame.Rotation();
-    crop.Kind = frame.Kind();
-    crop.Orientation = frame.Orientation();
-    return crop;
+    return CropSpecOf(frame.GetCrop(), frame.Rotation(), frame.Kind(), frame.Orientation());
 }
 
 // a dangling link takes a name as much as a file does
@@ -70,10 +59,15 @@ void TMainForm::CropImagesActionExecute() {
     try {
         CropFrames(images_, true);
     } catch (...) {
+        if (cropRun_) cropRun_->EndBusy = false;
         SetBusy(false);
         throw;
     }
-    SetBusy(false);
+    // the cursor stays busy until the jobs have ended
+    if (cropRun_)
+        cropRun_->EndBusy = true;
+    else
+        SetBusy(false);
 }
 
 void TMainForm::CropFrames(std::vector<TIFrame*> frames, bool removeCropped) {
@@ -87,8 +81,7 @@ void TMainForm::CropFrames(std::vector<TIFrame*> frames, bool removeCropped) {
     const QString images = QStringLiteral(" ") + tr_("images") + QStringLiteral("...");
     SetStatusText(tr_("Cropping") + QStringLiteral(" %1").arg(n) + images);
 
-    std::string folder = dirEdit_->text().toStdString();
-    if (!folder.empty() && (folder.back() == '/' || folder.back() == '\\')) folder.pop_back();
+    const std::string folder = DestinationFolder(dirEdit_->text().toStdString());
     std::error_code ec;
     if (!folder.empty()) fs::create_directories(folder, ec);
     if (folder.empty() || !fs::is_directory(folder, ec)) {
@@ -98,117 +91,85 @@ void TMainForm::CropFrames(std::vector<TIFrame*> frames, bool removeCropped) {
     }
 
     SetProcessing(true);
-    const TCropOptions options = CropOptionsFrom(*settings_);
-    const bool warn = Get(*settings_, Options::ExistingFile) == "Warn";
-    TBig* big = container_->Big();
-    big->SetUpdatesEnabled(false);
-    bool cancelled = false;
-    // however the run ends, the grid, the status and the controls come back
-    struct TRunEnd {
-        TMainForm* window;
-        TBig* big;
-        const bool& cancelled;
-        ~TRunEnd() {
-            big->SetUpdatesEnabled(true);
-            window->container_->LayoutNow();
-            if (window->current_) big->ScrollIntoView(window->current_);
-            window->SetStatusText(cancelled ? tr_("Cropping cancelled") : tr_("Finished cropping"));
-            window->SetProcessing(false);
-            if (window->closing_) QTimer::singleShot(0, window, &QWidget::close);
-        }
-    } runEnd{this, big, cancelled};
-    // outlives the scheduler: its jobs poll it until they have ended
-    std::atomic<bool> stop{false};
-    // declared after runEnd: jobs in flight end before the window is restored
-    TCropScheduler scheduler;
+    container_->Big()->SetUpdatesEnabled(false);
+    cropRun_ = std::make_unique<TMainFormCropRun>();
+    TMainFormCropRun& run = *cropRun_;
+    run.RemoveCropped = removeCropped;
+    // each ended job is fetched between the window's events
+    run.Scheduler.SetOnFinished([this] {
+        QMetaObject::invokeMethod(
+            this, [this] { CropJobsEnded(); }, Qt::QueuedConnection);
+    });
 
-    // First every question, in the run's order (last frame first), here; each
-    // frame that is to be cropped gets its job, which starts at once.
-    std::vector<TIFrame*> planned;
-    std::set<std::string> written; // the outputs of this run's jobs
-    for (int i = n - 1; i >= 0 && !cancelled; --i) {
-        QApplication::processEvents();
+    // First every question, in the run's order (last frame first); the plan
+    // alone decides what each frame writes.
+    std::vector<TIFrame*> ordered;
+    std::vector<TCropPlanPhoto> photos;
+    for (auto it = frames.rbegin(); it != frames.rend(); ++it) {
+        TIFrame* frame = *it;
+        if (IndexOf(frame) < 0) continue;
+        ordered.push_back(frame);
+        photos.push_back({frame->SourceFileName(), frame->DestFileName(), "", SpecOf(*frame),
+                          frame->Resolution()});
+    }
+    const TCropPlanOptions planOptions{folder, Get(*settings_, Options::ExistingFile) == "Warn"};
+    const TCropPlan plan = PlanCrops(
+        photos, planOptions,
+        [this](const TCropQuestion& q) { return prompt_->Ask(q.Title, q.Text); },
         // a close confirmed meanwhile ends the run before the next frame
-        if (closing_) {
-            cancelled = true;
+        [this] { return closing_; });
+    run.Cancelled = plan.Cancelled;
+    const bool closedWhileAsking = closing_;
+
+    for (const TPlannedCrop& planned : plan.Photos)
+        if (planned.What == TPlannedCrop::Refused) prompt_->ShowError(planned.Reason);
+
+    // Then the jobs, side by side; each frame leaves the list as its job ends.
+    const TCropOptions options = CropOptionsFrom(*settings_);
+    for (std::size_t i = 0; i < plan.Photos.size(); ++i) {
+        const TPlannedCrop& planned = plan.Photos[i];
+        if (planned.What != TPlannedCrop::Crop) continue;
+        // a close confirmed over a message since then: no job starts
+        if (closing_ && !closedWhileAsking) {
+            run.Cancelled = true;
             break;
         }
-        TIFrame* frame = frames[static_cast<std::size_t>(i)];
-        if (IndexOf(frame) < 0) continue;
-        TCropJob job;
-        try {
-            job.Output = OutputPath(folder, frame->DestFileName());
-        } catch (const TError& e) {
-            prompt_->ShowError(e.what());
-            continue;
-        }
-        const std::string& output = job.Output;
+        if (planned.ClearReadOnly && FileExists(planned.Output)) ClearReadOnly(planned.Output);
+        TCropJob job = PlannedJob(photos[i], planned);
         job.Tool = tool;
-        job.Source = frame->SourceFileName();
-        job.Crop = SpecOf(*frame);
-        job.Resolution = frame->Resolution();
         job.Options = options;
-        job.Stop = &stop;
-        // two frames of this run never write one name (photos of two folders
-        // may share one): the later gets the first name free on disk and in the run
-        if (written.count(job.Output))
-            job.Output = FirstFreeName(job.Output, [&](const std::string& path) {
-                return written.count(path) > 0 || FileExists(path);
-            });
-        if (job.Output.empty()) {
-            prompt_->ShowError(Translate("File exists") + ": " + frame->DestFileName());
-            continue;
-        }
-        const bool exists = FileExists(output);
-        const std::string shown = LastComponent(output);
-        if (exists && warn) {
-            const TAnswer a =
-                prompt_->Ask(Translate("File exists"), Translate("Overwrite") + " " + shown + "?");
-            if (a == TAnswer::Cancel) cancelled = true;
-            if (a != TAnswer::Yes) continue;
-        }
-        // a name only claimed while free, unless the user chose to replace it
-        job.Replace = exists;
-        if (exists && IsReadOnly(output)) {
-            const TAnswer a =
-                prompt_->Ask(Translate("READ ONLY"), Translate("File") + " " + shown + " " +
-                                                         Translate("is read only") + ".\r\n\r\n" +
-                                                         Translate("Overwrite anyway?"));
-            if (a == TAnswer::Cancel) cancelled = true;
-            if (a != TAnswer::Yes) continue;
-            if (FileExists(output)) ClearReadOnly(output);
-        }
-        if (const std::string reason = CropJobRefusal(job); !reason.empty()) {
-            prompt_->ShowError(reason);
-            continue;
-        }
-        written.insert(output);
-        scheduler.Submit(std::move(job));
-        planned.push_back(frame);
+        job.Stop = &run.Stop;
+        run.Scheduler.Submit(std::move(job));
+        run.Frames.push_back(ordered[i]);
     }
+    run.Of = QStringLiteral("/%1").arg(run.Frames.size()) + images;
+    if (!run.Frames.empty()) SetStatusText(tr_("Cropping") + QStringLiteral(" 0") + run.Of);
+    // from here the reports come in; a run with no job ends at once
+    run.Holding = false;
+    CropJobsEnded();
+}
 
-    // Then the jobs end, side by side; each frame leaves the list as its job ends.
-    const QString of = QStringLiteral("/%1").arg(planned.size()) + images;
-    int finished = 0;
-    if (!planned.empty()) SetStatusText(tr_("Cropping") + QStringLiteral(" 0") + of);
-    // jobs planned before a close came are the ones in flight: they may end
-    bool dropped = closing_;
-    auto closeSeen = std::chrono::steady_clock::now();
-    while (scheduler.Outstanding() > 0) {
-        QApplication::processEvents();
-        // a close confirmed meanwhile lets the jobs in flight end, and no more
-        if (closing_ && !dropped) {
-            dropped = true;
-            closeSeen = std::chrono::steady_clock::now();
-            cancelled = !scheduler.DropPending().empty() || cancelled;
-        }
-        // ...for a moment: a jpegtran that hangs is killed, so the window can go
-        if (closing_ && std::chrono::steady_clock::now() - closeSeen > kCloseGrace) stop = true;
-        const auto ended = scheduler.Next(std::chrono::milliseconds(20));
-        if (!ended) continue;
-        ++finished;
-        SetStatusText(tr_("Cropping") + QStringLiteral(" %1").arg(finished) + of);
-        TIFrame* frame = planned[ended->Index];
+void TMainForm::StopCropRun() {
+    if (!cropRun_ || cropRun_->CloseSeen) return;
+    TMainFormCropRun& run = *cropRun_;
+    run.CloseSeen = true;
+    // the jobs in flight may end, and no more (a close during the questions
+    // comes before any job: the plan stops at the next frame)...
+    run.Cancelled = !run.Scheduler.DropPending().empty() || run.Cancelled;
+    // ...for a moment: a jpegtran that hangs is killed, so the window can go
+    QTimer::singleShot(kCloseGrace, &run.Timers, [&run] { run.Stop = true; });
+    CropJobsEnded();
+}
+
+void TMainForm::CropJobsEnded() {
+    // a message box below lets further reports in: the loop here takes them
+    if (!cropRun_ || cropRun_->Holding) return;
+    TMainFormCropRun& run = *cropRun_;
+    run.Holding = true;
+    while (const auto ended = run.Scheduler.Next(std::chrono::milliseconds(0))) {
+        ++run.Finished;
+        SetStatusText(tr_("Cropping") + QStringLiteral(" %1").arg(run.Finished) + run.Of);
+        TIFrame* frame = run.Frames[ended->Index];
         const TCropResult& result = ended->Result;
         if (result.Outcome == TCropOutcome::TransformFailed) {
             // the call as the user could type it, then why it failed in jpegtran's own words
@@ -221,11 +182,27 @@ void TMainForm::CropFrames(std::vector<TIFrame*> frames, bool removeCropped) {
             prompt_->ShowError(result.Reason);
         }
         // a frame whose file was not written stays, so the user can mend and crop again
-        if (result.Outcome == TCropOutcome::Written && removeCropped && IndexOf(frame) >= 0) {
+        if (result.Outcome == TCropOutcome::Written && run.RemoveCropped && IndexOf(frame) >= 0) {
             SetCurrentFrame(frame);
             RemoveFrame(frame);
         }
     }
+    run.Holding = false;
+    if (run.Scheduler.Outstanding() == 0) EndCropRun();
+}
+
+void TMainForm::EndCropRun() {
+    // the scheduler ends here, on the window's thread, after its last report
+    const std::unique_ptr<TMainFormCropRun> run = std::move(cropRun_);
+    TBig* big = container_->Big();
+    big->SetUpdatesEnabled(true);
+    container_->LayoutNow();
+    if (current_) big->ScrollIntoView(current_);
+    SetStatusText(run->Cancelled ? tr_("Cropping cancelled") : tr_("Finished cropping"));
+    SetProcessing(false);
+    if (run->EndBusy) SetBusy(false);
+    if (closing_) QTimer::singleShot(0, this, &QWidget::close);
+    emit cropRunFinished();
 }
 
 void TMainForm::PreviewActionExecute() {

@@ -1,22 +1,29 @@
 // trimvale --crop writes, photo for photo, what the window's crop of a freshly
-// added frame writes.
+// added frame writes, and settles the same names with the same questions.
 #include <filesystem>
 #include <map>
 #include <sstream>
 
+#include <sys/stat.h>
+
 #include <QApplication>
 #include <QLineEdit>
+#include <QSignalSpy>
 #include <QTest>
 
 #include <gtest/gtest.h>
 
+#include "BatchOptions.h"
 #include "BatchRun.h"
 #include "CropAspects.h"
+#include "CropPlan.h"
+#include "CropRunWait.h"
 #include "IFrame.h"
 #include "JpegSamples.h"
 #include "MainForm.h"
 #include "ScriptedPrompt.h"
 #include "StorageTank.h"
+#include "StringController.h"
 #include "TempDir.h"
 
 namespace fs = std::filesystem;
@@ -91,6 +98,7 @@ TEST(CommandLineCropTest, WritesWhatTheWindowWritesForAFreshFrame) {
             ASSERT_EQ(window.Images().size(), photos.size());
             window.DirEdit()->setText(QString::fromStdString(byWindow));
             window.CropImagesActionExecute();
+            WaitForCropRun(window);
             EXPECT_TRUE(window.Images().empty());
             EXPECT_TRUE(prompt.messages.empty());
         }
@@ -108,4 +116,106 @@ TEST(CommandLineCropTest, WritesWhatTheWindowWritesForAFreshFrame) {
             EXPECT_TRUE(written.at(name) == bytes) << name << " differs";
         }
     }
+}
+
+namespace {
+/// One set of photos to crop into the folder of some of them: photos of two
+/// folders with one name, an existing output, a read-only one, and a photo
+/// whose output is the photo itself.
+struct TCropSet {
+    std::string root;
+    std::string into;                ///< the destination folder: the folder of self.jpg
+    std::vector<std::string> photos; ///< in the window's list order
+
+    explicit TCropSet(const std::string& at) : root(at), into(at + "/photos") {
+        for (const char* folder : {"/photos", "/one", "/two"})
+            fs::create_directories(root + folder);
+        const std::pair<const char*, int> shapes[] = {
+            {"/photos/self.jpg", 320}, {"/one/dup.jpg", 400}, {"/two/dup.jpg", 240},
+            {"/one/ro.jpg", 336},      {"/one/old.jpg", 352}, {"/one/fresh.jpg", 368}};
+        for (const auto& [name, width] : shapes) {
+            photos.push_back(root + name);
+            samples::MakePhoto(photos.back(), width, 600 - width);
+        }
+        WriteFileBytes(into + "/old.jpg", "old");
+        WriteFileBytes(into + "/ro.jpg", "read only");
+        chmod((into + "/ro.jpg").c_str(), 0444);
+    }
+    ~TCropSet() { chmod((into + "/ro.jpg").c_str(), 0644); }
+    /// Every file of the destination folder, by name.
+    std::map<std::string, std::string> Outputs() const { return FilesIn(into); }
+    /// A text with this set's folder written as "@", to compare it with another set's.
+    std::string Neutral(const std::string& text) const { return ReplaceAll(text, root, "@"); }
+};
+} // namespace
+
+TEST(CommandLineCropTest, SettlesTheSameNamesRefusalsAndQuestionsAsTheWindow) {
+    TTempDir dir;
+    fs::create_directories(dir.file("prog"));
+    TStorageTank("Settings").saveToFile(dir.file("prog/Trimvale.ini"));
+    const TCropSet byWindow(dir.file("window")), byCommand(dir.file("command"));
+
+    // the window asks, and is answered as the command line's options answer
+    TScriptedPrompt prompt;
+    prompt.answers = {TAnswer::Yes, TAnswer::Yes, TAnswer::No};
+    std::vector<std::string> left;
+    {
+        TMainForm window(TSettingsFile(dir.file("prog"), dir.file("cfg")), byWindow.photos,
+                         &prompt);
+        window.show();
+        for (int i = 0; i < 200 && window.Images().size() < byWindow.photos.size(); ++i)
+            QTest::qWait(20);
+        ASSERT_EQ(window.Images().size(), byWindow.photos.size());
+        window.DirEdit()->setText(QString::fromStdString(byWindow.into));
+        QSignalSpy ended(&window, &TMainForm::cropRunFinished);
+        window.CropImagesActionExecute();
+        ASSERT_TRUE(ended.count() == 1 || ended.wait(30000));
+        for (TIFrame* frame : window.Images())
+            left.push_back(byWindow.Neutral(frame->SourceFileName()));
+    }
+
+    // the command line takes the photos in the window's run order: last first
+    std::vector<std::string> args = {
+        "--crop",   "--existing",  "overwrite", "--settings", dir.file("prog/Trimvale.ini"),
+        "--output", byCommand.into};
+    args.insert(args.end(), byCommand.photos.rbegin(), byCommand.photos.rend());
+    const TBatchOptions options = ParseBatchArguments(args);
+    std::vector<TCropQuestion> answered;
+    std::ostringstream out, err;
+    EXPECT_EQ(RunBatch(options, out, err, false, &answered), 1) << err.str();
+
+    // the same questions, in the same order, with the same answers
+    ASSERT_EQ(answered.size(), prompt.questions.size());
+    for (std::size_t i = 0; i < answered.size(); ++i) {
+        EXPECT_EQ(answered[i].Title, prompt.titles[i]);
+        EXPECT_EQ(answered[i].Text, prompt.questions[i]);
+    }
+    EXPECT_EQ(answered.size(), 3u);
+    EXPECT_EQ(answered.back().Answer, TAnswer::No);
+
+    // the same refusal: the photo itself; the read-only file stays in both, the
+    // window keeps its frame and the command line, which cannot ask, fails it
+    ASSERT_EQ(prompt.errors.size(), 1u);
+    const std::string itself = byWindow.Neutral(prompt.errors[0]);
+    EXPECT_EQ(itself, "The output file @/photos/self.jpg is the source file itself");
+    std::vector<std::string> failed;
+    std::istringstream lines(out.str());
+    for (std::string line; std::getline(lines, line);)
+        if (line.rfind("failed: ", 0) == 0) failed.push_back(byCommand.Neutral(line));
+    EXPECT_EQ(failed, (std::vector<std::string>{
+                          "failed: @/one/ro.jpg -> @/photos/ro.jpg: The output file is read only",
+                          "failed: @/photos/self.jpg -> @/photos/self.jpg: " + itself}));
+    EXPECT_EQ(left, (std::vector<std::string>{"@/photos/self.jpg", "@/one/ro.jpg"}));
+
+    // byte for byte the same files under the same names; the later of the two
+    // "dup.jpg" gets "dup (2).jpg"
+    const auto written = byWindow.Outputs();
+    EXPECT_EQ(written.size(), 6u);
+    EXPECT_TRUE(written.count("dup (2).jpg"));
+    EXPECT_EQ(written.at("ro.jpg"), "read only");
+    EXPECT_NE(written.at("old.jpg"), "old");
+    EXPECT_EQ(written.at("self.jpg"), ReadFileBytes(byWindow.photos[0]));
+    EXPECT_TRUE(byCommand.Outputs() == written);
+    EXPECT_EQ(samples::Decode(byWindow.into + "/dup.jpg").Width,
+              samples::Decode(byWindow.photos[2]).Width); // two/dup.jpg came first
 }

@@ -21,6 +21,7 @@
 #include "ConsoleApp.h"
 #include "CropAspects.h"
 #include "CropContainer.h"
+#include "CropRunWait.h"
 #include "IFrame.h"
 #include "ImageLoader.h"
 #include "JpegThumbnail.h"
@@ -192,6 +193,7 @@ TEST_F(MainFormTest, RemovingPicksTheNextFrameAndDisablesCommandsWhenEmpty) {
         EXPECT_FALSE(w->Action(name)->isEnabled()) << name;
     Trigger(*w, "CropCurrentAction"); // disabled: nothing happens
     w->CropCurrentActionExecute();
+    WaitForCropRun(*w);
     EXPECT_EQ(w->StatusText(), QStringLiteral("No current image to crop"));
 }
 
@@ -225,6 +227,7 @@ TEST_F(MainFormTest, CropCurrentWritesTheFileAndTheFrameLeaves) {
     const std::string before = ReadFileBytes(photo("a.jpg"));
     w->SetCurrentFrame(w->Images()[0]);
     QTest::keyClick(w->CurrentFrame()->Cropper()->NewHandler(), Qt::Key_Return);
+    WaitForCropRun(*w);
     EXPECT_TRUE(fs::exists(out("deeper/a.jpg")));
     EXPECT_EQ(w->StatusText(), QStringLiteral("Finished cropping"));
     ASSERT_EQ(w->Images().size(), 1u);
@@ -234,6 +237,7 @@ TEST_F(MainFormTest, CropCurrentWritesTheFileAndTheFrameLeaves) {
     EXPECT_TRUE(w->DirEdit()->isEnabled());
     // safe names turn the blank into "_"
     w->CropCurrentActionExecute();
+    WaitForCropRun(*w);
     EXPECT_TRUE(fs::exists(out("deeper/tall_photo.jpg")));
     EXPECT_TRUE(w->Images().empty());
 }
@@ -248,6 +252,7 @@ TEST_F(MainFormTest, ExistingFilesAskAndEachAnswerCounts) {
     // last to first: c Yes, b No, a Cancel
     prompt.answers = {TAnswer::Yes, TAnswer::No, TAnswer::Cancel};
     w->CropImagesActionExecute();
+    WaitForCropRun(*w);
     ASSERT_EQ(prompt.questions.size(), 3u);
     EXPECT_EQ(prompt.questions[0], "Overwrite c.jpg?");
     EXPECT_EQ(prompt.titles[0], "File exists");
@@ -263,6 +268,7 @@ TEST_F(MainFormTest, ExistingFilesAskAndEachAnswerCounts) {
     prompt.titles.clear();
     prompt.answers = {TAnswer::Yes, TAnswer::No};
     w->CropImagesActionExecute();
+    WaitForCropRun(*w);
     ASSERT_EQ(prompt.titles.size(), 1u); // only the read-only file asks
     EXPECT_EQ(prompt.titles[0], "READ ONLY");
     EXPECT_EQ(prompt.questions[0], "File b.jpg is read only.\r\n\r\nOverwrite anyway?");
@@ -277,6 +283,7 @@ TEST_F(MainFormTest, UnwritableNamesKeepTheirFrames) {
     ASSERT_EQ(w->Images().size(), 1u);
     w->CurrentFrame()->SetDestFileName("..");
     w->CropCurrentActionExecute();
+    WaitForCropRun(*w);
     ASSERT_EQ(prompt.messages.size(), 1u);
     EXPECT_EQ(w->Images().size(), 1u);
 
@@ -285,6 +292,7 @@ TEST_F(MainFormTest, UnwritableNamesKeepTheirFrames) {
     w->CurrentFrame()->SetDestFileName("a.jpg");
     w->Settings().setValue("ExistingFile", "Overwrite");
     w->CropCurrentActionExecute();
+    WaitForCropRun(*w);
     ASSERT_EQ(prompt.messages.size(), 2u);
     const std::string& text = prompt.messages[1];
     EXPECT_EQ(text.rfind("Error: Defective JPEGTran call:\r\n", 0), 0u);
@@ -430,6 +438,7 @@ TEST_F(MainFormTest, CloseConfirmedDuringARunEndsItBeforeTheNextFrame) {
     // the close question, then the overwrite question for c
     closer.answers = {TAnswer::Yes, TAnswer::Yes};
     w->CropImagesActionExecute();
+    WaitForCropRun(*w);
     EXPECT_EQ(closer.questions.front(), "Trimvale is currently processing!\r\n\r\nExit anyway?");
     EXPECT_NE(ReadFileBytes(out("deeper/c.jpg")), "old");
     EXPECT_EQ(ReadFileBytes(out("deeper/b.jpg")), "old");
@@ -455,6 +464,7 @@ TEST_F(MainFormTest, CroppedFilesCarrySizeResolutionTimesAndPermissions) {
     const int ppi = w->CurrentFrame()->Resolution();
     ASSERT_GT(ppi, 0);
     w->CropCurrentActionExecute();
+    WaitForCropRun(*w);
 
     const std::string result = out("deeper/a.jpg");
     const TThumbnail header = ReadJpegThumbnail(result, 0, 8);
@@ -608,6 +618,7 @@ TEST_F(MainFormTest, SidewaysPhotosAreFramedAndCutUpright) {
         EXPECT_EQ(frame->Cropper()->Area().IsPortrait(), honour); // and its aspect flipped
         const TCropRect crop = frame->GetCrop();
         w->CropCurrentActionExecute();
+        WaitForCropRun(*w);
         const std::string result = out("deeper/phone.jpg");
         EXPECT_EQ(ReadJpegThumbnail(result, 0, 8, {}, false).imageWidth, crop.width);
         std::vector<std::string> lines;
@@ -631,6 +642,7 @@ TEST_F(MainFormTest, SameNamesGetFreeNamesAndFailuresSayWhy) {
     // cut short after its frame was made, as a copy still being written would be
     WriteFileBytes(photo("b.jpg"), whole.substr(0, whole.size() / 2));
     w->CropImagesActionExecute();
+    WaitForCropRun(*w);
     ASSERT_EQ(prompt.errors.size(), 1u);
     EXPECT_EQ(prompt.errors[0].rfind("Error: Defective JPEGTran call:\r\n", 0), 0u);
     EXPECT_NE(prompt.errors[0].find("\r\njpegtran failed: Premature end of JPEG file"),

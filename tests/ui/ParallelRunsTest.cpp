@@ -1,6 +1,8 @@
 // The thumbnail run and the crop run use every core, yet the user sees the
 // same frames, questions and files as when one photo follows the other.
 #include <cerrno>
+#include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 
@@ -8,11 +10,14 @@
 
 #include <QApplication>
 #include <QLineEdit>
+#include <QSignalSpy>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
 #include "ConsoleApp.h"
 #include "CropJob.h"
+#include "CropRunWait.h"
 #include "IFrame.h"
 #include "ImageLoader.h"
 #include "MainForm.h"
@@ -109,6 +114,7 @@ TEST_F(ParallelRunsTest, CropsTheSameFilesWithTheSameQuestionsAsOneFrameAfterThe
 
     prompt.answers = {TAnswer::Yes, TAnswer::Yes, TAnswer::No};
     w->CropImagesActionExecute();
+    WaitForCropRun(*w);
     // the questions come first, in the run's order; the second a.jpg is not
     // asked about: it gets a name of its own, as the first one's job writes a.jpg
     EXPECT_EQ(prompt.questions,
@@ -145,4 +151,32 @@ TEST_F(ParallelRunsTest, CropsTheSameFilesWithTheSameQuestionsAsOneFrameAfterThe
     EXPECT_EQ(w->StatusText(), QStringLiteral("Finished cropping"));
     for (const auto& e : fs::directory_iterator(out("")))
         EXPECT_EQ(e.path().filename().string().find(".trimvale"), std::string::npos);
+}
+
+// Closing the window during a run lets the jobs in flight end for a moment;
+// a jpegtran that hangs is killed then, so the window goes at once.
+TEST_F(ParallelRunsTest, ClosingDuringARunKillsAHangingJpegtranAndTheWindowGoes) {
+    auto w = Open(true);
+    ASSERT_EQ(w->Images().size(), 7u);
+    fs::create_directories(dir.file("bin"));
+    WriteFileBytes(dir.file("bin/jpegtran"), "#!/bin/sh\nexec sleep 60\n");
+    chmod(dir.file("bin/jpegtran").c_str(), 0755);
+    const std::string path = getenv("PATH");
+    setenv("PATH", (dir.file("bin") + ":" + path).c_str(), 1);
+    QSignalSpy ended(w.get(), &TMainForm::cropRunFinished);
+    w->CropImagesActionExecute();
+    EXPECT_TRUE(w->Processing()); // the jobs hang
+    prompt.answers = {TAnswer::Yes};
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(w->close());
+    EXPECT_EQ(prompt.questions.back(), "Trimvale is currently processing!\r\n\r\nExit anyway?");
+    ASSERT_TRUE(ended.count() == 1 || ended.wait(10000));
+    for (int i = 0; i < 100 && w->isVisible(); ++i)
+        QTest::qWait(10);
+    setenv("PATH", path.c_str(), 1);
+    EXPECT_FALSE(w->isVisible());
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+    // nothing written, nothing left behind, every frame kept
+    EXPECT_EQ(w->Images().size(), 7u);
+    EXPECT_TRUE(fs::is_empty(out("")));
 }

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <atomic>
+#include <vector>
+
+#include <QObject>
+#include <QString>
+
+#include "CropScheduler.h"
+
+class TIFrame;
+
+/// The window's crop run while its jobs are out: the frames by job, the
+/// progress, and the jobs themselves. It lives from the submission of the
+/// jobs until the last of them has reported.
+struct TMainFormCropRun {
+    std::vector<TIFrame*> Frames; ///< by job index
+    bool RemoveCropped = true;
+    bool Cancelled = false;
+    bool EndBusy = false;   ///< the run set the busy cursor; its end clears it
+    bool CloseSeen = false; ///< the jobs not started were dropped for a close
+    /// Reports wait: the questions are still being asked, or the reports
+    /// before are still being shown.
+    bool Holding = true;
+    int Finished = 0;
+    QString Of; ///< "/N images..." of the progress text
+    /// Set to end the jobs in flight at once; outlives the scheduler, whose
+    /// jobs read it until they have ended.
+    std::atomic<bool> Stop{false};
+    /// The context of the run's timers: they end with the run.
+    QObject Timers;
+    // last: the jobs in flight end before anything they use goes
+    TCropScheduler Scheduler;
+
+    /// A run that has to go before its jobs ended (the window is destroyed) kills them.
+    ~TMainFormCropRun() { Stop = true; }
+};
