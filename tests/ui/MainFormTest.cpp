@@ -166,6 +166,7 @@ TEST_F(MainFormTest, AFramesButtonsAndDoubleClickActOnThatFrameWhicheverWasCurre
     // the crop button crops its own frame, and only that one
     w->SetCurrentFrame(first);
     click(second, "CropBtn");
+    WaitForCropRun(*w);
     EXPECT_TRUE(fs::exists(out("deeper/b.jpg")));
     EXPECT_FALSE(fs::exists(out("deeper/a.jpg")));
     EXPECT_EQ(w->Images(), (std::vector<TIFrame*>{first, third}));
