@@ -74,8 +74,9 @@ void TLoadForm::TimerTimer() {
         prefetch.emplace(*source_, list_, thumbnailHeight_, ahead_, honourOrientation_);
     for (int i = 1; i <= count; ++i) {
         const std::string& path = list_[static_cast<size_t>(i - 1)];
-        statusLabel_->setText(tr_("Creating Thumb") + " (" + QString::number(i) + "/" +
-                              QString::number(count) + ") " + FileNameOf(path));
+        statusLabel_->setText(
+            tr_("Creating Thumb (%1/%2) %3")
+                .arg(QString::number(i), QString::number(count), FileNameOf(path)));
         QCoreApplication::processEvents();
         try {
             if (prefetch)

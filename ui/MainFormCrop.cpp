@@ -25,6 +25,7 @@
 #include "SharedSettings.h"
 #include "ShellServices.h"
 #include "StorageTank.h"
+#include "StringController.h"
 #include "TranslateWindow.h"
 #include "UserPrompt.h"
 #include "gnugettext.h"
@@ -84,15 +85,14 @@ void TMainForm::CropFrames(std::vector<TIFrame*> frames, bool removeCropped) {
         return;
     }
     const int n = static_cast<int>(frames.size());
-    const QString images = QStringLiteral(" ") + tr_("images") + QStringLiteral("...");
-    SetStatusText(tr_("Cropping") + QStringLiteral(" %1").arg(n) + images);
+    SetStatusText(tr_("Cropping %1 images...").arg(n));
 
     std::string folder = dirEdit_->text().toStdString();
     if (!folder.empty() && (folder.back() == '/' || folder.back() == '\\')) folder.pop_back();
     std::error_code ec;
     if (!folder.empty()) fs::create_directories(folder, ec);
     if (folder.empty() || !fs::is_directory(folder, ec)) {
-        prompt_->ShowError(Translate("Unable to create") + " \"" + folder + "\"");
+        prompt_->ShowError(FillPlaceholders(Translate("Unable to create \"%1\""), {folder}));
         SetStatusText(tr_("Error creating directory"));
         return;
     }
@@ -156,24 +156,24 @@ void TMainForm::CropFrames(std::vector<TIFrame*> frames, bool removeCropped) {
                 return written.count(path) > 0 || FileExists(path);
             });
         if (job.Output.empty()) {
-            prompt_->ShowError(Translate("File exists") + ": " + frame->DestFileName());
+            prompt_->ShowError(
+                FillPlaceholders(Translate("File exists: %1"), {frame->DestFileName()}));
             continue;
         }
         const bool exists = FileExists(output);
         const std::string shown = LastComponent(output);
         if (exists && warn) {
-            const TAnswer a =
-                prompt_->Ask(Translate("File exists"), Translate("Overwrite") + " " + shown + "?");
+            const TAnswer a = prompt_->Ask(Translate("File exists"),
+                                           FillPlaceholders(Translate("Overwrite %1?"), {shown}));
             if (a == TAnswer::Cancel) cancelled = true;
             if (a != TAnswer::Yes) continue;
         }
         // a name only claimed while free, unless the user chose to replace it
         job.Replace = exists;
         if (exists && IsReadOnly(output)) {
-            const TAnswer a =
-                prompt_->Ask(Translate("READ ONLY"), Translate("File") + " " + shown + " " +
-                                                         Translate("is read only") + ".\r\n\r\n" +
-                                                         Translate("Overwrite anyway?"));
+            const TAnswer a = prompt_->Ask(
+                Translate("READ ONLY"),
+                FillPlaceholders(Translate("File %1 is read only.\n\nOverwrite anyway?"), {shown}));
             if (a == TAnswer::Cancel) cancelled = true;
             if (a != TAnswer::Yes) continue;
             if (FileExists(output)) ClearReadOnly(output);
@@ -188,9 +188,10 @@ void TMainForm::CropFrames(std::vector<TIFrame*> frames, bool removeCropped) {
     }
 
     // Then the jobs end, side by side; each frame leaves the list as its job ends.
-    const QString of = QStringLiteral("/%1").arg(planned.size()) + images;
+    const QString of = QString::number(planned.size());
     int finished = 0;
-    if (!planned.empty()) SetStatusText(tr_("Cropping") + QStringLiteral(" 0") + of);
+    if (!planned.empty())
+        SetStatusText(tr_("Cropping %1/%2 images...").arg(QStringLiteral("0"), of));
     // jobs planned before a close came are the ones in flight: they may end
     bool dropped = closing_;
     auto closeSeen = std::chrono::steady_clock::now();
@@ -207,16 +208,18 @@ void TMainForm::CropFrames(std::vector<TIFrame*> frames, bool removeCropped) {
         const auto ended = scheduler.Next(std::chrono::milliseconds(20));
         if (!ended) continue;
         ++finished;
-        SetStatusText(tr_("Cropping") + QStringLiteral(" %1").arg(finished) + of);
+        SetStatusText(tr_("Cropping %1/%2 images...").arg(QString::number(finished), of));
         TIFrame* frame = planned[ended->Index];
         const TCropResult& result = ended->Result;
         if (result.Outcome == TCropOutcome::TransformFailed) {
             // the call as the user could type it, then why it failed in jpegtran's own words
-            prompt_->ShowError("Error: Defective JPEGTran call:\r\n" + result.ArgumentString +
-                               "\r\n" + result.Reason);
+            prompt_->ShowError(
+                FillPlaceholders(Translate("Error: Defective JPEGTran call:\n%1\n%2"),
+                                 {result.ArgumentString, result.Reason}));
         } else if (result.Outcome == TCropOutcome::Exists) {
             // taken by someone else since the run began; nothing was replaced
-            prompt_->ShowError(result.Reason + ": " + frame->DestFileName());
+            prompt_->ShowError(
+                FillPlaceholders(Translate("File exists: %1"), {frame->DestFileName()}));
         } else if (result.Outcome == TCropOutcome::Refused) {
             prompt_->ShowError(result.Reason);
         }
@@ -238,8 +241,8 @@ void TMainForm::PreviewActionExecute() {
         std::string pattern = base + "trimvale-XXXXXX";
         if (!mkdtemp(pattern.data())) {
             const int error = errno;
-            prompt_->ShowError(Translate("Unable to create") + " \"" + base +
-                               "\": " + std::strerror(error));
+            prompt_->ShowError(FillPlaceholders(Translate("Unable to create \"%1\": %2"),
+                                                {base, std::strerror(error)}));
             return;
         }
         previewScratch_ = pattern;
@@ -256,8 +259,11 @@ void TMainForm::PreviewActionExecute() {
         opener_(preview);
         return;
     }
-    prompt_->ShowError("Error: Defective JPEGTran call:\r\n" + call.ArgumentString() + "\r\n" +
-                       (run.Reason.empty()
-                            ? "Ensure that you have write access to " + previewScratch_
-                            : run.Reason));
+    prompt_->ShowError(
+        run.Reason.empty()
+            ? FillPlaceholders(Translate("Error: Defective JPEGTran call:\n%1\nEnsure that you "
+                                         "have write access to %2"),
+                               {call.ArgumentString(), previewScratch_})
+            : FillPlaceholders(Translate("Error: Defective JPEGTran call:\n%1\n%2"),
+                               {call.ArgumentString(), run.Reason}));
 }
