@@ -22,6 +22,8 @@ struct TTextOption {
 };
 
 namespace Options {
+// named after the settings keys they hold
+// NOLINTBEGIN(readability-identifier-naming)
 // edited in the settings dialog
 inline constexpr TBoolOption AutoRotateCrop{"AutoRotateCrop", true};
 inline constexpr TBoolOption ShowCropsize3{"ShowCropsize3", true};
@@ -57,6 +59,7 @@ inline constexpr TTextOption ImageDir{"ImageDir", ""};
 inline constexpr TTextOption CropAspects{"CropAspects", "15:10:Photo"};
 inline constexpr TIntOption DefaultAspect{"DefaultAspect", 0};
 inline constexpr TTextOption Units{"Units", "Centimeters"};
+// NOLINTEND(readability-identifier-naming)
 }  // namespace Options
 
 bool Get(const TStorageTank& store, const TBoolOption& option);

@@ -106,8 +106,9 @@ void TSettingsFile::Load(TStorageTank& store, IUserPrompt& prompt) {
         store.loadFromFile(loadedPath_);
     } catch (const TError& e) {
         loadFailed_ = true;
-        prompt.ShowError(Tr(N_("The settings file could not be read completely")) + ":\r\n" +
-                         loadedPath_ + "\r\n\r\n" + ShowSeparators(e.what()));
+        prompt.ShowError(
+            FillPlaceholders(Tr(N_("The settings file could not be read completely:\n%1\n\n%2")),
+                             {loadedPath_, ShowSeparators(e.what())}));
     }
 }
 
@@ -116,7 +117,7 @@ bool TSettingsFile::Save(const TStorageTank& store, IUserPrompt& prompt, std::st
     std::error_code ec;
     fs::create_directories(folder, ec);
     if (!fs::is_directory(folder, ec)) {
-        prompt.ShowMessage(Translate("Unable to create") + " \"" + folder + "\"");
+        prompt.ShowMessage(FillPlaceholders(Translate("Unable to create \"%1\""), {folder}));
         status = Translate("Error saving settings");
         return false;
     }
@@ -130,7 +131,8 @@ bool TSettingsFile::Save(const TStorageTank& store, IUserPrompt& prompt, std::st
         if (loadFailed_ && loadedPath_ == target) {
             fs::copy_file(target, target + ".bak", fs::copy_options::overwrite_existing, ec);
             if (ec)
-                throw TError(Translate("Cannot keep") + " \"" + target + ".bak\". " + ec.message());
+                throw TError(FillPlaceholders(Translate("Cannot keep \"%1\". %2"),
+                                              {target + ".bak", ec.message()}));
         }
         store.saveToFile(target);
     } catch (const TError& e) {

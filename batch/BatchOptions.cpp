@@ -22,7 +22,7 @@ unsigned ReadJobs(const std::string& text) {
     const char* end = text.data() + text.size();
     const auto [at, ec] = std::from_chars(text.data(), end, n);
     if (ec != std::errc() || at != end || n < 1 || n > kMaxJobs)
-        Fail("--jobs " + Translate("takes a number from 1 to 256") + ": " + text);
+        Fail(FillPlaceholders(Translate("--jobs takes a number from 1 to 256: %1"), {text}));
     return n;
 }
 int ReadTimeout(const std::string& text) {
@@ -30,7 +30,8 @@ int ReadTimeout(const std::string& text) {
     const char* end = text.data() + text.size();
     const auto [at, ec] = std::from_chars(text.data(), end, n);
     if (ec != std::errc() || at != end || n < 1 || n > kMaxTimeout)
-        Fail(Translate("--timeout takes a number of seconds from 1 to 86400") + ": " + text);
+        Fail(FillPlaceholders(Translate("--timeout takes a number of seconds from 1 to 86400: %1"),
+                              {text}));
     return n;
 }
 } // namespace
@@ -73,12 +74,13 @@ TBatchOptions ParseBatchArguments(const std::vector<std::string>& args) {
                                 name == "--jobs" || name == "--settings" || name == "--timeout" ||
                                 name == "--files-from" || name == "--format";
         if (takesValue && !hasValue) {
-            if (i + 1 >= args.size()) Fail(name + " " + Translate("needs a value"));
+            if (i + 1 >= args.size()) Fail(FillPlaceholders(Translate("%1 needs a value"), {name}));
             value = args[++i];
         } else if (!takesValue && hasValue) {
-            Fail(name + " " + Translate("takes no value"));
+            Fail(FillPlaceholders(Translate("%1 takes no value"), {name}));
         }
-        if (takesValue && value.empty()) Fail(name + " " + Translate("needs a value"));
+        if (takesValue && value.empty())
+            Fail(FillPlaceholders(Translate("%1 needs a value"), {name}));
 
         if (name == "--crop")
             crop = true;
@@ -88,7 +90,8 @@ TBatchOptions ParseBatchArguments(const std::vector<std::string>& args) {
             options.Aspect = value;
         else if (name == "--existing") {
             if (value != "overwrite" && value != "skip")
-                Fail("--existing " + Translate("takes overwrite or skip") + ": " + value);
+                Fail(
+                    FillPlaceholders(Translate("--existing takes overwrite or skip: %1"), {value}));
             options.Overwrite = value == "overwrite";
         } else if (name == "--jobs")
             options.Jobs = ReadJobs(value);
@@ -106,14 +109,14 @@ TBatchOptions ParseBatchArguments(const std::vector<std::string>& args) {
             options.NullSeparated = true;
         else if (name == "--format") {
             if (value != "text" && value != "jsonl")
-                Fail(ReplaceAll(Translate("--format takes text or jsonl: %1"), "%1", value));
+                Fail(FillPlaceholders(Translate("--format takes text or jsonl: %1"), {value}));
             options.Jsonl = value == "jsonl";
         } else if (name == "--help")
             options.Help = true;
         else if (name == "--version")
             options.Version = true;
         else
-            Fail(Translate("Unknown option") + " " + name);
+            Fail(FillPlaceholders(Translate("Unknown option %1"), {name}));
     }
     if (options.Help || options.Version) return options;
     if (!crop) Fail(Translate("Options need --crop"));

@@ -214,8 +214,8 @@ const TCropAspect* ChooseAspect(const TCropAspectList& list, const std::string& 
     std::string known;
     for (int i = 0; i < list.Count(); ++i)
         known += "\n  " + list.Items(i).Description();
-    throw TUsageError(Translate("Unknown aspect") + " \"" + name + "\". " +
-                      Translate("The aspects are:") + known);
+    throw TUsageError(
+        FillPlaceholders(Translate("Unknown aspect \"%1\". The aspects are:%2"), {name, known}));
 }
 
 std::string StatusWord(TPhotoStatus status) {
@@ -305,8 +305,8 @@ public:
             out_ << (jsonl_ ? JsonLine(photo) : ReportLines(photo)) << std::flush;
         }
         if (!progress_ || done_ == photos_.size()) return;
-        shown_ = Translate("Cropping") + " " + std::to_string(done_) + "/" +
-                 std::to_string(photos_.size()) + " " + Translate("images") + "...";
+        shown_ = FillPlaceholders(Translate("Cropping %1/%2 images..."),
+                                  {std::to_string(done_), std::to_string(photos_.size())});
         err_ << "\r" << shown_ << std::flush;
     }
     bool AnyFailed() const { return failed_; }
@@ -335,7 +335,7 @@ private:
 void CheckSettingsFile(const std::string& path) {
     struct stat st;
     if (stat(path.c_str(), &st) != 0 && errno == ENOENT)
-        throw TUsageError(Translate("No such settings file") + ": " + path);
+        throw TUsageError(FillPlaceholders(Translate("No such settings file: %1"), {path}));
     std::string reason;
     const int fd = OpenRegularFile(path, reason);
     if (fd < 0)
@@ -387,7 +387,8 @@ TPhotoRunSettings RunSettings(const TStorageTank& settings, const TCropAspects& 
     run.DryRun = options.DryRun;
     run.Tool = FindTransformer();
     if (run.Tool.empty()) {
-        if (!run.DryRun) throw TError(Translate("Unable to locate") + " " + kTransformerName + "!");
+        if (!run.DryRun)
+            throw TError(FillPlaceholders(Translate("Unable to locate %1!"), {kTransformerName}));
         // a dry run still shows the calls, with the tool the PATH will find
         run.Tool = kTransformerName;
     }
@@ -448,7 +449,7 @@ int RunBatch(const TBatchOptions& options, std::ostream& out, std::ostream& err,
     const TStorageTank& settings = *stored;
     SelectLanguage(Get(settings, Options::Language, CurrentLanguage()));
     try {
-        Translate("Cropping");
+        Translate("Cropping cancelled");
     } catch (const TError& e) {
         // an unusable catalogue leaves the texts in English; say why once
         err << "trimvale: " << e.what() << "\n";
@@ -476,13 +477,13 @@ int RunBatch(const TBatchOptions& options, std::ostream& out, std::ostream& err,
         std::error_code ec;
         fs::create_directories(folder, ec);
         if (!fs::is_directory(folder, ec))
-            throw TError(Translate("Unable to create") + " \"" + folder + "\"");
+            throw TError(FillPlaceholders(Translate("Unable to create \"%1\""), {folder}));
         for (TPhoto& photo : photos) {
             if (photo.Decided || photo.SubFolder.empty()) continue;
             const std::string into = fs::path(photo.Output).parent_path().string();
             fs::create_directories(into, ec);
             if (!fs::is_directory(into, ec))
-                Decide(photo, Translate("Unable to create") + " \"" + into + "\"");
+                Decide(photo, FillPlaceholders(Translate("Unable to create \"%1\""), {into}));
         }
     }
 
@@ -513,7 +514,7 @@ int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
         }
         return RunBatch(options, out, err, progress);
     } catch (const TUsageError& e) {
-        err << "trimvale: " << e.what() << "\n" << Translate("Try") << " 'trimvale --help'.\n";
+        err << "trimvale: " << e.what() << "\n" << Translate("Try 'trimvale --help'.") << "\n";
         return 2;
     } catch (const std::exception& e) {
         err << "trimvale: " << e.what() << "\n";

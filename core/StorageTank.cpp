@@ -264,8 +264,8 @@ void TStorageTank::fromStrings(const std::vector<std::string>& lines, std::size_
     if (faults.empty()) return;
     std::string message;
     for (std::size_t i = 0; i < faults.size() && i < kMaxFaultsShown; ++i)
-        message += (i ? "\r\n" : "") + faults[i];
-    if (faults.size() > kMaxFaultsShown) message += "\r\n...";
+        message += (i ? "\n" : "") + faults[i];
+    if (faults.size() > kMaxFaultsShown) message += "\n...";
     throw TError(message);
 }
 

@@ -5,8 +5,9 @@
 #include <vector>
 
 /// A device-independent bitmap kept as the image of a BMP file: the 14-byte file
-/// header, the 40-byte information header, the colour table and the pixel rows,
-/// bottom row first, each row padded to a multiple of 4 bytes. Widgets wrap the
+/// header, the 40-byte information header and the pixel rows, bottom row first,
+/// each row padded to a multiple of 4 bytes. Thumbnails are decoded to colour,
+/// so 24 bits per pixel (blue, green, red) is the one depth. Widgets wrap the
 /// rows in a QImage to draw; the rotation routines work on the bytes directly.
 class TBitmap {
 public:
@@ -15,12 +16,12 @@ public:
 
     /// An empty 24-bit bitmap (0 x 0).
     TBitmap();
-    /// A bitmap of the given size with zeroed pixels; 1, 4 and 8 bits per pixel
-    /// get a grey ramp as colour table. Raises TError for a bad size or depth.
+    /// A bitmap of the given size with zeroed pixels. Raises TError for a bad size
+    /// or a depth other than 24 bits per pixel.
     TBitmap(int32_t width, int32_t height, int bitsPerPixel);
 
-    /// Takes over a BMP file image (bottom-up, uncompressed); raises TError when
-    /// the headers do not describe the bytes.
+    /// Takes over a BMP file image (bottom-up, uncompressed, 24 bits per pixel);
+    /// raises TError when the headers do not describe the bytes.
     static TBitmap FromFileImage(std::vector<uint8_t> bytes);
 
     /// Bytes of one stored row: ((width x bits + 31) div 32) x 4.
@@ -44,12 +45,7 @@ public:
     uint8_t* Bits() { return image_.data() + offset_; }
     const uint8_t* Bits() const { return image_.data() + offset_; }
 
-    /// Number of colour table entries (4 bytes each: blue, green, red, 0).
-    int ColorCount() const { return colors_; }
-    uint8_t* ColorTable() { return image_.data() + kFileHeaderSize + kInfoHeaderSize; }
-
-    /// The raw value at picture position (x, y), y from the top: a colour index up
-    /// to 8 bits, 0xRRGGBB for 24 bits, the 4 stored bytes (little endian) for 32.
+    /// The colour at picture position (x, y), y from the top, as 0xRRGGBB.
     uint32_t Pixel(int32_t x, int32_t y) const;
     void SetPixel(int32_t x, int32_t y, uint32_t value);
 
@@ -65,7 +61,6 @@ private:
     int32_t width_ = 0;
     int32_t height_ = 0;
     int bits_ = 24;
-    int colors_ = 0;
     std::size_t rowSize_ = 0;
     std::size_t offset_ = 0;
 };

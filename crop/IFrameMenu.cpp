@@ -104,10 +104,10 @@ void TIFrame::CropperMenuPopup() {
 
     // a menu would take an "&" in a file name for an access key
     const auto literal = [](QString text) { return text.replace("&", "&&"); };
-    dataItems_[0]->setText(literal(tr_("Filename") + ": " + fileNameEdit_->text()));
+    dataItems_[0]->setText(literal(tr_("Filename: %1").arg(fileNameEdit_->text())));
     dataItems_[1]->setText(
-        literal(tr_("Spatial") + ": " + posLabel_->text() + " " + sizeLabel_->text()));
-    dataItems_[2]->setText(literal(tr_("PPI") + ": " + ppiLabel_->text()));
+        literal(tr_("Spatial: %1 %2").arg(posLabel_->text(), sizeLabel_->text())));
+    dataItems_[2]->setText(literal(tr_("PPI: %1").arg(ppiLabel_->text())));
 
     aspectsMenu_->clear();
     for (int i = 0; i < aspectCombo_->count(); ++i) {

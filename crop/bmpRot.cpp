@@ -25,28 +25,13 @@ template <typename Map> void Remap(TBitmap& bitmap, int32_t targetW, int32_t tar
     std::memcpy(dst.data(), src.data(), offset);
     const uint8_t* in = src.data() + offset;
     uint8_t* out = dst.data() + offset;
-    if (bits >= 8) {
-        const std::size_t bytes = std::size_t(bits / 8);
-        for (int32_t i = 0; i < h; ++i) {
-            const uint8_t* row = in + std::size_t(i) * srcRow;
-            for (int32_t j = 0; j < w; ++j) {
-                const auto [ti, tj] = map(i, j);
-                std::memcpy(out + std::size_t(ti) * dstRow + std::size_t(tj) * bytes,
-                            row + std::size_t(j) * bytes, bytes);
-            }
-        }
-    } else {
-        // several pixels share a byte, the leftmost in the most significant bits
-        const int perByte = 8 / bits;
-        const unsigned mask = (1u << bits) - 1;
-        for (int32_t i = 0; i < h; ++i) {
-            const uint8_t* row = in + std::size_t(i) * srcRow;
-            for (int32_t j = 0; j < w; ++j) {
-                const unsigned v = (row[j / perByte] >> (8 - bits * (j % perByte + 1))) & mask;
-                const auto [ti, tj] = map(i, j);
-                uint8_t& byte = out[std::size_t(ti) * dstRow + std::size_t(tj / perByte)];
-                byte = uint8_t(byte | v << (8 - bits * (tj % perByte + 1)));
-            }
+    const std::size_t bytes = std::size_t(bits / 8);
+    for (int32_t i = 0; i < h; ++i) {
+        const uint8_t* row = in + std::size_t(i) * srcRow;
+        for (int32_t j = 0; j < w; ++j) {
+            const auto [ti, tj] = map(i, j);
+            std::memcpy(out + std::size_t(ti) * dstRow + std::size_t(tj) * bytes,
+                        row + std::size_t(j) * bytes, bytes);
         }
     }
     Put32(dst, 2, uint32_t(dst.size()));

@@ -2,9 +2,8 @@
 
 #include "Bitmap.h"
 
-// Quarter and half turns and the mirror image of a device-independent bitmap of 1, 4, 8, 16, 24 or
-// 32 bits per pixel. Each replaces the given bitmap by a turned copy; headers and colour table are
-// carried over.
+// Quarter and half turns and the mirror image of a device-independent bitmap.
+// Each replaces the given bitmap by a turned copy; the headers are carried over.
 
 /// Turns the picture 90 degrees counter-clockwise: pixel (x, y) goes to (y, W-1-x).
 void Rotate90Left(TBitmap& bitmap);

@@ -88,8 +88,9 @@ void TLoadForm::Queue(void (TLoadForm::*step)()) {
 
 void TLoadForm::ShowFile() {
     const int count = static_cast<int>(list_.size());
-    statusLabel_->setText(tr_("Creating Thumb") + " (" + QString::number(index_ + 1) + "/" +
-                          QString::number(count) + ") " + FileNameOf(list_[index_]));
+    statusLabel_->setText(
+        tr_("Creating Thumb (%1/%2) %3")
+            .arg(QString::number(index_ + 1), QString::number(count), FileNameOf(list_[index_])));
     // the line is painted, and a Cancel seen, before the file is added
     Queue(&TLoadForm::AddFile);
 }

@@ -245,10 +245,10 @@ bool IsSameFile(const std::string& a, const std::string& b) {
 
 std::string CropJobRefusal(const TCropJob& job) {
     if (job.Output.empty() || NameOf(job.Output).empty())
-        return Tr(N_("No output file name for")) + " " + job.Source;
+        return FillPlaceholders(Tr(N_("No output file name for %1")), {job.Source});
     if (IsSameFile(job.Source, job.Output))
-        return Tr(N_("The output file")) + " " + job.Output + " " +
-               Tr(N_("is the source file itself"));
+        return FillPlaceholders(Tr(N_("The output file %1 is the source file itself")),
+                                {job.Output});
     // a photo deleted or replaced since it was shown: the system says why, not jpegtran
     std::string why;
     const int fd = OpenRegularFile(job.Source, why);
@@ -311,14 +311,14 @@ TCropResult RunCropJob(const TCropJob& job) {
     int linkError = 0;
     const std::string target = job.Replace ? WriteTarget(job.Output, linkError) : job.Output;
     if (target.empty())
-        return Refused(Tr(N_("Unable to replace")) + " " + job.Output + ": " +
-                       SystemReason(linkError));
+        return Refused(FillPlaceholders(Tr(N_("Unable to replace %1: %2")),
+                                        {job.Output, SystemReason(linkError)}));
     const std::string folder = FolderOf(target);
     RemoveAbandonedScratch(folder);
     TScratchFolder scratch(folder);
     if (scratch.Path().empty())
-        return Refused(Tr(N_("Unable to write into")) + " " + folder + ": " +
-                       SystemReason(scratch.Error()));
+        return Refused(FillPlaceholders(Tr(N_("Unable to write into %1: %2")),
+                                        {folder, SystemReason(scratch.Error())}));
     // the same name as the output, so that its extension keeps its meaning
     const std::string fresh = scratch.Path() + "/" + NameOf(target);
 
@@ -347,11 +347,13 @@ TCropResult RunCropJob(const TCropJob& job) {
         if (error == EEXIST) return {TCropOutcome::Exists, shown, Tr(N_("File exists"))};
         if (error != 0)
             return {TCropOutcome::TransformFailed, shown,
-                    Tr(N_("Unable to write into")) + " " + folder + ": " + SystemReason(error)};
+                    FillPlaceholders(Tr(N_("Unable to write into %1: %2")),
+                                     {folder, SystemReason(error)})};
     } else if (rename(fresh.c_str(), target.c_str()) != 0) {
         const int error = errno;
         return {TCropOutcome::TransformFailed, shown,
-                Tr(N_("Unable to replace")) + " " + job.Output + ": " + SystemReason(error)};
+                FillPlaceholders(Tr(N_("Unable to replace %1: %2")),
+                                 {job.Output, SystemReason(error)})};
     }
     return {TCropOutcome::Written, shown, ""};
 }

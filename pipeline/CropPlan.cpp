@@ -10,6 +10,7 @@
 #include "DestinationNaming.h"
 #include "Error.h"
 #include "FilesystemController.h"
+#include "StringController.h"
 #include "gnugettext.h"
 
 namespace fs = std::filesystem;
@@ -42,10 +43,10 @@ std::string Tr(const char* text) {
 TCropQuestion Question(TCropQuestion::TKind kind, std::size_t photo, const std::string& output) {
     const std::string shown = LastComponent(output);
     if (kind == TCropQuestion::Exists)
-        return {kind, photo, Tr(N_("File exists")), Tr(N_("Overwrite")) + " " + shown + "?"};
+        return {kind, photo, Tr(N_("File exists")),
+                FillPlaceholders(Tr(N_("Overwrite %1?")), {shown})};
     return {kind, photo, Tr(N_("READ ONLY")),
-            Tr(N_("File")) + " " + shown + " " + Tr(N_("is read only")) + ".\r\n\r\n" +
-                Tr(N_("Overwrite anyway?"))};
+            FillPlaceholders(Tr(N_("File %1 is read only.\n\nOverwrite anyway?")), {shown})};
 }
 } // namespace
 
@@ -127,8 +128,8 @@ TCropPlan PlanCrops(const std::vector<TCropPlanPhoto>& photos, const TCropPlanOp
         planned.Reason = CropJobRefusal(PlannedJob(photo, planned));
         if (!planned.Reason.empty()) continue;
         if (TFileId id; IdOf(planned.Output, id) && sources.count(id)) {
-            planned.Reason =
-                Tr(N_("The output file is another photo named")) + ": " + sources.at(id);
+            planned.Reason = FillPlaceholders(Tr(N_("The output file is another photo named: %1")),
+                                              {sources.at(id)});
             continue;
         }
         // two photos of this run never write one name (photos of two folders
@@ -138,7 +139,8 @@ TCropPlan PlanCrops(const std::vector<TCropPlanPhoto>& photos, const TCropPlanOp
                 return written.count(path) > 0 || Taken(path);
             });
             if (planned.Output.empty()) {
-                planned.Reason = Tr(N_("File exists")) + ": " + photo.DestinationName;
+                planned.Reason =
+                    FillPlaceholders(Tr(N_("File exists: %1")), {photo.DestinationName});
                 continue;
             }
         }

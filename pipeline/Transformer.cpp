@@ -234,6 +234,7 @@ TTransformResult RunTransformer(const std::string& tool, const TTransformCall& c
 
 std::string MissingTransformerMessage() {
     // the distribution's package is where jpegtran comes from on Linux
-    return Translate("Unable to locate") + " " + kTransformerName + "!\r\n\r\n" +
-           Translate("Please install the package libjpeg-turbo-progs, which provides jpegtran.");
+    return Fill(N_("Unable to locate %1!\n\nPlease install the package libjpeg-turbo-progs, "
+                   "which provides jpegtran."),
+                kTransformerName);
 }

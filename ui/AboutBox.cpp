@@ -127,9 +127,8 @@ TAboutBoxJ::TAboutBoxJ(QWidget* parent) : QDialog(parent, Qt::Tool) {
 }
 
 void TAboutBoxJ::Fill() {
-    version_->setText(tr_("Program Version") + QStringLiteral(": ") +
-                      QString::fromStdString(ShortVersion()) + QStringLiteral(" ") + tr_("beta"));
-    const QString nl = QStringLiteral("\r\n");
+    version_->setText(tr_("Program Version: %1 beta").arg(QString::fromStdString(ShortVersion())));
+    const QString nl = QStringLiteral("\n");
     const auto credit = [](const char* name, const QString& languages) {
         return QString::fromUtf8(name) + QStringLiteral(" (") + languages + QStringLiteral(")");
     };
@@ -142,8 +141,8 @@ void TAboutBoxJ::Fill() {
             "recompressing. One caveat to lossless JPEG cropping is the need to obey a 16x16 "
             "pixel grid.") +
         nl + nl +
-        tr_("Quick Instructions:\r\n1) Add images to the list\r\n2) Adjust the cropping area with "
-            "the mouse or the arrowkeys and +/-\r\n3) Press \"Crop Images\"") +
+        tr_("Quick Instructions:\n1) Add images to the list\n2) Adjust the cropping area with "
+            "the mouse or the arrowkeys and +/-\n3) Press \"Crop Images\"") +
         nl +
         tr_("Trimvale copies the cropped images to the selected directory. The originals are "
             "untouched.") +

@@ -14,9 +14,6 @@ public:
 
     /// Fills the version and the guide; called each time before the box shows.
     void Fill();
-    QLabel* VersionLabel() const { return version_; }
-    QPlainTextEdit* Memo() const { return memo_; }
-    QPushButton* OKButton() const { return ok_; }
     static const char* Homepage();
 
 protected:

@@ -10,8 +10,6 @@ class TKeyboardForm : public QDialog {
 public:
     explicit TKeyboardForm(QWidget* parent = nullptr);
 
-    QTableWidget* Table() const { return table_; }
-
 private:
     QTableWidget* table_;
 };

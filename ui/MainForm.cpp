@@ -137,8 +137,7 @@ void TMainForm::showEvent(QShowEvent* event) {
 }
 
 void TMainForm::FormShow() {
-    setWindowTitle(tr_("Trimvale") + QStringLiteral(" v") + QString::fromStdString(ShortVersion()) +
-                   QStringLiteral(" ") + tr_("beta"));
+    setWindowTitle(tr_("Trimvale v%1 beta").arg(QString::fromStdString(ShortVersion())));
     restorePlacement(*settings_, *this, kMainPlacement.name, kMainPlacement.kind);
     for (QWidget* dialog : {static_cast<QWidget*>(sForm_), static_cast<QWidget*>(loadForm_),
                             static_cast<QWidget*>(aboutBox_), static_cast<QWidget*>(keyboardForm_),
@@ -218,9 +217,9 @@ void TMainForm::AddDropped(const std::vector<std::string>& paths) {
 
 bool TMainForm::FormCloseQuery() {
     if (processing_)
-        return prompt_->Confirm(Translate("Trimvale is currently processing!\r\n\r\nExit anyway?"));
+        return prompt_->Confirm(Translate("Trimvale is currently processing!\n\nExit anyway?"));
     if (!images_.empty())
-        return prompt_->Confirm(Translate("You have uncropped images!\r\n\r\nExit anyway?"));
+        return prompt_->Confirm(Translate("You have uncropped images!\n\nExit anyway?"));
     return true;
 }
 

@@ -23,6 +23,7 @@
 #include "SharedSettings.h"
 #include "ShellServices.h"
 #include "StorageTank.h"
+#include "StringController.h"
 #include "TranslateWindow.h"
 #include "UserPrompt.h"
 #include "gnugettext.h"
@@ -78,14 +79,13 @@ void TMainForm::CropFrames(std::vector<TIFrame*> frames, bool removeCropped) {
         return;
     }
     const int n = static_cast<int>(frames.size());
-    const QString images = QStringLiteral(" ") + tr_("images") + QStringLiteral("...");
-    SetStatusText(tr_("Cropping") + QStringLiteral(" %1").arg(n) + images);
+    SetStatusText(tr_("Cropping %1 images...").arg(n));
 
     const std::string folder = DestinationFolder(dirEdit_->text().toStdString());
     std::error_code ec;
     if (!folder.empty()) fs::create_directories(folder, ec);
     if (folder.empty() || !fs::is_directory(folder, ec)) {
-        prompt_->ShowError(Translate("Unable to create") + " \"" + folder + "\"");
+        prompt_->ShowError(FillPlaceholders(Translate("Unable to create \"%1\""), {folder}));
         SetStatusText(tr_("Error creating directory"));
         return;
     }
@@ -142,8 +142,8 @@ void TMainForm::CropFrames(std::vector<TIFrame*> frames, bool removeCropped) {
         run.Scheduler.Submit(std::move(job));
         run.Frames.push_back(ordered[i]);
     }
-    run.Of = QStringLiteral("/%1").arg(run.Frames.size()) + images;
-    if (!run.Frames.empty()) SetStatusText(tr_("Cropping") + QStringLiteral(" 0") + run.Of);
+    run.Of = QString::number(run.Frames.size());
+    if (!run.Frames.empty()) SetStatusText(tr_("Cropping %1/%2 images...").arg(0).arg(run.Of));
     // from here the reports come in; a run with no job ends at once
     run.Holding = false;
     CropJobsEnded();
@@ -168,16 +168,18 @@ void TMainForm::CropJobsEnded() {
     run.Holding = true;
     while (const auto ended = run.Scheduler.Next(std::chrono::milliseconds(0))) {
         ++run.Finished;
-        SetStatusText(tr_("Cropping") + QStringLiteral(" %1").arg(run.Finished) + run.Of);
+        SetStatusText(tr_("Cropping %1/%2 images...").arg(run.Finished).arg(run.Of));
         TIFrame* frame = run.Frames[ended->Index];
         const TCropResult& result = ended->Result;
         if (result.Outcome == TCropOutcome::TransformFailed) {
             // the call as the user could type it, then why it failed in jpegtran's own words
-            prompt_->ShowError("Error: Defective JPEGTran call:\r\n" + result.ArgumentString +
-                               "\r\n" + result.Reason);
+            prompt_->ShowError(
+                FillPlaceholders(Translate("Error: Defective JPEGTran call:\n%1\n%2"),
+                                 {result.ArgumentString, result.Reason}));
         } else if (result.Outcome == TCropOutcome::Exists) {
             // taken by someone else since the run began; nothing was replaced
-            prompt_->ShowError(result.Reason + ": " + frame->DestFileName());
+            prompt_->ShowError(
+                FillPlaceholders(Translate("File exists: %1"), {frame->DestFileName()}));
         } else if (result.Outcome == TCropOutcome::Refused) {
             prompt_->ShowError(result.Reason);
         }
@@ -215,8 +217,8 @@ void TMainForm::PreviewActionExecute() {
         std::string pattern = base + "trimvale-XXXXXX";
         if (!mkdtemp(pattern.data())) {
             const int error = errno;
-            prompt_->ShowError(Translate("Unable to create") + " \"" + base +
-                               "\": " + std::strerror(error));
+            prompt_->ShowError(FillPlaceholders(Translate("Unable to create \"%1\": %2"),
+                                                {base, std::strerror(error)}));
             return;
         }
         previewScratch_ = pattern;
@@ -233,8 +235,11 @@ void TMainForm::PreviewActionExecute() {
         opener_(preview);
         return;
     }
-    prompt_->ShowError("Error: Defective JPEGTran call:\r\n" + call.ArgumentString() + "\r\n" +
-                       (run.Reason.empty()
-                            ? "Ensure that you have write access to " + previewScratch_
-                            : run.Reason));
+    prompt_->ShowError(
+        run.Reason.empty()
+            ? FillPlaceholders(Translate("Error: Defective JPEGTran call:\n%1\nEnsure that you "
+                                         "have write access to %2"),
+                               {call.ArgumentString(), previewScratch_})
+            : FillPlaceholders(Translate("Error: Defective JPEGTran call:\n%1\n%2"),
+                               {call.ArgumentString(), run.Reason}));
 }

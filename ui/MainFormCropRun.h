@@ -23,7 +23,7 @@ struct TMainFormCropRun {
     /// before are still being shown.
     bool Holding = true;
     int Finished = 0;
-    QString Of; ///< "/N images..." of the progress text
+    QString Of; ///< the number of jobs, for the progress text
     /// Set to end the jobs in flight at once; outlives the scheduler, whose
     /// jobs read it until they have ended.
     std::atomic<bool> Stop{false};

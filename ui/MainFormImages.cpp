@@ -87,8 +87,8 @@ void TMainForm::AddFolder(const std::string& folder, bool recursive) {
     constexpr std::size_t kShown = 10;
     std::string text = Translate("These folders and files could not be read:");
     for (std::size_t i = 0; i < faults.size() && i < kShown; ++i)
-        text += "\r\n" + faults[i].Path + ": " + faults[i].Reason;
-    if (faults.size() > kShown) text += "\r\n...";
+        text += "\n" + faults[i].Path + ": " + faults[i].Reason;
+    if (faults.size() > kShown) text += "\n...";
     prompt_->ShowError(text);
 }
 

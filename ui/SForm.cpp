@@ -534,8 +534,7 @@ void TSForm::UpBtnClick() {
 }
 
 void TSForm::DefaultsBtnClick() {
-    const QString text =
-        tr_("This will erase all custom aspects!") + QStringLiteral("\n\n") + tr_("Continue?");
+    const QString text = tr_("This will erase all custom aspects!\n\nContinue?");
     const bool yes =
         prompt_ ? prompt_->Confirm(text.toStdString())
                 : QMessageBox::warning(this, windowTitle(), text,
@@ -550,17 +549,15 @@ int TSForm::HugeEstimateKB(int height) {
 }
 
 void TSForm::HugeSpinChange(int value) {
-    hugeEstimateLabel_->setText(tr_("Approximate memory use for each huge image is") +
-                                QStringLiteral(" ") + QString::number(HugeEstimateKB(value)) +
-                                QStringLiteral(" KB"));
+    hugeEstimateLabel_->setText(
+        tr_("Approximate memory use for each huge image is %1 KB").arg(HugeEstimateKB(value)));
 }
 
 void TSForm::TransformFilenameEditChange(const QString& text) {
     try {
         const std::string sample =
             ApplyNameTemplate(Translate("MyHouse") + ".jpg", text.toStdString());
-        sampleLabel_->setText(tr_("Sample") + QStringLiteral(": ") +
-                              QString::fromStdString(sample));
+        sampleLabel_->setText(tr_("Sample: %1").arg(QString::fromStdString(sample)));
     } catch (const TError&) {
         // the label keeps its last sample
     }

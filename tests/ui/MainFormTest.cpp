@@ -110,7 +110,7 @@ TEST_F(MainFormTest, FoldersAreSortedIgnoringCase) {
     EXPECT_EQ(names, (std::vector<std::string>{"a.jpg", "b.jpg", "b2.jpeg", "c.jpg",
                                                "tall photo.jpg", "Z.JPG"}));
     ASSERT_EQ(prompt.errors.size(), 1u);
-    EXPECT_EQ(prompt.errors[0], "These folders and files could not be read:\r\n" +
+    EXPECT_EQ(prompt.errors[0], "These folders and files could not be read:\n" +
                                     photo("link.jpg") + ": No such file or directory");
 }
 
@@ -272,7 +272,7 @@ TEST_F(MainFormTest, ExistingFilesAskAndEachAnswerCounts) {
     WaitForCropRun(*w);
     ASSERT_EQ(prompt.titles.size(), 1u); // only the read-only file asks
     EXPECT_EQ(prompt.titles[0], "READ ONLY");
-    EXPECT_EQ(prompt.questions[0], "File b.jpg is read only.\r\n\r\nOverwrite anyway?");
+    EXPECT_EQ(prompt.questions[0], "File b.jpg is read only.\n\nOverwrite anyway?");
     EXPECT_NE(ReadFileBytes(out("deeper/b.jpg")), "old");
     EXPECT_NE(ReadFileBytes(out("deeper/a.jpg")), "old");
     EXPECT_TRUE(w->Images().empty());
@@ -296,8 +296,8 @@ TEST_F(MainFormTest, UnwritableNamesKeepTheirFrames) {
     WaitForCropRun(*w);
     ASSERT_EQ(prompt.messages.size(), 2u);
     const std::string& text = prompt.messages[1];
-    EXPECT_EQ(text.rfind("Error: Defective JPEGTran call:\r\n", 0), 0u);
-    EXPECT_NE(text.find("\" \"" + out("deeper/a.jpg") + "\"\r\nUnable to replace " +
+    EXPECT_EQ(text.rfind("Error: Defective JPEGTran call:\n", 0), 0u);
+    EXPECT_NE(text.find("\" \"" + out("deeper/a.jpg") + "\"\nUnable to replace " +
                         out("deeper/a.jpg") + ": Is a directory"),
               std::string::npos)
         << text;
@@ -309,7 +309,7 @@ TEST_F(MainFormTest, ClosingAsksAndWritesTheSettingsThatStartAgain) {
     WaitForImages(*w, 1);
     prompt.answers = {TAnswer::No};
     EXPECT_FALSE(w->close());
-    EXPECT_EQ(prompt.questions.back(), "You have uncropped images!\r\n\r\nExit anyway?");
+    EXPECT_EQ(prompt.questions.back(), "You have uncropped images!\n\nExit anyway?");
     EXPECT_EQ(w->Images().size(), 1u);
     Trigger(*w, "LargeAction");
     Trigger(*w, "Columns2Action");
@@ -440,7 +440,9 @@ TEST_F(MainFormTest, CloseConfirmedDuringARunEndsItBeforeTheNextFrame) {
     closer.answers = {TAnswer::Yes, TAnswer::Yes};
     w->CropImagesActionExecute();
     WaitForCropRun(*w);
-    EXPECT_EQ(closer.questions.front(), "Trimvale is currently processing!\r\n\r\nExit anyway?");
+    EXPECT_EQ(closer.questions.front(), "Trimvale is currently processing!
+
+Exit anyway?");
     EXPECT_NE(ReadFileBytes(out("deeper/c.jpg")), "old");
     EXPECT_EQ(ReadFileBytes(out("deeper/b.jpg")), "old");
     EXPECT_EQ(w->StatusText(), QStringLiteral("Cropping cancelled"));
@@ -513,7 +515,7 @@ TEST_F(MainFormTest, PreviewsGoIntoAPrivateFolderOfEachWindowThatGoesAtExit) {
     other->PreviewActionExecute();
     EXPECT_TRUE(otherOpened.empty());
     ASSERT_EQ(prompt.messages.size(), 1u);
-    EXPECT_EQ(prompt.messages[0].rfind("Error: Defective JPEGTran call:\r\n", 0), 0u);
+    EXPECT_EQ(prompt.messages[0].rfind("Error: Defective JPEGTran call:\n", 0), 0u);
     EXPECT_NE(other->PreviewFile(), w->PreviewFile());
     EXPECT_TRUE(fs::exists(w->PreviewFile()));
     EXPECT_EQ(ReadFileBytes(dir.file("tmp/CropPreview.jpg")), "planted by someone else");
@@ -645,8 +647,8 @@ TEST_F(MainFormTest, SameNamesGetFreeNamesAndFailuresSayWhy) {
     w->CropImagesActionExecute();
     WaitForCropRun(*w);
     ASSERT_EQ(prompt.errors.size(), 1u);
-    EXPECT_EQ(prompt.errors[0].rfind("Error: Defective JPEGTran call:\r\n", 0), 0u);
-    EXPECT_NE(prompt.errors[0].find("\r\njpegtran failed: Premature end of JPEG file"),
+    EXPECT_EQ(prompt.errors[0].rfind("Error: Defective JPEGTran call:\n", 0), 0u);
+    EXPECT_NE(prompt.errors[0].find("\njpegtran failed: Premature end of JPEG file"),
               std::string::npos)
         << prompt.errors[0];
     ASSERT_EQ(w->Images().size(), 1u);

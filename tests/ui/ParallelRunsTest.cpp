@@ -119,7 +119,7 @@ TEST_F(ParallelRunsTest, CropsTheSameFilesWithTheSameQuestionsAsOneFrameAfterThe
     // asked about: it gets a name of its own, as the first one's job writes a.jpg
     EXPECT_EQ(prompt.questions,
               (std::vector<std::string>{"Overwrite c.jpg?",
-                                        "File c.jpg is read only.\r\n\r\nOverwrite anyway?",
+                                        "File c.jpg is read only.\n\nOverwrite anyway?",
                                         "Overwrite b.jpg?"}));
     // the vanished photo is told with the system's reason, the one whose data
     // ends early in jpegtran's words
