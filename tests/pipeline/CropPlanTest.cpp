@@ -101,7 +101,7 @@ TEST_F(CropPlanTest, EachAnswerSettlesItsPhoto) {
     WriteFileBytes(dir.file("out/b.jpg"), "old");
     chmod(dir.file("out/b.jpg").c_str(), 0444);
     const std::string exists = "File exists|Overwrite ";
-    const std::string readOnly = "READ ONLY|File b.jpg is read only.\r\n\r\nOverwrite anyway?";
+    const std::string readOnly = "READ ONLY|File b.jpg is read only.\n\nOverwrite anyway?";
     struct TCase {
         const char* name;
         bool ask;

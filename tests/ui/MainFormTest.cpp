@@ -440,9 +440,7 @@ TEST_F(MainFormTest, CloseConfirmedDuringARunEndsItBeforeTheNextFrame) {
     closer.answers = {TAnswer::Yes, TAnswer::Yes};
     w->CropImagesActionExecute();
     WaitForCropRun(*w);
-    EXPECT_EQ(closer.questions.front(), "Trimvale is currently processing!
-
-Exit anyway?");
+    EXPECT_EQ(closer.questions.front(), "Trimvale is currently processing!\n\nExit anyway?");
     EXPECT_NE(ReadFileBytes(out("deeper/c.jpg")), "old");
     EXPECT_EQ(ReadFileBytes(out("deeper/b.jpg")), "old");
     EXPECT_EQ(w->StatusText(), QStringLiteral("Cropping cancelled"));

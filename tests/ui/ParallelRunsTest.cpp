@@ -169,7 +169,7 @@ TEST_F(ParallelRunsTest, ClosingDuringARunKillsAHangingJpegtranAndTheWindowGoes)
     prompt.answers = {TAnswer::Yes};
     const auto start = std::chrono::steady_clock::now();
     EXPECT_FALSE(w->close());
-    EXPECT_EQ(prompt.questions.back(), "Trimvale is currently processing!\r\n\r\nExit anyway?");
+    EXPECT_EQ(prompt.questions.back(), "Trimvale is currently processing!\n\nExit anyway?");
     ASSERT_TRUE(ended.count() == 1 || ended.wait(10000));
     for (int i = 0; i < 100 && w->isVisible(); ++i)
         QTest::qWait(10);
