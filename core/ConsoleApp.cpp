@@ -1,4 +1,4 @@
-#include "ConsoleApp.h"
+#include "core/ConsoleApp.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -15,7 +15,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "Error.h"
+#include "core/Error.h"
 
 extern char** environ;
 

@@ -1,4 +1,4 @@
-#include "FilesystemController.h"
+#include "core/FilesystemController.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -14,8 +14,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "Error.h"
-#include "TextEncoding.h"
+#include "core/Error.h"
+#include "core/TextEncoding.h"
 
 namespace {
 std::string WithSlash(const std::string& folder) {

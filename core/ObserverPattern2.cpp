@@ -1,4 +1,4 @@
-#include "ObserverPattern2.h"
+#include "core/ObserverPattern2.h"
 
 #include <algorithm>
 

@@ -4,7 +4,7 @@
 #include <memory>
 #include <string>
 
-#include "Variant.h"
+#include "core/Variant.h"
 
 /// Root of every object that can be named as the sender of an event, so that a
 /// receiver can test the sender's class with dynamic_cast.

@@ -1,4 +1,4 @@
-#include "StorageTank.h"
+#include "core/StorageTank.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -11,10 +11,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "Error.h"
-#include "FilesystemController.h"
-#include "TextEncoding.h"
-#include "UserPrompt.h"
+#include "core/Error.h"
+#include "core/FilesystemController.h"
+#include "core/TextEncoding.h"
+#include "core/UserPrompt.h"
 
 namespace {
 const std::string kTankKeyword = "StorageTank";

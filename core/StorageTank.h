@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "StorageTankElement.h"
-#include "StorageTankInterface.h"
+#include "core/StorageTankElement.h"
+#include "core/StorageTankInterface.h"
 
 class IUserPrompt;
 

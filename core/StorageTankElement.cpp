@@ -1,4 +1,4 @@
-#include "StorageTankElement.h"
+#include "core/StorageTankElement.h"
 
 #include <charconv>
 #include <cmath>
@@ -7,9 +7,9 @@
 #include <cstring>
 #include <limits>
 
-#include "Error.h"
-#include "StringController.h"
-#include "TextEncoding.h"
+#include "core/Error.h"
+#include "core/StringController.h"
+#include "core/TextEncoding.h"
 
 TStorageElement::TStorageElement(const std::string& name, const TVariant& value) {
     assign(name, value);

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "StorageTankInterface.h"
-#include "Variant.h"
+#include "core/StorageTankInterface.h"
+#include "core/Variant.h"
 
 /// One typed, named value of a settings store. The type name ("Integer",
 /// "Double", "Boolean", "String", "DateTime", "Timer" or "Undefined") decides

@@ -1,4 +1,4 @@
-#include "StringController.h"
+#include "core/StringController.h"
 
 #include <cctype>
 #include <charconv>
@@ -7,8 +7,8 @@
 #include <cstdio>
 #include <vector>
 
-#include "Error.h"
-#include "TextEncoding.h"
+#include "core/Error.h"
+#include "core/TextEncoding.h"
 
 std::size_t PosFrom(const std::string& find, const std::string& text, std::size_t start) {
     if (start < 1) start = 1;

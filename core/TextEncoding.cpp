@@ -1,4 +1,4 @@
-#include "TextEncoding.h"
+#include "core/TextEncoding.h"
 
 std::size_t Utf8CharLength(const std::string& text, std::size_t i) {
     const auto at = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };

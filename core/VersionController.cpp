@@ -1,10 +1,10 @@
-#include "VersionController.h"
+#include "core/VersionController.h"
 
 #include <filesystem>
 #include <system_error>
 
-#include "FilesystemController.h"
-#include "Version.h"
+#include "core/FilesystemController.h"
+#include "generated/Version.h"
 
 namespace {
 struct TVersionEntry {

@@ -1,6 +1,6 @@
-#include "EmbeddedFiles.h"
+#include "i18n/EmbeddedFiles.h"
 
-#include "TextEncoding.h"
+#include "core/TextEncoding.h"
 
 // A program that carries catalogues links the block generated from them
 // (trimvale_embed_catalogues in CMake); in every other program these weak

@@ -1,12 +1,12 @@
-#include "EmbeddedFilesWriter.h"
+#include "i18n/EmbeddedFilesWriter.h"
 
 #include <fstream>
 #include <iterator>
 
-#include "EmbeddedFiles.h"
-#include "Error.h"
-#include "StringController.h"
-#include "TextEncoding.h"
+#include "core/Error.h"
+#include "core/StringController.h"
+#include "core/TextEncoding.h"
+#include "i18n/EmbeddedFiles.h"
 
 namespace {
 

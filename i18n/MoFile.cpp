@@ -1,4 +1,4 @@
-#include "MoFile.h"
+#include "i18n/MoFile.h"
 
 #include <cerrno>
 #include <cstring>
@@ -9,7 +9,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "Error.h"
+#include "core/Error.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "TranslateWindow.h"
+#include "i18n/TranslateWindow.h"
 
 #include <memory>
 
@@ -18,7 +18,7 @@
 #include <QTranslator>
 #include <QWidget>
 
-#include "gnugettext.h"
+#include "i18n/gnugettext.h"
 
 namespace {
 

@@ -1,13 +1,13 @@
-#include "gnugettext.h"
+#include "i18n/gnugettext.h"
 
 #include <clocale>
 #include <cstdlib>
 #include <filesystem>
 #include <mutex>
 
-#include "Error.h"
-#include "FilesystemController.h"
-#include "StringController.h"
+#include "core/Error.h"
+#include "core/FilesystemController.h"
+#include "core/StringController.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 #include <string_view>
 #include <vector>
 
-#include "EmbeddedFiles.h"
-#include "MoFile.h"
+#include "i18n/EmbeddedFiles.h"
+#include "i18n/MoFile.h"
 
 /// Translation of Trimvale's English texts through GNU gettext MO catalogues,
 /// found first inside the executable and then under the program's "locale"

@@ -1,4 +1,4 @@
-#include "AboutBox.h"
+#include "ui/AboutBox.h"
 
 #include <QFrame>
 #include <QHBoxLayout>
@@ -10,10 +10,10 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "ShellServices.h"
-#include "TranslateWindow.h"
-#include "VersionController.h"
-#include "gnugettext.h"
+#include "core/VersionController.h"
+#include "i18n/TranslateWindow.h"
+#include "i18n/gnugettext.h"
+#include "ui/ShellServices.h"
 
 namespace {
 // A photo with crop marks, drawn so that the program needs no image files.

@@ -1,4 +1,4 @@
-#include "AspectForm.h"
+#include "ui/AspectForm.h"
 
 #include <QButtonGroup>
 #include <QComboBox>
@@ -10,12 +10,12 @@
 #include <QShowEvent>
 #include <QVBoxLayout>
 
-#include "CropAspect.h"
-#include "Error.h"
-#include "ModPanel.h"
-#include "StringController.h"
-#include "TranslateWindow.h"
-#include "gnugettext.h"
+#include "core/Error.h"
+#include "core/StringController.h"
+#include "i18n/TranslateWindow.h"
+#include "i18n/gnugettext.h"
+#include "model/CropAspect.h"
+#include "ui/ModPanel.h"
 
 namespace {
 // the unit list's positions and the unit each one writes

@@ -1,4 +1,4 @@
-#include "KeysForm.h"
+#include "ui/KeysForm.h"
 
 #include <algorithm>
 
@@ -8,8 +8,8 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
-#include "TranslateWindow.h"
-#include "gnugettext.h"
+#include "i18n/TranslateWindow.h"
+#include "i18n/gnugettext.h"
 
 namespace {
 struct TShortcutRow {

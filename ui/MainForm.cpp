@@ -1,6 +1,6 @@
 // The main window's start and exit: settings, language, placements, the
 // command line and dropped files, and the close questions.
-#include "MainForm.h"
+#include "ui/MainForm.h"
 
 #include <filesystem>
 
@@ -19,28 +19,28 @@
 #include <QToolButton>
 #include <QWheelEvent>
 
-#include "AboutBox.h"
-#include "AspectForm.h"
-#include "CropAspects.h"
-#include "CropContainer.h"
-#include "Error.h"
-#include "FilesystemController.h"
-#include "IFrame.h"
-#include "ImageLoader.h"
-#include "KeysForm.h"
-#include "MainFormCropRun.h"
-#include "MessageBoxPrompt.h"
-#include "Options.h"
-#include "Placement.h"
-#include "SForm.h"
-#include "SharedSettings.h"
-#include "ShellServices.h"
-#include "StorageTank.h"
-#include "ThumbnailPool.h"
-#include "Transformer.h"
-#include "TranslateWindow.h"
-#include "VersionController.h"
-#include "gnugettext.h"
+#include "core/Error.h"
+#include "core/FilesystemController.h"
+#include "core/StorageTank.h"
+#include "core/VersionController.h"
+#include "frames/IFrame.h"
+#include "grid/CropContainer.h"
+#include "grid/ImageLoader.h"
+#include "grid/ThumbnailPool.h"
+#include "i18n/TranslateWindow.h"
+#include "i18n/gnugettext.h"
+#include "jobs/SharedSettings.h"
+#include "jobs/Transformer.h"
+#include "model/CropAspects.h"
+#include "model/Options.h"
+#include "ui/AboutBox.h"
+#include "ui/AspectForm.h"
+#include "ui/KeysForm.h"
+#include "ui/MainFormCropRun.h"
+#include "ui/MessageBoxPrompt.h"
+#include "ui/Placement.h"
+#include "ui/SForm.h"
+#include "ui/ShellServices.h"
 
 namespace fs = std::filesystem;
 

@@ -9,10 +9,10 @@
 #include <QPointer>
 #include <QTimer>
 
-#include "CFrame.h"
-#include "FrameCommands.h"
-#include "SettingsFile.h"
-#include "ThumbnailSource.h"
+#include "frames/CFrame.h"
+#include "frames/FrameCommands.h"
+#include "frames/ThumbnailSource.h"
+#include "model/SettingsFile.h"
 
 class QAction;
 class QActionGroup;

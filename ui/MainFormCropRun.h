@@ -6,7 +6,7 @@
 #include <QObject>
 #include <QString>
 
-#include "CropScheduler.h"
+#include "jobs/CropScheduler.h"
 
 class TIFrame;
 

@@ -11,15 +11,15 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-#include "AboutBox.h"
-#include "CropContainer.h"
-#include "IFrame.h"
-#include "KeysForm.h"
-#include "MainForm.h"
-#include "Options.h"
-#include "ShellServices.h"
-#include "StorageTank.h"
-#include "gnugettext.h"
+#include "core/StorageTank.h"
+#include "frames/IFrame.h"
+#include "grid/CropContainer.h"
+#include "i18n/gnugettext.h"
+#include "model/Options.h"
+#include "ui/AboutBox.h"
+#include "ui/KeysForm.h"
+#include "ui/MainForm.h"
+#include "ui/ShellServices.h"
 
 namespace {
 struct TActionSpec {

@@ -1,4 +1,4 @@
-#include "MessageBoxPrompt.h"
+#include "ui/MessageBoxPrompt.h"
 
 #include <QApplication>
 #include <QMessageBox>

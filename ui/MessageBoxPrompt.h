@@ -2,7 +2,7 @@
 
 #include <QString>
 
-#include "UserPrompt.h"
+#include "core/UserPrompt.h"
 
 class QWidget;
 

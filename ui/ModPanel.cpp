@@ -1,4 +1,4 @@
-#include "ModPanel.h"
+#include "ui/ModPanel.h"
 
 #include <QPainter>
 #include <QStyle>

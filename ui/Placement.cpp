@@ -1,8 +1,8 @@
-#include "Placement.h"
+#include "ui/Placement.h"
 
 #include <QWidget>
 
-#include "StorageTank.h"
+#include "core/StorageTank.h"
 
 std::string PlacementKey(const std::string& formName, const char* suffix) {
     return "Spatial_" + formName + suffix;

@@ -1,4 +1,4 @@
-#include "PreviewFileDialog.h"
+#include "ui/PreviewFileDialog.h"
 
 #include <QFileInfo>
 #include <QGridLayout>
@@ -6,8 +6,8 @@
 #include <QLabel>
 #include <QPixmap>
 
-#include "Error.h"
-#include "JpegThumbnail.h"
+#include "core/Error.h"
+#include "jpeg/JpegThumbnail.h"
 
 namespace {
 constexpr int kPreviewSide = 200;

@@ -1,4 +1,4 @@
-#include "SForm.h"
+#include "ui/SForm.h"
 
 #include <algorithm>
 #include <cmath>
@@ -21,17 +21,17 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-#include "AspectForm.h"
-#include "CropAspects.h"
-#include "DestinationNaming.h"
-#include "Error.h"
-#include "Events.h"
-#include "LayoutHelpers.h"
-#include "Options.h"
-#include "StorageTank.h"
-#include "TranslateWindow.h"
-#include "UserPrompt.h"
-#include "gnugettext.h"
+#include "core/Error.h"
+#include "core/Events.h"
+#include "core/StorageTank.h"
+#include "core/UserPrompt.h"
+#include "i18n/TranslateWindow.h"
+#include "i18n/gnugettext.h"
+#include "model/CropAspects.h"
+#include "model/DestinationNaming.h"
+#include "model/Options.h"
+#include "ui/AspectForm.h"
+#include "ui/LayoutHelpers.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 
 #include <QDialog>
 
-#include "ObserverPattern2.h"
+#include "core/ObserverPattern2.h"
 
 class IAspectEditor;
 class IUserPrompt;

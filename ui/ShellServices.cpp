@@ -1,4 +1,4 @@
-#include "ShellServices.h"
+#include "ui/ShellServices.h"
 
 #include <QDesktopServices>
 #include <QDir>

@@ -10,11 +10,11 @@
 #include <QIcon>
 #include <QMessageBox>
 
-#include "BatchOptions.h"
-#include "BatchRun.h"
-#include "MainForm.h"
-#include "SettingsFile.h"
-#include "gnugettext.h"
+#include "cli/BatchOptions.h"
+#include "cli/BatchRun.h"
+#include "i18n/gnugettext.h"
+#include "model/SettingsFile.h"
+#include "ui/MainForm.h"
 
 namespace {
 /// True when Qt has a platform to show a window on. Without one its default

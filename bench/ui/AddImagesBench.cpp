@@ -25,14 +25,14 @@
 #include <QLineEdit>
 #include <QTimer>
 
-#include "BigPanel.h"
-#include "CropContainer.h"
-#include "FilesystemController.h"
-#include "IFrame.h"
-#include "JpegThumbnail.h"
-#include "MainForm.h"
 #include "ScriptlessPrompt.h"
-#include "Transformer.h"
+#include "core/FilesystemController.h"
+#include "frames/IFrame.h"
+#include "grid/BigPanel.h"
+#include "grid/CropContainer.h"
+#include "jobs/Transformer.h"
+#include "jpeg/JpegThumbnail.h"
+#include "ui/MainForm.h"
 
 namespace {
 using TClock = std::chrono::steady_clock;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "UserPrompt.h"
+#include "core/UserPrompt.h"
 
 /// Answers every question with Yes and swallows messages, for unattended runs.
 class TSilentPrompt : public IUserPrompt {

@@ -4,9 +4,9 @@
 #include <cstdint>
 #include <string>
 
-#include "Error.h"
-#include "StorageTank.h"
-#include "StringController.h"
+#include "core/Error.h"
+#include "core/StorageTank.h"
+#include "core/StringController.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string bytes(reinterpret_cast<const char*>(data), size);

@@ -2,9 +2,9 @@
 #include <cstdint>
 #include <string>
 
-#include "EmbeddedFiles.h"
-#include "Error.h"
-#include "MoFile.h"
+#include "core/Error.h"
+#include "i18n/EmbeddedFiles.h"
+#include "i18n/MoFile.h"
 
 // Arbitrary bytes as a catalogue and as an embedded file table: either is
 // refused or read, never outside the bytes.

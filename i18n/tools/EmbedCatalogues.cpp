@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "EmbeddedFilesWriter.h"
-#include "Error.h"
+#include "core/Error.h"
+#include "i18n/EmbeddedFilesWriter.h"
 
 // Build step: turns the message catalogues into C++ data for the program.
 //   trimvale_embed <output.cpp> <folder> <name>...

@@ -1,4 +1,4 @@
-#include "ConsoleApp.h"
+#include "core/ConsoleApp.h"
 
 #include <chrono>
 #include <filesystem>
@@ -9,8 +9,8 @@
 
 #include <gtest/gtest.h>
 
-#include "Error.h"
 #include "TempDir.h"
+#include "core/Error.h"
 
 namespace {
 std::string MessageOf(const std::string& program) {

@@ -1,4 +1,4 @@
-#include "FilesystemController.h"
+#include "core/FilesystemController.h"
 
 #include <cstdlib>
 #include <filesystem>

@@ -1,4 +1,4 @@
-#include "StorageTank.h"
+#include "core/StorageTank.h"
 
 #include <algorithm>
 #include <cmath>
@@ -9,10 +9,10 @@
 
 #include <gtest/gtest.h>
 
-#include "Error.h"
 #include "ScriptedPrompt.h"
-#include "StringController.h"
 #include "TempDir.h"
+#include "core/Error.h"
+#include "core/StringController.h"
 
 namespace {
 // Settings lines are written with ¤ for the separator byte here.

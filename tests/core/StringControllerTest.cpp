@@ -1,8 +1,8 @@
-#include "StringController.h"
+#include "core/StringController.h"
 
 #include <gtest/gtest.h>
 
-#include "Error.h"
+#include "core/Error.h"
 
 TEST(StringControllerTest, ReplaceAllAndPosFrom) {
     EXPECT_EQ(ReplaceAll("aaa", "aa", "b"), "ba");

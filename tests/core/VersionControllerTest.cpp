@@ -1,8 +1,8 @@
-#include "VersionController.h"
+#include "core/VersionController.h"
 
 #include <gtest/gtest.h>
 
-#include "FilesystemController.h"
+#include "core/FilesystemController.h"
 
 TEST(VersionControllerTest, OnlyTheRunningProgramHasAVersionTable) {
     const std::string self = ProgramPath("VersionControllerTest");

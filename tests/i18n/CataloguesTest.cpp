@@ -6,8 +6,8 @@
 
 #include <gtest/gtest.h>
 
-#include "MoFile.h"
 #include "TempDir.h"
+#include "i18n/MoFile.h"
 
 // The catalogues in i18n/po must translate every text the program's code hands
 // to Translate, tr_ or N_, and keep what composing and accelerators rely on.
@@ -46,7 +46,7 @@ std::string Quote(const std::string& path) {
 std::string ExtractTexts(const TTempDir& dir) {
     std::ostringstream list;
     for (const char* folder :
-         {"core", "aspects", "crop", "layout", "pipeline", "app", "batch", "ui", "i18n"}) {
+         {"core", "i18n", "jpeg", "model", "jobs", "cli", "frames", "grid", "ui"}) {
         std::error_code error;
         for (const auto& entry : fs::recursive_directory_iterator(kSource + "/" + folder, error)) {
             const std::string ext = entry.path().extension().string();

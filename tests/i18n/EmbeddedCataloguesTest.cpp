@@ -2,10 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include "EmbeddedFiles.h"
-#include "MoFile.h"
 #include "TempDir.h"
-#include "gnugettext.h"
+#include "i18n/EmbeddedFiles.h"
+#include "i18n/MoFile.h"
+#include "i18n/gnugettext.h"
 
 // This test program is built like trimvale: it links the catalogues as
 // compiled-in data and finds them through its own block.

@@ -1,10 +1,10 @@
-#include "EmbeddedFiles.h"
+#include "i18n/EmbeddedFiles.h"
 
 #include <gtest/gtest.h>
 
-#include "EmbeddedFilesWriter.h"
-#include "Error.h"
 #include "TempDir.h"
+#include "core/Error.h"
+#include "i18n/EmbeddedFilesWriter.h"
 
 namespace {
 

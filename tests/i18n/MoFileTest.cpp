@@ -1,13 +1,13 @@
-#include "MoFile.h"
+#include "i18n/MoFile.h"
 
 #include <cstdlib>
 #include <filesystem>
 
 #include <gtest/gtest.h>
 
-#include "Error.h"
 #include "MoBuilder.h"
 #include "TempDir.h"
+#include "core/Error.h"
 
 namespace {
 

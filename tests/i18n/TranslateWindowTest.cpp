@@ -1,4 +1,4 @@
-#include "TranslateWindow.h"
+#include "i18n/TranslateWindow.h"
 
 #include <map>
 
@@ -21,7 +21,7 @@
 #include <QTranslator>
 #include <QVBoxLayout>
 
-#include "gnugettext.h"
+#include "i18n/gnugettext.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "gnugettext.h"
+#include "i18n/gnugettext.h"
 
 #include <atomic>
 #include <cstdlib>
@@ -8,10 +8,10 @@
 
 #include <gtest/gtest.h>
 
-#include "EmbeddedFilesWriter.h"
-#include "Error.h"
 #include "MoBuilder.h"
 #include "TempDir.h"
+#include "core/Error.h"
+#include "i18n/EmbeddedFilesWriter.h"
 
 namespace {
 

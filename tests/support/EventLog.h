@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "ObserverPattern2.h"
+#include "core/ObserverPattern2.h"
 
 /// Remembers every event it receives, in order.
 struct TEventLog : IObserver {

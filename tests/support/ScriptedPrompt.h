@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "UserPrompt.h"
+#include "core/UserPrompt.h"
 
 /// Records every message and answers questions from a script (Cancel when it runs out).
 class TScriptedPrompt : public IUserPrompt {

@@ -7,7 +7,7 @@
 #include <stdexcept>
 #include <vector>
 
-#include "ConsoleApp.h"
+#include "core/ConsoleApp.h"
 
 TTempDir::TTempDir() {
     std::string pattern = std::filesystem::temp_directory_path().string() + "/trimvale-test-XXXXXX";

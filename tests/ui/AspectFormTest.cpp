@@ -1,4 +1,4 @@
-#include "AspectForm.h"
+#include "ui/AspectForm.h"
 
 #include <functional>
 #include <memory>
@@ -14,9 +14,9 @@
 #include <QTest>
 #include <QTimer>
 
-#include "CropAspect.h"
-#include "CropAspects.h"
-#include "gnugettext.h"
+#include "i18n/gnugettext.h"
+#include "model/CropAspect.h"
+#include "model/CropAspects.h"
 
 namespace {
 

@@ -13,18 +13,18 @@
 
 #include <gtest/gtest.h>
 
-#include "BatchOptions.h"
-#include "BatchRun.h"
-#include "CropAspects.h"
-#include "CropPlan.h"
 #include "CropRunWait.h"
-#include "IFrame.h"
 #include "JpegSamples.h"
-#include "MainForm.h"
 #include "ScriptedPrompt.h"
-#include "StorageTank.h"
-#include "StringController.h"
 #include "TempDir.h"
+#include "cli/BatchOptions.h"
+#include "cli/BatchRun.h"
+#include "core/StorageTank.h"
+#include "core/StringController.h"
+#include "frames/IFrame.h"
+#include "jobs/CropPlan.h"
+#include "model/CropAspects.h"
+#include "ui/MainForm.h"
 
 namespace fs = std::filesystem;
 

@@ -2,7 +2,7 @@
 
 #include <QTest>
 
-#include "MainForm.h"
+#include "ui/MainForm.h"
 
 /// Waits for the end of the window's crop run: its jobs report between the
 /// window's events, after the command that started it has returned.

@@ -1,4 +1,4 @@
-#include "KeysForm.h"
+#include "ui/KeysForm.h"
 
 #include <QTableWidget>
 #include <QTest>

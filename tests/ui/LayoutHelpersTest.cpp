@@ -1,4 +1,4 @@
-#include "LayoutHelpers.h"
+#include "ui/LayoutHelpers.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "MainForm.h"
+#include "ui/MainForm.h"
 
 #include <filesystem>
 
@@ -18,18 +18,18 @@
 
 #include <gtest/gtest.h>
 
-#include "ConsoleApp.h"
-#include "CropAspects.h"
-#include "CropContainer.h"
 #include "CropRunWait.h"
-#include "IFrame.h"
-#include "ImageLoader.h"
-#include "JpegThumbnail.h"
 #include "ScriptedPrompt.h"
-#include "StorageTank.h"
 #include "TempDir.h"
-#include "TranslateWindow.h"
-#include "gnugettext.h"
+#include "core/ConsoleApp.h"
+#include "core/StorageTank.h"
+#include "frames/IFrame.h"
+#include "grid/CropContainer.h"
+#include "grid/ImageLoader.h"
+#include "i18n/TranslateWindow.h"
+#include "i18n/gnugettext.h"
+#include "jpeg/JpegThumbnail.h"
+#include "model/CropAspects.h"
 
 namespace fs = std::filesystem;
 
@@ -110,8 +110,8 @@ TEST_F(MainFormTest, FoldersAreSortedIgnoringCase) {
     EXPECT_EQ(names, (std::vector<std::string>{"a.jpg", "b.jpg", "b2.jpeg", "c.jpg",
                                                "tall photo.jpg", "Z.JPG"}));
     ASSERT_EQ(prompt.errors.size(), 1u);
-    EXPECT_EQ(prompt.errors[0], "These folders and files could not be read:\n" +
-                                    photo("link.jpg") + ": No such file or directory");
+    EXPECT_EQ(prompt.errors[0], "These folders and files could not be read:\n" + photo("link.jpg") +
+                                    ": No such file or directory");
 }
 
 TEST_F(MainFormTest, KeysMoveBetweenFramesAndStopAtTheEnds) {

@@ -15,14 +15,14 @@
 
 #include <gtest/gtest.h>
 
-#include "ConsoleApp.h"
-#include "CropJob.h"
 #include "CropRunWait.h"
-#include "IFrame.h"
-#include "ImageLoader.h"
-#include "MainForm.h"
 #include "ScriptedPrompt.h"
 #include "TempDir.h"
+#include "core/ConsoleApp.h"
+#include "frames/IFrame.h"
+#include "grid/ImageLoader.h"
+#include "jobs/CropJob.h"
+#include "ui/MainForm.h"
 
 namespace fs = std::filesystem;
 

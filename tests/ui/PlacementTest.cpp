@@ -1,10 +1,10 @@
-#include "Placement.h"
+#include "ui/Placement.h"
 
 #include <QWidget>
 
 #include <gtest/gtest.h>
 
-#include "StorageTank.h"
+#include "core/StorageTank.h"
 
 TEST(PlacementTest, NormalWindowsStoreWhatApplies) {
     TStorageTank store("Settings");

@@ -1,11 +1,11 @@
-#include "PreviewFileDialog.h"
+#include "ui/PreviewFileDialog.h"
 
 #include <QLabel>
 
 #include <gtest/gtest.h>
 
-#include "ConsoleApp.h"
 #include "TempDir.h"
+#include "core/ConsoleApp.h"
 
 TEST(PreviewFileDialogTest, ShowsJpegsAndNothingElse) {
     TTempDir dir;

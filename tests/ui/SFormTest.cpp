@@ -1,4 +1,4 @@
-#include "SForm.h"
+#include "ui/SForm.h"
 
 #include <memory>
 #include <string>
@@ -18,12 +18,12 @@
 #include <QTest>
 #include <QToolButton>
 
-#include "AspectForm.h"
-#include "CropAspects.h"
 #include "ScriptedPrompt.h"
-#include "StorageTank.h"
-#include "StorageTankElement.h"
-#include "gnugettext.h"
+#include "core/StorageTank.h"
+#include "core/StorageTankElement.h"
+#include "i18n/gnugettext.h"
+#include "model/CropAspects.h"
+#include "ui/AspectForm.h"
 
 namespace {
 

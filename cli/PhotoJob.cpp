@@ -1,0 +1,74 @@
+#include "cli/PhotoJob.h"
+
+#include <filesystem>
+
+#include "core/Error.h"
+#include "i18n/gnugettext.h"
+#include "jobs/CropPlan.h"
+#include "jpeg/JpegThumbnail.h"
+#include "model/CropArea.h"
+#include "model/CropAspect.h"
+
+namespace {
+TPhotoReport Report(TPhotoStatus status, const std::string& reason) {
+    return {status, reason, {}};
+}
+} // namespace
+
+TPhotoReport CropPhoto(const TCropJob& planned, const TPhotoRunSettings& run) {
+    const std::string& source = planned.Source;
+    const std::string& output = planned.Output;
+    std::error_code ec;
+    if (std::filesystem::is_regular_file(source, ec) && std::filesystem::file_size(source, ec) == 0)
+        return Report(TPhotoStatus::Failed, Translate("The file is empty"));
+    TCropJob job = planned;
+    try {
+        const TCropAspect& aspect = *run.Aspect;
+        // a turn to landscape after the crop wants portrait areas of whole blocks
+        const TCropProposal proposal =
+            ProposeCrop(source, aspect.Unit(), aspect.Horizontal(), aspect.Vertical(), run.AutoFlip,
+                        run.HonourOrientation, run.Options.AutoRotateToLandscapeAfterCrop);
+        // jpegtran holds the whole picture's coefficients; a header claiming a
+        // giant is refused before it can take the machine's memory
+        if (uint64_t(proposal.imageWidth) * uint64_t(proposal.imageHeight) >
+            TJpegLimits{}.maxPixels)
+            return Report(TPhotoStatus::Failed, "JpegThumbnail: the image is too large");
+        // a new frame is not turned
+        job.Crop = CropSpecOf(proposal.crop, 0, proposal.kind, proposal.orientation);
+        job.Resolution = aspect.GetPPI(proposal.crop.width, proposal.flipped);
+    } catch (const TError& e) {
+        return Report(TPhotoStatus::Failed, e.what());
+    }
+    job.Tool = run.Tool;
+    job.Options = run.Options;
+    job.Stop = run.Stop;
+    TPhotoReport done = Report(TPhotoStatus::Written, "");
+    // a portrait cut is turned to landscape afterwards when the options ask for it
+    const bool turned =
+        run.Options.AutoRotateToLandscapeAfterCrop && job.Crop.Height > job.Crop.Width;
+    done.Width = turned ? job.Crop.Height : job.Crop.Width;
+    done.Height = turned ? job.Crop.Width : job.Crop.Height;
+    done.Ppi = run.Options.UpdatePPI ? job.Resolution : -1;
+    if (run.DryRun) {
+        done.Status = TPhotoStatus::Planned;
+        // exactly the calls the job makes, to be pasted into a shell
+        for (const TTransformCall& call : CropJobCalls(job, output))
+            done.Calls.push_back(call.ShellCommand(run.Tool));
+        return done;
+    }
+    const TCropResult result = RunCropJob(job);
+    switch (result.Outcome) {
+    case TCropOutcome::Written:
+        return done;
+    case TCropOutcome::Exists: // another run took the name first
+        return Report(TPhotoStatus::Skipped, result.Reason);
+    case TCropOutcome::TransformFailed:
+        return Report(TPhotoStatus::Failed,
+                      result.Reason.empty()
+                          ? "Error: Defective JPEGTran call:" + result.ArgumentString
+                          : result.Reason);
+    case TCropOutcome::Refused:
+        break;
+    }
+    return Report(TPhotoStatus::Failed, result.Reason);
+}

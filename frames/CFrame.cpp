@@ -1,0 +1,442 @@
+#include "frames/CFrame.h"
+
+#include <algorithm>
+
+#include <QAction>
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMouseEvent>
+
+#include "core/Events.h"
+
+namespace {
+constexpr int kTolerance = 5; // pixels around an edge that still grab it
+constexpr auto kDoubleClickPause = std::chrono::milliseconds(300);
+const QColor kCream(255, 251, 240);
+} // namespace
+
+/// The invisible text edit that holds the editor's keyboard focus.
+class TFocusReceiver : public QLineEdit {
+public:
+    explicit TFocusReceiver(TCFrame* editor) : QLineEdit(editor), editor_(editor) {}
+
+protected:
+    bool event(QEvent* event) override {
+        // claim the editor's own keys before window shortcuts see them, and leave
+        // every other key (Ctrl+D, Enter...) to the shortcuts a text edit would take
+        if (event->type() == QEvent::ShortcutOverride) {
+            auto* key = static_cast<QKeyEvent*>(event);
+            if (TCFrame::CropKey(key->key(), key->modifiers()) != 0 || TCFrame::IsMenuKey(key) ||
+                editor_->IsActionKey(key, false))
+                event->accept();
+            else
+                event->ignore();
+            return true;
+        }
+        return QLineEdit::event(event);
+    }
+    void keyPressEvent(QKeyEvent* event) override { editor_->FocusGrabberKeyDown(event); }
+    void keyReleaseEvent(QKeyEvent* event) override { event->accept(); }
+    void inputMethodEvent(QInputMethodEvent* event) override { event->accept(); }
+    void focusInEvent(QFocusEvent* event) override {
+        QLineEdit::focusInEvent(event);
+        editor_->NewHandlerEnter();
+    }
+    void focusOutEvent(QFocusEvent* event) override { QLineEdit::focusOutEvent(event); }
+    void mousePressEvent(QMouseEvent* event) override { event->ignore(); }
+    void contextMenuEvent(QContextMenuEvent* event) override {
+        // the Menu key opens the crop area's menu, not this edit's text menu
+        editor_->KeyboardMenu();
+        event->accept();
+    }
+
+private:
+    TCFrame* editor_;
+};
+
+TCFrame::TCFrame(QWidget* parent)
+    : QWidget(parent), clock_([] { return std::chrono::steady_clock::now(); }) {
+    setObjectName("Cropper");
+    SetBackground(kCream);
+    setMouseTracking(true);
+    newHandler_ = new TFocusReceiver(this);
+    newHandler_->setObjectName("NewHandler");
+    newHandler_->setGeometry(0, 0, 0, 21);
+    newHandler_->setFocusPolicy(Qt::StrongFocus);
+    newHandler_->setFrame(false);
+    setFocusPolicy(Qt::NoFocus);
+    setFocusProxy(newHandler_);
+    area_.Subject().Attach(this);
+    area_.SetRepaint([this] { update(); });
+    SyncSurface();
+}
+
+TCFrame::~TCFrame() = default;
+
+void TCFrame::Update(TObject*, const std::string& event, const TVariant&) {
+    if (event == Events::Recalculated)
+        emit Recalculated();
+    else if (event == Events::FlipAspect)
+        emit FlipAspect();
+    else if (event == Events::PreviousImage)
+        emit Navigate(TNavigation::Previous);
+    else if (event == Events::NextImage)
+        emit Navigate(TNavigation::Next);
+    else if (event == Events::HomeImage)
+        emit Navigate(TNavigation::Home);
+    else if (event == Events::EndImage)
+        emit Navigate(TNavigation::End);
+}
+
+void TCFrame::SetBackground(const QColor& color) {
+    QPalette p = palette();
+    p.setColor(QPalette::Window, color);
+    setPalette(p);
+    setAutoFillBackground(true);
+}
+
+void TCFrame::SyncSurface() {
+    area_.SetSurfaceSize(width(), height());
+}
+
+bool TCFrame::LoadImage(const std::string& fileName) {
+    SyncSurface();
+    WithdrawRequest();
+    return area_.LoadImage(fileName);
+}
+
+bool TCFrame::LoadThumbnail(const std::string& fileName, TThumbnail thumb, int32_t height) {
+    SyncSurface();
+    if (height != std::max(1, this->height())) return LoadImage(fileName);
+    WithdrawRequest();
+    return area_.LoadThumbnail(fileName, std::move(thumb));
+}
+
+void TCFrame::Reload() {
+    SyncSurface();
+    if (!source_ || !area_.Loaded()) {
+        area_.Reload();
+        update();
+        return;
+    }
+    WithdrawRequest();
+    // the old picture, stretched to the new size, stands in meanwhile
+    area_.FitThumbnail();
+    area_.Recalculate();
+    if (isVisible()) {
+        RequestThumbnail();
+        return;
+    }
+    // out of view nothing is drawn: decode once it shows, and keep no bitmap
+    // larger than the one that will replace it
+    stale_ = true;
+    const TBitmap& old = area_.Thumbnail();
+    const int32_t h = std::max(1, height());
+    if (int64_t(old.Width()) * old.Height() > int64_t(h) * area_.PreferredWidth(h))
+        area_.DropThumbnail();
+}
+
+void TCFrame::SetRotation(int32_t degrees) {
+    SyncSurface();
+    const int32_t old = area_.Rotation();
+    area_.SetRotation(degrees);
+    if (area_.Rotation() != old) WithdrawRequest(); // an answer for the old turn is void
+    update();
+}
+
+void TCFrame::WithdrawRequest() {
+    ++generation_;
+    stale_ = false;
+    if (ticket_ && source_) source_->Withdraw(ticket_);
+    ticket_ = 0;
+}
+
+void TCFrame::RequestThumbnail() {
+    stale_ = false;
+    const uint64_t generation = ++generation_;
+    const int32_t h = std::max(1, height());
+    const int32_t rotation = area_.Rotation();
+    ticket_ = source_->Request(this, area_.FileName(), rotation, h, area_.HonourOrientation(),
+                               [this, generation, h, rotation](TDecodedThumbnail decoded) {
+                                   ThumbnailArrived(generation, h, rotation, std::move(decoded));
+                               });
+}
+
+void TCFrame::ThumbnailArrived(uint64_t generation, int32_t height, int32_t rotation,
+                               TDecodedThumbnail decoded) {
+    if (generation != generation_) return; // overtaken by a newer request
+    ticket_ = 0;
+    // a file that cannot be read now keeps the old picture
+    if (!decoded.Thumbnail) return;
+    if (rotation != area_.Rotation()) return;
+    if (height != std::max(1, this->height())) {
+        // the editor changed height while the answer was on its way
+        Reload();
+        return;
+    }
+    area_.SetThumbnail(std::move(*decoded.Thumbnail));
+    // a decode sizes by height alone: a wide photo must also fit the editor's width
+    area_.FitThumbnail();
+    area_.Recalculate();
+    update();
+}
+
+void TCFrame::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (stale_ && source_ && area_.Loaded()) RequestThumbnail();
+}
+
+void TCFrame::hideEvent(QHideEvent* event) {
+    QWidget::hideEvent(event);
+    // what only drawing needs goes while nothing is drawn
+    area_.ReleaseWorkBitmap();
+    workImage_ = QImage();
+    thumbImage_ = QImage();
+    // a frame scrolled away before its turn came decodes when it is back
+    if (ticket_ && source_ && source_->Withdraw(ticket_)) {
+        ticket_ = 0;
+        stale_ = true;
+    }
+}
+
+void TCFrame::SetLook(int look) {
+    if (look == look_) return;
+    look_ = look;
+    update();
+}
+
+void TCFrame::GrabFocus() {
+    if (newHandler_->isVisible()) newHandler_->setFocus(Qt::OtherFocusReason);
+}
+
+QRect TCFrame::ThumbRect() const {
+    const int tw = area_.ThumbWidth();
+    const int th = area_.ThumbHeight();
+    return QRect((width() - tw) / 2, (height() - th) / 2, tw, th);
+}
+
+QPoint TCFrame::ThumbPoint(int x, int y) const {
+    const QRect r = ThumbRect();
+    return QPoint(x - r.x(), y - r.y());
+}
+
+TCFrame::TZone TCFrame::HitTest(int x, int y) const {
+    const QPoint p = ThumbPoint(x, y);
+    const int px = p.x();
+    const int py = p.y();
+    TCropRect t;
+    area_.GetThumbCrop(t);
+    TZone zone = TZone::None;
+    if (area_.Kind() != "fixed") {
+        if (t.x - kTolerance <= px && px <= t.x + kTolerance)
+            zone = TZone::Left;
+        else if (t.x + t.width - kTolerance <= px && px <= t.x + t.width + kTolerance)
+            zone = TZone::Right;
+        // a corner belongs to the top or bottom edge
+        if (t.y - kTolerance <= py && py <= t.y + kTolerance)
+            zone = TZone::Top;
+        else if (t.y + t.height - kTolerance <= py && py <= t.y + t.height + kTolerance)
+            zone = TZone::Bottom;
+    }
+    if (t.x + kTolerance < px && px < t.x + t.width - kTolerance && t.y + kTolerance < py &&
+        py < t.y + t.height - kTolerance)
+        zone = TZone::Inside;
+    return zone;
+}
+
+void TCFrame::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    SyncSurface();
+    if (!area_.Loaded()) return;
+    area_.FitThumbnail();
+    area_.Recalculate();
+    SetBackground(palette().color(QPalette::Button));
+}
+
+// --- mouse ---
+
+void TCFrame::mousePressEvent(QMouseEvent* event) {
+    const QPoint pos = event->position().toPoint();
+    MouseShapeMouseDown(event->button(), pos.x(), pos.y());
+    event->accept();
+}
+
+void TCFrame::mouseMoveEvent(QMouseEvent* event) {
+    // the release may have gone elsewhere (to the popup menu that a right press opened):
+    // a move without the left button must not keep the area on the pointer
+    if (dragging_ && !(event->buttons() & Qt::LeftButton)) MouseShapeMouseUp();
+    const QPoint pos = event->position().toPoint();
+    MouseShapeMouseMove(pos.x(), pos.y());
+}
+
+void TCFrame::mouseReleaseEvent(QMouseEvent*) {
+    MouseShapeMouseUp();
+}
+
+void TCFrame::mouseDoubleClickEvent(QMouseEvent* event) {
+    MouseShapeDblClick();
+    // the press that comes with a double click falls into the pause and is ignored
+    mousePressEvent(event);
+}
+
+void TCFrame::MouseShapeMouseDown(Qt::MouseButton button, int x, int y) {
+    if (!area_.Loaded() || clock_() - lastDoubleClick_ < kDoubleClickPause) return;
+    if (area_.Kind() == "nocrop") {
+        emit Selected();
+        return;
+    }
+    if (button == Qt::LeftButton && area_.CropVisible()) {
+        const TZone zone = HitTest(x, y);
+        if (zone != TZone::None) {
+            dragging_ = true;
+            pressPoint_ = QPoint(x, y);
+            dragZone_ = zone;
+            area_.GetThumbCrop(pressRect_);
+        }
+    }
+    newHandler_->setFocus(Qt::MouseFocusReason);
+    emit Selected();
+}
+
+void TCFrame::MouseShapeMouseMove(int x, int y) {
+    if (!area_.Loaded() || area_.Kind() == "nocrop") return;
+    if (!dragging_) {
+        switch (HitTest(x, y)) {
+        case TZone::Inside:
+            setCursor(Qt::PointingHandCursor);
+            break;
+        case TZone::Top:
+        case TZone::Bottom:
+            setCursor(Qt::SizeVerCursor);
+            break;
+        case TZone::Left:
+        case TZone::Right:
+            setCursor(Qt::SizeHorCursor);
+            break;
+        case TZone::None:
+            setCursor(Qt::ArrowCursor);
+            break;
+        }
+        return;
+    }
+    const QPoint p = ThumbPoint(x, y);
+    const TCropRect& r = pressRect_;
+    switch (dragZone_) {
+    case TZone::Inside:
+        area_.SetThumbPosition(x - pressPoint_.x() + r.x, y - pressPoint_.y() + r.y);
+        break;
+    case TZone::Right:
+        area_.SetThumbWidth(p.x() - r.x);
+        break;
+    case TZone::Left:
+        area_.SetThumbWidth(r.x + r.width - p.x());
+        area_.SetThumbPosition(p.x(), r.y);
+        break;
+    case TZone::Bottom:
+        area_.SetThumbHeight(p.y() - r.y);
+        break;
+    case TZone::Top:
+        area_.SetThumbHeight(r.y + r.height - p.y());
+        area_.SetThumbPosition(r.x, p.y());
+        break;
+    case TZone::None:
+        break;
+    }
+}
+
+void TCFrame::MouseShapeMouseUp() {
+    dragging_ = false;
+    setCursor(Qt::ArrowCursor);
+    dragZone_ = TZone::None;
+}
+
+void TCFrame::MouseShapeDblClick() {
+    emit DoubleClick();
+    lastDoubleClick_ = clock_();
+}
+
+// --- keys and focus ---
+
+void TCFrame::NewHandlerEnter() {
+    emit Selected();
+}
+
+bool TCFrame::IsActionKey(QKeyEvent* event, bool trigger) {
+    const QKeySequence pressed(event->keyCombination());
+    for (QAction* action : actions()) {
+        if (action->isEnabled() && !action->shortcut().isEmpty() && action->shortcut() == pressed) {
+            if (trigger) action->trigger();
+            return true;
+        }
+    }
+    return false;
+}
+
+void TCFrame::FocusGrabberKeyDown(QKeyEvent* event) {
+    event->accept(); // the invisible edit never receives text
+    if (IsMenuKey(event)) {
+        // where the window system turned the Menu key into a menu request, the menu is open
+        if (!QApplication::activePopupWidget()) KeyboardMenu();
+        return;
+    }
+    // commands put on the editor (the popup menu's flip) take their keys here
+    if (IsActionKey(event, true)) return;
+    int key = CropKey(event->key(), event->modifiers());
+    if (key != 0) area_.HandleKey(key, ShiftState(event->modifiers()));
+}
+
+bool TCFrame::IsMenuKey(const QKeyEvent* event) {
+    return event->key() == Qt::Key_Menu ||
+           (event->key() == Qt::Key_F10 &&
+            (event->modifiers() & ~Qt::KeypadModifier) == Qt::ShiftModifier);
+}
+
+void TCFrame::KeyboardMenu() {
+    // the menu opens over the middle of the crop area, where the user is looking
+    QPoint at = rect().center();
+    TCropRect t;
+    if (area_.CropVisible() && area_.GetThumbCrop(t))
+        at = ThumbRect().topLeft() + QPoint(t.x + t.width / 2, t.y + t.height / 2);
+    QContextMenuEvent menu(QContextMenuEvent::Keyboard, at, mapToGlobal(at));
+    QApplication::sendEvent(this, &menu);
+}
+
+int TCFrame::CropKey(int qtKey, Qt::KeyboardModifiers modifiers) {
+    const bool keypad = modifiers & Qt::KeypadModifier;
+    switch (qtKey) {
+    case Qt::Key_Space:
+        return kKeySpace;
+    case Qt::Key_PageUp:
+        return kKeyPageUp;
+    case Qt::Key_PageDown:
+        return kKeyPageDown;
+    case Qt::Key_End:
+        return kKeyEnd;
+    case Qt::Key_Home:
+        return kKeyHome;
+    case Qt::Key_Left:
+        return kKeyLeft;
+    case Qt::Key_Up:
+        return kKeyUp;
+    case Qt::Key_Right:
+        return kKeyRight;
+    case Qt::Key_Down:
+        return kKeyDown;
+    case Qt::Key_Plus: // only the keypad's plus and minus resize
+        return keypad ? kKeyAdd : 0;
+    case Qt::Key_Minus:
+        return keypad ? kKeySubtract : 0;
+    default:
+        return 0;
+    }
+}
+
+TShiftState TCFrame::ShiftState(Qt::KeyboardModifiers modifiers) {
+    TShiftState s = 0;
+    if (modifiers & Qt::ShiftModifier) s |= kShift;
+    if (modifiers & Qt::ControlModifier) s |= kCtrl;
+    if (modifiers & Qt::AltModifier) s |= kAlt;
+    return s;
+}

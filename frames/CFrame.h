@@ -1,0 +1,144 @@
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <string>
+
+#include <QImage>
+#include <QPointer>
+#include <QWidget>
+
+#include "core/ObserverPattern2.h"
+#include "frames/ThumbnailSource.h"
+#include "model/CropArea.h"
+
+class QLineEdit;
+
+/// The crop area editor: shows one image's thumbnail centred in the widget with
+/// its crop area in one of five looks, turns mouse drags into crop area
+/// operations and passes every key that reaches its invisible focus receiver
+/// `NewHandler` to the crop area.
+///
+/// It tells its image frame what happens through Qt signals: the widget is its
+/// own paint surface, so a press ("Selected") and a double click come from here
+/// as much as the crop area's own news, which the editor hears as named events
+/// ("Recalculated", "FlipAspect", the navigation keys) and passes on as signals.
+class TCFrame : public QWidget, public TObserver {
+    Q_OBJECT
+public:
+    /// Where a navigation key asks the main window to go.
+    enum class TNavigation { Previous, Next, Home, End };
+    Q_ENUM(TNavigation)
+    enum TLook { kLookBox = 0, kLookBlack = 1, kLookInverse = 2, kLookFade = 3, kLookGrey = 4 };
+    enum class TZone { None, Top, Bottom, Right, Left, Inside };
+    using TClock = std::function<std::chrono::steady_clock::time_point()>;
+
+    explicit TCFrame(QWidget* parent = nullptr);
+    ~TCFrame() override;
+
+    /// The crop area state and arithmetic.
+    TCropArea& Area() { return area_; }
+    const TCropArea& Area() const { return area_; }
+
+    /// Reads the image for the editor's current height; false when it cannot.
+    bool LoadImage(const std::string& fileName);
+    /// LoadImage with a thumbnail decoded elsewhere at the given surface height;
+    /// one made for another height than the editor's is decoded again here.
+    bool LoadThumbnail(const std::string& fileName, TThumbnail thumb, int32_t height);
+    /// Decodes the loaded image again for the editor's current height. With a
+    /// thumbnail source this happens off the window's thread: the old picture is
+    /// stretched (or, when it was larger, a plain placeholder shown) until the
+    /// new one arrives, and an editor out of view decodes only once it is shown.
+    void Reload();
+    void SetRotation(int32_t degrees);
+    /// Where Reload has thumbnails decoded; none decodes on the spot.
+    void SetThumbnailSource(IThumbnailSource* source) { source_ = source; }
+    /// True while a new thumbnail is awaited or deferred until the editor shows.
+    bool ThumbnailPending() const { return ticket_ != 0 || stale_; }
+
+    int Look() const { return look_; }
+    /// Stores the look and repaints when it differs.
+    void SetLook(int look);
+
+    /// Gives the keyboard focus to the focus receiver, if it is visible.
+    void GrabFocus();
+    QLineEdit* NewHandler() const { return newHandler_; }
+
+    /// Where the thumbnail is drawn, in widget coordinates.
+    QRect ThumbRect() const;
+    /// A widget point in thumbnail pixels.
+    QPoint ThumbPoint(int x, int y) const;
+    /// The part of the crop area under a widget point, with 5 pixels tolerance.
+    TZone HitTest(int x, int y) const;
+    /// Width the editor wants at the given height.
+    int32_t PreferredWidth(int32_t height) const { return area_.PreferredWidth(height); }
+    bool Dragging() const { return dragging_; }
+
+    /// Replaces the clock that times the pause after a double click.
+    void SetClock(TClock clock) { clock_ = std::move(clock); }
+
+    /// Maps a key to the crop area's key codes; 0 for keys it does not know.
+    static int CropKey(int qtKey, Qt::KeyboardModifiers modifiers);
+    static TShiftState ShiftState(Qt::KeyboardModifiers modifiers);
+    /// The Menu key or Shift+F10, which ask for the context menu.
+    static bool IsMenuKey(const QKeyEvent* event);
+    /// Asks for the editor's context menu, as a right click does, over the crop area.
+    void KeyboardMenu();
+
+signals:
+    /// The crop area was recomputed and redrawn: the read-outs are due.
+    void Recalculated();
+    /// A press on the crop area that is not ignored, or the focus on the receiver.
+    void Selected();
+    /// A double click on the crop area.
+    void DoubleClick();
+    /// Space in the editor: the frame flips its aspect.
+    void FlipAspect();
+    /// Page Up, Page Down, Home or End in the editor.
+    void Navigate(TCFrame::TNavigation where);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+
+private:
+    friend class TFocusReceiver;
+    /// The crop area's named events, passed on as signals.
+    void Update(TObject* sender, const std::string& event, const TVariant& value) override;
+    void SyncSurface();
+    void RequestThumbnail();
+    void ThumbnailArrived(uint64_t generation, int32_t height, int32_t rotation,
+                          TDecodedThumbnail decoded);
+    void WithdrawRequest();
+    void SetBackground(const QColor& color);
+    void MouseShapeMouseDown(Qt::MouseButton button, int x, int y);
+    void MouseShapeMouseMove(int x, int y);
+    void MouseShapeMouseUp();
+    void MouseShapeDblClick();
+    void NewHandlerEnter();
+    void FocusGrabberKeyDown(QKeyEvent* event);
+    bool IsActionKey(QKeyEvent* event, bool trigger);
+    const QImage& BuildWork();
+
+    TCropArea area_;
+    QPointer<IThumbnailSource> source_;
+    uint64_t ticket_ = 0;     // the request in the source, 0 when none
+    uint64_t generation_ = 0; // answers to older requests are dropped
+    bool stale_ = false;      // a new thumbnail is due when the editor shows
+    QLineEdit* newHandler_;
+    TClock clock_;
+    int look_ = kLookGrey;
+    bool dragging_ = false;
+    TZone dragZone_ = TZone::None;
+    QPoint pressPoint_;
+    TCropRect pressRect_;
+    std::chrono::steady_clock::time_point lastDoubleClick_{};
+    QImage workImage_;  // the work bitmap as drawn
+    QImage thumbImage_; // scratch for the thumbnail or a part of it
+};

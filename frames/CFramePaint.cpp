@@ -1,0 +1,127 @@
+// The crop area editor's painting: the thumbnail and its crop area in one of
+// the five looks.
+#include "frames/CFrame.h"
+
+#include <cstring>
+
+#include <QPainter>
+
+namespace {
+/// Copies a part of a 24-bit bottom-up bitmap into a top-down 32-bit image.
+void CopyToImage(const TBitmap& bitmap, const QRect& part, QImage& image) {
+    if (image.size() != part.size() || image.format() != QImage::Format_RGB32)
+        image = QImage(part.size(), QImage::Format_RGB32);
+    for (int r = 0; r < part.height(); ++r) {
+        const uint8_t* src = bitmap.ScanLine(part.y() + r) + 3 * part.x();
+        auto* dst = reinterpret_cast<uint32_t*>(image.scanLine(r));
+        for (int c = 0; c < part.width(); ++c, src += 3)
+            dst[c] = 0xff000000u | uint32_t(src[2]) << 16 | uint32_t(src[1]) << 8 | src[0];
+    }
+}
+} // namespace
+
+const QImage& TCFrame::BuildWork() {
+    const TBitmap& thumb = area_.Thumbnail();
+    TBitmap& work = area_.WorkBitmap();
+    const int w = thumb.Width();
+    const int h = thumb.Height();
+    if (work.Width() != w || work.Height() != h) work = TBitmap(w, h, 24);
+    if (workImage_.size() != QSize(w, h)) workImage_ = QImage(w, h, QImage::Format_RGB32);
+    const bool fade = look_ == kLookFade;
+    for (int r = 0; r < h; ++r) {
+        const uint8_t* src = thumb.ScanLine(r);
+        uint8_t* out = work.ScanLine(r);
+        auto* dst = reinterpret_cast<uint32_t*>(workImage_.scanLine(r));
+        if (fade) {
+            for (int i = 0; i < 3 * w; ++i)
+                out[i] = src[i] >> 1;
+        } else {
+            std::memcpy(out, src, 3 * std::size_t(w));
+            // the screen inverts even columns on rows 0, 4, 8... and odd ones on 2, 6...
+            if (r % 4 == 0 || r % 4 == 2) {
+                for (int c = r % 4 == 0 ? 0 : 1; c < w; c += 2) {
+                    out[3 * c] = 255 - src[3 * c];
+                    out[3 * c + 1] = 255 - src[3 * c + 1];
+                    out[3 * c + 2] = 255 - src[3 * c + 2];
+                }
+            }
+        }
+        for (int c = 0; c < w; ++c, out += 3)
+            dst[c] = 0xff000000u | uint32_t(out[2]) << 16 | uint32_t(out[1]) << 8 | out[0];
+    }
+    return workImage_;
+}
+
+void TCFrame::paintEvent(QPaintEvent*) {
+    const TBitmap& thumb = area_.Thumbnail();
+    if (!area_.Loaded()) return;
+    if (thumb.Empty() || thumb.BitsPerPixel() != 24) {
+        // a plain placeholder until the thumbnail arrives
+        QPainter(this).fillRect(ThumbRect(), palette().color(QPalette::Mid));
+        return;
+    }
+    QPainter p(this);
+    const QRect rect = ThumbRect();
+    const QRect whole(0, 0, thumb.Width(), thumb.Height());
+    if (!area_.CropVisible()) {
+        // the bitmap keeps its own proportions, as large as the thumbnail's place allows
+        CopyToImage(thumb, whole, thumbImage_);
+        const QSize size = thumbImage_.size().scaled(rect.size(), Qt::KeepAspectRatio);
+        p.drawImage(QRect(rect.x() + (rect.width() - size.width()) / 2,
+                          rect.y() + (rect.height() - size.height()) / 2, size.width(),
+                          size.height()),
+                    thumbImage_);
+        return;
+    }
+    TCropRect t;
+    area_.GetThumbCrop(t);
+    const QRect crop(rect.x() + t.x, rect.y() + t.y, t.width, t.height);
+    switch (look_) {
+    case kLookBox: {
+        CopyToImage(thumb, whole, thumbImage_);
+        p.drawImage(rect, thumbImage_);
+        // a 3-pixel ring just outside the area, each pixel inverted once
+        const QRect outer = crop.adjusted(-3, -3, 3, 3);
+        p.setCompositionMode(QPainter::RasterOp_NotDestination);
+        p.fillRect(QRect(outer.left(), outer.top(), outer.width(), 3), Qt::white);
+        p.fillRect(QRect(outer.left(), crop.bottom() + 1, outer.width(), 3), Qt::white);
+        p.fillRect(QRect(outer.left(), crop.top(), 3, crop.height()), Qt::white);
+        p.fillRect(QRect(crop.right() + 1, crop.top(), 3, crop.height()), Qt::white);
+        break;
+    }
+    case kLookBlack:
+    case kLookInverse: {
+        CopyToImage(thumb, whole, thumbImage_);
+        p.drawImage(rect, thumbImage_);
+        const QRect bands[] = {
+            QRect(QPoint(rect.left(), rect.top()), QPoint(crop.left() - 1, rect.bottom())),
+            QRect(QPoint(crop.right() + 1, rect.top()), QPoint(rect.right(), rect.bottom())),
+            QRect(QPoint(crop.left(), rect.top()), QPoint(crop.right(), crop.top() - 1)),
+            QRect(QPoint(crop.left(), crop.bottom() + 1), QPoint(crop.right(), rect.bottom())),
+        };
+        if (look_ == kLookInverse) p.setCompositionMode(QPainter::RasterOp_NotDestination);
+        for (const QRect& band : bands)
+            if (band.isValid()) p.fillRect(band, Qt::black);
+        break;
+    }
+    default: {
+        if (area_.WorkBitmap().Empty()) return;
+        p.drawImage(rect, BuildWork());
+        // the area itself is copied from the thumbnail: unscaled while the bitmap has
+        // the thumbnail's size, else from the matching part of the stretched bitmap
+        if (thumb.Width() == rect.width() && thumb.Height() == rect.height()) {
+            const QRect part = QRect(t.x, t.y, t.width, t.height).intersected(whole);
+            if (part.isEmpty()) break;
+            CopyToImage(thumb, part, thumbImage_);
+            p.drawImage(QPoint(rect.x() + part.x(), rect.y() + part.y()), thumbImage_);
+        } else if (rect.width() > 0 && rect.height() > 0) {
+            const double sx = double(thumb.Width()) / rect.width();
+            const double sy = double(thumb.Height()) / rect.height();
+            CopyToImage(thumb, whole, thumbImage_);
+            p.drawImage(QRectF(crop), thumbImage_,
+                        QRectF(t.x * sx, t.y * sy, t.width * sx, t.height * sy));
+        }
+        break;
+    }
+    }
+}

@@ -1,0 +1,188 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include <QWidget>
+
+#include "core/ObserverPattern2.h"
+#include "frames/CFrame.h"
+#include "frames/FrameCommands.h"
+
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPushButton;
+class TCropAspects;
+
+/// The panel that stands for one image in the image list: the crop area editor
+/// `Cropper` on top and a detail panel below it with the destination name, the
+/// position, size and resolution read-outs, the rotate buttons, the aspect
+/// choice, the flip check box and the crop button, plus the editor's popup
+/// menu. It turns the user's actions into crop area operations, tells the main
+/// window about selection and navigation by signals, asks it for the image
+/// commands through IFrameCommands, and keeps its aspect choice in step with
+/// the aspect registry, whose named events it observes.
+///
+/// Split by concern: IFrame.cpp (state, aspects, read-outs, input),
+/// IFrameControls.cpp (the controls, their layout and the details level) and
+/// IFrameMenu.cpp (the popup menu and the commands).
+class TIFrame : public QWidget, public TObserver {
+    Q_OBJECT
+public:
+    static constexpr int kOuterBorder = 2; // shows the selection
+    static constexpr int kMarginBorder = 8;
+    static constexpr int kFullDetailHeight = 65;
+    static constexpr int kFullMinWidth = 365;
+    static constexpr int kBriefMinWidth = 50;
+
+    /// Observes the given registry, or the application-wide one.
+    explicit TIFrame(QWidget* parent = nullptr, TCropAspects* registry = nullptr);
+    ~TIFrame() override;
+
+    /// Events of the aspect registry: a changed list refills the aspect choice.
+    void Update(TObject* sender, const std::string& event, const TVariant& value) override;
+
+    /// Loads the image; on success applies the chosen aspect and names the
+    /// destination after the file.
+    bool LoadFile(const std::string& fileName);
+    /// The same with a thumbnail decoded elsewhere for an editor of the given height.
+    bool LoadFile(const std::string& fileName, TThumbnail thumb, int32_t height);
+    /// Where thumbnails made again are decoded; none decodes on the spot.
+    void SetThumbnailSource(IThumbnailSource* source) { cropper_->SetThumbnailSource(source); }
+    /// Height of the editor in a frame of the given height and details level.
+    static int EditorHeightFor(int frameHeight, const std::string& level);
+    /// "None", "Brief" or "Full".
+    void SetDetails(const std::string& level);
+    const std::string& Details() const { return details_; }
+    void SetSelected(bool selected);
+    bool Selected() const { return selected_; }
+    void SetLook(int look);
+
+    void SetCropVisible(bool visible) { cropper_->Area().SetCropVisible(visible); }
+    void SetRotation(int32_t degrees);
+    int32_t Rotation() const { return cropper_->Area().Rotation(); }
+    /// The EXIF orientation the photo is shown upright by (1 when none).
+    int Orientation() const { return cropper_->Area().Orientation(); }
+    /// Set before LoadFile: show the photo upright by its EXIF orientation.
+    void SetHonourOrientation(bool honour) { cropper_->Area().SetHonourOrientation(honour); }
+    /// Portrait areas keep whole-block heights while results are turned to landscape.
+    void SetLandscapeTurn(bool on) { cropper_->Area().SetWholeBlockPortrait(on); }
+    const std::string& Kind() const { return cropper_->Area().Kind(); }
+    TCropRect GetCrop() const { return cropper_->Area().GetCrop(); }
+    /// Decodes the thumbnail again for the editor's height; false (the old
+    /// thumbnail stretched to the new size) when the file cannot be read now.
+    bool Reload();
+
+    std::string SourceFileName() const { return cropper_->Area().FileName(); }
+    std::string DestFileName() const;
+    void SetDestFileName(const std::string& name);
+    /// Pixels per inch of the chosen aspect for the crop width; -1 without one.
+    int32_t Resolution() const;
+
+    /// Focuses the editor and signals SelectRequested.
+    void FocusCrop();
+    /// The frame's own way to take the focus: FocusCrop once it has a parent.
+    void SetFocus();
+    /// Flips the aspect of a portrait image.
+    void AutoFlip();
+    void CenterCrop() { cropper_->Area().Center(); }
+    void MakeNameSafe();
+    void ApplyTemplate(const std::string& templ);
+
+    /// The editor's preferred width for its height plus the borders around it.
+    int PreferredWidth() const { return PreferredWidthForHeight(height()); }
+    /// The same for a frame of the given height.
+    int PreferredWidthForHeight(int frameHeight) const;
+    QSize sizeHint() const override;
+
+    /// Applies the aspect chosen in the combo, flipped when the check box is set:
+    /// the largest area of it, centred.
+    void AspectComboChange();
+    /// Refills the aspect choice from the registry's current list.
+    void FillAspects();
+
+    /// The main window's commands behind the buttons, a double click and the
+    /// popup menu; none disables them.
+    void SetCommands(IFrameCommands* commands) { commands_ = commands; }
+    /// Prepares the popup menu for showing.
+    void CropperMenuPopup();
+
+    TCFrame* Cropper() const { return cropper_; }
+    QMenu* CropperMenu() const { return menu_; }
+    QWidget* DetailPanel() const { return detail_; }
+
+signals:
+    /// The user works in this frame ("Selected"): a press on it or in its
+    /// editor, the focus on one of its controls, FocusCrop. The main window
+    /// makes it current.
+    void SelectRequested();
+    /// A navigation key in the editor or in a detail control.
+    void Navigate(TCFrame::TNavigation where);
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    static int DetailHeightFor(const std::string& level);
+    bool AfterLoad(const std::string& fileName);
+    void BuildDetailPanel();
+    void BuildMenu();
+    void LayoutChildren();
+    void LayoutDetailPanel();
+    void ConnectEditor();
+    void UpdateReadouts();
+    /// True when the key was a navigation key and has been consumed.
+    bool NavigationKeyCheck(QObject* watched, QKeyEvent* event);
+    void SetPanelColor(QWidget* panel, const QColor& color);
+    /// Asks the main window to run a command for this frame.
+    void RunCommand(TFrameCommand command);
+    /// The same from the popup menu, only while the window allows it.
+    void MenuCommand(TFrameCommand command);
+    /// Fits a thumbnail just decoded for the editor's height to the editor's width too.
+    void FitNewThumbnail();
+    void UpdateFlipKey();
+
+    TCropAspects* registry_;
+    IFrameCommands* commands_ = nullptr;
+    bool selected_ = false;
+    std::string details_;
+    int lowLimit_ = 150;
+    int highLimit_ = 300;
+    int detailHeight_ = kFullDetailHeight;
+    int fullDetailHeight_ = kFullDetailHeight;
+    int fullMinWidth_ = kFullMinWidth;
+
+    QWidget* margin_;
+    QWidget* cropBorder_;
+    TCFrame* cropper_;
+    QWidget* detail_;
+    QLabel* fileCaption_;
+    QLineEdit* fileNameEdit_;
+    QLabel* posLabel_;
+    QLabel* sizeLabel_;
+    QLabel* ppiCaption_;
+    QLabel* ppiLabel_;
+    QPushButton* counterBtn_;
+    QPushButton* clockBtn_;
+    QComboBox* aspectCombo_;
+    QCheckBox* rotateCheck_;
+    QPushButton* cropBtn_;
+
+    QMenu* menu_;
+    QMenu* aspectsMenu_;
+    QAction* previewAction_;
+    QAction* cropAction_;
+    QAction* flipAction_;
+    QAction* rotateLeftAction_;
+    QAction* rotateRightAction_;
+    QAction* removeAction_;
+    QAction* dataItems_[3];
+    QAction* lookItems_[5];
+};

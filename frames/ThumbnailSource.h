@@ -1,0 +1,36 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+
+#include <QObject>
+
+#include "jpeg/JpegThumbnail.h"
+
+/// A thumbnail decoded away from the window's thread, or why it could not be.
+struct TDecodedThumbnail {
+    std::optional<TThumbnail> Thumbnail;
+    std::string Error; ///< the decoder's message when there is no thumbnail
+};
+
+/// Where editors get thumbnails decoded off the user-interface thread. The
+/// answers come back on that thread, one at a time, between its events.
+class IThumbnailSource : public QObject {
+public:
+    using TDone = std::function<void(TDecodedThumbnail)>;
+
+    using QObject::QObject;
+    ~IThumbnailSource() override = default;
+
+    /// Queues the decode of a file at a rotation and surface height, upright by
+    /// its EXIF orientation when that is honoured; done runs
+    /// later on the calling thread, unless context was destroyed or the request
+    /// was withdrawn by then. Returns the request's ticket (never 0).
+    virtual uint64_t Request(QObject* context, const std::string& fileName, int32_t rotation,
+                             int32_t height, bool honourOrientation, TDone done) = 0;
+    /// Takes back a request; true when it had not started decoding yet.
+    /// Its done never runs either way.
+    virtual bool Withdraw(uint64_t ticket) = 0;
+};

@@ -1,0 +1,100 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <QDialog>
+#include <QPointer>
+#include <QTimer>
+
+#include "frames/ThumbnailSource.h"
+
+class QLabel;
+class QProgressBar;
+class QPushButton;
+class TThumbnailPrefetch;
+
+/// The modal progress dialog of adding images. It does no decoding itself: for each path it
+/// calls its owner's add-image callback and lets the user cancel after the file in progress.
+/// The run starts on the first timer tick after the dialog is shown, so that the dialog is
+/// painted first, and goes on in steps queued to the dialog's own modal event loop: the
+/// status line, then the file, then the check for a Cancel, each after the events that came
+/// meanwhile (repaints, the Cancel click). Nothing in the run processes events itself.
+class TLoadForm : public QDialog {
+    Q_OBJECT
+public:
+    /// Called once per path, in list order; a file it cannot add it simply skips.
+    using TAddImage = std::function<void(const std::string& path)>;
+    /// Receives the closing message ("Images added" or "Cancel") for the owner's status bar.
+    using TStatusText = std::function<void(const QString& text)>;
+
+    explicit TLoadForm(QWidget* parent = nullptr);
+    ~TLoadForm() override;
+
+    /// Called once per path, in list order, with the thumbnail decoded ahead.
+    using TAddDecoded = std::function<void(const std::string& path, TDecodedThumbnail decoded)>;
+
+    void SetAddImage(TAddImage addImage) { addImage_ = std::move(addImage); }
+    /// With a source, the files ahead are decoded there, for editors of the
+    /// given height, while frames are made for the earlier ones; addDecoded
+    /// then takes the place of the add-image callback.
+    void SetThumbnails(IThumbnailSource* source, std::size_t ahead, TAddDecoded addDecoded) {
+        source_ = source;
+        ahead_ = ahead;
+        addDecoded_ = std::move(addDecoded);
+    }
+    void SetThumbnailHeight(int32_t height) { thumbnailHeight_ = height; }
+    /// Whether the decodes ahead show photos upright by their EXIF orientation.
+    void SetHonourOrientation(bool honour) { honourOrientation_ = honour; }
+    int32_t ThumbnailHeight() const { return thumbnailHeight_; }
+    void SetStatusText(TStatusText statusText) { statusText_ = std::move(statusText); }
+    /// The paths of the next run; the dialog keeps its own copy. Not to be called while a
+    /// run is on (the owner queues what comes meanwhile).
+    void SetList(std::vector<std::string> list) { list_ = std::move(list); }
+
+    bool Cancelled() const { return cancelled_; }
+    bool Finished() const { return finished_; }
+
+    QProgressBar* ProgressBar() const { return progressBar_; }
+    QLabel* StatusLabel() const { return statusLabel_; }
+    QPushButton* CancelBtn() const { return cancelBtn_; }
+
+    /// Closing is refused until the run has ended; asking for it cancels the run.
+    void done(int result) override;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void TimerTimer();
+    /// The run's steps, each queued to the event loop by the one before.
+    void ShowFile();
+    void AddFile();
+    void AfterFile();
+    void Finish();
+    void Queue(void (TLoadForm::*step)());
+    /// A decode came in: the run goes on if it waited for that one.
+    void DecodeArrived();
+    void CancelBtnClick();
+
+    std::vector<std::string> list_;
+    TAddImage addImage_;
+    TAddDecoded addDecoded_;
+    QPointer<IThumbnailSource> source_;
+    std::size_t ahead_ = 4;
+    int32_t thumbnailHeight_ = 1;
+    bool honourOrientation_ = true;
+    TStatusText statusText_;
+    bool cancelled_ = false;
+    bool finished_ = true;
+    std::unique_ptr<TThumbnailPrefetch> prefetch_; // during a run with a source
+    std::size_t index_ = 0;                        // the file at work
+    bool waiting_ = false;                         // for the decode of that file
+    QProgressBar* progressBar_;
+    QLabel* statusLabel_;
+    QPushButton* cancelBtn_;
+    QTimer timer_;
+};

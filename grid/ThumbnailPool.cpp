@@ -1,0 +1,116 @@
+#include "grid/ThumbnailPool.h"
+
+#include <algorithm>
+#include <exception>
+
+#if defined(__linux__)
+#include <sys/resource.h>
+#include <unistd.h>
+#endif
+
+#include <QCoreApplication>
+#include <QEvent>
+
+namespace {
+// Posted to the pool when results wait; it carries nothing, the results stay
+// in the pool's queue, so that the lock orders every hand-over.
+const QEvent::Type kResultsWaiting = static_cast<QEvent::Type>(QEvent::User + 161);
+} // namespace
+
+namespace {
+// Lets the decoding threads yield to the window's thread.
+void LowerPriority(int niceness) {
+#if defined(__linux__)
+    // on Linux the niceness of a thread id is the thread's own
+    if (niceness != 0) setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), niceness);
+#else
+    (void)niceness;
+#endif
+}
+} // namespace
+
+TThumbnailPool::TThumbnailPool(unsigned threads, TReader reader, int niceness, QObject* parent)
+    : IThumbnailSource(parent), reader_(std::move(reader)),
+      pool_(threads, [niceness] { LowerPriority(niceness); }) {
+    if (!reader_)
+        reader_ = [](const std::string& file, int32_t rotation, int32_t height, bool honour) {
+            return ReadJpegThumbnail(file, rotation, height, {}, honour);
+        };
+}
+
+TThumbnailPool::~TThumbnailPool() {
+    {
+        std::lock_guard lock(mutex_);
+        queue_.clear();
+    }
+    pool_.Stop();
+}
+
+uint64_t TThumbnailPool::Request(QObject* context, const std::string& fileName, int32_t rotation,
+                                 int32_t height, bool honourOrientation, TDone done) {
+    const uint64_t ticket = nextTicket_++;
+    waiting_.emplace(ticket, TWaiting{context, std::move(done)});
+    {
+        std::lock_guard lock(mutex_);
+        queue_.push_back({ticket, fileName, rotation, height, honourOrientation});
+    }
+    pool_.Submit([this] { DecodeNext(); });
+    return ticket;
+}
+
+bool TThumbnailPool::Withdraw(uint64_t ticket) {
+    if (waiting_.erase(ticket) == 0) return false;
+    std::lock_guard lock(mutex_);
+    const auto it = std::find_if(queue_.begin(), queue_.end(),
+                                 [ticket](const TJob& j) { return j.Ticket == ticket; });
+    if (it == queue_.end()) return false; // decoding or done: its result is dropped
+    queue_.erase(it);
+    return true;
+}
+
+void TThumbnailPool::DecodeNext() {
+    std::unique_lock lock(mutex_);
+    // a request withdrawn meanwhile leaves its task nothing to do
+    if (queue_.empty()) return;
+    TJob job = std::move(queue_.front());
+    queue_.pop_front();
+    lock.unlock();
+    TDecodedThumbnail decoded;
+    try {
+        decoded.Thumbnail = reader_(job.FileName, job.Rotation, job.Height, job.HonourOrientation);
+    } catch (const std::exception& e) {
+        decoded.Error = e.what();
+    } catch (...) {
+        decoded.Error = "JpegThumbnail: cannot decode " + job.FileName;
+    }
+    lock.lock();
+    results_.push_back({job.Ticket, std::move(decoded)});
+    if (!wakePosted_) {
+        wakePosted_ = true;
+        QCoreApplication::postEvent(this, new QEvent(kResultsWaiting));
+    }
+}
+
+void TThumbnailPool::customEvent(QEvent*) {
+    // only the workers post to the pool, and only to say results wait; the
+    // event made on their thread is not read here, so that the pool's lock
+    // alone orders what passes between the threads
+    Deliver();
+}
+
+void TThumbnailPool::Deliver() {
+    std::vector<TResult> results;
+    {
+        std::lock_guard lock(mutex_);
+        results.swap(results_);
+        wakePosted_ = false;
+    }
+    for (TResult& r : results) {
+        const auto it = waiting_.find(r.Ticket);
+        if (it == waiting_.end()) continue; // withdrawn meanwhile
+        TWaiting w = std::move(it->second);
+        waiting_.erase(it);
+        // a requester destroyed meanwhile gets nothing
+        if (w.Context && w.Done) w.Done(std::move(r.Decoded));
+    }
+}

@@ -1,0 +1,77 @@
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include <QPointer>
+
+#include "frames/ThumbnailSource.h"
+#include "jobs/WorkerPool.h"
+
+/// Decodes thumbnails on worker threads, as many as the machine has cores, in
+/// the order they were asked for. Workers touch nothing but the file and their
+/// own decoder: each result is handed back through a queue under the pool's
+/// lock and delivered on the thread that made the pool, between its events,
+/// to a requester that still exists. Errors come back as values.
+class TThumbnailPool : public IThumbnailSource {
+public:
+    /// File, rotation, height, whether the EXIF orientation is honoured.
+    using TReader = std::function<TThumbnail(const std::string&, int32_t, int32_t, bool)>;
+
+    /// threads 0 takes the number of cores; the reader is the JPEG decoder
+    /// unless a test gives another. A positive niceness lets the workers yield
+    /// to the window's thread (where the system allows it per thread).
+    explicit TThumbnailPool(unsigned threads = 0, TReader reader = {}, int niceness = 0,
+                            QObject* parent = nullptr);
+    /// Drops what has not started and waits for the decodes in progress.
+    ~TThumbnailPool() override;
+
+    uint64_t Request(QObject* context, const std::string& fileName, int32_t rotation,
+                     int32_t height, bool honourOrientation, TDone done) override;
+    bool Withdraw(uint64_t ticket) override;
+
+    unsigned Threads() const { return pool_.Threads(); }
+    /// Requests not yet delivered or withdrawn.
+    std::size_t Pending() const { return waiting_.size(); }
+
+protected:
+    void customEvent(QEvent* event) override;
+
+private:
+    struct TJob {
+        uint64_t Ticket;
+        std::string FileName;
+        int32_t Rotation;
+        int32_t Height;
+        bool HonourOrientation;
+    };
+    struct TResult {
+        uint64_t Ticket;
+        TDecodedThumbnail Decoded;
+    };
+    struct TWaiting {
+        QPointer<QObject> Context;
+        TDone Done;
+    };
+    void DecodeNext();
+    void Deliver();
+
+    TReader reader_;
+    // the requesters, touched only on the pool's own thread
+    std::unordered_map<uint64_t, TWaiting> waiting_;
+    uint64_t nextTicket_ = 1;
+
+    // shared with the workers, under mutex_; the pool gets one task per
+    // request, and each task decodes the oldest request still waiting
+    std::mutex mutex_;
+    std::deque<TJob> queue_;
+    std::vector<TResult> results_;
+    bool wakePosted_ = false;
+    // last: its threads end before anything they use
+    TWorkerPool pool_;
+};

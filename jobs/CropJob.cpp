@@ -1,0 +1,359 @@
+#include "jobs/CropJob.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <sstream>
+#include <system_error>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+
+#include "core/Error.h"
+#include "core/FilesystemController.h"
+#include "core/StringController.h"
+#include "i18n/gnugettext.h"
+#include "jpeg/JpegCheck.h"
+#include "jpeg/JpegThumbnail.h"
+#include "jpeg/ResolutionUpdate.h"
+
+namespace {
+const std::string kScratchPrefix = ".trimvale-";
+
+std::string FolderOf(const std::string& path) {
+    const std::size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string NameOf(const std::string& path) {
+    const std::size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+/// When the process started, in clock ticks after boot (field 22 of
+/// /proc/PID/stat); 0 when there is no such process. With the process id it
+/// names one process for good: a reused id has another start.
+unsigned long long StartTimeOf(long pid) {
+    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+    std::string stat;
+    std::getline(in, stat);
+    // the command name in parentheses may hold spaces; the fields follow the last ")"
+    const std::size_t close = stat.rfind(')');
+    if (close == std::string::npos) return 0;
+    std::istringstream fields(stat.substr(close + 1));
+    std::string field;
+    for (int i = 3; i <= 22 && fields >> field; ++i)
+        if (i == 22) return std::strtoull(field.c_str(), nullptr, 10);
+    return 0;
+}
+
+unsigned long long OwnStartTime() {
+    static const unsigned long long start = StartTimeOf(getpid());
+    return start;
+}
+
+/// Removes the scratch folders in folder whose owner has ended: a run killed
+/// in the middle of a job leaves its full-size copy there. Only folders of
+/// this user with an owner in their name are touched; one whose owner cannot
+/// be told apart (no /proc) is left.
+void RemoveAbandonedScratch(const std::string& folder) {
+    if (OwnStartTime() == 0) return;
+    DIR* dir = opendir(folder.c_str());
+    if (!dir) return;
+    std::vector<std::string> abandoned;
+    while (const dirent* e = readdir(dir)) {
+        const std::string name = e->d_name;
+        if (name.compare(0, kScratchPrefix.size(), kScratchPrefix) != 0) continue;
+        long pid = 0;
+        unsigned long long start = 0;
+        char tail[16] = {};
+        if (std::sscanf(name.c_str() + kScratchPrefix.size(), "%ld-%llu-%15s", &pid, &start,
+                        tail) != 3 ||
+            std::strlen(tail) != 6 || pid <= 0)
+            continue;
+        if (StartTimeOf(pid) == start) continue; // its owner still runs
+        struct stat st;
+        if (fstatat(dirfd(dir), e->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode) &&
+            st.st_uid == getuid())
+            abandoned.push_back(folder + "/" + name);
+    }
+    closedir(dir);
+    for (const std::string& path : abandoned) {
+        std::error_code ec;
+        std::filesystem::remove_all(path, ec); // another run may be clearing it as well
+    }
+}
+
+/// A private folder beside the output, named after its owner and removed
+/// with whatever it holds.
+class TScratchFolder {
+public:
+    explicit TScratchFolder(const std::string& besideFolder) {
+        std::string pattern = besideFolder + "/" + kScratchPrefix + std::to_string(getpid()) + "-" +
+                              std::to_string(OwnStartTime()) + "-XXXXXX";
+        if (mkdtemp(pattern.data()))
+            path_ = pattern;
+        else
+            error_ = errno;
+    }
+    ~TScratchFolder() {
+        if (path_.empty()) return;
+        std::error_code ec;
+        std::filesystem::remove_all(path_, ec);
+    }
+    const std::string& Path() const { return path_; }
+    int Error() const { return error_; }
+
+private:
+    std::string path_;
+    int error_ = 0;
+};
+
+TCropResult Refused(const std::string& reason) {
+    return {TCropOutcome::Refused, "", reason};
+}
+
+// the system's own wording, safe to call from several jobs at once
+std::string SystemReason(int error) {
+    return std::generic_category().message(error);
+}
+
+// the catalogue of a language that cannot be used was reported at start; its texts stay English
+std::string Tr(const char* text) {
+    try {
+        return Translate(text);
+    } catch (const TError&) {
+        return text;
+    }
+}
+
+/// The file a write to output lands in: a symbolic link of the user's is
+/// followed to the file it names, so that the link stays and its target gets
+/// the new image. A link of anybody else's is where the chain ends: it is
+/// replaced itself, so no one can aim our writes elsewhere. Sets error (and
+/// returns "") for a chain of links that never ends.
+std::string WriteTarget(const std::string& output, int& error) {
+    namespace fs = std::filesystem;
+    fs::path path = output;
+    for (int hop = 0; hop < 40; ++hop) {
+        struct stat st;
+        if (lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode) || st.st_uid != getuid())
+            return path.string();
+        std::error_code ec;
+        const fs::path next = fs::read_symlink(path, ec);
+        if (ec) {
+            error = ec.value();
+            return "";
+        }
+        path = next.is_absolute() ? next : path.parent_path() / next;
+    }
+    error = ELOOP;
+    return "";
+}
+
+/// The umask, read without changing it (umask() would, for every thread).
+mode_t CurrentUmask() {
+    std::ifstream in("/proc/self/status");
+    for (std::string line; std::getline(in, line);)
+        if (line.compare(0, 6, "Umask:") == 0)
+            return static_cast<mode_t>(std::strtoul(line.c_str() + 6, nullptr, 8) & 0777);
+    return 022;
+}
+
+/// Gives fresh its mode: the source's when asked for, else that of the file it
+/// replaces, else the usual one; whatever it is, others may do no more with it
+/// than with the source (its mode less the umask).
+void SetMode(const TCropJob& job, const std::string& fresh, const std::string& target) {
+    struct stat source, replaced, made;
+    if (stat(job.Source.c_str(), &source) != 0 || stat(fresh.c_str(), &made) != 0) return;
+    mode_t mode = made.st_mode & 0777;
+    if (job.Options.CopyFilepermissions)
+        mode = source.st_mode & 0777;
+    else if (stat(target.c_str(), &replaced) == 0 && S_ISREG(replaced.st_mode))
+        mode = replaced.st_mode & 0777;
+    const mode_t others = source.st_mode & ~CurrentUmask() & 0077;
+    chmod(fresh.c_str(), (mode & 0700) | (mode & others));
+}
+
+/// Takes the name output for fresh only while nobody has it: no run, no
+/// link, no file. Returns 0 or the system's error (EEXIST: taken).
+int ClaimFreeName(const std::string& fresh, const std::string& output) {
+    if (renameat2(AT_FDCWD, fresh.c_str(), AT_FDCWD, output.c_str(), RENAME_NOREPLACE) == 0)
+        return 0;
+    if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) return errno;
+    // a file system without it: a second name for the checked file
+    if (link(fresh.c_str(), output.c_str()) == 0) return 0;
+    if (errno != EPERM && errno != EOPNOTSUPP && errno != ENOSYS) return errno;
+    // nor hard links: an empty placeholder holds the name until the checked file replaces it
+    const int fd = open(output.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0) return errno;
+    close(fd);
+    if (rename(fresh.c_str(), output.c_str()) == 0) return 0;
+    const int error = errno;
+    unlink(output.c_str());
+    return error;
+}
+
+/// Why a written file is not whole: a full disk says so, naming the folder.
+std::string IncompleteReason(const std::string& folder) {
+    struct statvfs fs;
+    if (statvfs(folder.c_str(), &fs) == 0 && fs.f_bavail == 0) return DiskFullReason(folder, "");
+    return Tr(N_("jpegtran wrote an incomplete file"));
+}
+
+// The crop and the turn to landscape in one cut: turning the cut result again
+// would leave its partial blocks unturned. The area keeps what the turned
+// picture can cut exactly. Nothing when the source's header cannot be read.
+std::optional<TCropSpec> LandscapeSpec(const TCropJob& job) {
+    TJpegLayout layout;
+    try {
+        layout = ReadJpegLayout(job.Source);
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
+    const TTurn shown = OrientationTurn(job.Crop.Orientation).Then(job.Crop.Rotation);
+    const TJpegView view = ViewOf(layout, shown);
+    const TJpegView turnedView = ViewOf(layout, shown.Then(90));
+    TCropSpec cut = job.Crop;
+    cut.Rotation = (job.Crop.Rotation + 90) % 360;
+    if (cut.Kind == "nocrop") return cut;
+    const TCropRect stored =
+        FromView(view, {job.Crop.X, job.Crop.Y, job.Crop.Width, job.Crop.Height});
+    const TCropRect r = ExactCut(turnedView, ToView(turnedView, stored));
+    if (r.width <= 0 || r.height <= 0) return std::nullopt;
+    cut.X = r.x;
+    cut.Y = r.y;
+    cut.Width = r.width;
+    cut.Height = r.height;
+    return cut;
+}
+} // namespace
+
+bool IsSameFile(const std::string& a, const std::string& b) {
+    struct stat sa, sb;
+    if (stat(a.c_str(), &sa) != 0 || stat(b.c_str(), &sb) != 0) return false;
+    return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
+std::string CropJobRefusal(const TCropJob& job) {
+    if (job.Output.empty() || NameOf(job.Output).empty())
+        return FillPlaceholders(Tr(N_("No output file name for %1")), {job.Source});
+    if (IsSameFile(job.Source, job.Output))
+        return FillPlaceholders(Tr(N_("The output file %1 is the source file itself")),
+                                {job.Output});
+    // a photo deleted or replaced since it was shown: the system says why, not jpegtran
+    std::string why;
+    const int fd = OpenRegularFile(job.Source, why);
+    if (fd < 0) return FillPlaceholders(Tr(N_("Unable to read %1: %2")), {job.Source, why});
+    ::close(fd);
+    return "";
+}
+
+std::vector<TTransformCall> CropJobCalls(const TCropJob& job, const std::string& into) {
+    // the cut keeps the source's form: progressive stays progressive, arithmetic arithmetic
+    const TJpegCoding coding = ReadJpegCoding(job.Source);
+    // arithmetic coding has no Huffman tables to optimise; the transformer refuses both
+    TTransformCall options = TransformOptions(job.Options.CopyMetadats,
+                                              job.Options.HuffmanOptimize && !coding.arithmetic);
+    if (coding.progressive) options.Add("-progressive");
+    if (coding.arithmetic) options.Add("-arithmetic");
+    const bool landscape =
+        job.Crop.Height > job.Crop.Width && job.Options.AutoRotateToLandscapeAfterCrop;
+    const std::optional<TCropSpec> turned = landscape ? LandscapeSpec(job) : std::nullopt;
+    std::vector<TTransformCall> calls{
+        CropCall(options, turned ? *turned : job.Crop, job.Source, into)};
+    if (landscape && !turned) calls.push_back(LandscapeTurnCall(options, into));
+    return calls;
+}
+
+std::optional<TThumbnailCut> ThumbnailCutOf(const TCropJob& job) {
+    const bool landscape =
+        job.Crop.Height > job.Crop.Width && job.Options.AutoRotateToLandscapeAfterCrop;
+    // a landscape turn made by a second call is not followed here
+    const std::optional<TCropSpec> spec = landscape ? LandscapeSpec(job) : job.Crop;
+    if (!spec) return std::nullopt;
+    TJpegLayout layout;
+    try {
+        layout = ReadJpegLayout(job.Source);
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
+    TThumbnailCut cut;
+    cut.SourceWidth = layout.width;
+    cut.SourceHeight = layout.height;
+    cut.Turn = OrientationTurn(spec->Orientation).Then(spec->Rotation);
+    const TJpegView view = ViewOf(layout, cut.Turn);
+    // the whole view is what the transformer keeps when nothing is cut
+    const TCropRect shown = spec->Kind == "nocrop"
+                                ? TCropRect{0, 0, view.width, view.height}
+                                : TCropRect{spec->X, spec->Y, spec->Width, spec->Height};
+    cut.Stored = FromView(view, shown);
+    return cut;
+}
+
+TCropResult RunCropJob(const TCropJob& job) {
+    if (const std::string reason = CropJobRefusal(job); !reason.empty()) return Refused(reason);
+    // messages name the file the user asked for, not the scratch file that is gone by then
+    const std::string shown = CropJobCalls(job, job.Output).front().ArgumentString();
+
+    struct stat present;
+    // a name that is taken in any way, a dangling link too, is not free
+    if (!job.Replace && lstat(job.Output.c_str(), &present) == 0)
+        return {TCropOutcome::Exists, shown, Tr(N_("File exists"))};
+    int linkError = 0;
+    const std::string target = job.Replace ? WriteTarget(job.Output, linkError) : job.Output;
+    if (target.empty())
+        return Refused(FillPlaceholders(Tr(N_("Unable to replace %1: %2")),
+                                        {job.Output, SystemReason(linkError)}));
+    const std::string folder = FolderOf(target);
+    RemoveAbandonedScratch(folder);
+    TScratchFolder scratch(folder);
+    if (scratch.Path().empty())
+        return Refused(FillPlaceholders(Tr(N_("Unable to write into %1: %2")),
+                                        {folder, SystemReason(scratch.Error())}));
+    // the same name as the output, so that its extension keeps its meaning
+    const std::string fresh = scratch.Path() + "/" + NameOf(target);
+
+    const TTransformLimits limits{job.Options.TransformerTimeout, job.Stop};
+    for (const TTransformCall& call : CropJobCalls(job, fresh)) {
+        const TTransformResult run = RunTransformer(job.Tool, call, limits, folder);
+        if (!run.Ok) return {TCropOutcome::TransformFailed, shown, run.Reason};
+    }
+    if (!IsCompleteJpeg(fresh))
+        return {TCropOutcome::TransformFailed, shown, IncompleteReason(folder)};
+
+    TMetadataUpdate update;
+    update.Upright = job.Crop.Orientation != 1;
+    if (job.Options.UpdatePPI) update.Resolution = job.Resolution;
+    // the EXIF thumbnail is cut from the source's own where it can be, without a decode
+    update.Cut = ThumbnailCutOf(job);
+    UpdateMetadata(fresh, update);
+    if (job.Options.CopyFileDates) CopyFileTimes(job.Source, fresh);
+    SetMode(job, fresh, target);
+    // the update rewrote the file; it too may have met a full disk
+    if (!IsCompleteJpeg(fresh))
+        return {TCropOutcome::TransformFailed, shown, IncompleteReason(folder)};
+
+    if (!job.Replace) {
+        const int error = ClaimFreeName(fresh, target);
+        if (error == EEXIST) return {TCropOutcome::Exists, shown, Tr(N_("File exists"))};
+        if (error != 0)
+            return {TCropOutcome::TransformFailed, shown,
+                    FillPlaceholders(Tr(N_("Unable to write into %1: %2")),
+                                     {folder, SystemReason(error)})};
+    } else if (rename(fresh.c_str(), target.c_str()) != 0) {
+        const int error = errno;
+        return {TCropOutcome::TransformFailed, shown,
+                FillPlaceholders(Tr(N_("Unable to replace %1: %2")),
+                                 {job.Output, SystemReason(error)})};
+    }
+    return {TCropOutcome::Written, shown, ""};
+}

@@ -1,0 +1,159 @@
+#include "jobs/CropPlan.h"
+
+#include <filesystem>
+#include <map>
+#include <set>
+#include <utility>
+
+#include <sys/stat.h>
+
+#include "core/Error.h"
+#include "core/FilesystemController.h"
+#include "core/StringController.h"
+#include "i18n/gnugettext.h"
+#include "model/DestinationNaming.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+using TFileId = std::pair<dev_t, ino_t>;
+
+bool IdOf(const std::string& path, TFileId& id) {
+    struct stat st;
+    if (stat(path.c_str(), &st) != 0) return false;
+    id = {st.st_dev, st.st_ino};
+    return true;
+}
+
+// a dangling link takes a name as much as a file does
+bool Taken(const std::string& path) {
+    std::error_code ec;
+    return fs::exists(fs::symlink_status(path, ec));
+}
+
+// an unusable catalogue was reported when the program started; its texts stay English
+std::string Tr(const char* text) {
+    try {
+        return Translate(text);
+    } catch (const TError&) {
+        return text;
+    }
+}
+
+TCropQuestion Question(TCropQuestion::TKind kind, std::size_t photo, const std::string& output) {
+    const std::string shown = LastComponent(output);
+    if (kind == TCropQuestion::Exists)
+        return {kind, photo, Tr(N_("File exists")),
+                FillPlaceholders(Tr(N_("Overwrite %1?")), {shown})};
+    return {kind, photo, Tr(N_("READ ONLY")),
+            FillPlaceholders(Tr(N_("File %1 is read only.\n\nOverwrite anyway?")), {shown})};
+}
+} // namespace
+
+std::string DestinationFolder(const std::string& typed) {
+    std::string folder = typed;
+    if (folder.size() > 1 && (folder.back() == '/' || folder.back() == '\\')) folder.pop_back();
+    return folder;
+}
+
+TCropSpec CropSpecOf(const TCropRect& area, int rotation, const std::string& kind,
+                     int orientation) {
+    TCropSpec crop;
+    crop.X = area.x;
+    crop.Y = area.y;
+    crop.Width = area.width;
+    crop.Height = area.height;
+    crop.Rotation = rotation;
+    crop.Kind = kind;
+    crop.Orientation = orientation;
+    return crop;
+}
+
+TCropJob PlannedJob(const TCropPlanPhoto& photo, const TPlannedCrop& planned) {
+    TCropJob job;
+    job.Source = photo.Source;
+    job.Output = planned.Output;
+    job.Crop = photo.Crop;
+    job.Resolution = photo.Resolution;
+    // a name only claimed while free, unless the user chose to replace it
+    job.Replace = planned.Replace;
+    return job;
+}
+
+TCropPlan PlanCrops(const std::vector<TCropPlanPhoto>& photos, const TCropPlanOptions& options,
+                    const TCropAnswerer& answer, const std::function<bool()>& stop) {
+    TCropPlan plan;
+    plan.Photos.resize(photos.size());
+    // no output may replace a photo this run still has to read
+    std::map<TFileId, std::string> sources;
+    for (const TCropPlanPhoto& photo : photos)
+        if (TFileId id; IdOf(photo.Source, id)) sources.emplace(id, photo.Source);
+    const std::string folder = DestinationFolder(options.Folder);
+    std::set<std::string> written; // the outputs of this run's jobs
+
+    // Settles a question; false when the photo goes no further.
+    const auto settle = [&](TCropQuestion::TKind kind, std::size_t i, TPlannedCrop& planned) {
+        TCropQuestion question = Question(kind, i, planned.Output);
+        question.Answer = answer(question);
+        plan.Questions.push_back(question);
+        if (question.Answer == TAnswer::Yes) return true;
+        if (question.Answer == TAnswer::Cancel) {
+            plan.Cancelled = true;
+            return false;
+        }
+        planned.What = TPlannedCrop::Skipped;
+        planned.SkippedAt = kind;
+        planned.Reason = kind == TCropQuestion::Exists ? Tr(N_("File exists"))
+                                                       : Tr(N_("The output file is read only"));
+        return false;
+    };
+
+    for (std::size_t i = 0; i < photos.size() && !plan.Cancelled; ++i) {
+        if (stop && stop()) {
+            plan.Cancelled = true;
+            break;
+        }
+        const TCropPlanPhoto& photo = photos[i];
+        TPlannedCrop& planned = plan.Photos[i];
+        planned.What = TPlannedCrop::Refused;
+        try {
+            const std::string into =
+                photo.SubFolder.empty() ? folder : folder + "/" + photo.SubFolder;
+            planned.Output = OutputPath(into, photo.DestinationName);
+        } catch (const TError& e) {
+            planned.Reason = e.what();
+            continue;
+        }
+        // the photo itself, or one it cannot read, is refused as the job would
+        planned.Reason = CropJobRefusal(PlannedJob(photo, planned));
+        if (!planned.Reason.empty()) continue;
+        if (TFileId id; IdOf(planned.Output, id) && sources.count(id)) {
+            planned.Reason = FillPlaceholders(Tr(N_("The output file is another photo named: %1")),
+                                              {sources.at(id)});
+            continue;
+        }
+        // two photos of this run never write one name (photos of two folders
+        // may share one): the later gets the first name free on disk and in the run
+        if (written.count(planned.Output)) {
+            planned.Output = FirstFreeName(planned.Output, [&](const std::string& path) {
+                return written.count(path) > 0 || Taken(path);
+            });
+            if (planned.Output.empty()) {
+                planned.Reason =
+                    FillPlaceholders(Tr(N_("File exists: %1")), {photo.DestinationName});
+                continue;
+            }
+        }
+        planned.What = TPlannedCrop::NotReached;
+        const bool exists = Taken(planned.Output);
+        if (exists && options.AskExisting && !settle(TCropQuestion::Exists, i, planned)) continue;
+        if (exists && IsReadOnly(planned.Output)) {
+            if (!settle(TCropQuestion::ReadOnly, i, planned)) continue;
+            planned.ClearReadOnly = true;
+        }
+        planned.Replace = exists || options.ReplaceAlways;
+        planned.What = TPlannedCrop::Crop;
+        written.insert(planned.Output);
+    }
+    return plan;
+}

@@ -1,0 +1,396 @@
+#include "jpeg/ExifDirectory.h"
+
+#include <algorithm>
+#include <set>
+#include <utility>
+#include <vector>
+
+namespace {
+constexpr uint16_t kShort = 3, kLong = 4, kRational = 5, kSLong = 9, kSRational = 10;
+constexpr uint16_t kImageWidth = 0x0100, kImageLength = 0x0101, kCompression = 0x0103,
+                   kOrientation = 0x0112, kXResolution = 0x011A, kYResolution = 0x011B,
+                   kResolutionUnit = 0x0128, kThumbnailOffset = 0x0201, kThumbnailLength = 0x0202,
+                   kExifLink = 0x8769, kGpsLink = 0x8825, kPixelX = 0xA002, kPixelY = 0xA003,
+                   kInteropLink = 0xA005, kRelatedWidth = 0x1001, kRelatedLength = 0x1002;
+// a marker segment's length field counts itself and the payload in 16 bits
+constexpr std::size_t kMaxSegmentLength = 0xFFFF;
+// the thumbnail's directory: six entries, the next link and two rationals
+constexpr std::size_t kThumbnailDirectorySize = 2 + 6 * 12 + 4 + 16;
+
+/// Reads and writes numbers of a TIFF structure in its declared byte order.
+/// The structure runs from base to the end of the string, so it may grow.
+class TTiff {
+public:
+    TTiff(std::string& data, std::size_t base, bool bigEndian)
+        : d_(data), base_(base), big_(bigEndian) {}
+
+    std::size_t Size() const { return d_.size() - base_; }
+    bool Fits(uint64_t offset, uint64_t length) const {
+        return offset <= Size() && length <= Size() - offset;
+    }
+    uint32_t Get(std::size_t offset, int bytes) const {
+        uint32_t v = 0;
+        for (int i = 0; i < bytes; ++i) {
+            const uint32_t b = static_cast<uint8_t>(d_[base_ + offset + i]);
+            v |= big_ ? b << (8 * (bytes - 1 - i)) : b << (8 * i);
+        }
+        return v;
+    }
+    void Put32(std::size_t offset, uint32_t v) {
+        for (int i = 0; i < 4; ++i)
+            d_[base_ + offset + i] = static_cast<char>(big_ ? v >> (8 * (3 - i)) : v >> (8 * i));
+    }
+    void Put16(std::size_t offset, uint32_t v) {
+        d_[base_ + offset] = static_cast<char>(big_ ? v >> 8 : v);
+        d_[base_ + offset + 1] = static_cast<char>(big_ ? v : v >> 8);
+    }
+    void PutBytes(std::size_t offset, const std::string& bytes) {
+        d_.replace(base_ + offset, bytes.size(), bytes);
+    }
+    /// Grows the structure by zero bytes to the given size.
+    void Grow(std::size_t size) { d_.resize(base_ + size, '\0'); }
+    /// Cuts the structure off at the given size.
+    void Shrink(std::size_t size) { d_.resize(base_ + size); }
+    /// The whole segment's length field: the segment without its marker.
+    std::size_t SegmentLength() const { return d_.size() - 2; }
+    bool BigEndian() const { return big_; }
+
+private:
+    std::string& d_;
+    std::size_t base_;
+    bool big_;
+};
+
+std::size_t TypeSize(uint32_t type) {
+    static const std::size_t sizes[] = {0, 1, 1, 2, 4, 8, 1, 1, 2, 4, 8, 4, 8, 4};
+    return type < std::size(sizes) ? sizes[type] : 0;
+}
+
+/// A directory whose entries and next link lie inside the data.
+struct TDirectory {
+    uint32_t At = 0, Count = 0;
+    std::size_t Entry(uint32_t i) const { return At + 2 + 12 * std::size_t{i}; }
+    std::size_t NextLink() const { return Entry(Count); }
+    std::size_t End() const { return NextLink() + 4; }
+};
+
+std::optional<TDirectory> ReadDirectory(const TTiff& tiff, uint64_t at) {
+    if (!tiff.Fits(at, 2)) return std::nullopt;
+    const uint32_t count = tiff.Get(at, 2);
+    if (!tiff.Fits(at + 2, uint64_t{count} * 12 + 4)) return std::nullopt;
+    return TDirectory{uint32_t(at), count};
+}
+
+/// Where an entry's value lies: inside the entry up to four bytes, else at its offset.
+struct TValue {
+    std::size_t At;
+    uint64_t Length;
+};
+
+// Nothing when the value lies outside the data: such an entry is left as it is.
+std::optional<TValue> ValueOf(const TTiff& tiff, std::size_t entry) {
+    const uint64_t length = uint64_t{tiff.Get(entry + 4, 4)} * TypeSize(tiff.Get(entry + 2, 2));
+    if (length <= 4) return TValue{entry + 8, length};
+    const uint32_t at = tiff.Get(entry + 8, 4);
+    if (!tiff.Fits(at, length)) return std::nullopt;
+    return TValue{at, length};
+}
+
+/// The first entry of the tag with a readable value (the first tag of a name
+/// counts); 0, which no entry can be, when there is none.
+std::size_t FindEntry(const TTiff& tiff, const std::optional<TDirectory>& dir, uint16_t tag) {
+    if (!dir) return 0;
+    for (uint32_t i = 0; i < dir->Count; ++i) {
+        const std::size_t entry = dir->Entry(i);
+        if (tiff.Get(entry, 2) != tag) continue;
+        const auto value = ValueOf(tiff, entry);
+        if (value && value->Length > 0) return entry;
+    }
+    return 0;
+}
+
+/// The number a link or LONG entry holds; nothing when absent or unreadable.
+std::optional<uint32_t> NumberOf(const TTiff& tiff, const std::optional<TDirectory>& dir,
+                                 uint16_t tag) {
+    const std::size_t entry = FindEntry(tiff, dir, tag);
+    if (!entry) return std::nullopt;
+    const uint32_t type = tiff.Get(entry + 2, 2);
+    if (type == kShort) return tiff.Get(entry + 8, 2);
+    if (ValueOf(tiff, entry)->Length < 4) return std::nullopt;
+    return tiff.Get(ValueOf(tiff, entry)->At, 4);
+}
+
+/// The directories of the structure, each read on its own: one that points
+/// outside the data, or back to one already read, is simply absent.
+struct TLayout {
+    std::optional<TDirectory> Ifd0, Exif, Gps, Interop, Ifd1;
+    bool LinksThumbnail = false;              ///< IFD0 names a next directory, readable or not
+    std::size_t ThumbAt = 0, ThumbLength = 0; ///< the old thumbnail, when inside the data
+    std::vector<std::pair<uint64_t, uint64_t>> Used; ///< bytes the main image's records use
+};
+
+TLayout ReadLayout(const TTiff& tiff) {
+    TLayout l;
+    std::set<uint64_t> seen;
+    auto read = [&](std::optional<uint32_t> at) -> std::optional<TDirectory> {
+        if (!at || !seen.insert(*at).second) return std::nullopt;
+        return ReadDirectory(tiff, *at);
+    };
+    l.Ifd0 = read(tiff.Get(4, 4));
+    if (!l.Ifd0) return l;
+    l.Exif = read(NumberOf(tiff, l.Ifd0, kExifLink));
+    l.Gps = read(NumberOf(tiff, l.Ifd0, kGpsLink));
+    l.Interop = read(NumberOf(tiff, l.Exif, kInteropLink));
+    const uint32_t next = tiff.Get(l.Ifd0->NextLink(), 4);
+    l.LinksThumbnail = next != 0;
+    if (l.LinksThumbnail) l.Ifd1 = read(next);
+    const auto thumbAt = NumberOf(tiff, l.Ifd1, kThumbnailOffset);
+    const auto thumbLength = NumberOf(tiff, l.Ifd1, kThumbnailLength);
+    if (thumbAt && thumbLength && tiff.Fits(*thumbAt, *thumbLength)) {
+        l.ThumbAt = *thumbAt;
+        l.ThumbLength = *thumbLength;
+    }
+    l.Used.push_back({0, 8});
+    for (const auto* dir : {&l.Ifd0, &l.Exif, &l.Gps, &l.Interop}) {
+        if (!*dir) continue;
+        l.Used.push_back({(*dir)->At, (*dir)->End()});
+        for (uint32_t i = 0; i < (*dir)->Count; ++i)
+            if (const auto v = ValueOf(tiff, (*dir)->Entry(i)); v && v->Length > 4)
+                l.Used.push_back({v->At, v->At + v->Length}); // the maker note among them
+    }
+    return l;
+}
+
+/// Writes a number into an entry in the entry's own type: a rational as v/1,
+/// an integer as itself. False for types that cannot hold it.
+bool PutNumber(TTiff& tiff, std::size_t entry, uint32_t v) {
+    if (!entry) return false;
+    const uint32_t type = tiff.Get(entry + 2, 2);
+    const auto value = ValueOf(tiff, entry);
+    // checked again: an earlier write may have changed the entry in hostile data
+    if (!value || value->Length == 0 || !tiff.Fits(value->At, std::min<uint64_t>(value->Length, 8)))
+        return false;
+    if (type == kShort) {
+        if (v > 0xFFFF) return false;
+        tiff.Put16(value->At, v);
+    } else if (type == kLong || type == kSLong) {
+        tiff.Put32(value->At, v);
+    } else if ((type == kRational || type == kSRational) && value->Length >= 8) {
+        tiff.Put32(value->At, v);
+        tiff.Put32(value->At + 4, 1);
+    } else {
+        return false;
+    }
+    return true;
+}
+
+std::string Entry(bool big, uint16_t tag, uint16_t type, uint32_t value) {
+    std::string e(12, '\0');
+    TTiff one(e, 0, big);
+    one.Put16(0, tag);
+    one.Put16(2, type);
+    one.Put32(4, 1);
+    if (type == kShort)
+        one.Put16(8, value);
+    else
+        one.Put32(8, value);
+    return e;
+}
+
+/// A new main directory with the missing resolution tags, appended behind
+/// everything else so that no offset into the old data changes (maker notes,
+/// the thumbnail and the GPS data keep theirs); the header then points to it.
+std::optional<TDirectory> AddResolutionTags(TTiff& tiff, const TDirectory& ifd0, bool addX,
+                                            bool addY, bool addUnit, uint32_t horizontal,
+                                            uint32_t vertical) {
+    const bool big = tiff.BigEndian();
+    std::vector<std::string> entries;
+    for (uint32_t i = 0; i < ifd0.Count; ++i) {
+        const std::size_t entry = ifd0.Entry(i);
+        const uint32_t tag = tiff.Get(entry, 2);
+        if ((addX && tag == kXResolution) || (addY && tag == kYResolution) ||
+            (addUnit && tag == kResolutionUnit))
+            continue; // replaced below: the old entry's type could not hold the value
+        std::string e(12, '\0');
+        for (int b = 0; b < 12; ++b)
+            e[std::size_t(b)] = static_cast<char>(tiff.Get(entry + std::size_t(b), 1));
+        entries.push_back(e);
+    }
+    const std::size_t newCount = entries.size() + addX + addY + addUnit;
+    const std::size_t at = (tiff.Size() + 1) / 2 * 2; // directories start on a word boundary
+    const std::size_t values = at + 2 + 12 * newCount + 4;
+    const std::size_t end = values + 8 * (addX + addY);
+    if (tiff.SegmentLength() + (end - tiff.Size()) > kMaxSegmentLength || newCount > 0xFFFF)
+        return std::nullopt;
+    const uint32_t nextLink = tiff.Get(ifd0.NextLink(), 4);
+    tiff.Grow(end);
+    std::size_t next = values;
+    auto rational = [&](uint16_t tag, uint32_t value) {
+        tiff.Put32(next, value);
+        tiff.Put32(next + 4, 1);
+        entries.push_back(Entry(big, tag, kRational, uint32_t(next)));
+        next += 8;
+    };
+    if (addX) rational(kXResolution, horizontal);
+    if (addY) rational(kYResolution, vertical);
+    if (addUnit) entries.push_back(Entry(big, kResolutionUnit, kShort, 2));
+    // readers look tags up in ascending order
+    auto tagOf = [&](const std::string& e) {
+        const unsigned a = static_cast<uint8_t>(e[0]), b = static_cast<uint8_t>(e[1]);
+        return big ? a << 8 | b : b << 8 | a;
+    };
+    std::stable_sort(
+        entries.begin(), entries.end(),
+        [&](const std::string& a, const std::string& b) { return tagOf(a) < tagOf(b); });
+    const TDirectory grown{uint32_t(at), uint32_t(newCount)};
+    tiff.Put16(at, uint32_t(newCount));
+    for (std::size_t i = 0; i < entries.size(); ++i)
+        tiff.PutBytes(grown.Entry(uint32_t(i)), entries[i]);
+    tiff.Put32(grown.NextLink(), nextLink);
+    tiff.Put32(4, uint32_t(at));
+    return grown;
+}
+
+// The old thumbnail shows the uncut picture, so its bytes do not stay: cut off
+// where they end the structure (with nothing but zero padding behind), blanked
+// where they lie between other data. Bytes a main-image record also uses are
+// left alone.
+void ClearOldThumbnail(TTiff& tiff, const TLayout& l) {
+    if (!l.ThumbLength) return;
+    const uint64_t from = l.ThumbAt, to = from + l.ThumbLength;
+    bool usedBehind = false, overlaps = false;
+    for (const auto& [start, end] : l.Used) {
+        usedBehind |= end > from;
+        overlaps |= start < to && end > from;
+    }
+    if (overlaps) return;
+    bool onlyPaddingBehind = true;
+    for (std::size_t i = to; i < tiff.Size() && onlyPaddingBehind; ++i)
+        onlyPaddingBehind = tiff.Get(i, 1) == 0;
+    if (!usedBehind && onlyPaddingBehind) {
+        tiff.Shrink(from);
+        return;
+    }
+    tiff.PutBytes(from, std::string(l.ThumbLength, '\0'));
+}
+
+// A thumbnail directory with the new thumbnail behind it, linked from IFD0;
+// false when no thumbnail fits what the segment has left.
+bool AppendThumbnail(TTiff& tiff, const TDirectory& ifd0, const std::string& old,
+                     const TThumbnailMaker& make) {
+    const std::size_t at = (tiff.Size() + 1) / 2 * 2;
+    const std::size_t data = at + kThumbnailDirectorySize;
+    const std::size_t used = tiff.SegmentLength() + (data - tiff.Size());
+    if (used >= kMaxSegmentLength) return false;
+    const std::optional<std::string> thumb = make(old, kMaxSegmentLength - used);
+    if (!thumb || thumb->empty() || thumb->size() > kMaxSegmentLength - used) return false;
+    const bool big = tiff.BigEndian();
+    tiff.Grow(data + thumb->size());
+    const std::size_t x = at + 2 + 6 * 12 + 4;
+    const std::string entries[] = {
+        Entry(big, kCompression, kShort, 6), // JPEG
+        Entry(big, kXResolution, kRational, uint32_t(x)),
+        Entry(big, kYResolution, kRational, uint32_t(x + 8)),
+        Entry(big, kResolutionUnit, kShort, 2),
+        Entry(big, kThumbnailOffset, kLong, uint32_t(data)),
+        Entry(big, kThumbnailLength, kLong, uint32_t(thumb->size())),
+    };
+    const TDirectory ifd1{uint32_t(at), 6};
+    tiff.Put16(at, 6);
+    for (uint32_t i = 0; i < 6; ++i)
+        tiff.PutBytes(ifd1.Entry(i), entries[i]);
+    tiff.Put32(ifd1.NextLink(), 0);
+    for (const std::size_t r : {x, x + 8}) { // 72 pixels per inch, as thumbnails state
+        tiff.Put32(r, 72);
+        tiff.Put32(r + 4, 1);
+    }
+    tiff.PutBytes(data, *thumb);
+    tiff.Put32(ifd0.NextLink(), uint32_t(at));
+    return true;
+}
+} // namespace
+
+std::optional<TExifEdited> EditExifSegment(std::string segment, std::size_t payload,
+                                           const TExifEdits& edits,
+                                           const TThumbnailMaker& makeThumbnail) {
+    const std::size_t base = payload + 6; // the TIFF header
+    if (segment.size() < base + 8 || segment.size() - 2 > kMaxSegmentLength) return std::nullopt;
+    const std::string_view order = std::string_view(segment).substr(base, 4);
+    const bool big = order == std::string_view("MM\0*", 4);
+    if (!big && order != std::string_view("II*\0", 4)) return std::nullopt;
+    TTiff tiff(segment, base, big);
+    const TLayout l = ReadLayout(tiff);
+    if (!l.Ifd0) return std::nullopt;
+    TDirectory ifd0 = *l.Ifd0;
+
+    if (edits.Upright) PutNumber(tiff, FindEntry(tiff, l.Ifd0, kOrientation), 1);
+    if (edits.Width && edits.Height) {
+        const std::pair<const std::optional<TDirectory>*, std::pair<uint16_t, uint16_t>> sizes[] = {
+            {&l.Ifd0, {kImageWidth, kImageLength}},
+            {&l.Exif, {kPixelX, kPixelY}},
+            {&l.Interop, {kRelatedWidth, kRelatedLength}},
+        };
+        for (const auto& [dir, tags] : sizes) {
+            PutNumber(tiff, FindEntry(tiff, *dir, tags.first), edits.Width);
+            PutNumber(tiff, FindEntry(tiff, *dir, tags.second), edits.Height);
+        }
+    }
+    const bool renew = edits.RenewThumbnail && l.LinksThumbnail;
+    std::string oldThumbnail;
+    if (renew) {
+        oldThumbnail = segment.substr(base + l.ThumbAt, l.ThumbLength);
+        ClearOldThumbnail(tiff, l);
+        tiff.Put32(ifd0.NextLink(), 0); // dropped unless a new one is made below
+    }
+
+    bool resolution = false;
+    if (edits.Horizontal != 0) {
+        const std::string unchanged = segment; // with the orientation and size already edited
+        // a tag whose type cannot hold the value is replaced like a missing one
+        const bool addX = !PutNumber(tiff, FindEntry(tiff, l.Ifd0, kXResolution), edits.Horizontal);
+        const bool addY = !PutNumber(tiff, FindEntry(tiff, l.Ifd0, kYResolution), edits.Vertical);
+        // inches: the value written is pixels per inch, whatever unit was declared
+        const std::size_t unit = FindEntry(tiff, l.Ifd0, kResolutionUnit);
+        const uint32_t unitType = unit ? tiff.Get(unit + 2, 2) : 0;
+        const bool addUnit = (unitType != kShort && unitType != kLong) || !PutNumber(tiff, unit, 2);
+        resolution = true;
+        if (addX || addY || addUnit) {
+            const auto grown = AddResolutionTags(tiff, ifd0, addX, addY, addUnit, edits.Horizontal,
+                                                 edits.Vertical);
+            // a full segment keeps its resolution as it was; the JFIF header takes it
+            if (grown)
+                ifd0 = *grown;
+            else
+                segment = unchanged;
+            resolution = grown.has_value();
+        }
+    }
+    if (renew && makeThumbnail) AppendThumbnail(tiff, ifd0, oldThumbnail, makeThumbnail);
+
+    const std::size_t length = tiff.SegmentLength();
+    segment[2] = static_cast<char>(length >> 8);
+    segment[3] = static_cast<char>(length & 0xFF);
+    return TExifEdited{std::move(segment), resolution};
+}
+
+std::string MinimalExifSegment(uint32_t horizontal, uint32_t vertical) {
+    std::string segment("\xFF\xE1\0\0Exif\0\0II*\0\x08\0\0\0", 18);
+    TTiff tiff(segment, 10, false);
+    const TDirectory ifd0{8, 4};
+    const std::size_t x = ifd0.End();
+    tiff.Grow(x + 16);
+    tiff.Put16(ifd0.At, ifd0.Count);
+    tiff.PutBytes(ifd0.Entry(0), Entry(false, kOrientation, kShort, 1));
+    tiff.PutBytes(ifd0.Entry(1), Entry(false, kXResolution, kRational, uint32_t(x)));
+    tiff.PutBytes(ifd0.Entry(2), Entry(false, kYResolution, kRational, uint32_t(x + 8)));
+    tiff.PutBytes(ifd0.Entry(3), Entry(false, kResolutionUnit, kShort, 2));
+    tiff.Put32(ifd0.NextLink(), 0);
+    tiff.Put32(x, horizontal);
+    tiff.Put32(x + 4, 1);
+    tiff.Put32(x + 8, vertical);
+    tiff.Put32(x + 12, 1);
+    const std::size_t length = tiff.SegmentLength();
+    segment[2] = static_cast<char>(length >> 8);
+    segment[3] = static_cast<char>(length & 0xFF);
+    return segment;
+}

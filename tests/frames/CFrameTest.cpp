@@ -1,0 +1,347 @@
+#include "frames/CFrame.h"
+
+#include <chrono>
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QTest>
+
+#include "FrameTestSupport.h"
+
+namespace {
+constexpr uint32_t kColor = 0xC86432; // the thumbnail's colour
+constexpr uint32_t kInverted = 0x379BCD;
+constexpr uint32_t kFaded = 0x643219;
+
+/// An editor 360x200 showing a 3000x2000 picture as a 300x200 thumbnail at x 30,
+/// with a "free" area of (480, 400, 1500, 1000): thumbnail pixels (48, 40, 150,
+/// 100), so the area covers widget pixels x 78..227 and y 40..139.
+class CFrameTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        editor.SetClock([this] { return now; });
+        editor.resize(360, 200);
+        editor.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&editor));
+        UseFakeImage(area(), 3000, 2000, kColor);
+        area().SetGrid(16, 16, 1, 1);
+        ASSERT_TRUE(editor.LoadImage("photo.jpg"));
+        area().SetAspect("free", 0, 0);
+        area().SetThumbHeight(100);
+        area().SetArea(480, 400, 1500);
+        editor.NewHandler()->clearFocus(); // showing the window focused it
+        log.Listen(editor);
+    }
+    TCropArea& area() { return editor.Area(); }
+    void Reset() {
+        area().SetThumbHeight(100);
+        area().SetArea(480, 400, 1500);
+    }
+    uint32_t Pixel(int x, int y) { return editor.grab().toImage().pixel(x, y) & 0xffffff; }
+    void Press(Qt::MouseButton button, QPoint at) {
+        QTest::mousePress(&editor, button, Qt::NoModifier, at);
+    }
+    void Drag(QPoint from, QPoint to) {
+        Press(Qt::LeftButton, from);
+        QTest::mouseMove(&editor, to);
+        QTest::mouseRelease(&editor, Qt::LeftButton, Qt::NoModifier, to);
+    }
+
+    std::chrono::steady_clock::time_point now = std::chrono::steady_clock::now();
+    TCFrame editor;
+    TFrameSignalLog log;
+};
+} // namespace
+
+TEST_F(CFrameTest, EachLookDrawsItsPixelsAroundTheArea) {
+    ASSERT_EQ(editor.ThumbRect(), QRect(30, 0, 300, 200));
+    struct TSample {
+        int look, x, y;
+        uint32_t expected;
+    };
+    const TSample samples[] = {
+        // Box: a 3-pixel ring just outside the area is inverted, nothing else
+        {TCFrame::kLookBox, 75, 60, kInverted},
+        {TCFrame::kLookBox, 77, 60, kInverted},
+        {TCFrame::kLookBox, 74, 60, kColor},
+        {TCFrame::kLookBox, 78, 60, kColor},
+        {TCFrame::kLookBox, 230, 60, kInverted},
+        {TCFrame::kLookBox, 231, 60, kColor},
+        {TCFrame::kLookBox, 100, 37, kInverted},
+        {TCFrame::kLookBox, 100, 36, kColor},
+        {TCFrame::kLookBox, 100, 142, kInverted},
+        {TCFrame::kLookBox, 75, 37, kInverted},
+        {TCFrame::kLookBox, 150, 90, kColor},
+        // Black and Inverse cover the four bands, up to the thumbnail's edges
+        {TCFrame::kLookBlack, 30, 0, 0},
+        {TCFrame::kLookBlack, 77, 60, 0},
+        {TCFrame::kLookBlack, 78, 60, kColor},
+        {TCFrame::kLookBlack, 228, 60, 0},
+        {TCFrame::kLookBlack, 100, 39, 0},
+        {TCFrame::kLookBlack, 100, 140, 0},
+        {TCFrame::kLookBlack, 329, 199, 0},
+        {TCFrame::kLookBlack, 227, 139, kColor},
+        {TCFrame::kLookInverse, 30, 0, kInverted},
+        {TCFrame::kLookInverse, 77, 139, kInverted},
+        {TCFrame::kLookInverse, 78, 40, kColor},
+        {TCFrame::kLookInverse, 228, 100, kInverted},
+        {TCFrame::kLookInverse, 150, 140, kInverted},
+        {TCFrame::kLookInverse, 150, 39, kInverted},
+        // Fade halves every channel outside the area
+        {TCFrame::kLookFade, 30, 0, kFaded},
+        {TCFrame::kLookFade, 329, 199, kFaded},
+        {TCFrame::kLookFade, 78, 40, kColor},
+        {TCFrame::kLookFade, 227, 139, kColor},
+        // Grey inverts even columns of rows 0, 4... and odd columns of rows 2, 6...
+        {TCFrame::kLookGrey, 30, 0, kInverted},
+        {TCFrame::kLookGrey, 31, 0, kColor},
+        {TCFrame::kLookGrey, 31, 2, kInverted},
+        {TCFrame::kLookGrey, 30, 2, kColor},
+        {TCFrame::kLookGrey, 30, 1, kColor},
+        {TCFrame::kLookGrey, 30, 4, kInverted},
+        {TCFrame::kLookGrey, 78, 40, kColor},
+        {TCFrame::kLookGrey, 79, 42, kColor},
+    };
+    for (const TSample& s : samples) {
+        editor.SetLook(s.look);
+        EXPECT_EQ(Pixel(s.x, s.y), s.expected)
+            << "look " << s.look << " at (" << s.x << ", " << s.y << ")";
+    }
+    // outside the thumbnail only the background shows, in every look
+    const uint32_t background = Pixel(10, 100);
+    EXPECT_NE(background, kColor);
+    EXPECT_EQ(Pixel(29, 100), background);
+    EXPECT_EQ(Pixel(330, 100), background);
+}
+
+TEST_F(CFrameTest, FadeOfWhiteIsMidGreyAndHiddenAreaShowsThePlainThumbnail) {
+    UseFakeImage(area(), 3000, 2000, 0xFFFFFF);
+    editor.Reload();
+    editor.SetLook(TCFrame::kLookFade);
+    EXPECT_EQ(Pixel(30, 0), 0x7F7F7Fu);
+    area().SetCropVisible(false);
+    for (int look = 0; look < 5; ++look) {
+        editor.SetLook(look);
+        EXPECT_EQ(Pixel(30, 0), 0xFFFFFFu) << look;
+        EXPECT_EQ(Pixel(77, 60), 0xFFFFFFu) << look;
+    }
+}
+
+TEST_F(CFrameTest, HiddenAreaKeepsTheBitmapsOwnProportions) {
+    // a black square bitmap where a 300x200 thumbnail goes (one made for another size)
+    area().SetReader([](const std::string&, int32_t, int32_t) {
+        return TThumbnail{.imageWidth = 3000,
+                          .imageHeight = 2000,
+                          .imageRatio = 1.5,
+                          .thumbWidth = 300,
+                          .thumbHeight = 200,
+                          .bitmap = TBitmap(100, 100, 24)};
+    });
+    editor.Reload();
+    area().SetCropVisible(false);
+    ASSERT_EQ(editor.ThumbRect(), QRect(30, 0, 300, 200));
+    for (int x : {80, 279}) // drawn 200x200, centred
+        EXPECT_EQ(Pixel(x, 100), 0u) << x;
+    for (int x : {79, 280})
+        EXPECT_NE(Pixel(x, 100), 0u) << x;
+}
+
+TEST_F(CFrameTest, HitTestUsesFiveInclusivePixelsAndCornersAreTopOrBottom) {
+    using Z = TCFrame::TZone;
+    struct TCase {
+        int x, y;
+        Z zone;
+    };
+    const TCase cases[] = {
+        {73, 90, Z::Left},
+        {83, 90, Z::Left},
+        {72, 90, Z::None},
+        {84, 90, Z::Inside},
+        {228, 90, Z::Right},
+        {223, 90, Z::Right},
+        {222, 90, Z::Inside},
+        {234, 90, Z::None},
+        {150, 35, Z::Top},
+        {150, 45, Z::Top},
+        {150, 140, Z::Bottom},
+        {150, 146, Z::None},
+        {75, 38, Z::Top},
+        {230, 141, Z::Bottom},
+        // the edge bands run the full height, beyond the area's extent
+        {78, 190, Z::Left},
+    };
+    for (const TCase& c : cases)
+        EXPECT_EQ(editor.HitTest(c.x, c.y), c.zone) << c.x << ", " << c.y;
+
+    area().SetAspect("fixed", 1500, 1000);
+    area().SetArea(480, 400, 1500);
+    EXPECT_EQ(editor.HitTest(78, 90), Z::None); // a fixed size has no edges to pull
+    EXPECT_EQ(editor.HitTest(150, 90), Z::Inside);
+
+    area().SetAspect("free", 0, 0);
+    area().SetArea(480, 400, 80); // 8 thumbnail pixels wide: too narrow to have an inside
+    EXPECT_NE(editor.HitTest(82, 90), Z::Inside);
+}
+
+TEST_F(CFrameTest, DragsMoveAndResizeByZoneOnTheGrid) {
+    Drag({150, 90}, {160, 95}); // inside: +10, +5 thumbnail pixels
+    EXPECT_EQ(area().GetCrop(), (TCropRect{576, 448, 1500, 1000}));
+
+    Reset();
+    Drag({228, 90}, {258, 90}); // right edge to thumbnail x 228
+    EXPECT_EQ(area().GetCrop(), (TCropRect{480, 400, 1800, 1000}));
+
+    Reset();
+    Drag({150, 140}, {150, 160}); // bottom edge 20 pixels down
+    EXPECT_EQ(area().GetCrop(), (TCropRect{480, 400, 1500, 1200}));
+
+    Reset();
+    Drag({78, 90}, {98, 90}); // left edge 20 pixels right: the right edge stays
+    EXPECT_EQ(area().GetCrop(), (TCropRect{672, 400, 1300, 1000}));
+
+    Reset();
+    Drag({78, 90}, {300, 90}); // left edge past the right one: the width bottoms out
+    EXPECT_EQ(area().CropWidth(), 1);
+    EXPECT_FALSE(editor.Dragging());
+
+    // "defined": a top edge drag changes the width, the height follows
+    area().SetAspect("defined", 3, 2);
+    Reset();
+    Drag({150, 40}, {150, 50});
+    EXPECT_EQ(area().CropWidth(), 1350);
+    EXPECT_EQ(area().CropHeight(), 900);
+}
+
+TEST_F(CFrameTest, CursorFollowsTheZoneAndReleaseRestoresIt) {
+    QTest::mouseMove(&editor, {150, 90});
+    EXPECT_EQ(editor.cursor().shape(), Qt::PointingHandCursor);
+    QTest::mouseMove(&editor, {76, 38});
+    EXPECT_EQ(editor.cursor().shape(), Qt::SizeVerCursor);
+    QTest::mouseMove(&editor, {80, 90});
+    EXPECT_EQ(editor.cursor().shape(), Qt::SizeHorCursor);
+    QTest::mouseMove(&editor, {10, 10});
+    EXPECT_EQ(editor.cursor().shape(), Qt::ArrowCursor);
+    Press(Qt::LeftButton, {80, 90});
+    QTest::mouseRelease(&editor, Qt::LeftButton, Qt::NoModifier, {80, 90});
+    EXPECT_EQ(editor.cursor().shape(), Qt::ArrowCursor);
+}
+
+TEST_F(CFrameTest, AMoveWithoutTheLeftButtonEndsADragWhoseReleaseWentElsewhere) {
+    // a right press during the drag opens a popup menu, which takes both releases
+    Press(Qt::LeftButton, {150, 90});
+    Press(Qt::RightButton, {150, 90});
+    QWidget popup;
+    popup.show();
+    QTest::mouseRelease(&popup, Qt::LeftButton);
+    QTest::mouseRelease(&popup, Qt::RightButton);
+    popup.hide();
+    QTest::mouseMove(&editor, {200, 120}); // no button held
+    EXPECT_FALSE(editor.Dragging());
+    EXPECT_EQ(area().GetCrop(), (TCropRect{480, 400, 1500, 1000}));
+}
+
+TEST_F(CFrameTest, PressesFocusTheReceiverAndReportSelection) {
+    Press(Qt::RightButton, {150, 90}); // no drag, but focus and "Selected"
+    EXPECT_FALSE(editor.Dragging());
+    EXPECT_TRUE(editor.NewHandler()->hasFocus());
+    EXPECT_EQ(log.Count("Selected"), 2u); // the receiver's focus, then the press
+    QTest::mouseRelease(&editor, Qt::RightButton, Qt::NoModifier, {150, 90});
+
+    // with no crop a press only reports, and the mouse changes nothing
+    editor.NewHandler()->clearFocus();
+    log.Clear();
+    area().SetAspect("nocrop", 0, 0);
+    const TCropRect before = area().GetCrop();
+    Press(Qt::LeftButton, {150, 90});
+    QTest::mouseMove(&editor, {200, 120});
+    EXPECT_FALSE(editor.NewHandler()->hasFocus());
+    EXPECT_EQ(log.Count("Selected"), 1u);
+    EXPECT_EQ(area().GetCrop(), before);
+    EXPECT_EQ(editor.cursor().shape(), Qt::ArrowCursor);
+}
+
+TEST_F(CFrameTest, PressesRightAfterADoubleClickAreIgnored) {
+    QTest::mouseDClick(&editor, Qt::LeftButton, Qt::NoModifier, {150, 90});
+    EXPECT_EQ(log.Count("DoubleClick"), 1u);
+
+    log.Clear();
+    now += std::chrono::milliseconds(299);
+    Press(Qt::LeftButton, {150, 90});
+    EXPECT_FALSE(editor.Dragging());
+    EXPECT_EQ(log.Count("Selected"), 0u);
+    QTest::mouseRelease(&editor, Qt::LeftButton, Qt::NoModifier, {150, 90});
+
+    now += std::chrono::milliseconds(2);
+    Press(Qt::LeftButton, {150, 90});
+    EXPECT_TRUE(editor.Dragging());
+    EXPECT_GT(log.Count("Selected"), 0u);
+}
+
+TEST_F(CFrameTest, KeysReachTheCropAreaThroughTheInvisibleReceiver) {
+    QLineEdit* receiver = editor.NewHandler();
+    EXPECT_EQ(receiver->width(), 0);
+    editor.GrabFocus();
+    ASSERT_TRUE(receiver->hasFocus());
+    EXPECT_EQ(log.Count("Selected"), 1u);
+
+    QTest::keyClick(receiver, Qt::Key_Right);
+    EXPECT_EQ(area().CropX(), 496);
+    QTest::keyClick(receiver, Qt::Key_Plus, Qt::KeypadModifier);
+    EXPECT_EQ(area().CropWidth(), 1508);
+    EXPECT_EQ(area().StoredHeight(), 1008);
+    QTest::keyClick(receiver, Qt::Key_Plus, Qt::KeypadModifier | Qt::ShiftModifier);
+    EXPECT_EQ(area().CropWidth(), 1509);
+    QTest::keyClick(receiver, Qt::Key_Plus); // the main keyboard's plus does not resize
+    QTest::keyClick(receiver, Qt::Key_A);
+    EXPECT_EQ(area().CropWidth(), 1509);
+    EXPECT_TRUE(receiver->text().isEmpty());
+
+    log.Clear();
+    QTest::keyClick(receiver, Qt::Key_Space);
+    QTest::keyClick(receiver, Qt::Key_PageDown);
+    QTest::keyClick(receiver, Qt::Key_Home);
+    QTest::keyClick(receiver, Qt::Key_PageUp);
+    QTest::keyClick(receiver, Qt::Key_End);
+    EXPECT_EQ(log.Significant(), (std::vector<std::string>{"FlipAspect", "NextImage", "HomeImage",
+                                                           "PreviousImage", "EndImage"}));
+
+    // the editor's keys beat window shortcuts; others such as Ctrl+D stay shortcuts
+    QKeyEvent right(QEvent::ShortcutOverride, Qt::Key_Right, Qt::NoModifier);
+    QApplication::sendEvent(receiver, &right);
+    EXPECT_TRUE(right.isAccepted());
+    QKeyEvent remove(QEvent::ShortcutOverride, Qt::Key_D, Qt::ControlModifier);
+    QApplication::sendEvent(receiver, &remove);
+    EXPECT_FALSE(remove.isAccepted());
+}
+
+TEST_F(CFrameTest, ResizeFitsTheThumbnailAndLeavesTheCream) {
+    TCFrame fresh;
+    const QColor cream(255, 251, 240);
+    EXPECT_EQ(fresh.palette().color(QPalette::Window), cream);
+
+    EXPECT_EQ(editor.palette().color(QPalette::Window), cream); // loaded, not yet resized
+    editor.resize(150, 200); // narrower than the proportional 300
+    QApplication::processEvents();
+    EXPECT_EQ(editor.palette().color(QPalette::Window), editor.palette().color(QPalette::Button));
+    EXPECT_EQ(area().ThumbWidth(), 150);
+    EXPECT_EQ(area().ThumbHeight(), 100);
+    EXPECT_EQ(editor.ThumbRect(), QRect(0, 50, 150, 100));
+    EXPECT_EQ(editor.PreferredWidth(200), 300);
+}
+
+TEST_F(CFrameTest, AreaOfAFittedThumbnailShowsItsOwnPartOfThePicture) {
+    UseFakeImage(area(), 3000, 2000, kColor, 0x0000FF); // right half blue
+    editor.Reload();
+    area().SetArea(1800, 400, 900); // in the right half
+    editor.resize(150, 200);        // the 300x200 bitmap now shows 150x100
+    QApplication::processEvents();
+    ASSERT_EQ(editor.ThumbRect(), QRect(0, 50, 150, 100));
+    for (int look : {TCFrame::kLookFade, TCFrame::kLookGrey}) {
+        editor.SetLook(look);
+        EXPECT_EQ(Pixel(100, 80), 0x0000FFu) << look;
+        EXPECT_EQ(Pixel(110, 91), 0x0000FFu) << look;
+    }
+}
