@@ -92,15 +92,6 @@ private:
     std::ostream& err_;
 };
 
-using TFileId = std::pair<dev_t, ino_t>;
-
-bool IdOf(const std::string& path, TFileId& id) {
-    struct stat st;
-    if (stat(path.c_str(), &st) != 0) return false;
-    id = {st.st_dev, st.st_ino};
-    return true;
-}
-
 /// One photo of the run and what became of it.
 struct TPhoto {
     std::string Source;
@@ -122,7 +113,7 @@ std::vector<TPhoto> CollectPhotos(const std::vector<std::string>& paths, bool re
     std::set<TFileId> seen;
     auto add = [&](const std::string& path, const std::string& subFolder) {
         TFileId id;
-        if (IdOf(path, id) && !seen.insert(id).second) return false;
+        if (FileIdOf(path, id) && !seen.insert(id).second) return false;
         photos.push_back({path, subFolder, "", {}, false});
         return true;
     };

@@ -190,6 +190,13 @@ int OpenRegularFile(const std::string& path, std::string& reason) {
     return fd;
 }
 
+bool FileIdOf(const std::string& path, TFileId& id) {
+    struct stat st;
+    if (stat(path.c_str(), &st) != 0) return false;
+    id = {st.st_dev, st.st_ino};
+    return true;
+}
+
 bool IsReadOnly(const std::string& path) {
     struct stat st;
     return stat(path.c_str(), &st) == 0 && (st.st_mode & S_IWUSR) == 0;

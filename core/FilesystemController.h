@@ -1,7 +1,10 @@
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
+
+#include <sys/types.h>
 
 /// File-system helpers. Paths are UTF-8 with "/" separators.
 
@@ -55,5 +58,9 @@ std::string SystemErrorText(int error);
 
 /// True when the user may not write the file (the owner lacks write permission).
 bool IsReadOnly(const std::string& path);
+/// What tells one file from another: its device and inode, through links.
+using TFileId = std::pair<dev_t, ino_t>;
+/// The id of the file path names; false when it cannot be reached.
+bool FileIdOf(const std::string& path, TFileId& id);
 /// Gives the owner write permission.
 void ClearReadOnly(const std::string& path);

@@ -132,3 +132,11 @@ std::string CurrentLanguage() {
 std::string Translate(const std::string& text) {
     return DefaultDomain().Translate(text);
 }
+
+std::string TranslateOrKeep(const std::string& text) {
+    try {
+        return Translate(text);
+    } catch (const TError&) {
+        return text;
+    }
+}

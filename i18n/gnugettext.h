@@ -25,6 +25,9 @@ std::string CurrentLanguage();
 /// Throws TError once when the language's catalogue exists but cannot be used;
 /// the texts stay English after that.
 std::string Translate(const std::string& text);
+/// As Translate, for code that cannot report: a catalogue that cannot be used
+/// was reported when the program started, and its texts stay English.
+std::string TranslateOrKeep(const std::string& text);
 
 /// Marks an English text for the catalogues where it is not translated at once
 /// (captions that TranslateWindow translates later, tables of names).
@@ -52,6 +55,9 @@ public:
     void SelectLanguage(const std::string& code);
     std::string CurrentLanguage() const;
     std::string Translate(const std::string& text);
+    /// As Translate, for code that cannot report: a catalogue that cannot be used
+    /// was reported when the program started, and its texts stay English.
+    std::string TranslateOrKeep(const std::string& text);
     /// programDir/locale/<code>/LC_MESSAGES/default.mo.
     std::string CataloguePath(const std::string& code) const;
 

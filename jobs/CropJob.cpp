@@ -126,15 +126,6 @@ std::string SystemReason(int error) {
     return std::generic_category().message(error);
 }
 
-// the catalogue of a language that cannot be used was reported at start; its texts stay English
-std::string Tr(const char* text) {
-    try {
-        return Translate(text);
-    } catch (const TError&) {
-        return text;
-    }
-}
-
 /// The file a write to output lands in: a symbolic link of the user's is
 /// followed to the file it names, so that the link stays and its target gets
 /// the new image. A link of anybody else's is where the chain ends: it is
@@ -206,7 +197,7 @@ int ClaimFreeName(const std::string& fresh, const std::string& output) {
 std::string IncompleteReason(const std::string& folder) {
     struct statvfs fs;
     if (statvfs(folder.c_str(), &fs) == 0 && fs.f_bavail == 0) return DiskFullReason(folder, "");
-    return Tr(N_("jpegtran wrote an incomplete file"));
+    return TranslateOrKeep(N_("jpegtran wrote an incomplete file"));
 }
 
 // The crop and the turn to landscape in one cut: turning the cut result again
@@ -245,14 +236,15 @@ bool IsSameFile(const std::string& a, const std::string& b) {
 
 std::string CropJobRefusal(const TCropJob& job) {
     if (job.Output.empty() || NameOf(job.Output).empty())
-        return FillPlaceholders(Tr(N_("No output file name for %1")), {job.Source});
+        return FillPlaceholders(TranslateOrKeep(N_("No output file name for %1")), {job.Source});
     if (IsSameFile(job.Source, job.Output))
-        return FillPlaceholders(Tr(N_("The output file %1 is the source file itself")),
+        return FillPlaceholders(TranslateOrKeep(N_("The output file %1 is the source file itself")),
                                 {job.Output});
     // a photo deleted or replaced since it was shown: the system says why, not jpegtran
     std::string why;
     const int fd = OpenRegularFile(job.Source, why);
-    if (fd < 0) return FillPlaceholders(Tr(N_("Unable to read %1: %2")), {job.Source, why});
+    if (fd < 0)
+        return FillPlaceholders(TranslateOrKeep(N_("Unable to read %1: %2")), {job.Source, why});
     ::close(fd);
     return "";
 }
@@ -307,17 +299,17 @@ TCropResult RunCropJob(const TCropJob& job) {
     struct stat present;
     // a name that is taken in any way, a dangling link too, is not free
     if (!job.Replace && lstat(job.Output.c_str(), &present) == 0)
-        return {TCropOutcome::Exists, shown, Tr(N_("File exists"))};
+        return {TCropOutcome::Exists, shown, TranslateOrKeep(N_("File exists"))};
     int linkError = 0;
     const std::string target = job.Replace ? WriteTarget(job.Output, linkError) : job.Output;
     if (target.empty())
-        return Refused(FillPlaceholders(Tr(N_("Unable to replace %1: %2")),
+        return Refused(FillPlaceholders(TranslateOrKeep(N_("Unable to replace %1: %2")),
                                         {job.Output, SystemReason(linkError)}));
     const std::string folder = FolderOf(target);
     RemoveAbandonedScratch(folder);
     TScratchFolder scratch(folder);
     if (scratch.Path().empty())
-        return Refused(FillPlaceholders(Tr(N_("Unable to write into %1: %2")),
+        return Refused(FillPlaceholders(TranslateOrKeep(N_("Unable to write into %1: %2")),
                                         {folder, SystemReason(scratch.Error())}));
     // the same name as the output, so that its extension keeps its meaning
     const std::string fresh = scratch.Path() + "/" + NameOf(target);
@@ -344,15 +336,16 @@ TCropResult RunCropJob(const TCropJob& job) {
 
     if (!job.Replace) {
         const int error = ClaimFreeName(fresh, target);
-        if (error == EEXIST) return {TCropOutcome::Exists, shown, Tr(N_("File exists"))};
+        if (error == EEXIST)
+            return {TCropOutcome::Exists, shown, TranslateOrKeep(N_("File exists"))};
         if (error != 0)
             return {TCropOutcome::TransformFailed, shown,
-                    FillPlaceholders(Tr(N_("Unable to write into %1: %2")),
+                    FillPlaceholders(TranslateOrKeep(N_("Unable to write into %1: %2")),
                                      {folder, SystemReason(error)})};
     } else if (rename(fresh.c_str(), target.c_str()) != 0) {
         const int error = errno;
         return {TCropOutcome::TransformFailed, shown,
-                FillPlaceholders(Tr(N_("Unable to replace %1: %2")),
+                FillPlaceholders(TranslateOrKeep(N_("Unable to replace %1: %2")),
                                  {job.Output, SystemReason(error)})};
     }
     return {TCropOutcome::Written, shown, ""};

@@ -15,18 +15,9 @@
 const char* const kTransformerName = "jpegtran";
 
 namespace {
-// the catalogue of a language that cannot be used was reported at start; its texts stay English
-std::string Tr(const char* text) {
-    try {
-        return Translate(text);
-    } catch (const TError&) {
-        return text;
-    }
-}
-
 // the message with %1 in its place, in one pass, so the value is never read again
 std::string Fill(const char* text, const std::string& value) {
-    const std::string message = Tr(text);
+    const std::string message = TranslateOrKeep(text);
     const std::size_t at = message.find("%1");
     return at == std::string::npos ? message
                                    : message.substr(0, at) + value + message.substr(at + 2);
@@ -215,7 +206,7 @@ TTransformResult RunTransformer(const std::string& tool, const TTransformCall& c
 
     const std::string words = Words(run.Errors);
     if (run.Stopped)
-        result.Reason = Tr(N_("Cropping cancelled"));
+        result.Reason = TranslateOrKeep(N_("Cropping cancelled"));
     else if (run.TimedOut)
         result.Reason =
             Fill(N_("jpegtran did not finish in %1 s"), std::to_string(limits.TimeoutSeconds));

@@ -22,15 +22,6 @@ bool Exists(const std::string& path) {
     return fs::is_regular_file(path, ec);
 }
 
-// Read before the language is chosen: an unusable catalogue is reported then.
-std::string Tr(const char* text) {
-    try {
-        return Translate(text);
-    } catch (const TError&) {
-        return text;
-    }
-}
-
 // Why path is a link whose file cannot be reached, or "" when it is none.
 std::string BrokenLink(const std::string& path) {
     struct stat st;
@@ -96,19 +87,19 @@ void TSettingsFile::Load(TStorageTank& store, IUserPrompt& prompt) {
     if (const std::string reason = BrokenLink(target); !reason.empty()) {
         brokenLink_ = true;
         std::error_code ec;
-        prompt.ShowError(
-            FillPlaceholders(Tr(N_("The settings file %1 is a link to %2, which cannot be opened: "
-                                   "%3. The settings will not be saved.")),
-                             {target, fs::read_symlink(target, ec).string(), reason}));
+        prompt.ShowError(FillPlaceholders(
+            TranslateOrKeep(N_("The settings file %1 is a link to %2, which cannot be opened: "
+                               "%3. The settings will not be saved.")),
+            {target, fs::read_symlink(target, ec).string(), reason}));
     }
     if (loadedPath_.empty()) return;
     try {
         store.loadFromFile(loadedPath_);
     } catch (const TError& e) {
         loadFailed_ = true;
-        prompt.ShowError(
-            FillPlaceholders(Tr(N_("The settings file could not be read completely:\n%1\n\n%2")),
-                             {loadedPath_, ShowSeparators(e.what())}));
+        prompt.ShowError(FillPlaceholders(
+            TranslateOrKeep(N_("The settings file could not be read completely:\n%1\n\n%2")),
+            {loadedPath_, ShowSeparators(e.what())}));
     }
 }
 
