@@ -195,7 +195,7 @@ QWidget* TSForm::BuildCroppingPage() {
     arrows->addStretch(1);
     side->addLayout(arrows);
     side->addStretch(1);
-    button(defaultsBtn_, "Button1", N_("D&efaults"), N_("Restore default aspects"));
+    button(defaultsBtn_, "Button1", N_("Defaul&ts"), N_("Restore default aspects"));
     grid->addLayout(side, 3, 1);
     grid->setRowStretch(3, 1);
     grid->setColumnStretch(0, 1);
@@ -219,9 +219,9 @@ QWidget* TSForm::BuildCroppingPage() {
     grid->addLayout(lookRow, 4, 0, 1, 2);
 
     // kept only to carry their settings through the dialog; never shown
-    showCropsizeCheck_ = MakeCheck(page, "ShowCropsizeCheck", N_("&Show Crop Information"),
+    showCropsizeCheck_ = MakeCheck(page, "ShowCropsizeCheck", N_("Show Crop &Information"),
                                    N_("Show informations about the crop area"));
-    enterCheck_ = MakeCheck(page, "EnterCheck", N_("&Enter crops current image"), nullptr);
+    enterCheck_ = MakeCheck(page, "EnterCheck", N_("E&nter crops current image"), nullptr);
     showCropsizeCheck_->hide();
     enterCheck_->hide();
     return page;
