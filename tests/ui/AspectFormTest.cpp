@@ -15,6 +15,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include "AccessKeys.h"
 #include "i18n/gnugettext.h"
 #include "model/CropAspect.h"
 #include "model/CropAspects.h"
@@ -310,4 +311,15 @@ TEST(AspectFormLanguageTest, UnitNamesFollowTheLanguage) {
                   texts);
     }
     SelectLanguage("en_US");
+}
+
+TEST(AspectFormAccessKeysTest, EachAccessKeyReachesOneControl) {
+    SelectLanguage("en_US");
+    TAspectForm form;
+    for (const char* kind : {"FixedWithUnitsCheck", "PixelCheck"}) {
+        form.findChild<QRadioButton*>(kind)->setChecked(true);
+        std::multimap<QString, QString> keys;
+        CollectAccessKeys(&form, keys);
+        EXPECT_EQ(AccessKeyClashes(keys), "") << kind;
+    }
 }
