@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QScopeGuard>
 
 #include "core/Error.h"
 #include "core/FilesystemController.h"
@@ -370,6 +371,9 @@ bool TMainForm::IsEnabled(TFrameCommand command) const {
 
 void TMainForm::PreferencesExecute() {
     if (processing_) return;
+    Checkpoint();
+    // what new settings do to the frames (a new aspect list, whole-block heights) is no step
+    const auto rebase = qScopeGuard([this] { Rebase(); });
     const int oldHuge = Get(*settings_, Options::HugeHeight);
     const int oldLook = Get(*settings_, Options::CropAreaLook);
     if (sForm_->exec() != QDialog::Accepted) return;
