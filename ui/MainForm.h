@@ -97,6 +97,8 @@ public:
     void RestoreStates(const std::vector<TFrameState>& states);
     void TakeAway(const std::vector<TPlacedFrame>& frames);
     void BringBack(const std::vector<TPlacedFrame>& frames, bool added);
+    /// Counts a step that may bring these frames back (+1) or one that went (-1).
+    void Hold(const std::vector<TPlacedFrame>& frames, int delta);
 
     // --- commands ---
     void RotateLeftExecute();
@@ -183,6 +185,14 @@ private:
     TIFrame* PlaceImage(const std::string& path, const std::function<bool(TIFrame&)>& load);
     void RemoveFrame(TIFrame* frame);
     void ReleaseFrame(TIFrame* frame);
+    /// A frame out of the list stays, without its thumbnail, while an undo may bring
+    /// it back; the others go once nothing holds them.
+    void KeepFrame(TIFrame* frame);
+    void PruneKeptFrames();
+    bool FrameInRemoved(const std::string& file) const;
+    /// A kept frame back at the end of the list, sized and set as the list is now;
+    /// null when none is kept for the file.
+    TIFrame* ReturnKept(const std::string& file);
     /// Makes the frame the user works in current, if it is one of the list.
     void SelectedFrom(TIFrame* frame);
     /// Moves the current frame as a navigation key in a frame asks.
@@ -240,9 +250,11 @@ private:
     TAspectForm* aspectForm_ = nullptr;
 
     QUndoStack* undo_ = nullptr;
-    QTimer keyRun_;                               // ends a run of key presses
-    std::map<std::string, TFrameState> baseline_; // each frame at the last step, by file
-    std::vector<TPlacedFrame> removed_;           // frames gone since, in that order
-    bool restoring_ = false;                      // an undo or redo is at work
-    bool spreading_ = false;                      // an aspect goes to all chosen frames
+    QTimer keyRun_;                                        // ends a run of key presses
+    std::map<std::string, TFrameState> baseline_;          // each frame at the last step, by file
+    std::vector<TPlacedFrame> removed_;                    // frames gone since, in that order
+    std::map<std::string, std::unique_ptr<TIFrame>> kept_; // frames out of the list, by file
+    std::map<std::string, int> held_; // steps that may bring a file's frame back
+    bool restoring_ = false;          // an undo or redo is at work
+    bool spreading_ = false;          // an aspect goes to all chosen frames
 };

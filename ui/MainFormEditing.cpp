@@ -58,7 +58,10 @@ private:
 class TListChange : public TDoneCommand {
 public:
     TListChange(TMainForm& window, std::vector<TPlacedFrame> frames, bool added)
-        : TDoneCommand(window), frames_(std::move(frames)), added_(added) {}
+        : TDoneCommand(window), frames_(std::move(frames)), added_(added) {
+        window_.Hold(frames_, 1);
+    }
+    ~TListChange() override { window_.Hold(frames_, -1); }
     void undo() override { Apply(!added_); }
 
 protected:
@@ -236,7 +239,46 @@ void TMainForm::Checkpoint() {
     if (!before.empty()) undo_->push(new TFrameEdit(*this, std::move(before), std::move(after)));
     if (!added.empty()) undo_->push(new TListChange(*this, std::move(added), true));
     if (parts > 1) undo_->endMacro();
+    PruneKeptFrames();
     UpdateUndoCommands();
+}
+
+void TMainForm::Hold(const std::vector<TPlacedFrame>& frames, int delta) {
+    for (const TPlacedFrame& p : frames)
+        held_[p.State.File] += delta;
+    if (delta < 0) PruneKeptFrames();
+}
+
+void TMainForm::KeepFrame(TIFrame* frame) {
+    frame->hide();
+    frame->setParent(nullptr);
+    frame->SetMarked(false);
+    frame->SetSelected(false);
+    frame->Cropper()->Area().DropThumbnail();
+    std::unique_ptr<TIFrame>& place = kept_[frame->SourceFileName()];
+    // a frame kept before for the same file (added again since) gives way
+    if (place) place.release()->deleteLater();
+    place.reset(frame);
+}
+
+void TMainForm::PruneKeptFrames() {
+    for (auto it = kept_.begin(); it != kept_.end();) {
+        const auto held = held_.find(it->first);
+        const bool needed = held != held_.end() && held->second > 0;
+        if (held != held_.end() && held->second <= 0) held_.erase(held);
+        if (needed || FrameInRemoved(it->first)) {
+            ++it;
+            continue;
+        }
+        // the frame may be inside its own event now (its menu's Remove)
+        it->second.release()->deleteLater();
+        it = kept_.erase(it);
+    }
+}
+
+bool TMainForm::FrameInRemoved(const std::string& file) const {
+    return std::any_of(removed_.begin(), removed_.end(),
+                       [&file](const TPlacedFrame& p) { return p.State.File == file; });
 }
 
 void TMainForm::Rebase() {
@@ -295,7 +337,8 @@ void TMainForm::BringBack(const std::vector<TPlacedFrame>& frames, bool added) {
     TIFrame* last = nullptr;
     for (const TPlacedFrame& p : ordered) {
         if (FrameOf(p.State.File)) continue;
-        TIFrame* frame = AddImage(p.State.File);
+        TIFrame* frame = ReturnKept(p.State.File);
+        if (!frame) frame = AddImage(p.State.File);
         if (!frame) {
             prompt_->ShowError(FillPlaceholders(
                 Translate("The photo %1 cannot be read; its frame cannot come back."),
@@ -331,6 +374,22 @@ void TMainForm::BringBack(const std::vector<TPlacedFrame>& frames, bool added) {
     if (last) SetCurrentFrame(last);
     restoring_ = false;
     Rebase();
+}
+
+TIFrame* TMainForm::ReturnKept(const std::string& file) {
+    const auto it = kept_.find(file);
+    if (it == kept_.end()) return nullptr;
+    TIFrame* frame = it->second.release();
+    kept_.erase(it);
+    frame->resize(frame->width(), imageSize_);
+    frame->move(0, static_cast<int>(images_.size()) * imageSize_);
+    frame->SetDetails(Get(*settings_, Options::Details));
+    frame->SetLandscapeTurn(Get(*settings_, Options::AutoRotateToLandscapeAfterCrop));
+    images_.push_back(frame);
+    container_->Big()->AddItem(frame);
+    // the thumbnail went with the frame; it is decoded again for the present size
+    frame->Reload();
+    return frame;
 }
 
 // --- the list as a whole ---

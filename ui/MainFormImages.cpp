@@ -293,7 +293,7 @@ void TMainForm::RemoveFrame(TIFrame* frame) {
     container_->Big()->RemoveItem(frame);
     if (i >= 0) images_.erase(images_.begin() + i);
     if (frame == current_) current_ = nullptr;
-    ReleaseFrame(frame);
+    KeepFrame(frame);
     if (i < 0) i = 0;
     TIFrame* next = nullptr;
     if (i < static_cast<int>(images_.size()))
