@@ -22,6 +22,7 @@
 namespace {
 // a run of key presses is one step once the keys rest this long
 constexpr int kKeyRunPause = 800;
+constexpr int kUndoSteps = 100;
 
 /// A step that is already done when it is pushed: the first redo does nothing.
 class TDoneCommand : public QUndoCommand {
@@ -173,6 +174,8 @@ void TMainForm::AspectChosenIn(TIFrame* frame, bool flip) {
 
 void TMainForm::CreateUndo() {
     undo_ = new QUndoStack(this);
+    // the oldest steps go, and with them the frames only they could bring back
+    undo_->setUndoLimit(kUndoSteps);
     keyRun_.setSingleShot(true);
     keyRun_.setInterval(kKeyRunPause);
     connect(&keyRun_, &QTimer::timeout, this, &TMainForm::Checkpoint);
