@@ -259,3 +259,21 @@ TEST_F(MainFormEditingTest, KeysTurnsAndExactRatiosCropWhatTheyShould) {
     EXPECT_EQ(h.imageWidth, 3000);
     EXPECT_EQ(h.imageHeight, 2000);
 }
+
+// Ctrl+A in a text field selects its text; in a crop area, every frame.
+TEST_F(MainFormEditingTest, CtrlAChoosesAllFramesOutsideTextFields) {
+    for (const char* name : {"a.jpg", "b.jpg", "c.jpg"})
+        MakeJpeg(photo(name), 320, 240);
+    auto w = Open({photo("a.jpg"), photo("b.jpg"), photo("c.jpg")});
+    w->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(w.get()));
+    w->DirEdit()->setFocus();
+    QTest::keyClick(w->DirEdit(), Qt::Key_A, Qt::ControlModifier);
+    EXPECT_EQ(w->DirEdit()->selectedText(), w->DirEdit()->text());
+    EXPECT_EQ(w->ChosenFrames().size(), 1u);
+    w->Images()[1]->Cropper()->GrabFocus();
+    QTest::keyClick(w->Images()[1]->Cropper()->NewHandler(), Qt::Key_A, Qt::ControlModifier);
+    EXPECT_EQ(w->ChosenFrames().size(), 3u);
+    Press(w->Images()[2], {}); // a plain press: that frame alone
+    EXPECT_EQ(w->ChosenFrames(), std::vector<TIFrame*>{w->Images()[2]});
+}
