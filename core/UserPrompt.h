@@ -2,8 +2,10 @@
 
 #include <string>
 
-/// The answers a question can get.
-enum class TAnswer { Yes, No, Cancel };
+/// The answers a question can get. The last three are offered only by AskForRun:
+/// YesToAll and NoToAll answer the same question for the rest of a run, KeepBoth
+/// keeps the existing file and writes under a free name beside it.
+enum class TAnswer { Yes, No, Cancel, YesToAll, NoToAll, KeepBoth };
 
 /// How code without windows shows a message or asks a question. The user
 /// interface implements it with message boxes; tests script the answers.
@@ -20,6 +22,11 @@ public:
     virtual TAnswer Ask(const std::string& title, const std::string& text) {
         (void)title;
         return Ask(text);
+    }
+    /// A question of a run over many files, with the buttons Yes, Yes to all, No,
+    /// No to all, Keep both and Cancel. Without such a box it is Ask.
+    virtual TAnswer AskForRun(const std::string& title, const std::string& text) {
+        return Ask(title, text);
     }
     /// A warning with the buttons Yes and No only; true for Yes.
     virtual bool Confirm(const std::string& text) { return Ask(text) == TAnswer::Yes; }

@@ -347,6 +347,7 @@ void TCFrame::MouseShapeMouseMove(int x, int y) {
 }
 
 void TCFrame::MouseShapeMouseUp() {
+    if (dragging_) emit DragEnded();
     dragging_ = false;
     setCursor(Qt::ArrowCursor);
     dragZone_ = TZone::None;
@@ -384,7 +385,9 @@ void TCFrame::FocusGrabberKeyDown(QKeyEvent* event) {
     // commands put on the editor (the popup menu's flip) take their keys here
     if (IsActionKey(event, true)) return;
     int key = CropKey(event->key(), event->modifiers());
+    const TCropRect before = area_.GetCrop();
     if (key != 0) area_.HandleKey(key, ShiftState(event->modifiers()));
+    if (!(area_.GetCrop() == before)) emit KeyEdited();
 }
 
 bool TCFrame::IsMenuKey(const QKeyEvent* event) {
@@ -403,8 +406,7 @@ void TCFrame::KeyboardMenu() {
     QApplication::sendEvent(this, &menu);
 }
 
-int TCFrame::CropKey(int qtKey, Qt::KeyboardModifiers modifiers) {
-    const bool keypad = modifiers & Qt::KeypadModifier;
+int TCFrame::CropKey(int qtKey, Qt::KeyboardModifiers) {
     switch (qtKey) {
     case Qt::Key_Space:
         return kKeySpace;
@@ -424,10 +426,14 @@ int TCFrame::CropKey(int qtKey, Qt::KeyboardModifiers modifiers) {
         return kKeyRight;
     case Qt::Key_Down:
         return kKeyDown;
-    case Qt::Key_Plus: // only the keypad's plus and minus resize
-        return keypad ? kKeyAdd : 0;
+    // the main keyboard's plus, equals and minus resize as the keypad's do; with
+    // Shift they arrive as "+" and "_" on many layouts, and Shift still means the fine step
+    case Qt::Key_Plus:
+    case Qt::Key_Equal:
+        return kKeyAdd;
     case Qt::Key_Minus:
-        return keypad ? kKeySubtract : 0;
+    case Qt::Key_Underscore:
+        return kKeySubtract;
     default:
         return 0;
     }

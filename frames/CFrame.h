@@ -96,6 +96,10 @@ signals:
     void FlipAspect();
     /// Page Up, Page Down, Home or End in the editor.
     void Navigate(TCFrame::TNavigation where);
+    /// A drag of the crop area ended.
+    void DragEnded();
+    /// A key moved or resized the crop area.
+    void KeyEdited();
 
 protected:
     void paintEvent(QPaintEvent* event) override;

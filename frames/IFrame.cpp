@@ -103,6 +103,9 @@ void TIFrame::ConnectEditor() {
     connect(cropper_, &TCFrame::FlipAspect, this,
             [this] { rotateCheck_->setChecked(!rotateCheck_->isChecked()); });
     connect(cropper_, &TCFrame::Navigate, this, &TIFrame::Navigate);
+    connect(cropper_, &TCFrame::DragEnded, this, &TIFrame::Edited);
+    connect(cropper_, &TCFrame::KeyEdited, this, &TIFrame::KeyEdited);
+    cropper_->installEventFilter(this);
 }
 
 bool TIFrame::Reload() {
@@ -151,7 +154,15 @@ void TIFrame::SetDestFileName(const std::string& name) {
 }
 
 void TIFrame::SetRotation(int32_t degrees) {
+    const int32_t old = Rotation();
     cropper_->SetRotation(degrees);
+    // the area turned its aspect with the picture: the flip box follows without
+    // proposing a new area
+    const std::string& kind = cropper_->Area().Kind();
+    if ((Rotation() - old + 360) % 180 == 90 && (kind == "defined" || kind == "fixed")) {
+        const QSignalBlocker block(rotateCheck_);
+        rotateCheck_->setChecked(!rotateCheck_->isChecked());
+    }
     FitNewThumbnail();
 }
 
@@ -164,11 +175,60 @@ void TIFrame::FitNewThumbnail() {
     area.Recalculate();
 }
 
+void TIFrame::SetMarked(bool marked) {
+    marked_ = marked;
+    SetSelected(selected_);
+}
+
 void TIFrame::SetSelected(bool selected) {
     selected_ = selected;
-    SetPanelColor(this, palette().color(selected ? QPalette::Highlight : QPalette::Button));
+    // a frame chosen beside the current one shows a paler highlight
+    const QColor highlight = palette().color(QPalette::Highlight);
+    SetPanelColor(this, selected  ? highlight
+                        : marked_ ? highlight.lighter(160)
+                                  : palette().color(QPalette::Button));
     SetPanelColor(cropBorder_, selected ? kSkyBlue : palette().color(QPalette::Button));
     UpdateFlipKey();
+}
+
+TFrameState TIFrame::State() const {
+    TFrameState state;
+    state.File = SourceFileName();
+    state.DestName = DestFileName();
+    state.Rotation = Rotation();
+    state.AspectIndex = aspectCombo_->currentIndex();
+    state.Flipped = rotateCheck_->isChecked();
+    state.Crop = GetCrop();
+    return state;
+}
+
+void TIFrame::Restore(const TFrameState& state) {
+    if (state.Rotation != Rotation()) SetRotation(state.Rotation);
+    {
+        const QSignalBlocker blockCombo(aspectCombo_);
+        const QSignalBlocker blockCheck(rotateCheck_);
+        if (state.AspectIndex >= 0 && state.AspectIndex < aspectCombo_->count())
+            aspectCombo_->setCurrentIndex(state.AspectIndex);
+        rotateCheck_->setChecked(state.Flipped);
+    }
+    AspectComboChange();
+    cropper_->Area().Restore(state.Crop);
+    if (!state.DestName.empty()) SetDestFileName(state.DestName);
+}
+
+void TIFrame::ToggleFlip() {
+    rotateCheck_->toggle();
+}
+
+void TIFrame::ChooseAspect(int index, bool autoFlip) {
+    if (index < 0 || index >= aspectCombo_->count()) return;
+    {
+        const QSignalBlocker blockCombo(aspectCombo_);
+        const QSignalBlocker blockCheck(rotateCheck_);
+        aspectCombo_->setCurrentIndex(index);
+        rotateCheck_->setChecked(autoFlip && cropper_->Area().IsPortrait());
+    }
+    AspectComboChange();
 }
 
 void TIFrame::UpdateFlipKey() {
@@ -272,11 +332,30 @@ void TIFrame::Update(TObject*, const std::string& event, const TVariant&) {
 
 void TIFrame::mousePressEvent(QMouseEvent* event) {
     // presses on the border, the panels and the captions end here
+    if (PressChooses(event)) return;
     emit SelectRequested();
     event->accept();
 }
 
+bool TIFrame::PressChooses(QMouseEvent* event) {
+    const Qt::KeyboardModifiers keys =
+        event->modifiers() & (Qt::ControlModifier | Qt::ShiftModifier);
+    if (event->button() != Qt::LeftButton) return false;
+    if (keys) {
+        // Ctrl or Shift chooses frames; the press does not move the crop area
+        emit ExtendRequested(keys);
+        event->accept();
+        return true;
+    }
+    emit SoleRequested();
+    return false;
+}
+
 bool TIFrame::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == cropper_) {
+        return event->type() == QEvent::MouseButtonPress &&
+               PressChooses(static_cast<QMouseEvent*>(event));
+    }
     if (event->type() == QEvent::KeyPress)
         return NavigationKeyCheck(watched, static_cast<QKeyEvent*>(event));
     if (event->type() == QEvent::MouseButtonPress && watched == fileNameEdit_)

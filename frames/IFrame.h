@@ -30,6 +30,23 @@ class TCropAspects;
 /// Split by concern: IFrame.cpp (state, aspects, read-outs, input),
 /// IFrameControls.cpp (the controls, their layout and the details level) and
 /// IFrameMenu.cpp (the popup menu and the commands).
+/// What the user can change in a frame, to be put back by an undo: the
+/// turn, the aspect choice and its flip, and the crop area. The file names
+/// the frame; the destination name comes back with a frame that comes back.
+struct TFrameState {
+    std::string File;
+    std::string DestName;
+    int32_t Rotation = 0;
+    int AspectIndex = -1;
+    bool Flipped = false;
+    TCropRect Crop;
+    /// The same edit state (the destination name is the name edit's own).
+    bool SameEdit(const TFrameState& other) const {
+        return File == other.File && Rotation == other.Rotation &&
+               AspectIndex == other.AspectIndex && Flipped == other.Flipped && Crop == other.Crop;
+    }
+};
+
 class TIFrame : public QWidget, public TObserver {
     Q_OBJECT
 public:
@@ -60,6 +77,18 @@ public:
     const std::string& Details() const { return details_; }
     void SetSelected(bool selected);
     bool Selected() const { return selected_; }
+    /// One of several frames chosen together, beside the current one; shown.
+    void SetMarked(bool marked);
+    bool Marked() const { return marked_; }
+    TFrameState State() const;
+    /// Puts the frame back into a state read with State; raises TError when the
+    /// photo cannot be read for the turn.
+    void Restore(const TFrameState& state);
+    /// Chooses an aspect as the user does, its flip as a new photo of this
+    /// shape gets it: the largest area of it, centred.
+    void ChooseAspect(int index, bool autoFlip);
+    /// Flips the aspect as the check box does.
+    void ToggleFlip();
     void SetLook(int look);
 
     void SetCropVisible(bool visible) { cropper_->Area().SetCropVisible(visible); }
@@ -122,6 +151,16 @@ signals:
     void SelectRequested();
     /// A navigation key in the editor or in a detail control.
     void Navigate(TCFrame::TNavigation where);
+    /// The user chose an aspect in the list (flip false) or flipped it (true).
+    void AspectChosen(bool flip);
+    /// A drag of the crop area ended.
+    void Edited();
+    /// A key moved or resized the crop area.
+    void KeyEdited();
+    /// A press with Ctrl or Shift: the frame joins or leaves the chosen frames.
+    void ExtendRequested(Qt::KeyboardModifiers modifiers);
+    /// A plain press on the picture or the border: this frame alone is chosen.
+    void SoleRequested();
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -138,6 +177,9 @@ private:
     void LayoutDetailPanel();
     void ConnectEditor();
     void UpdateReadouts();
+    /// A left press with Ctrl or Shift asks to choose frames (true: consumed); a
+    /// plain one makes this frame the only one chosen.
+    bool PressChooses(QMouseEvent* event);
     /// True when the key was a navigation key and has been consumed.
     bool NavigationKeyCheck(QObject* watched, QKeyEvent* event);
     void SetPanelColor(QWidget* panel, const QColor& color);
@@ -151,6 +193,7 @@ private:
 
     TCropAspects* registry_;
     IFrameCommands* commands_ = nullptr;
+    bool marked_ = false;
     bool selected_ = false;
     std::string details_;
     int lowLimit_ = 150;

@@ -105,8 +105,14 @@ void TIFrame::BuildDetailPanel() {
     connect(cropBtn_, &QPushButton::clicked, this,
             [this] { RunCommand(TFrameCommand::CropCurrent); });
     // a choice made by the user, also of the same entry again, proposes a new area
-    connect(aspectCombo_, &QComboBox::activated, this, [this] { AspectComboChange(); });
-    connect(rotateCheck_, &QCheckBox::toggled, this, [this] { AspectComboChange(); });
+    connect(aspectCombo_, &QComboBox::activated, this, [this] {
+        AspectComboChange();
+        emit AspectChosen(false);
+    });
+    connect(rotateCheck_, &QCheckBox::toggled, this, [this] {
+        AspectComboChange();
+        emit AspectChosen(true);
+    });
     for (QWidget* w : std::initializer_list<QWidget*>{fileNameEdit_, cropBtn_, aspectCombo_,
                                                       counterBtn_, clockBtn_, rotateCheck_})
         w->installEventFilter(this);

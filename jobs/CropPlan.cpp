@@ -90,14 +90,40 @@ TCropPlan PlanCrops(const std::vector<TCropPlanPhoto>& photos, const TCropPlanOp
         if (TFileId id; IdOf(photo.Source, id)) sources.emplace(id, photo.Source);
     const std::string folder = DestinationFolder(options.Folder);
     std::set<std::string> written; // the outputs of this run's jobs
+    // "Yes to all" and "No to all", by question, for the rest of the run
+    std::map<TCropQuestion::TKind, TAnswer> forAll;
+    const auto freeName = [&](const std::string& path) {
+        return FirstFreeName(
+            path, [&](const std::string& p) { return written.count(p) > 0 || Taken(p); });
+    };
 
     // Settles a question; false when the photo goes no further.
     const auto settle = [&](TCropQuestion::TKind kind, std::size_t i, TPlannedCrop& planned) {
-        TCropQuestion question = Question(kind, i, planned.Output);
-        question.Answer = answer(question);
-        plan.Questions.push_back(question);
-        if (question.Answer == TAnswer::Yes) return true;
-        if (question.Answer == TAnswer::Cancel) {
+        TAnswer given;
+        if (const auto it = forAll.find(kind); it != forAll.end()) {
+            given = it->second;
+        } else {
+            TCropQuestion question = Question(kind, i, planned.Output);
+            question.Answer = answer(question);
+            plan.Questions.push_back(question);
+            given = question.Answer;
+        }
+        if (given == TAnswer::YesToAll || given == TAnswer::NoToAll) {
+            given = given == TAnswer::YesToAll ? TAnswer::Yes : TAnswer::No;
+            forAll[kind] = given;
+        }
+        if (given == TAnswer::KeepBoth) {
+            // the file there stays; the photo goes to the first free name beside it
+            const std::string free = freeName(planned.Output);
+            if (!free.empty()) {
+                planned.Output = free;
+                planned.KeptBoth = true;
+                return true;
+            }
+            given = TAnswer::No;
+        }
+        if (given == TAnswer::Yes) return true;
+        if (given == TAnswer::Cancel) {
             plan.Cancelled = true;
             return false;
         }
@@ -135,9 +161,7 @@ TCropPlan PlanCrops(const std::vector<TCropPlanPhoto>& photos, const TCropPlanOp
         // two photos of this run never write one name (photos of two folders
         // may share one): the later gets the first name free on disk and in the run
         if (written.count(planned.Output)) {
-            planned.Output = FirstFreeName(planned.Output, [&](const std::string& path) {
-                return written.count(path) > 0 || Taken(path);
-            });
+            planned.Output = freeName(planned.Output);
             if (planned.Output.empty()) {
                 planned.Reason =
                     FillPlaceholders(Tr(N_("File exists: %1")), {photo.DestinationName});
@@ -145,13 +169,17 @@ TCropPlan PlanCrops(const std::vector<TCropPlanPhoto>& photos, const TCropPlanOp
             }
         }
         planned.What = TPlannedCrop::NotReached;
-        const bool exists = Taken(planned.Output);
+        bool exists = Taken(planned.Output);
         if (exists && options.AskExisting && !settle(TCropQuestion::Exists, i, planned)) continue;
+        if (planned.KeptBoth) exists = false;
         if (exists && IsReadOnly(planned.Output)) {
             if (!settle(TCropQuestion::ReadOnly, i, planned)) continue;
-            planned.ClearReadOnly = true;
+            if (planned.KeptBoth)
+                exists = false;
+            else
+                planned.ClearReadOnly = true;
         }
-        planned.Replace = exists || options.ReplaceAlways;
+        planned.Replace = exists || (options.ReplaceAlways && !planned.KeptBoth);
         planned.What = TPlannedCrop::Crop;
         written.insert(planned.Output);
     }

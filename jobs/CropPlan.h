@@ -50,6 +50,7 @@ struct TPlannedCrop {
     std::string Reason;         ///< a refusal's or a skip's, for the user
     bool Replace = false;       ///< Output exists and is to be replaced
     bool ClearReadOnly = false; ///< ...and was read only; the user agreed to replace it
+    bool KeptBoth = false;      ///< the existing file stays; Output is a free name beside it
     TCropQuestion::TKind SkippedAt = TCropQuestion::Exists;
 };
 
@@ -71,7 +72,9 @@ using TCropAnswerer = std::function<TAnswer(const TCropQuestion&)>;
 /// names no file and a source that cannot be read are refused before anything
 /// is asked. An existing output is asked about when the options say so, and
 /// an existing read-only one always; No skips the photo, Cancel ends the
-/// plan there. stop, when given, is asked before each photo and ends the plan
+/// plan there, Keep both writes to the first free "name (2).jpg" instead, and
+/// Yes to all or No to all answer that question for the rest of the plan
+/// without asking again. stop, when given, is asked before each photo and ends the plan
 /// as Cancel does. Only looks at the files; clearing a read-only output is the
 /// caller's, when it starts the job.
 TCropPlan PlanCrops(const std::vector<TCropPlanPhoto>& photos, const TCropPlanOptions& options,

@@ -14,13 +14,17 @@ namespace {
 using TExtended = long double;
 
 /// Truncates toward zero; values beyond the 32-bit range saturate and NaN gives 0,
-/// so that a degenerate aspect cannot overflow the conversion.
+/// so that a degenerate aspect cannot overflow the conversion. A value within
+/// 1e-9 of a whole number is that number: an exact ratio such as 19.05 : 12.7
+/// stored in binary must not lose a pixel (3000 / 1.5 = 1999.99...).
 int32_t Trunc(TExtended v) {
     if (std::isnan(v)) return 0;
     if (v >= TExtended(std::numeric_limits<int32_t>::max()))
         return std::numeric_limits<int32_t>::max();
     if (v <= TExtended(std::numeric_limits<int32_t>::min()))
         return std::numeric_limits<int32_t>::min();
+    const TExtended whole = std::nearbyint(v);
+    if (std::fabs(v - whole) < TExtended(1e-9)) return int32_t(whole);
     return int32_t(v);
 }
 
@@ -111,6 +115,7 @@ void TCropArea::Recalculate() {
 }
 
 void TCropArea::SetAspect(const std::string& kind, double horizontal, double vertical) {
+    turnTrail_.clear(); // the areas remembered belong to the old aspect
     aspectH_ = horizontal;
     aspectV_ = vertical;
     if (kind == "nocrop" || kind == "defined" || kind == "fixed")
@@ -147,6 +152,11 @@ void TCropArea::SetPosition(int32_t x, int32_t y) {
     cropX_ = x;
     cropY_ = y;
     Recalculate();
+}
+
+void TCropArea::Restore(const TCropRect& area) {
+    storedHeight_ = area.height;
+    SetArea(area.x, area.y, area.width);
 }
 
 void TCropArea::Maximize() {
@@ -337,6 +347,8 @@ void TCropArea::SetRotation(int32_t degrees) {
     if (degrees == rotation_ || (degrees != 0 && degrees != 90 && degrees != 180 && degrees != 270))
         return;
     const int32_t old = rotation_;
+    const TCropRect before = GetCrop();
+    const int32_t oldWidth = imageWidth_, oldHeight = imageHeight_;
     rotation_ = degrees;
     if (!loaded_) return;
     try {
@@ -345,6 +357,52 @@ void TCropArea::SetRotation(int32_t degrees) {
         rotation_ = old; // the sizes still belong to the old turn
         throw;
     }
+    TurnArea(old, (degrees - old + 360) % 360, before, oldWidth, oldHeight);
+}
+
+namespace {
+/// The nearest grid line at or after zero, halves rounding up.
+int32_t NearestOnGrid(int32_t v, int32_t step) {
+    return v <= 0 ? 0 : int32_t((int64_t(v) + step / 2) / step * step);
+}
+} // namespace
+
+void TCropArea::TurnArea(int32_t from, int32_t turn, const TCropRect& r, int32_t w, int32_t h) {
+    // a turn straight back to where the last turns started restores that area exactly,
+    // whatever the grid and the rounding made of it on the way
+    if (!turnTrail_.empty() && !(r == turnResult_)) turnTrail_.clear();
+    const bool quarter = turn == 90 || turn == 270;
+    if (quarter && (kind_ == "defined" || kind_ == "fixed")) std::swap(aspectH_, aspectV_);
+    TCropRect t = r;
+    if (turn == 90) {
+        t = {h - r.y - r.height, r.x, r.height, r.width};
+    } else if (turn == 270) {
+        t = {r.y, w - r.x - r.width, r.height, r.width};
+    } else if (turn == 180) {
+        t = {w - r.x - r.width, h - r.y - r.height, r.width, r.height};
+    }
+    if (std::none_of(turnTrail_.begin(), turnTrail_.end(),
+                     [from](const auto& step) { return step.first == from; }))
+        turnTrail_.emplace_back(from, r);
+    for (const auto& [rotation, rect] : turnTrail_)
+        if (rotation == rotation_) t = rect;
+    cropX_ = NearestOnGrid(t.x, GridX());
+    cropY_ = NearestOnGrid(t.y, GridY());
+    cropWidth_ = t.width;
+    storedHeight_ = t.height;
+    if (kind_ == "defined") {
+        // the height follows the width: take the width whose height comes nearest
+        // to the turned one without passing it
+        for (int i = 0; i < 4 && CropHeight() < t.height; ++i) {
+            ++cropWidth_;
+            if (CropHeight() > t.height) {
+                --cropWidth_;
+                break;
+            }
+        }
+    }
+    Recalculate();
+    turnResult_ = GetCrop();
 }
 
 void TCropArea::SetSurfaceSize(int32_t width, int32_t height) {

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "core/ObserverPattern2.h"
 #include "jpeg/Bitmap.h"
@@ -20,8 +22,8 @@ enum TCropKey : int {
     kKeyUp = 38,
     kKeyRight = 39,
     kKeyDown = 40,
-    kKeyAdd = 107,      ///< numeric keypad plus
-    kKeySubtract = 109, ///< numeric keypad minus
+    kKeyAdd = 107,      ///< plus or equals, on the keypad or the main keyboard
+    kKeySubtract = 109, ///< minus, on the keypad or the main keyboard
 };
 
 /// Modifier set passed with a key: any combination of the flags below.
@@ -99,6 +101,8 @@ public:
     void SetCropVisible(bool visible);
     void SetArea(int32_t x, int32_t y, int32_t width);
     void SetPosition(int32_t x, int32_t y);
+    /// Puts back an area read with GetCrop (its height kept where the kind stores one).
+    void Restore(const TCropRect& area);
     /// The largest area of the aspect (or the fixed size) at the top-left corner.
     void Maximize();
     /// Centres the area; the grid then moves it up and left by up to a step.
@@ -113,7 +117,7 @@ public:
     /// Height of the area: derived from the width for "defined", else stored.
     int32_t CropHeight() const;
     TCropRect GetCrop() const;
-    /// Handles a key of the editor; keypad plus and minus are consumed (set to 0).
+    /// Handles a key of the editor; plus and minus are consumed (set to 0).
     bool HandleKey(int& key, TShiftState shift);
 
     // --- thumbnail pixels ---
@@ -139,7 +143,9 @@ public:
     /// Frees the thumbnail and the work bitmap; the sizes stay, so the area
     /// keeps its place until a new thumbnail arrives.
     void DropThumbnail();
-    /// Turns the image clockwise to 0, 90, 180 or 270 degrees and decodes it again.
+    /// Turns the image clockwise to 0, 90, 180 or 270 degrees and decodes it again;
+    /// the area turns with the picture (its aspect too), and turning back to where a
+    /// run of turns began gives back the area it had there.
     void SetRotation(int32_t degrees);
     /// Size of the paint surface; its height is the thumbnail height on decoding.
     void SetSurfaceSize(int32_t width, int32_t height);
@@ -157,6 +163,8 @@ public:
 private:
     void Notify(const std::string& event);
     void Resize(int sign, TShiftState shift);
+    /// Carries the area (from the image w x h at rotation from) through a clockwise turn.
+    void TurnArea(int32_t from, int32_t turn, const TCropRect& r, int32_t w, int32_t h);
 
     TSubject ownSubject_;
     ISubject* subject_;
@@ -168,6 +176,9 @@ private:
     int orientation_ = 1;
     int32_t blockX_ = 1; // the file's block in the current turn
     int32_t blockY_ = 1;
+    // the areas before each turn since the area last changed otherwise, by rotation
+    std::vector<std::pair<int32_t, TCropRect>> turnTrail_;
+    TCropRect turnResult_{};
 
     std::string kind_ = "defined";
     double aspectH_ = 3.0;

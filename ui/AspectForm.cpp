@@ -1,5 +1,9 @@
 #include "ui/AspectForm.h"
 
+#include <cmath>
+#include <limits>
+#include <optional>
+
 #include <QButtonGroup>
 #include <QComboBox>
 #include <QHBoxLayout>
@@ -72,7 +76,7 @@ void TAspectForm::BuildControls() {
     });
     root->addWidget(typePanel_);
 
-    settingsPanel_ = new TModPanel(QString::fromUtf8(N_("&Settings")), this);
+    settingsPanel_ = new TModPanel(QString::fromUtf8(N_("S&ettings")), this);
     settingsPanel_->setObjectName(QStringLiteral("SettingsPanel"));
     auto* sizeRow = new QHBoxLayout(settingsPanel_);
     sizeLabel_ = new QLabel(QString::fromUtf8(N_("&Size:")), settingsPanel_);
@@ -94,6 +98,11 @@ void TAspectForm::BuildControls() {
     sizeRow->addWidget(unitCombo_);
     sizeRow->addWidget(pixelLabel_);
     root->addWidget(settingsPanel_);
+    sizeError_ = new QLabel(this);
+    sizeError_->setObjectName(QStringLiteral("SizeError"));
+    sizeError_->setStyleSheet(QStringLiteral("color: #c00000;"));
+    sizeError_->hide();
+    root->addWidget(sizeError_);
     root->addStretch(1);
 
     auto* buttons = new QHBoxLayout;
@@ -118,9 +127,62 @@ void TAspectForm::HandleTypeChanged() {
     sizeLabel_->setText(tr_(sized ? "&Size" : "&Aspect"));
 }
 
+namespace {
+/// A size typed by the user: a positive finite number, for pixels a whole one.
+std::optional<double> ReadSize(const QLineEdit* edit, bool pixels) {
+    double v = 0;
+    try {
+        v = ReadDecimal(edit->text().trimmed().toStdString());
+    } catch (const TConvertError&) {
+        return std::nullopt;
+    }
+    if (!std::isfinite(v) || v <= 0) return std::nullopt;
+    if (pixels && (v != std::floor(v) || v > std::numeric_limits<int32_t>::max()))
+        return std::nullopt;
+    return v;
+}
+} // namespace
+
+bool TAspectForm::SizesUsed() const {
+    return fixedWithUnitsCheck_->isChecked() || fixedSansUnitsCheck_->isChecked() ||
+           pixelCheck_->isChecked();
+}
+
+void TAspectForm::ShowSizeError(QLineEdit* edit) {
+    for (QLineEdit* e : {horEdit_, verEdit_})
+        e->setStyleSheet(e == edit ? QStringLiteral("QLineEdit { border: 2px solid #c00000; }")
+                                   : QString());
+    if (!edit) {
+        sizeError_->clear();
+        sizeError_->hide();
+        return;
+    }
+    sizeError_->setText(pixelCheck_->isChecked()
+                            ? tr_("Enter a whole number of pixels greater than 0.")
+                            : tr_("Enter a number greater than 0."));
+    sizeError_->show();
+    edit->setFocus();
+    edit->selectAll();
+}
+
+void TAspectForm::accept() {
+    // a size the aspect cannot use keeps the dialog open at the field to correct
+    if (SizesUsed()) {
+        for (QLineEdit* edit : {horEdit_, verEdit_}) {
+            if (!ReadSize(edit, pixelCheck_->isChecked())) {
+                ShowSizeError(edit);
+                return;
+            }
+        }
+    }
+    ShowSizeError(nullptr);
+    QDialog::accept();
+}
+
 void TAspectForm::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     if (event->spontaneous()) return;
+    ShowSizeError(nullptr);
     descriptionEdit_->selectAll();
     descriptionEdit_->setFocus();
 }
@@ -165,11 +227,13 @@ bool TAspectForm::EditAspect(TCropAspect& aspect) {
 }
 
 bool TAspectForm::ApplyTo(TCropAspect& aspect) {
-    try {
-        aspect.SetHorizontal(ReadDecimal(horEdit_->text().toStdString()));
-        aspect.SetVertical(ReadDecimal(verEdit_->text().toStdString()));
-    } catch (const TConvertError&) {
-        return false;
+    const bool pixels = pixelCheck_->isChecked();
+    const std::optional<double> h = ReadSize(horEdit_, pixels), v = ReadSize(verEdit_, pixels);
+    if (SizesUsed() && (!h || !v)) return false; // accept() let no such size through
+    // "no crop" keeps sizes that are usable, for a later change of its kind
+    if (h && v) {
+        aspect.SetHorizontal(*h);
+        aspect.SetVertical(*v);
     }
     aspect.SetDescription(descriptionEdit_->text().toStdString());
     if (fixedWithUnitsCheck_->isChecked()) {

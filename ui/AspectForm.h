@@ -17,10 +17,9 @@ class IAspectEditor {
 public:
     virtual ~IAspectEditor() = default;
     /// A new aspect from the user, owned by the caller, or none when the user
-    /// cancelled or typed a size that is not a number.
+    /// cancelled.
     virtual std::unique_ptr<TCropAspect> AddAspect() = 0;
-    /// Changes the aspect in place; false when cancelled or a size was not a
-    /// number (the steps before the bad size stay applied).
+    /// Changes the aspect in place; false when cancelled.
     virtual bool EditAspect(TCropAspect& aspect) = 0;
 };
 
@@ -36,11 +35,18 @@ public:
     /// Shows and hides the size controls to suit the checked kind.
     void HandleTypeChanged();
 
+    /// Closes with OK only when the sizes the kind uses are valid; else marks the
+    /// first wrong one and says what it must be.
+    void accept() override;
+
 protected:
     void showEvent(QShowEvent* event) override;
 
 private:
     void BuildControls();
+    bool SizesUsed() const;
+    /// Marks the field (none: clears the mark) and shows the short message beside it.
+    void ShowSizeError(QLineEdit* edit);
     /// Writes the controls into the aspect; false when a size is no number.
     bool ApplyTo(TCropAspect& aspect);
 
@@ -57,4 +63,5 @@ private:
     QLineEdit* verEdit_ = nullptr;
     QComboBox* unitCombo_ = nullptr;
     QLabel* pixelLabel_ = nullptr;
+    QLabel* sizeError_ = nullptr;
 };

@@ -37,6 +37,11 @@ constexpr TShortcutRow kRows[] = {
     {N_("CTRL-R"), N_("Rotate 90° right")},
     {N_("CTRL-F"), N_("Add all images from a folder to the list")},
     {N_("CTRL-Shift-F"), N_("Add all images from a folder and its subfolders to the list")},
+    {N_("CTRL-Z"), N_("Undo the last change to the list or to an image")},
+    {N_("CTRL-Shift-Z, CTRL-Y"), N_("Do again the change last undone")},
+    {N_("CTRL-A"), N_("Choose all images in the list")},
+    {N_("CTRL-Click"), N_("Choose an image as well, or leave it out again")},
+    {N_("Shift-Click"), N_("Choose the images from the current one to this one")},
 };
 } // namespace
 

@@ -4,6 +4,8 @@
 
 #include <filesystem>
 
+#include <utility>
+
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
@@ -17,6 +19,7 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QToolButton>
+#include <QUndoStack>
 #include <QWheelEvent>
 
 #include "core/Error.h"
@@ -97,6 +100,8 @@ TMainForm::TMainForm(TSettingsFile settingsFile, std::vector<std::string> files,
 
 TMainForm::~TMainForm() {
     qApp->removeEventFilter(this);
+    // the undo steps go while the window can still hear of it
+    delete std::exchange(undo_, nullptr);
     // a run still out ends here: its jobs are killed and waited for
     cropRun_.reset();
     // frames observe the registry, which outlives the window: they detach as they go

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -11,6 +12,7 @@
 
 #include "frames/CFrame.h"
 #include "frames/FrameCommands.h"
+#include "frames/IFrame.h"
 #include "frames/ThumbnailSource.h"
 #include "model/SettingsFile.h"
 
@@ -21,6 +23,7 @@ class QLineEdit;
 class QMenu;
 class QPushButton;
 class QToolButton;
+class QUndoStack;
 class IUserPrompt;
 class TAboutBoxJ;
 class TAspectForm;
@@ -34,13 +37,20 @@ class TSForm;
 class TStorageTank;
 class TThumbnailPool;
 
+/// A frame's state and its place in the list, for a frame that leaves or comes back.
+struct TPlacedFrame {
+    int Index = 0;
+    TFrameState State;
+};
+
 /// The main window: the grid of image frames, the menus and the bottom bar
 /// with the add and crop buttons and the destination folder. It owns the
 /// settings store, the image list and the dialogs, and hears the frames'
 /// selection and navigation through their signals and their commands through
 /// IFrameCommands. Split by concern: MainForm.cpp (start and exit), MainFormMenus.cpp
 /// (menus and view commands), MainFormImages.cpp (adding, navigating,
-/// removing) and MainFormCrop.cpp (the crop run and the preview).
+/// removing), MainFormEditing.cpp (frames chosen together, undo and redo) and
+/// MainFormCrop.cpp (the crop run and the preview).
 class TMainForm : public QMainWindow, public IFrameCommands {
     Q_OBJECT
 public:
@@ -66,6 +76,29 @@ public:
     TIFrame* CurrentFrame() const { return current_; }
     const std::vector<TIFrame*>& Images() const { return images_; }
     int ImageSize() const { return imageSize_; }
+
+    // --- frames chosen together ---
+    /// The current frame and the frames chosen with it, in list order.
+    std::vector<TIFrame*> ChosenFrames() const;
+    /// A press with Ctrl (the frame joins or leaves) or Shift (the frames from the
+    /// current one to this one).
+    void ChooseFrame(TIFrame* frame, Qt::KeyboardModifiers keys);
+    void SelectAllExecute();
+    /// Empties the list after asking; one step to undo.
+    void ClearListExecute();
+
+    // --- undo and redo ---
+    QUndoStack* UndoStack() const { return undo_; }
+    /// Makes what changed since the last step one step to undo: frames added,
+    /// removed and edited.
+    void Checkpoint();
+    /// For the steps: frames put back into the given states, frames taken away
+    /// and brought back to their places; none of it becomes a step itself.
+    void RestoreStates(const std::vector<TFrameState>& states);
+    void TakeAway(const std::vector<TPlacedFrame>& frames);
+    void BringBack(const std::vector<TPlacedFrame>& frames, bool added);
+    /// Counts a step that may bring these frames back (+1) or one that went (-1).
+    void Hold(const std::vector<TPlacedFrame>& frames, int delta);
 
     // --- commands ---
     void RotateLeftExecute();
@@ -133,9 +166,33 @@ private:
     void AddFolderExecute(bool recursive);
     void BrowseBtnClick();
     void TurnCurrent(int degrees);
+    void CreateUndo();
+    void UpdateUndoCommands();
+    /// The frames just as they are now are the base of the next step.
+    void Rebase();
+    TIFrame* FrameOf(const std::string& file) const;
+    void ChooseOnly();
+    /// Keeps the frames chosen when the given one, one of them, becomes current.
+    void KeepChoiceFor(TIFrame* frame);
+    void AspectChosenIn(TIFrame* frame, bool flip);
+    void KeyEditIn(TIFrame* frame);
+    /// The files not in the list yet, each once; already is the frame of the first
+    /// file that is listed, or null.
+    std::vector<std::string> NewFilesOnly(const std::vector<std::string>& files,
+                                          TIFrame*& already) const;
+    /// Selects the frame of a file added again and says so in the status bar.
+    void ShowAlreadyListed(TIFrame* frame, std::size_t count);
     TIFrame* PlaceImage(const std::string& path, const std::function<bool(TIFrame&)>& load);
     void RemoveFrame(TIFrame* frame);
     void ReleaseFrame(TIFrame* frame);
+    /// A frame out of the list stays, without its thumbnail, while an undo may bring
+    /// it back; the others go once nothing holds them.
+    void KeepFrame(TIFrame* frame);
+    void PruneKeptFrames();
+    bool FrameInRemoved(const std::string& file) const;
+    /// A kept frame back at the end of the list, sized and set as the list is now;
+    /// null when none is kept for the file.
+    TIFrame* ReturnKept(const std::string& file);
     /// Makes the frame the user works in current, if it is one of the list.
     void SelectedFrom(TIFrame* frame);
     /// Moves the current frame as a navigation key in a frame asks.
@@ -191,4 +248,13 @@ private:
     TAboutBoxJ* aboutBox_ = nullptr;
     TKeyboardForm* keyboardForm_ = nullptr;
     TAspectForm* aspectForm_ = nullptr;
+
+    QUndoStack* undo_ = nullptr;
+    QTimer keyRun_;                                        // ends a run of key presses
+    std::map<std::string, TFrameState> baseline_;          // each frame at the last step, by file
+    std::vector<TPlacedFrame> removed_;                    // frames gone since, in that order
+    std::map<std::string, std::unique_ptr<TIFrame>> kept_; // frames out of the list, by file
+    std::map<std::string, int> held_; // steps that may bring a file's frame back
+    bool restoring_ = false;          // an undo or redo is at work
+    bool spreading_ = false;          // an aspect goes to all chosen frames
 };

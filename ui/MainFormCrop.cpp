@@ -51,7 +51,7 @@ void TMainForm::CropCurrentActionExecute() {
         SetStatusText(tr_("No current image to crop"));
         return;
     }
-    CropFrames({current_}, true);
+    CropFrames(ChosenFrames(), true);
 }
 
 void TMainForm::CropImagesActionExecute() {
@@ -115,7 +115,7 @@ void TMainForm::CropFrames(std::vector<TIFrame*> frames, bool removeCropped) {
     const TCropPlanOptions planOptions{folder, Get(*settings_, Options::ExistingFile) == "Warn"};
     const TCropPlan plan = PlanCrops(
         photos, planOptions,
-        [this](const TCropQuestion& q) { return prompt_->Ask(q.Title, q.Text); },
+        [this](const TCropQuestion& q) { return prompt_->AskForRun(q.Title, q.Text); },
         // a close confirmed meanwhile ends the run before the next frame
         [this] { return closing_; });
     run.Cancelled = plan.Cancelled;
@@ -202,6 +202,7 @@ void TMainForm::EndCropRun() {
     if (current_) big->ScrollIntoView(current_);
     SetStatusText(run->Cancelled ? tr_("Cropping cancelled") : tr_("Finished cropping"));
     SetProcessing(false);
+    Checkpoint(); // the frames the run took away come back by one undo
     if (run->EndBusy) SetBusy(false);
     if (closing_) QTimer::singleShot(0, this, &QWidget::close);
     emit cropRunFinished();

@@ -2,12 +2,15 @@
 // navigation, turning and removing frames, and what the frames ask for.
 #include <algorithm>
 #include <filesystem>
+#include <map>
+#include <set>
 #include <utility>
 
 #include <QAction>
 #include <QApplication>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QScopeGuard>
 
 #include "core/Error.h"
 #include "core/FilesystemController.h"
@@ -20,6 +23,7 @@
 #include "i18n/TranslateWindow.h"
 #include "i18n/gnugettext.h"
 #include "jobs/SharedSettings.h"
+#include "model/DestinationNaming.h"
 #include "model/ImageFiles.h"
 #include "model/Options.h"
 #include "ui/MainForm.h"
@@ -99,10 +103,16 @@ void TMainForm::AddFiles(const std::vector<std::string>& files) {
         waitingFiles_.insert(waitingFiles_.end(), files.begin(), files.end());
         return;
     }
+    TIFrame* already = nullptr;
+    const std::vector<std::string> fresh = NewFilesOnly(files, already);
+    if (fresh.empty()) {
+        ShowAlreadyListed(already, files.size());
+        return;
+    }
     TIFrame* remembered = current_;
     TBig* big = container_->Big();
     big->SetUpdatesEnabled(false);
-    loadForm_->SetList(files);
+    loadForm_->SetList(fresh);
     loadForm_->SetThumbnailHeight(
         TIFrame::EditorHeightFor(imageSize_, Get(*settings_, Options::Details)));
     loadForm_->SetHonourOrientation(Get(*settings_, Options::HonourOrientation));
@@ -113,7 +123,49 @@ void TMainForm::AddFiles(const std::vector<std::string>& files) {
     }
     big->SetUpdatesEnabled(true);
     container_->RequestLayout();
+    Checkpoint(); // the files added are one step
+    if (already) ShowAlreadyListed(already, files.size() - fresh.size());
     if (!waitingFiles_.empty()) AddFiles(std::exchange(waitingFiles_, {}));
+}
+
+namespace {
+/// One spelling per file: links and "." or ".." resolved where the file exists.
+std::string SameFileKey(const std::string& path) {
+    std::error_code ec;
+    const fs::path canonical = fs::weakly_canonical(path, ec);
+    return ec ? fs::path(path).lexically_normal().string() : canonical.string();
+}
+} // namespace
+
+std::vector<std::string> TMainForm::NewFilesOnly(const std::vector<std::string>& files,
+                                                 TIFrame*& already) const {
+    // a file listed twice would be cut twice into the same name, the uncropped copy
+    // possibly last
+    std::map<std::string, TIFrame*> listed;
+    for (TIFrame* frame : images_)
+        listed.emplace(SameFileKey(frame->SourceFileName()), frame);
+    std::set<std::string> taken;
+    std::vector<std::string> fresh;
+    already = nullptr;
+    for (const std::string& file : files) {
+        const std::string key = SameFileKey(file);
+        const auto it = listed.find(key);
+        if (it != listed.end()) {
+            if (!already) already = it->second;
+        } else if (taken.insert(key).second) {
+            fresh.push_back(file);
+        }
+    }
+    return fresh;
+}
+
+void TMainForm::ShowAlreadyListed(TIFrame* frame, std::size_t count) {
+    if (!frame || IndexOf(frame) < 0) return;
+    SetCurrentFrame(frame);
+    const QString name = QString::fromStdString(LastComponent(frame->SourceFileName()));
+    SetStatusText(count > 1
+                      ? tr_("%1 files are already in the list and were not added again.").arg(count)
+                      : tr_("\"%1\" is already in the list; its frame is selected.").arg(name));
 }
 
 TIFrame* TMainForm::AddImage(const std::string& path) {
@@ -157,6 +209,13 @@ TIFrame* TMainForm::PlaceImage(const std::string& path, const std::function<bool
     frame->SetLook(Get(*settings_, Options::CropAreaLook));
     connect(frame, &TIFrame::SelectRequested, this, [this, frame] { SelectedFrom(frame); });
     connect(frame, &TIFrame::Navigate, this, &TMainForm::NavigateFrom);
+    connect(frame, &TIFrame::AspectChosen, this,
+            [this, frame](bool flip) { AspectChosenIn(frame, flip); });
+    connect(frame, &TIFrame::Edited, this, &TMainForm::Checkpoint);
+    connect(frame, &TIFrame::KeyEdited, this, [this, frame] { KeyEditIn(frame); });
+    connect(frame, &TIFrame::ExtendRequested, this,
+            [this, frame](Qt::KeyboardModifiers keys) { ChooseFrame(frame, keys); });
+    connect(frame, &TIFrame::SoleRequested, this, [this] { ChooseOnly(); });
     SetCurrentFrame(frame);
     if (Get(*settings_, Options::AutoRotateCrop)) frame->AutoFlip();
     frame->CenterCrop();
@@ -166,6 +225,7 @@ TIFrame* TMainForm::PlaceImage(const std::string& path, const std::function<bool
 
 void TMainForm::SetCurrentFrame(TIFrame* frame) {
     if (frame == current_) return;
+    KeepChoiceFor(frame);
     if (current_) current_->SetSelected(false);
     current_ = frame;
     if (frame) {
@@ -187,6 +247,7 @@ void TMainForm::UpdateImageCommands() {
     for (const char* name :
          {"CropCurrentAction", "RotateLeftAction", "RotateRightAction", "RemoveAction"})
         Action(name)->setEnabled(some && !processing_);
+    UpdateUndoCommands();
 }
 
 int TMainForm::IndexOf(const TIFrame* frame) const {
@@ -205,25 +266,34 @@ void TMainForm::RotateLeftExecute() {
 
 void TMainForm::TurnCurrent(int degrees) {
     if (!current_ || processing_) return;
-    try {
-        current_->SetRotation((current_->Rotation() + degrees) % 360);
-    } catch (const TError& e) {
-        // the photo cannot be read again (moved or damaged): the frame stays as it was
-        prompt_->ShowError(e.what());
+    Checkpoint();
+    for (TIFrame* frame : ChosenFrames()) {
+        try {
+            frame->SetRotation((frame->Rotation() + degrees) % 360);
+        } catch (const TError& e) {
+            // the photo cannot be read again (moved or damaged): the frame stays as it was
+            prompt_->ShowError(e.what());
+        }
     }
+    Checkpoint();
 }
 
 void TMainForm::RemoveExecute() {
     if (!current_ || processing_) return;
-    RemoveFrame(current_);
+    Checkpoint();
+    for (TIFrame* frame : ChosenFrames())
+        RemoveFrame(frame);
+    Checkpoint();
 }
 
 void TMainForm::RemoveFrame(TIFrame* frame) {
     int i = IndexOf(frame);
+    // the frame can come back by an undo, in its state and place
+    if (i >= 0 && !restoring_) removed_.push_back({i, frame->State()});
     container_->Big()->RemoveItem(frame);
     if (i >= 0) images_.erase(images_.begin() + i);
     if (frame == current_) current_ = nullptr;
-    ReleaseFrame(frame);
+    KeepFrame(frame);
     if (i < 0) i = 0;
     TIFrame* next = nullptr;
     if (i < static_cast<int>(images_.size()))
@@ -301,6 +371,9 @@ bool TMainForm::IsEnabled(TFrameCommand command) const {
 
 void TMainForm::PreferencesExecute() {
     if (processing_) return;
+    Checkpoint();
+    // what new settings do to the frames (a new aspect list, whole-block heights) is no step
+    const auto rebase = qScopeGuard([this] { Rebase(); });
     const int oldHuge = Get(*settings_, Options::HugeHeight);
     const int oldLook = Get(*settings_, Options::CropAreaLook);
     if (sForm_->exec() != QDialog::Accepted) return;

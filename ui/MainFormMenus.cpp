@@ -46,6 +46,10 @@ constexpr TActionSpec kActions[] = {
     {"RotateLeftAction", N_("Ro&tate 90° Left"), N_("Rotate 90° left"), "Ctrl+L"},
     {"RotateRightAction", N_("Ro&tate 90° Right"), N_("Rotate 90° right"), "Ctrl+R"},
     {"RemoveAction", N_("&Remove"), N_("Remove current image from the list"), "Ctrl+D"},
+    {"UndoAction", N_("&Undo"), N_("Undo the last change to the list or to an image"), "Ctrl+Z"},
+    {"RedoAction", N_("Re&do"), N_("Do again the change last undone"), "Ctrl+Shift+Z"},
+    {"SelectAllAction", N_("Select &All"), N_("Choose all images in the list"), "Ctrl+A"},
+    {"ClearListAction", N_("C&lear List"), N_("Remove all images from the list"), ""},
     {"SmallAction", N_("&Small"), N_("Switch to small thumbnails view"), "Ctrl+1"},
     {"MediumAction", N_("&Medium"), N_("Switch to medium thumbnails view"), "Ctrl+2"},
     {"LargeAction", N_("&Large"), N_("Switch to large thumbnails view"), "Ctrl+3"},
@@ -148,6 +152,7 @@ void TMainForm::CreateActions() {
     });
     connect(Action("RearrangeAction"), &QAction::triggered, this,
             [this] { container_->RequestLayout(); });
+    CreateUndo();
 }
 
 void TMainForm::CreateMenus() {
@@ -155,12 +160,18 @@ void TMainForm::CreateMenus() {
     file->addAction(Action("AddImagesAction"));
     file->addAction(Action("AddFolderAction"));
     file->addAction(Action("AddFoldersRecursivelyAction"));
+    file->addAction(Action("ClearListAction"));
     file->addSeparator();
     file->addAction(Action("PreferencesAction"));
     file->addSeparator();
     file->addAction(Action("ExitAction"));
 
     QMenu* edit = menuBar()->addMenu(QString::fromUtf8(N_("&Edit")));
+    edit->addAction(Action("UndoAction"));
+    edit->addAction(Action("RedoAction"));
+    edit->addSeparator();
+    edit->addAction(Action("SelectAllAction"));
+    edit->addSeparator();
     edit->addAction(Action("PreviewAction"));
     edit->addAction(Action("CropCurrentAction"));
     edit->addSeparator();

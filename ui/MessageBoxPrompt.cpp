@@ -2,6 +2,10 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QPushButton>
+
+#include "i18n/TranslateWindow.h"
+#include "i18n/gnugettext.h"
 
 namespace {
 // Boxes without a title of their own carry the program's name.
@@ -29,6 +33,26 @@ TAnswer TMessageBoxPrompt::Ask(const std::string& title, const std::string& text
     if (answer == QMessageBox::Yes) return TAnswer::Yes;
     if (answer == QMessageBox::No) return TAnswer::No;
     return TAnswer::Cancel;
+}
+
+TAnswer TMessageBoxPrompt::AskForRun(const std::string& title, const std::string& text) {
+    QMessageBox box(QMessageBox::Question, Title(title), QString::fromStdString(text),
+                    QMessageBox::NoButton, parent_);
+    QAbstractButton* yes = box.addButton(QMessageBox::Yes);
+    QAbstractButton* yesToAll = box.addButton(tr_("Yes to &all"), QMessageBox::YesRole);
+    QAbstractButton* no = box.addButton(QMessageBox::No);
+    QAbstractButton* noToAll = box.addButton(tr_("No to a&ll"), QMessageBox::NoRole);
+    QAbstractButton* keepBoth = box.addButton(tr_("&Keep both"), QMessageBox::AcceptRole);
+    box.addButton(QMessageBox::Cancel);
+    box.setDefaultButton(static_cast<QPushButton*>(yes));
+    box.exec();
+    const QAbstractButton* clicked = box.clickedButton();
+    if (clicked == yes) return TAnswer::Yes;
+    if (clicked == yesToAll) return TAnswer::YesToAll;
+    if (clicked == no) return TAnswer::No;
+    if (clicked == noToAll) return TAnswer::NoToAll;
+    if (clicked == keepBoth) return TAnswer::KeepBoth;
+    return TAnswer::Cancel; // Cancel, Escape or the window closed
 }
 
 bool TMessageBoxPrompt::Confirm(const std::string& text) {

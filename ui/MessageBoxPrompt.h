@@ -15,6 +15,7 @@ public:
     void ShowError(const std::string& text) override;
     TAnswer Ask(const std::string& text) override;
     TAnswer Ask(const std::string& title, const std::string& text) override;
+    TAnswer AskForRun(const std::string& title, const std::string& text) override;
     bool Confirm(const std::string& text) override;
 
 private:

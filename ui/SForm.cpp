@@ -195,7 +195,7 @@ QWidget* TSForm::BuildCroppingPage() {
     arrows->addStretch(1);
     side->addLayout(arrows);
     side->addStretch(1);
-    button(defaultsBtn_, "Button1", N_("D&efaults"), N_("Restore default aspects"));
+    button(defaultsBtn_, "Button1", N_("Defaul&ts"), N_("Restore default aspects"));
     grid->addLayout(side, 3, 1);
     grid->setRowStretch(3, 1);
     grid->setColumnStretch(0, 1);
@@ -219,9 +219,9 @@ QWidget* TSForm::BuildCroppingPage() {
     grid->addLayout(lookRow, 4, 0, 1, 2);
 
     // kept only to carry their settings through the dialog; never shown
-    showCropsizeCheck_ = MakeCheck(page, "ShowCropsizeCheck", N_("&Show Crop Information"),
+    showCropsizeCheck_ = MakeCheck(page, "ShowCropsizeCheck", N_("Show Crop &Information"),
                                    N_("Show informations about the crop area"));
-    enterCheck_ = MakeCheck(page, "EnterCheck", N_("&Enter crops current image"), nullptr);
+    enterCheck_ = MakeCheck(page, "EnterCheck", N_("E&nter crops current image"), nullptr);
     showCropsizeCheck_->hide();
     enterCheck_->hide();
     return page;
@@ -237,12 +237,12 @@ QWidget* TSForm::BuildFilesPage() {
     permissionCheck_ = MakeCheck(page, "PermissionCheck", N_("Copy &Permissions"),
                                  N_("Copy the readonly/attribute if it is present for the source"));
     safeNamesCheck_ = MakeCheck(
-        page, "SafeNamesCheck", N_("C&onvert to safe filename"),
+        page, "SafeNamesCheck", N_("Con&vert to safe filename"),
         N_("Replaces national characters, spaces, commas and more to ensure compatible filenames"));
     previewImagesCheck_ =
         MakeCheck(page, "PreviewImagesCheck", N_("&Show preview when selecting images"), nullptr);
     transformFilenameCheck_ = MakeCheck(page, "TransformFilenameCheck",
-                                        N_("&Transform filename (%N = original filename)"),
+                                        N_("T&ransform filename (%N = original filename)"),
                                         N_("Automatic transformation of the filename"));
     honourOrientationCheck_ =
         MakeCheck(page, "HonourOrientationCheck", N_("Show photos &upright by their orientation"),
@@ -284,7 +284,7 @@ QWidget* TSForm::BuildFilesPage() {
         radios->addWidget(radio);
     }
     existingFileLabel_ =
-        MakeLabel(existingFileRow_, N_("&Existing file:"), existingHint, warnRadio_);
+        MakeLabel(existingFileRow_, N_("E&xisting file:"), existingHint, warnRadio_);
     column->addSpacing(6);
     column->addWidget(existingFileRow_);
     column->addStretch(1);

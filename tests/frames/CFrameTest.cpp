@@ -280,6 +280,32 @@ TEST_F(CFrameTest, PressesRightAfterADoubleClickAreIgnored) {
     EXPECT_GT(log.Count("Selected"), 0u);
 }
 
+TEST_F(CFrameTest, MainKeyboardPlusAndMinusResizeAsTheKeypadDoes) {
+    QLineEdit* receiver = editor.NewHandler();
+    editor.GrabFocus();
+    struct Case {
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+        int change;
+    };
+    const Case cases[] = {
+        {Qt::Key_Minus, Qt::KeypadModifier, -8},
+        {Qt::Key_Minus, Qt::NoModifier, -8},
+        {Qt::Key_Underscore, Qt::ShiftModifier, -1}, // Shift+minus on a US layout
+        {Qt::Key_Minus, Qt::ControlModifier, -32},
+        {Qt::Key_Equal, Qt::NoModifier, 8},
+        {Qt::Key_Plus, Qt::ShiftModifier, 1}, // Shift+equals on a US layout
+        {Qt::Key_Equal, Qt::ControlModifier, 32},
+        {Qt::Key_Plus, Qt::KeypadModifier | Qt::ControlModifier, 32},
+    };
+    for (const Case& c : cases) {
+        const int32_t before = area().CropWidth();
+        QTest::keyClick(receiver, c.key, c.modifiers);
+        EXPECT_EQ(area().CropWidth(), before + c.change) << c.key << " " << int(c.modifiers);
+    }
+    EXPECT_TRUE(receiver->text().isEmpty());
+}
+
 TEST_F(CFrameTest, KeysReachTheCropAreaThroughTheInvisibleReceiver) {
     QLineEdit* receiver = editor.NewHandler();
     EXPECT_EQ(receiver->width(), 0);
@@ -294,7 +320,6 @@ TEST_F(CFrameTest, KeysReachTheCropAreaThroughTheInvisibleReceiver) {
     EXPECT_EQ(area().StoredHeight(), 1008);
     QTest::keyClick(receiver, Qt::Key_Plus, Qt::KeypadModifier | Qt::ShiftModifier);
     EXPECT_EQ(area().CropWidth(), 1509);
-    QTest::keyClick(receiver, Qt::Key_Plus); // the main keyboard's plus does not resize
     QTest::keyClick(receiver, Qt::Key_A);
     EXPECT_EQ(area().CropWidth(), 1509);
     EXPECT_TRUE(receiver->text().isEmpty());

@@ -1,5 +1,6 @@
 #include "jobs/CropPlan.h"
 
+#include <algorithm>
 #include <filesystem>
 
 #include <sys/stat.h>
@@ -136,6 +137,41 @@ TEST_F(CropPlanTest, EachAnswerSettlesItsPhoto) {
           {TPlannedCrop::Crop, "a (2).jpg"},
           {TPlannedCrop::NotReached, "b.jpg"}},
          true},
+        // an answer for the rest of the run is not asked for again; the read-only
+        // question is a question of its own
+        {"yes to all answers the rest",
+         true,
+         {TAnswer::YesToAll, TAnswer::Yes},
+         {exists + "a.jpg?", readOnly},
+         {{TPlannedCrop::Crop, "a.jpg"},
+          {TPlannedCrop::Crop, "a (2).jpg"},
+          {TPlannedCrop::Crop, "b.jpg"}},
+         false},
+        {"no to all answers the rest",
+         true,
+         {TAnswer::NoToAll},
+         {exists + "a.jpg?"},
+         {{TPlannedCrop::Skipped, "a.jpg", "File exists"},
+          {TPlannedCrop::Skipped, "a.jpg", "File exists"},
+          {TPlannedCrop::Skipped, "b.jpg", "File exists"}},
+         false},
+        // the file there stays, the photo takes the first name free on disk and in the run
+        {"keep both",
+         true,
+         {TAnswer::KeepBoth, TAnswer::KeepBoth, TAnswer::KeepBoth},
+         {exists + "a.jpg?", exists + "a.jpg?", exists + "b.jpg?"},
+         {{TPlannedCrop::Crop, "a (2).jpg"},
+          {TPlannedCrop::Crop, "a (3).jpg"},
+          {TPlannedCrop::Crop, "b (2).jpg"}},
+         false},
+        {"keep both a read-only file",
+         false,
+         {TAnswer::KeepBoth},
+         {readOnly},
+         {{TPlannedCrop::Crop, "a.jpg"},
+          {TPlannedCrop::Crop, "a (2).jpg"},
+          {TPlannedCrop::Crop, "b (2).jpg"}},
+         false},
         // "Overwrite" asks only about the read-only file
         {"overwrite without asking",
          false,
@@ -156,10 +192,16 @@ TEST_F(CropPlanTest, EachAnswerSettlesItsPhoto) {
         ASSERT_EQ(plan.Questions.size(), c.questions.size());
         for (std::size_t i = 0; i < plan.Questions.size(); ++i)
             EXPECT_EQ(plan.Questions[i].Answer, c.answers[i]);
-        if (plan.Photos[2].What == TPlannedCrop::Crop) {
-            EXPECT_TRUE(plan.Photos[2].Replace);
-            EXPECT_TRUE(plan.Photos[2].ClearReadOnly);
+        // only an output that is there is replaced; one kept beside it never is
+        std::size_t keptBoth = 0;
+        for (const TPlannedCrop& p : plan.Photos) {
+            if (p.What != TPlannedCrop::Crop) continue;
+            keptBoth += p.KeptBoth;
+            EXPECT_EQ(p.Replace, fs::exists(p.Output)) << p.Output;
+            EXPECT_EQ(p.ClearReadOnly, p.Output == dir.file("out/b.jpg")) << p.Output;
         }
+        EXPECT_EQ(keptBoth,
+                  std::size_t(std::count(c.answers.begin(), c.answers.end(), TAnswer::KeepBoth)));
     }
     // the plan only looks: the read-only file is still so
     EXPECT_EQ(ReadFileBytes(dir.file("out/b.jpg")), "old");

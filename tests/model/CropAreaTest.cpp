@@ -78,6 +78,11 @@ TEST_F(CropAreaTest, ProposedAreasForAspectsAreLargestCentredAndSnapped) {
         {3000, 2000, "free", 5, 7, {0, 0, 3000, 2000}, "(0, 0)", "3000x2000"},
         {1000, 1000, "defined", 1, 1, {0, 0, 1000, 1000}, "(0, 0)", "1000x1000"},
         {999, 601, "defined", 3, 2, {48, 0, 901, 600}, "(48, 0)", "901x600"},
+        // exact ratios in stored centimetres keep their whole pixels: "13x19 cm" is 3:2,
+        // "13x18 cm" 7:5 (truncation alone gave 3000x1999 and 2800x1999)
+        {3000, 2000, "defined", 19.05, 12.7, {0, 0, 3000, 2000}, "(0, 0)", "3000x2000"},
+        {3000, 2000, "defined", 17.78, 12.7, {96, 0, 2800, 2000}, "(96, 0)", "2800x2000"},
+        {2000, 3000, "defined", 12.7, 19.05, {0, 0, 2000, 3000}, "(0, 0)", "2000x3000"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::to_string(c.w) + "x" + std::to_string(c.h) + " " + c.kind);
@@ -232,31 +237,54 @@ TEST_F(CropAreaTest, NoCropAspectWithoutSizesStaysHiddenAndIgnoresKeys) {
     EXPECT_FALSE(Key(kKeyAdd));
 }
 
-TEST_F(CropAreaTest, RotationKeepsTheNumbersAndClampsThemToTheTurnedImage) {
+TEST_F(CropAreaTest, TheAreaTurnsWithThePictureAndTurnsBackExactly) {
     Load(3000, 2000); // 2666x1999 at (160, 0)
     const int before = reads;
     area.SetRotation(90);
     EXPECT_EQ(area.Rotation(), 90);
     EXPECT_EQ(area.ImageWidth(), 2000);
     EXPECT_EQ(area.ImageHeight(), 3000);
-    EXPECT_EQ(area.GetCrop(), (TCropRect{0, 0, 2000, 1500}));
+    // the aspect turns too; the corner (1, 160) goes to the nearest grid line
+    EXPECT_EQ(area.AspectH(), 3);
+    EXPECT_EQ(area.GetCrop(), (TCropRect{0, 160, 2000, 2666}));
     EXPECT_EQ(reads, before + 1);
     for (int ignored : {90, 45, -90, 360})
         area.SetRotation(ignored);
     EXPECT_EQ(reads, before + 1);
     EXPECT_EQ(area.Rotation(), 90);
-
-    // a fixed area larger than the turned image is clamped, not dropped
     area.SetRotation(0);
-    Propose("fixed", 2400, 1800);
+    EXPECT_EQ(area.GetCrop(), (TCropRect{160, 0, 2666, 1999}));
+
+    // four quarter turns and a half turn there and back come home; a move in between
+    // starts a new run, which then comes back to the moved area
+    for (const std::vector<int>& turns :
+         std::vector<std::vector<int>>{{90, 180, 270, 0}, {270, 0}, {180, 0}, {270, 180, 90, 0}}) {
+        for (int t : turns)
+            area.SetRotation(t);
+        EXPECT_EQ(area.GetCrop(), (TCropRect{160, 0, 2666, 1999})) << turns.size();
+    }
+    area.SetPosition(176, 0);
+    area.SetRotation(180);
+    EXPECT_EQ(area.GetCrop(), (TCropRect{160, 0, 2666, 1999})); // 3000 - 176 - 2666 = 158
+    area.SetRotation(90);
+    area.SetRotation(0);
+    EXPECT_EQ(area.GetCrop(), (TCropRect{176, 0, 2666, 1999}));
+
+    // a fixed size turns its sizes; a size larger than the turned image is clamped
+    Propose("fixed", 2400, 1800); // at (288, 96)
     area.SetRotation(270);
     EXPECT_EQ(area.Kind(), "fixed");
-    EXPECT_EQ(area.GetCrop(), (TCropRect{0, 96, 2000, 1800}));
+    EXPECT_EQ(area.GetCrop(), (TCropRect{96, 320, 1800, 2400}));
+    area.SetRotation(0);
+    Propose("free", 0, 0);
+    area.SetArea(0, 0, 2900);
+    area.SetRotation(90);
+    EXPECT_EQ(area.GetCrop(), (TCropRect{0, 0, 2000, 2900}));
 
     // a read that fails keeps the old turn, so the sizes still match it
     failReads = true;
     EXPECT_THROW(area.SetRotation(180), TError);
-    EXPECT_EQ(area.Rotation(), 270);
+    EXPECT_EQ(area.Rotation(), 90);
 }
 
 TEST_F(CropAreaTest, ThumbnailAndImagePixelsConvertByProportion) {

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -14,6 +15,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include "AccessKeys.h"
 #include "i18n/gnugettext.h"
 #include "model/CropAspect.h"
 #include "model/CropAspects.h"
@@ -91,7 +93,9 @@ TEST_F(AspectFormTest, AddAppliesTheCheckedKind) {
         // free size drops the sizes, no crop keeps them as typed
         {"FreeCheck", 0, "7", "8", "free", 0, 0},
         {"NoCropCheck", 0, "7", "8", "nocrop", 7, 8},
-        {"FixedSansUnitsCheck", 0, "12,5", "-0.5", "none", 12.5, -0.5},
+        {"FixedSansUnitsCheck", 0, "12,5", " 0.5", "none", 12.5, 0.5},
+        // sizes a kind does not use need not be numbers
+        {"FreeCheck", 0, "x", "", "free", 0, 0},
     };
     for (const Case& c : cases) {
         WhenShown([&] {
@@ -108,23 +112,68 @@ TEST_F(AspectFormTest, AddAppliesTheCheckedKind) {
     }
 }
 
-TEST_F(AspectFormTest, AddGivesNothingOnCancelOrBadNumbers) {
+TEST_F(AspectFormTest, AddGivesNothingOnCancel) {
     const std::function<void()> acts[] = {
         [&] { Click("CancelBtn"); },
         [&] { QTest::keyClick(&form, Qt::Key_Escape); },
         [&] { form.close(); },
-        [&] { Type("HorEdit", "abc"); },
-        [&] { Type("VerEdit", ""); },
-        [&] { Type("HorEdit", "1,234.5"); },
-        // even where the sizes are not used they must be numbers
-        [&] {
-            Type("HorEdit", "x");
-            Click("FreeCheck");
-        },
     };
     for (const auto& act : acts) {
         WhenShown(act);
         EXPECT_EQ(form.AddAspect(), nullptr);
+    }
+}
+
+TEST_F(AspectFormTest, AWrongSizeKeepsTheDialogOpenAndMarksTheField) {
+    struct Case {
+        const char* radio;
+        const char* field;
+        const char* text;
+        const char* message;
+    };
+    const char* number = "Enter a number greater than 0.";
+    const char* pixels = "Enter a whole number of pixels greater than 0.";
+    const Case cases[] = {
+        {"FixedWithUnitsCheck", "HorEdit", "abc", number},
+        {"FixedWithUnitsCheck", "VerEdit", "0", number},
+        {"FixedWithUnitsCheck", "VerEdit", "", number},
+        {"FixedSansUnitsCheck", "HorEdit", "-3", number},
+        {"FixedSansUnitsCheck", "HorEdit", "1,234.5", number},
+        {"PixelCheck", "VerEdit", "600.5", pixels},
+        {"PixelCheck", "HorEdit", "99999999999", pixels},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.radio) + " " + c.field + " \"" + c.text + "\"");
+        bool stayed = false;
+        QString message, style;
+        QWidget* focus = nullptr;
+        QTimer::singleShot(0, &form, [&] {
+            Click(c.radio);
+            Type(c.field, c.text);
+            Click("OKBtn");
+            stayed = form.isVisible();
+            message = Find<QLabel>("SizeError")->text();
+            style = Find<QLineEdit>(c.field)->styleSheet();
+            focus = form.focusWidget();
+            // corrected, the same dialog closes with the aspect
+            Type(c.field, "4");
+            Click("OKBtn");
+        });
+        std::unique_ptr<TCropAspect> aspect = form.AddAspect();
+        EXPECT_TRUE(stayed);
+        EXPECT_EQ(message, c.message);
+        EXPECT_FALSE(style.isEmpty());
+        EXPECT_EQ(focus, Find<QLineEdit>(c.field));
+        ASSERT_NE(aspect, nullptr);
+        EXPECT_GT(aspect->Horizontal(), 0);
+        EXPECT_GT(aspect->Vertical(), 0);
+        // the next showing starts clean
+        QTimer::singleShot(0, &form, [&] {
+            message = Find<QLabel>("SizeError")->text();
+            Click("CancelBtn");
+        });
+        form.AddAspect();
+        EXPECT_TRUE(message.isEmpty());
     }
 }
 
@@ -173,7 +222,7 @@ TEST_F(AspectFormTest, EditReadsBothDecimalSeparators) {
     EXPECT_EQ(aspect.Unit(), "cm");
 }
 
-TEST_F(AspectFormTest, EditStopsAtTheFirstBadNumber) {
+TEST_F(AspectFormTest, NoCropKeepsTheOldSizesWhereTheTypedOnesAreUnusable) {
     TCropAspect aspect;
     aspect.SetAll("Old", "pixels", 640, 480);
     WhenShown([&] {
@@ -182,18 +231,18 @@ TEST_F(AspectFormTest, EditStopsAtTheFirstBadNumber) {
         Type("DescriptionEdit", "New");
         Click("NoCropCheck");
     });
-    EXPECT_FALSE(form.EditAspect(aspect));
-    EXPECT_EQ(aspect.Horizontal(), 20);
+    EXPECT_TRUE(form.EditAspect(aspect));
+    EXPECT_EQ(aspect.Horizontal(), 640);
     EXPECT_EQ(aspect.Vertical(), 480);
-    EXPECT_EQ(aspect.Description(), "Old");
-    EXPECT_EQ(aspect.Unit(), "pixels");
+    EXPECT_EQ(aspect.Description(), "New");
+    EXPECT_EQ(aspect.Unit(), "nocrop");
 
     WhenShown([&] {
         Type("HorEdit", "30");
         Click("CancelBtn");
     });
     EXPECT_FALSE(form.EditAspect(aspect));
-    EXPECT_EQ(aspect.Horizontal(), 20);
+    EXPECT_EQ(aspect.Horizontal(), 640);
 }
 
 TEST_F(AspectFormTest, EditChecksTheKindOfTheUnit) {
@@ -262,4 +311,15 @@ TEST(AspectFormLanguageTest, UnitNamesFollowTheLanguage) {
                   texts);
     }
     SelectLanguage("en_US");
+}
+
+TEST(AspectFormAccessKeysTest, EachAccessKeyReachesOneControl) {
+    SelectLanguage("en_US");
+    TAspectForm form;
+    for (const char* kind : {"FixedWithUnitsCheck", "PixelCheck"}) {
+        form.findChild<QRadioButton*>(kind)->setChecked(true);
+        std::multimap<QString, QString> keys;
+        CollectAccessKeys(&form, keys);
+        EXPECT_EQ(AccessKeyClashes(keys), "") << kind;
+    }
 }

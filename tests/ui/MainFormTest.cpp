@@ -85,14 +85,24 @@ TEST_F(MainFormTest, CommandLineFilesArriveAndBadOnesAreSkipped) {
     ASSERT_EQ(w->Images().size(), 3u);
     EXPECT_EQ(w->CurrentFrame(), w->Images()[1]);
 
-    // files that come while a run is on (a drop) follow it, each once
-    QTimer::singleShot(0, w.get(), [&] { w->AddFiles({photo("tall photo.jpg")}); });
-    w->AddFiles({photo("a.jpg"), photo("b.jpg")});
+    // files that come while a run is on (a drop) follow it; a file listed already,
+    // also by another spelling, gets no second frame
+    QTimer::singleShot(0, w.get(), [&] {
+        w->AddFiles({dir.file("photos/../photos/a.jpg"), photo("tall photo.jpg")});
+    });
+    w->AddFiles({photo("tall photo.jpg"), photo("b.jpg"), photo("tall photo.jpg")});
     std::vector<std::string> names;
     for (TIFrame* f : w->Images())
         names.push_back(fs::path(f->SourceFileName()).filename());
-    EXPECT_EQ(names, (std::vector<std::string>{"a.jpg", "b.jpg", "c.jpg", "a.jpg", "b.jpg",
-                                               "tall photo.jpg"}));
+    EXPECT_EQ(names, (std::vector<std::string>{"a.jpg", "b.jpg", "c.jpg", "tall photo.jpg"}));
+    EXPECT_EQ(w->CurrentFrame(), w->Images()[0]);
+    EXPECT_EQ(w->StatusText(),
+              QStringLiteral("2 files are already in the list and were not added again."));
+    w->AddFiles({photo("c.jpg")});
+    EXPECT_EQ(w->Images().size(), 4u);
+    EXPECT_EQ(w->CurrentFrame(), w->Images()[2]);
+    EXPECT_EQ(w->StatusText(),
+              QStringLiteral("\"c.jpg\" is already in the list; its frame is selected."));
 }
 
 TEST_F(MainFormTest, FoldersAreSortedIgnoringCase) {

@@ -18,6 +18,7 @@
 #include <QTest>
 #include <QToolButton>
 
+#include "AccessKeys.h"
 #include "ScriptedPrompt.h"
 #include "core/StorageTank.h"
 #include "core/StorageTankElement.h"
@@ -439,3 +440,23 @@ TEST_F(SFormTest, NothingIsCutOff) {
 }
 
 } // namespace
+
+// Alt with a letter reaches one control on each page: the page's own controls
+// share the letters with the tabs and the dialog's buttons.
+TEST(SFormAccessKeysTest, EachPageGivesEachAccessKeyOnce) {
+    SelectLanguage("en_US");
+    TCropAspects registry;
+    registry.LoadDefaults();
+    TStorageTank settings("Settings");
+    TScriptedPrompt prompt;
+    TSForm form(settings, registry, &prompt);
+    std::multimap<QString, QString> dialog;
+    CollectAccessKeys(&form, dialog);
+    auto* pages = form.findChild<QTabWidget*>("PageControl");
+    ASSERT_NE(pages, nullptr);
+    for (int i = 0; i < pages->count(); ++i) {
+        std::multimap<QString, QString> keys = dialog;
+        CollectAccessKeys(pages->widget(i), keys);
+        EXPECT_EQ(AccessKeyClashes(keys), "") << pages->tabText(i).toStdString();
+    }
+}
