@@ -16,6 +16,7 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QToolButton>
 #include <QWheelEvent>
 
@@ -32,6 +33,7 @@
 #include "jobs/SharedSettings.h"
 #include "jobs/Transformer.h"
 #include "model/CropAspects.h"
+#include "model/ImageFiles.h"
 #include "model/Options.h"
 #include "ui/AboutBox.h"
 #include "ui/AspectForm.h"
@@ -71,8 +73,10 @@ TMainForm::TMainForm(TSettingsFile settingsFile, std::vector<std::string> files,
     // the other windows, in their fixed order, once the main window exists
     sForm_ = new TSForm(*settings_, GetCropAspects(), prompt_, this);
     sForm_->setObjectName(QStringLiteral("SForm"));
-    loadForm_ = new TLoadForm(this);
-    loadForm_->setObjectName(QStringLiteral("LoadForm"));
+    // the thumbnail run's progress sits in the status bar: the window stays usable meanwhile
+    loadForm_ = new TLoadForm(statusBar());
+    statusBar()->addPermanentWidget(loadForm_);
+    connect(loadForm_, &TLoadForm::runEnded, this, &TMainForm::AddRunEnded);
     aboutBox_ = new TAboutBoxJ(this);
     keyboardForm_ = new TKeyboardForm(this);
     aspectForm_ = new TAspectForm(this);
@@ -97,6 +101,8 @@ TMainForm::TMainForm(TSettingsFile settingsFile, std::vector<std::string> files,
 
 TMainForm::~TMainForm() {
     qApp->removeEventFilter(this);
+    // a thumbnail run still on stops before the pools it asks go
+    loadForm_->Abort();
     // a run still out ends here: its jobs are killed and waited for
     cropRun_.reset();
     // frames observe the registry, which outlives the window: they detach as they go
@@ -139,9 +145,9 @@ void TMainForm::showEvent(QShowEvent* event) {
 void TMainForm::FormShow() {
     setWindowTitle(tr_("Trimvale v%1 beta").arg(QString::fromStdString(ShortVersion())));
     restorePlacement(*settings_, *this, kMainPlacement.name, kMainPlacement.kind);
-    for (QWidget* dialog : {static_cast<QWidget*>(sForm_), static_cast<QWidget*>(loadForm_),
-                            static_cast<QWidget*>(aboutBox_), static_cast<QWidget*>(keyboardForm_),
-                            static_cast<QWidget*>(aspectForm_)})
+    for (QWidget* dialog :
+         {static_cast<QWidget*>(sForm_), static_cast<QWidget*>(aboutBox_),
+          static_cast<QWidget*>(keyboardForm_), static_cast<QWidget*>(aspectForm_)})
         restorePlacement(*settings_, *dialog, dialog->objectName().toStdString(), kDialogPlacement);
 
     LoadAspectRegistry(*settings_, GetCropAspects());
@@ -183,8 +189,21 @@ void TMainForm::FormShow() {
 
 void TMainForm::CommandLineTimerTimer() {
     commandLineTimer_.stop();
-    // the window has been painted by now; the run's dialog keeps it responsive
-    AddFiles(commandLine_);
+    // the window has been painted by now; folders add their photos as Add Folder does,
+    // in their place among the files
+    std::vector<std::string> files;
+    std::vector<TListFault> faults;
+    for (const std::string& path : commandLine_) {
+        std::error_code ec;
+        if (fs::is_directory(path, ec)) {
+            const std::vector<std::string> listed = ListImageFiles(path, false, &faults);
+            files.insert(files.end(), listed.begin(), listed.end());
+        } else {
+            files.push_back(path);
+        }
+    }
+    AddFiles(files);
+    TellListFaults(faults);
 }
 
 void TMainForm::dragEnterEvent(QDragEnterEvent* event) {
@@ -238,6 +257,8 @@ void TMainForm::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
+    // frames that would still come have no window to go to
+    loadForm_->Abort();
     FormClose();
     keyboardForm_->hide();
     event->accept();
@@ -245,9 +266,9 @@ void TMainForm::closeEvent(QCloseEvent* event) {
 
 void TMainForm::FormClose() {
     savePlacement(*settings_, *this, kMainPlacement.name, kMainPlacement.kind);
-    for (QWidget* dialog : {static_cast<QWidget*>(sForm_), static_cast<QWidget*>(loadForm_),
-                            static_cast<QWidget*>(aboutBox_), static_cast<QWidget*>(keyboardForm_),
-                            static_cast<QWidget*>(aspectForm_)})
+    for (QWidget* dialog :
+         {static_cast<QWidget*>(sForm_), static_cast<QWidget*>(aboutBox_),
+          static_cast<QWidget*>(keyboardForm_), static_cast<QWidget*>(aspectForm_)})
         savePlacement(*settings_, *dialog, dialog->objectName().toStdString(), kDialogPlacement);
     settings_->remove(Options::ImageSize.key);
     Set(*settings_, Options::ImageSize, imageSize_);

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QPointer>
 #include <QTimer>
@@ -27,6 +28,7 @@ class TAspectForm;
 class TCContainer;
 class TIFrame;
 class TKeyboardForm;
+struct TListFault;
 class TLoadForm;
 class TMainFormCropRun;
 class TMessageBoxPrompt;
@@ -57,6 +59,9 @@ public:
     // --- the image list ---
     void AddFiles(const std::vector<std::string>& files);
     void AddFolder(const std::string& folder, bool recursive);
+    /// Whether a thumbnail run is on; addRunFinished tells when it and the files that
+    /// followed it are all in.
+    bool Adding() const;
     TIFrame* AddImage(const std::string& path);
     /// AddImage with a thumbnail decoded ahead for an editor of the given height.
     TIFrame* AddImage(const std::string& path, TDecodedThumbnail decoded, int32_t height);
@@ -108,6 +113,8 @@ public:
 signals:
     /// The crop run has ended: its frames are gone or stay, the status says how it went.
     void cropRunFinished();
+    /// The thumbnail run has ended (cancelled or not) and no files wait to follow it.
+    void addRunFinished();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -133,7 +140,12 @@ private:
     void AddFolderExecute(bool recursive);
     void BrowseBtnClick();
     void TurnCurrent(int degrees);
-    TIFrame* PlaceImage(const std::string& path, const std::function<bool(TIFrame&)>& load);
+    TIFrame* PlaceImage(const std::string& path, const std::function<bool(TIFrame&)>& load,
+                        bool makeCurrent = true);
+    void FrameArrived();
+    void StartAddRun(const std::vector<std::string>& files);
+    void AddRunEnded();
+    void TellListFaults(const std::vector<TListFault>& faults);
     void RemoveFrame(TIFrame* frame);
     void ReleaseFrame(TIFrame* frame);
     /// Makes the frame the user works in current, if it is one of the list.
@@ -188,6 +200,7 @@ private:
     TSForm* sForm_ = nullptr;
     TLoadForm* loadForm_ = nullptr;
     std::vector<std::string> waitingFiles_; // added while a thumbnail run was on
+    QElapsedTimer lastLayout_;              // of the grid while frames arrive
     TAboutBoxJ* aboutBox_ = nullptr;
     TKeyboardForm* keyboardForm_ = nullptr;
     TAspectForm* aspectForm_ = nullptr;

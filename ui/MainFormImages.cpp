@@ -82,6 +82,10 @@ void TMainForm::AddFolderExecute(bool recursive) {
 void TMainForm::AddFolder(const std::string& folder, bool recursive) {
     std::vector<TListFault> faults;
     AddFiles(ListImageFiles(folder, recursive, &faults));
+    TellListFaults(faults);
+}
+
+void TMainForm::TellListFaults(const std::vector<TListFault>& faults) {
     if (faults.empty()) return;
     // what could not be looked into is told, not passed over
     constexpr std::size_t kShown = 10;
@@ -94,41 +98,71 @@ void TMainForm::AddFolder(const std::string& folder, bool recursive) {
 
 void TMainForm::AddFiles(const std::vector<std::string>& files) {
     if (files.empty() || !MayChangeList()) return;
-    if (loadForm_->isVisible()) {
+    StartAddRun(files);
+}
+
+void TMainForm::StartAddRun(const std::vector<std::string>& files) {
+    if (Adding()) {
         // files that come while a run is on (a drop, the command line) follow it
         waitingFiles_.insert(waitingFiles_.end(), files.begin(), files.end());
         return;
     }
-    TIFrame* remembered = current_;
-    TBig* big = container_->Big();
-    big->SetUpdatesEnabled(false);
     loadForm_->SetList(files);
     loadForm_->SetThumbnailHeight(
         TIFrame::EditorHeightFor(imageSize_, Get(*settings_, Options::Details)));
     loadForm_->SetHonourOrientation(Get(*settings_, Options::HonourOrientation));
-    loadForm_->exec();
-    if (!images_.empty()) {
-        const bool stillThere = IndexOf(remembered) >= 0;
-        SetCurrentFrame(stillThere ? remembered : images_.front());
+    lastLayout_.invalidate();
+    loadForm_->Start();
+}
+
+bool TMainForm::Adding() const {
+    return !loadForm_->Finished();
+}
+
+void TMainForm::FrameArrived() {
+    // the grid follows the arriving frames without being laid out once per frame
+    constexpr qint64 kLayoutEveryMs = 100;
+    if (lastLayout_.isValid() && lastLayout_.elapsed() < kLayoutEveryMs) return;
+    lastLayout_.start();
+    container_->LayoutNow();
+}
+
+void TMainForm::AddRunEnded() {
+    if (!current_ && !images_.empty()) SetCurrentFrame(images_.front());
+    container_->LayoutNow(); // the last frames are shown at once
+    // files that came meanwhile were accepted then: a crop run begun since does not turn
+    // them away
+    if (!waitingFiles_.empty()) {
+        StartAddRun(std::exchange(waitingFiles_, {}));
+        return;
     }
-    big->SetUpdatesEnabled(true);
-    container_->RequestLayout();
-    if (!waitingFiles_.empty()) AddFiles(std::exchange(waitingFiles_, {}));
+    emit addRunFinished();
 }
 
 TIFrame* TMainForm::AddImage(const std::string& path) {
-    return PlaceImage(path, [&path](TIFrame& frame) { return frame.LoadFile(path); });
+    TIFrame* frame = PlaceImage(
+        path, [&path](TIFrame& frame) { return frame.LoadFile(path); }, !Adding());
+    if (frame && Adding()) FrameArrived();
+    return frame;
 }
 
 TIFrame* TMainForm::AddImage(const std::string& path, TDecodedThumbnail decoded, int32_t height) {
     // a file the decoder refused would be dropped after its frame was made
     if (!decoded.Thumbnail) return nullptr;
-    return PlaceImage(path, [&](TIFrame& frame) {
-        return frame.LoadFile(path, std::move(*decoded.Thumbnail), height);
-    });
+    // the user works on while frames arrive: the current frame changes only when there is none
+    TIFrame* frame = PlaceImage(
+        path, [&](TIFrame& f) { return f.LoadFile(path, std::move(*decoded.Thumbnail), height); },
+        current_ == nullptr);
+    if (!frame) return nullptr;
+    // the view size changed since the run began: the frame decodes again at its new height
+    if (height != TIFrame::EditorHeightFor(imageSize_, Get(*settings_, Options::Details)))
+        frame->Reload();
+    FrameArrived();
+    return frame;
 }
 
-TIFrame* TMainForm::PlaceImage(const std::string& path, const std::function<bool(TIFrame&)>& load) {
+TIFrame* TMainForm::PlaceImage(const std::string& path, const std::function<bool(TIFrame&)>& load,
+                               bool makeCurrent) {
     std::error_code ec;
     if (!fs::is_regular_file(path, ec)) return nullptr;
     TBig* big = container_->Big();
@@ -157,7 +191,7 @@ TIFrame* TMainForm::PlaceImage(const std::string& path, const std::function<bool
     frame->SetLook(Get(*settings_, Options::CropAreaLook));
     connect(frame, &TIFrame::SelectRequested, this, [this, frame] { SelectedFrom(frame); });
     connect(frame, &TIFrame::Navigate, this, &TMainForm::NavigateFrom);
-    SetCurrentFrame(frame);
+    if (makeCurrent) SetCurrentFrame(frame);
     if (Get(*settings_, Options::AutoRotateCrop)) frame->AutoFlip();
     frame->CenterCrop();
     big->ScrollTo(Qt::Vertical, scroll);

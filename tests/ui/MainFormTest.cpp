@@ -69,8 +69,7 @@ protected:
 } // namespace
 
 TEST_F(MainFormTest, CommandLineFilesArriveAndBadOnesAreSkipped) {
-    auto w = Open({photo("a.jpg"), photo("missing.jpg"), photo("broken.jpg"), photo("b.jpg"),
-                   dir.file("photos")});
+    auto w = Open({photo("a.jpg"), photo("missing.jpg"), photo("broken.jpg"), photo("b.jpg")});
     WaitForImages(*w, 2);
     QTest::qWait(100);
     ASSERT_EQ(w->Images().size(), 2u);
@@ -82,17 +81,34 @@ TEST_F(MainFormTest, CommandLineFilesArriveAndBadOnesAreSkipped) {
     // adding while a frame is current keeps that frame current
     w->SetCurrentFrame(w->Images()[1]);
     w->AddFiles({photo("c.jpg")});
+    WaitForAddRun(*w);
     ASSERT_EQ(w->Images().size(), 3u);
     EXPECT_EQ(w->CurrentFrame(), w->Images()[1]);
 
     // files that come while a run is on (a drop) follow it, each once
     QTimer::singleShot(0, w.get(), [&] { w->AddFiles({photo("tall photo.jpg")}); });
     w->AddFiles({photo("a.jpg"), photo("b.jpg")});
+    WaitForAddRun(*w);
     std::vector<std::string> names;
     for (TIFrame* f : w->Images())
         names.push_back(fs::path(f->SourceFileName()).filename());
     EXPECT_EQ(names, (std::vector<std::string>{"a.jpg", "b.jpg", "c.jpg", "a.jpg", "b.jpg",
                                                "tall photo.jpg"}));
+}
+
+TEST_F(MainFormTest, CommandLineFoldersAddTheirPhotosInTheirPlace) {
+    fs::create_directories(dir.file("photos/inner"));
+    MakeJpeg(photo("inner/deep.jpg"), 64, 48);
+    auto w = Open({photo("tall photo.jpg"), dir.file("photos"), photo("a.jpg")});
+    WaitForImages(*w, 1);
+    WaitForAddRun(*w);
+    std::vector<std::string> names;
+    for (TIFrame* f : w->Images())
+        names.push_back(fs::path(f->SourceFileName()).filename());
+    // as Add Folder: the folder's own photos, sorted, without its subfolders
+    EXPECT_EQ(names, (std::vector<std::string>{"tall photo.jpg", "a.jpg", "b.jpg", "c.jpg",
+                                               "tall photo.jpg", "a.jpg"}));
+    EXPECT_EQ(w->StatusText(), QStringLiteral("Images added"));
 }
 
 TEST_F(MainFormTest, FoldersAreSortedIgnoringCase) {
@@ -104,6 +120,7 @@ TEST_F(MainFormTest, FoldersAreSortedIgnoringCase) {
     fs::create_symlink("gone.jpg", photo("link.jpg"));
     auto w = Open();
     w->AddFolder(dir.file("photos"), false);
+    WaitForAddRun(*w);
     std::vector<std::string> names;
     for (TIFrame* f : w->Images())
         names.push_back(fs::path(f->SourceFileName()).filename());
@@ -434,6 +451,7 @@ TEST_F(MainFormTest, CloseConfirmedDuringARunEndsItBeforeTheNextFrame) {
     w->show();
     w->DirEdit()->setText(QString::fromStdString(out("deeper")));
     w->AddFiles({photo("a.jpg"), photo("b.jpg"), photo("c.jpg")});
+    WaitForAddRun(*w);
     ASSERT_EQ(w->Images().size(), 3u);
     closer.window = w.get();
     // the close question, then the overwrite question for c
@@ -550,9 +568,11 @@ TEST_F(MainFormTest, ANewViewSizeDecodesFramesOutOfViewAtTheirNewHeight) {
     }
     auto w = Open(files);
     WaitForImages(*w, 8);
+    WaitForAddRun(*w);
     ASSERT_EQ(w->Images().size(), 8u);
     Trigger(*w, "SmallAction");
     Trigger(*w, "HugeAction");
+    w->Container()->LayoutNow(); // as the grid's own timer would, before anything scrolls
     // each frame gets its new thumbnail once it is in view
     for (TIFrame* f : w->Images()) {
         w->SetCurrentFrame(f);
@@ -613,6 +633,7 @@ TEST_F(MainFormTest, SidewaysPhotosAreFramedAndCutUpright) {
         auto w = Open();
         w->Settings().setValue("HonourOrientation", honour);
         w->AddFiles({photo("phone.jpg")});
+        WaitForAddRun(*w);
         ASSERT_EQ(w->Images().size(), 1u);
         TIFrame* frame = w->CurrentFrame();
         EXPECT_EQ(frame->Orientation(), honour ? 6 : 1);
@@ -639,6 +660,7 @@ TEST_F(MainFormTest, SameNamesGetFreeNamesAndFailuresSayWhy) {
     auto w = Open();
     w->Settings().setValue("ExistingFile", "Overwrite");
     w->AddFiles({photo("a.jpg"), dir.file("other/a.jpg"), photo("b.jpg")});
+    WaitForAddRun(*w);
     ASSERT_EQ(w->Images().size(), 3u);
     // cut short after its frame was made, as a copy still being written would be
     WriteFileBytes(photo("b.jpg"), whole.substr(0, whole.size() / 2));

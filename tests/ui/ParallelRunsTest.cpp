@@ -58,6 +58,7 @@ protected:
         QApplication::processEvents();
         w->DirEdit()->setText(QString::fromStdString(out("")));
         w->AddFiles(files);
+        WaitForAddRun(*w);
         return w;
     }
 

@@ -1,0 +1,134 @@
+// The thumbnail run never holds the window: frames arrive while the user scrolls,
+// moves a crop area and crops, and the end result is that of a run left alone.
+#include <filesystem>
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QStatusBar>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include "CropRunWait.h"
+#include "ScriptedPrompt.h"
+#include "TempDir.h"
+#include "core/ConsoleApp.h"
+#include "frames/IFrame.h"
+#include "grid/BigPanel.h"
+#include "grid/CropContainer.h"
+#include "grid/ImageLoader.h"
+#include "ui/MainForm.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+constexpr int kPhotos = 200;
+
+class AddRunTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        fs::create_directories(dir.file("prog"));
+        fs::create_directories(dir.file("cfg"));
+        fs::create_directories(dir.file("photos"));
+        // two pictures of different shapes, copied under many names
+        MakeJpeg(dir.file("wide.jpg"), 96, 64);
+        MakeJpeg(dir.file("tall.jpg"), 64, 96);
+        for (int i = 0; i < kPhotos; ++i) {
+            char name[32];
+            std::snprintf(name, sizeof name, "photos/p%03d.jpg", i);
+            fs::copy_file(dir.file(i % 3 ? "wide.jpg" : "tall.jpg"), dir.file(name));
+            files.push_back(dir.file(name));
+        }
+    }
+
+    std::unique_ptr<TMainForm> Open(const std::string& out) {
+        auto w = std::make_unique<TMainForm>(TSettingsFile(dir.file("prog"), dir.file("cfg")),
+                                             std::vector<std::string>{}, &prompt);
+        w->resize(900, 700);
+        w->show();
+        QApplication::processEvents();
+        w->DirEdit()->setText(QString::fromStdString(dir.file(out) + "/"));
+        return w;
+    }
+    static std::vector<std::string> Names(const TMainForm& w) {
+        std::vector<std::string> names;
+        for (TIFrame* f : w.Images())
+            names.push_back(fs::path(f->SourceFileName()).filename());
+        return names;
+    }
+    // What the user does to the first photo: its crop area goes right and down, then it is cut.
+    static void MoveAndCrop(TMainForm& w) {
+        TIFrame* first = w.Images().front();
+        w.SetCurrentFrame(first);
+        for (Qt::Key key : {Qt::Key_Right, Qt::Key_Right, Qt::Key_Down})
+            QTest::keyClick(first->Cropper(), key);
+        w.CropCurrentActionExecute();
+    }
+
+    TTempDir dir;
+    TScriptedPrompt prompt;
+    std::vector<std::string> files;
+};
+} // namespace
+
+TEST_F(AddRunTest, WorkDuringTheRunEndsAsWorkAfterIt) {
+    // the run left alone, the same work done after it
+    auto quiet = Open("quiet");
+    quiet->AddFiles(files);
+    WaitForAddRun(*quiet);
+    ASSERT_EQ(quiet->Images().size(), std::size_t(kPhotos));
+    MoveAndCrop(*quiet);
+    WaitForCropRun(*quiet);
+    const std::vector<std::string> quietNames = Names(*quiet);
+    const std::string quietCut = ReadFileBytes(dir.file("quiet/p000.jpg"));
+    ASSERT_FALSE(quietCut.empty());
+
+    auto busy = Open("busy");
+    QSignalSpy ended(busy.get(), &TMainForm::addRunFinished);
+    busy->AddFiles(files);
+    // the window answers while frames arrive: the run's progress sits in the status bar
+    ASSERT_TRUE(QTest::qWaitFor([&] { return busy->Images().size() >= 2; }));
+    EXPECT_TRUE(busy->Adding());
+    EXPECT_TRUE(busy->LoadForm()->isVisible());
+    EXPECT_TRUE(busy->statusBar()->isAncestorOf(busy->LoadForm()));
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    EXPECT_EQ(busy->CurrentFrame(), busy->Images().front());
+    busy->Container()->Big()->WheelScroll(-240);
+    MoveAndCrop(*busy);
+    WaitForCropRun(*busy);
+    EXPECT_TRUE(busy->Adding()) << "the run ended before the work in it could be checked";
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ended.count() == 1; }, 60000));
+    EXPECT_FALSE(busy->LoadForm()->isVisible());
+    EXPECT_EQ(busy->StatusText(), QStringLiteral("Images added"));
+
+    EXPECT_EQ(Names(*busy), quietNames);
+    EXPECT_EQ(ReadFileBytes(dir.file("busy/p000.jpg")), quietCut);
+    EXPECT_EQ(busy->CurrentFrame(), busy->Images().front());
+    EXPECT_TRUE(prompt.errors.empty());
+}
+
+TEST_F(AddRunTest, CancelKeepsTheFramesThatArrivedAndFilesThatCameMeanwhileFollow) {
+    auto w = Open("out");
+    QSignalSpy ended(w.get(), &TMainForm::addRunFinished);
+    w->AddFiles(files);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return w->Images().size() >= 3; }));
+    w->LoadForm()->CancelBtn()->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ended.count() == 1; }));
+    const std::size_t kept = w->Images().size();
+    EXPECT_LT(kept, std::size_t(kPhotos));
+    EXPECT_EQ(w->StatusText(), QStringLiteral("Cancel"));
+    // what arrived is there in list order
+    for (std::size_t i = 0; i < kept; ++i)
+        EXPECT_EQ(w->Images()[i]->SourceFileName(), files[i]);
+
+    // a drop during a run waits for it and comes after it
+    w->AddFiles({files[0], files[1]});
+    w->AddFiles({files[5]});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ended.count() == 2; }, 30000));
+    ASSERT_EQ(w->Images().size(), kept + 3);
+    EXPECT_EQ(w->Images()[kept]->SourceFileName(), files[0]);
+    EXPECT_EQ(w->Images()[kept + 2]->SourceFileName(), files[5]);
+}
