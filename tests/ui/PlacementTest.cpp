@@ -45,3 +45,37 @@ TEST(PlacementTest, RestoreUsesStoredKeysAndKeepsTheRest) {
     restorePlacement(store, form, "SForm", {true, true});
     EXPECT_TRUE(form.windowState() & Qt::WindowMaximized);
 }
+
+TEST(PlacementTest, StoredRectanglesAreFittedIntoTheScreen) {
+    const QRect screen(0, 0, 1600, 1000);
+    const QRect second(1600, 0, 1280, 800); // a second screen to the right
+    const struct {
+        QRect stored, available, fitted;
+    } cases[] = {
+        {{100, 80, 800, 600}, screen, {100, 80, 800, 600}},    // fits: kept as it is
+        {{50, 40, 2800, 1800}, screen, {0, 0, 1600, 1000}},    // saved on a larger screen
+        {{1200, 700, 800, 600}, screen, {800, 400, 800, 600}}, // over the lower right edge
+        {{-300, -40, 800, 600}, screen, {0, 0, 800, 600}},     // title bar above the top
+        {{1700, 100, 1600, 900}, second, {1600, 0, 1280, 800}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(FitToScreen(c.stored, c.available), c.fitted)
+            << c.stored.x() << "," << c.stored.y();
+}
+
+TEST(PlacementTest, AWindowReopensExactlyWhereItWasClosed) {
+    TStorageTank store("Settings");
+    {
+        QWidget form;
+        form.show();
+        form.setGeometry(200, 200, 300, 200);
+        savePlacement(store, form, "MainForm", {true, true});
+    }
+    for (int reopen = 0; reopen < 3; ++reopen) { // and again, without drifting
+        QWidget form;
+        form.show();
+        restorePlacement(store, form, "MainForm", {true, true});
+        EXPECT_EQ(form.geometry(), QRect(200, 200, 300, 200));
+        savePlacement(store, form, "MainForm", {true, true});
+    }
+}
