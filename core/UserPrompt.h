@@ -21,6 +21,11 @@ public:
         (void)title;
         return Ask(text);
     }
+    /// The account of a finished run, with a way to open the folder it wrote into.
+    virtual void ShowSummary(const std::string& text, const std::string& folder) {
+        (void)folder;
+        ShowMessage(text);
+    }
     /// A warning with the buttons Yes and No only; true for Yes.
     virtual bool Confirm(const std::string& text) { return Ask(text) == TAnswer::Yes; }
 };

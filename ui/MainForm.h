@@ -82,7 +82,8 @@ public:
     void PreferencesExecute();
     /// The crop run over frames, last to first: the questions are asked at
     /// once, the jobs end later; cropRunFinished tells when the run is over.
-    void CropFrames(std::vector<TIFrame*> frames, bool removeCropped);
+    /// summarise: one account at the end instead of a message per failure.
+    void CropFrames(std::vector<TIFrame*> frames, bool removeCropped, bool summarise = false);
     /// Full path of the preview file, inside a folder of this window's own
     /// (made at the first preview); empty before that.
     std::string PreviewFile() const;
@@ -160,6 +161,9 @@ private:
     void CropJobsEnded();
     void EndCropRun();
     void StopCropRun();
+    void CancelCropRun();
+    void ShowCropProgress();
+    void TellCropFailure(const std::string& file, const std::string& text);
 
     std::unique_ptr<TStorageTank> settings_;
     // decode thumbnails off the window's thread, for the add run and for frames

@@ -132,3 +132,47 @@ TEST_F(AddRunTest, CancelKeepsTheFramesThatArrivedAndFilesThatCameMeanwhileFollo
     EXPECT_EQ(w->Images()[kept]->SourceFileName(), files[0]);
     EXPECT_EQ(w->Images()[kept + 2]->SourceFileName(), files[5]);
 }
+
+TEST_F(AddRunTest, CropImagesShowsItsProgressAndCancelLeavesTheRestInTheList) {
+    // a jpegtran slow enough to be cancelled while the first jobs run
+    fs::create_directories(dir.file("bin"));
+    WriteFileBytes(dir.file("bin/jpegtran"),
+                   "#!/bin/sh\nsleep 0.3\nexec " + FindExecutable("jpegtran") + " \"$@\"\n");
+    fs::permissions(dir.file("bin/jpegtran"), fs::perms::owner_all);
+    const std::string path = getenv("PATH");
+    setenv("PATH", (dir.file("bin") + ":" + path).c_str(), 1);
+
+    auto w = Open("out");
+    const std::vector<std::string> some(files.begin(), files.begin() + 12);
+    w->AddFiles(some);
+    WaitForAddRun(*w);
+    QSignalSpy ended(w.get(), &TMainForm::cropRunFinished);
+    w->CropImagesActionExecute();
+    auto* bar = w->findChild<QProgressBar*>("CropProgressBar");
+    auto* cancel = w->findChild<QPushButton*>("CropCancelBtn");
+    ASSERT_TRUE(bar && cancel);
+    EXPECT_EQ(bar->maximum(), 12);
+    EXPECT_TRUE(w->statusBar()->isAncestorOf(bar));
+    cancel->click();
+    ASSERT_TRUE(ended.count() == 1 || ended.wait(30000));
+    setenv("PATH", path.c_str(), 1);
+
+    EXPECT_EQ(w->findChild<QProgressBar*>("CropProgressBar"), nullptr);
+    EXPECT_EQ(w->StatusText(), QStringLiteral("Cropping cancelled"));
+    ASSERT_EQ(prompt.summaries.size(), 1u);
+    // the jobs already running were written, the frames of the others stay
+    std::size_t written = 0;
+    for (const auto& e : fs::directory_iterator(dir.file("out")))
+        written += e.path().extension() == ".jpg";
+    const std::size_t left = w->Images().size();
+    EXPECT_GT(written, 0u);
+    EXPECT_GT(left, 0u);
+    EXPECT_EQ(written + left, some.size());
+    EXPECT_EQ(prompt.summaries[0], "Photos written: " + std::to_string(written) +
+                                       ", skipped: 0, failed: 0, not started: " +
+                                       std::to_string(left) + ".\nDestination: " + dir.file("out"));
+    EXPECT_EQ(prompt.summaryFolders[0], dir.file("out"));
+    // the frames left are the first of the list: the run goes last to first
+    for (std::size_t i = 0; i < left; ++i)
+        EXPECT_EQ(w->Images()[i]->SourceFileName(), some[i]);
+}
