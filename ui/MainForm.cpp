@@ -61,7 +61,7 @@ TMainForm::TMainForm(TSettingsFile settingsFile, std::vector<std::string> files,
                      IUserPrompt* prompt, QWidget* parent)
     : QMainWindow(parent), settingsFile_(std::move(settingsFile)),
       boxPrompt_(std::make_unique<TMessageBoxPrompt>(this)),
-      prompt_(prompt ? prompt : boxPrompt_.get()), opener_(ShellOpen),
+      prompt_(prompt ? prompt : boxPrompt_.get()), opener_([this](const std::string& path) { OpenPreview(path); }),
       commandLine_(std::move(files)) {
     setObjectName(QStringLiteral("MainForm"));
     resize(1000, 720);

@@ -32,6 +32,7 @@ struct TListFault;
 class TLoadForm;
 class TMainFormCropRun;
 class TMessageBoxPrompt;
+class TPreviewWindow;
 class TSForm;
 class TStorageTank;
 class TThumbnailPool;
@@ -158,6 +159,8 @@ private:
     bool MayChangeList() const;
     std::string StartFolder() const;
     void RemovePreview();
+    /// The desktop's image viewer shows the preview, or else a window of the program's own.
+    void OpenPreview(const std::string& path);
     void CropJobsEnded();
     void EndCropRun();
     void StopCropRun();
@@ -208,4 +211,5 @@ private:
     TAboutBoxJ* aboutBox_ = nullptr;
     TKeyboardForm* keyboardForm_ = nullptr;
     TAspectForm* aspectForm_ = nullptr;
+    TPreviewWindow* previewWindow_ = nullptr; // made when no viewer takes a preview
 };

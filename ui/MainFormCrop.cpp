@@ -30,6 +30,7 @@
 #include "model/Options.h"
 #include "ui/MainForm.h"
 #include "ui/MainFormCropRun.h"
+#include "ui/PreviewWindow.h"
 #include "ui/ShellServices.h"
 
 namespace fs = std::filesystem;
@@ -279,6 +280,14 @@ void TMainForm::EndCropRun() {
     }
     if (closing_) QTimer::singleShot(0, this, &QWidget::close);
     emit cropRunFinished();
+}
+
+void TMainForm::OpenPreview(const std::string& path) {
+    if (ShellOpen(path)) return;
+    if (!previewWindow_) previewWindow_ = new TPreviewWindow(this);
+    std::string why;
+    if (!previewWindow_->Show(path, &why))
+        prompt_->ShowError(FillPlaceholders(Translate("Unable to read %1: %2"), {path, why}));
 }
 
 void TMainForm::PreviewActionExecute() {
