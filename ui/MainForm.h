@@ -148,6 +148,7 @@ private:
     void StartAddRun(const std::vector<std::string>& files);
     void AddRunEnded();
     void TellListFaults(const std::vector<TListFault>& faults);
+    void NoteUnreadable(const std::string& path, std::string reason);
     void RemoveFrame(TIFrame* frame);
     void ReleaseFrame(TIFrame* frame);
     /// Makes the frame the user works in current, if it is one of the list.
@@ -208,6 +209,7 @@ private:
     TLoadForm* loadForm_ = nullptr;
     std::vector<std::string> waitingFiles_; // added while a thumbnail run was on
     QElapsedTimer lastLayout_;              // of the grid while frames arrive
+    std::vector<std::string> unreadable_;   // "name: reason", told once the run is over
     TAboutBoxJ* aboutBox_ = nullptr;
     TKeyboardForm* keyboardForm_ = nullptr;
     TAspectForm* aspectForm_ = nullptr;

@@ -127,6 +127,20 @@ void TMainForm::FrameArrived() {
     container_->LayoutNow();
 }
 
+void TMainForm::NoteUnreadable(const std::string& path, std::string reason) {
+    // the decoder names itself and the file; the list names the file already
+    constexpr std::string_view kDecoder = "JpegThumbnail: ";
+    if (reason.rfind(kDecoder, 0) == 0) reason.erase(0, kDecoder.size());
+    std::error_code ec;
+    if (!fs::exists(path, ec))
+        reason = std::make_error_code(std::errc::no_such_file_or_directory).message();
+    else if (fs::is_regular_file(path, ec) && fs::file_size(path, ec) == 0 && !ec)
+        reason = Translate("The file is empty");
+    else if (!fs::is_regular_file(path, ec) || reason.empty())
+        reason = Translate("The file is no JPEG photo that can be read");
+    unreadable_.push_back(fs::path(path).filename().string() + ": " + reason);
+}
+
 void TMainForm::AddRunEnded() {
     if (!current_ && !images_.empty()) SetCurrentFrame(images_.front());
     container_->LayoutNow(); // the last frames are shown at once
@@ -136,19 +150,33 @@ void TMainForm::AddRunEnded() {
         StartAddRun(std::exchange(waitingFiles_, {}));
         return;
     }
+    // what could not be read is told once, after the whole add
+    if (!unreadable_.empty()) {
+        constexpr std::size_t kShown = 20;
+        std::string text = Translate("These folders and files could not be read:");
+        for (std::size_t i = 0; i < unreadable_.size() && i < kShown; ++i)
+            text += "\n" + unreadable_[i];
+        if (unreadable_.size() > kShown) text += "\n...";
+        unreadable_.clear();
+        prompt_->ShowError(text);
+    }
     emit addRunFinished();
 }
 
 TIFrame* TMainForm::AddImage(const std::string& path) {
     TIFrame* frame = PlaceImage(
         path, [&path](TIFrame& frame) { return frame.LoadFile(path); }, !Adding());
+    if (!frame && Adding()) NoteUnreadable(path, "");
     if (frame && Adding()) FrameArrived();
     return frame;
 }
 
 TIFrame* TMainForm::AddImage(const std::string& path, TDecodedThumbnail decoded, int32_t height) {
     // a file the decoder refused would be dropped after its frame was made
-    if (!decoded.Thumbnail) return nullptr;
+    if (!decoded.Thumbnail) {
+        NoteUnreadable(path, decoded.Error);
+        return nullptr;
+    }
     // the user works on while frames arrive: the current frame changes only when there is none
     TIFrame* frame = PlaceImage(
         path, [&](TIFrame& f) { return f.LoadFile(path, std::move(*decoded.Thumbnail), height); },

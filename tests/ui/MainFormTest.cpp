@@ -76,7 +76,16 @@ TEST_F(MainFormTest, CommandLineFilesArriveAndBadOnesAreSkipped) {
     EXPECT_EQ(w->Images()[0]->SourceFileName(), photo("a.jpg"));
     EXPECT_EQ(w->CurrentFrame(), w->Images()[0]);
     EXPECT_EQ(w->StatusText(), QStringLiteral("Images added"));
-    EXPECT_TRUE(prompt.messages.empty());
+    // what could not be read is told once, with why
+    WaitForAddRun(*w);
+    ASSERT_EQ(prompt.errors.size(), 1u);
+    EXPECT_EQ(prompt.errors[0].rfind("These folders and files could not be read:\n"
+                                     "missing.jpg: No such file or directory\n"
+                                     "broken.jpg: ",
+                                     0),
+              0u)
+        << prompt.errors[0];
+    EXPECT_EQ(std::count(prompt.errors[0].begin(), prompt.errors[0].end(), '\n'), 2);
 
     // adding while a frame is current keeps that frame current
     w->SetCurrentFrame(w->Images()[1]);
@@ -126,9 +135,12 @@ TEST_F(MainFormTest, FoldersAreSortedIgnoringCase) {
         names.push_back(fs::path(f->SourceFileName()).filename());
     EXPECT_EQ(names, (std::vector<std::string>{"a.jpg", "b.jpg", "b2.jpeg", "c.jpg",
                                                "tall photo.jpg", "Z.JPG"}));
-    ASSERT_EQ(prompt.errors.size(), 1u);
+    // the link at once, the photo that is none after the add
+    ASSERT_EQ(prompt.errors.size(), 2u);
     EXPECT_EQ(prompt.errors[0], "These folders and files could not be read:\n" + photo("link.jpg") +
                                     ": No such file or directory");
+    EXPECT_EQ(prompt.errors[1].rfind("These folders and files could not be read:\nbroken.jpg: ", 0),
+              0u);
 }
 
 TEST_F(MainFormTest, KeysMoveBetweenFramesAndStopAtTheEnds) {

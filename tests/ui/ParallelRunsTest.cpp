@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <sstream>
 
 #include <sys/stat.h>
 
@@ -59,11 +60,15 @@ protected:
         w->DirEdit()->setText(QString::fromStdString(out("")));
         w->AddFiles(files);
         WaitForAddRun(*w);
+        // the files that could not be read were told once; what follows starts afresh
+        told.push_back(prompt.errors);
+        prompt = TScriptedPrompt();
         return w;
     }
 
     TTempDir dir;
     TScriptedPrompt prompt;
+    std::vector<std::vector<std::string>> told; // the errors of each add
     std::vector<std::string> files;
 };
 } // namespace
@@ -86,6 +91,22 @@ TEST_F(ParallelRunsTest, AddsTheSameFramesInTheSameOrderAsOneFileAfterTheOther) 
     }
     EXPECT_EQ(parallel->CurrentFrame()->SourceFileName(), photo("a.jpg"));
     EXPECT_EQ(parallel->StatusText(), sequential->StatusText());
+    // both tell the files they could not read, once, in list order
+    ASSERT_EQ(told.size(), 2u);
+    for (const auto& errors : told) {
+        ASSERT_EQ(errors.size(), 1u);
+        std::vector<std::string> names;
+        std::istringstream lines(errors[0]);
+        std::string line;
+        std::getline(lines, line);
+        EXPECT_EQ(line, "These folders and files could not be read:");
+        while (std::getline(lines, line))
+            names.push_back(line.substr(0, line.find(": ")));
+        EXPECT_EQ(names, (std::vector<std::string>{"not a jpeg.jpg", "missing.jpg", "empty.jpg"}))
+            << errors[0];
+        EXPECT_NE(errors[0].find("\nmissing.jpg: No such file or directory"), std::string::npos);
+        EXPECT_NE(errors[0].find("\nempty.jpg: The file is empty"), std::string::npos);
+    }
 }
 
 TEST_F(ParallelRunsTest, CropsTheSameFilesWithTheSameQuestionsAsOneFrameAfterTheOther) {
