@@ -1,10 +1,16 @@
 #include "ui/Placement.h"
 
+#include <filesystem>
+
+#include <QApplication>
 #include <QWidget>
 
 #include <gtest/gtest.h>
 
+#include "ScriptedPrompt.h"
+#include "TempDir.h"
 #include "core/StorageTank.h"
+#include "ui/MainForm.h"
 
 TEST(PlacementTest, NormalWindowsStoreWhatApplies) {
     TStorageTank store("Settings");
@@ -77,5 +83,22 @@ TEST(PlacementTest, AWindowReopensExactlyWhereItWasClosed) {
         restorePlacement(store, form, "MainForm", {true, true});
         EXPECT_EQ(form.geometry(), QRect(200, 200, 300, 200));
         savePlacement(store, form, "MainForm", {true, true});
+    }
+}
+
+TEST(PlacementTest, TheMainWindowReopensWhereItWasClosed) {
+    TTempDir dir;
+    std::filesystem::create_directories(dir.file("prog"));
+    std::filesystem::create_directories(dir.file("cfg"));
+    TScriptedPrompt prompt;
+    for (int opening = 0; opening < 3; ++opening) {
+        TMainForm window(TSettingsFile(dir.file("prog"), dir.file("cfg")), {}, &prompt);
+        window.show();
+        QApplication::processEvents();
+        if (opening == 0)
+            window.setGeometry(200, 200, 600, 400);
+        else
+            EXPECT_EQ(window.geometry(), QRect(200, 200, 600, 400)) << opening;
+        EXPECT_TRUE(window.close());
     }
 }
