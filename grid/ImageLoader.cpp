@@ -2,7 +2,7 @@
 
 #include <exception>
 
-#include <QCloseEvent>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -21,53 +21,37 @@ QString FileNameOf(const std::string& path) {
 
 } // namespace
 
-TLoadForm::TLoadForm(QWidget* parent) : QDialog(parent) {
+TLoadForm::TLoadForm(QWidget* parent) : QWidget(parent) {
     setObjectName("LoadForm");
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
-    setFixedSize(468, 130);
-
-    progressBar_ = new QProgressBar(this);
-    progressBar_->setObjectName("ProgressBar");
-    progressBar_->setGeometry(16, 16, 433, 33);
-    progressBar_->setTextVisible(false);
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
     statusLabel_ = new QLabel(this);
     statusLabel_->setObjectName("StatusLabel");
-    statusLabel_->setGeometry(16, 64, 436, 17);
+    progressBar_ = new QProgressBar(this);
+    progressBar_->setObjectName("ProgressBar");
+    progressBar_->setTextVisible(false);
+    progressBar_->setMaximumWidth(200);
     cancelBtn_ = new QPushButton(this);
     cancelBtn_->setObjectName("CancelBtn");
-    cancelBtn_->setGeometry(376, 88, 75, 25);
-    cancelBtn_->setDefault(true);
     connect(cancelBtn_, &QPushButton::clicked, this, &TLoadForm::CancelBtnClick);
+    layout->addWidget(statusLabel_);
+    layout->addWidget(progressBar_);
+    layout->addWidget(cancelBtn_);
 
-    timer_.setInterval(100);
-    timer_.setSingleShot(true);
-    connect(&timer_, &QTimer::timeout, this, &TLoadForm::TimerTimer);
-
-    setWindowTitle(N_("Creating Thumbnails"));
     cancelBtn_->setText(N_("&Cancel"));
     TranslateWindow(this);
+    hide();
 }
 
 TLoadForm::~TLoadForm() = default;
 
-void TLoadForm::showEvent(QShowEvent* event) {
-    QDialog::showEvent(event);
-    // One run per showing: the window system shows the dialog again when it is restored
-    // from minimised, and that must neither restart the run nor forget a Cancel.
+void TLoadForm::Start() {
     if (!finished_) return;
-    // From here on closing means cancelling, also in the moment before the run starts.
     cancelled_ = false;
-    finished_ = false;
-    progressBar_->setValue(0);
-    timer_.start();
-}
-
-void TLoadForm::TimerTimer() {
-    // Stopped first: one showing makes one run.
-    timer_.stop();
     finished_ = false;
     progressBar_->setRange(0, static_cast<int>(list_.size()));
     progressBar_->setValue(0);
+    show();
     prefetch_.reset();
     if (source_ && addDecoded_)
         prefetch_ =
@@ -75,15 +59,26 @@ void TLoadForm::TimerTimer() {
                                                  honourOrientation_, [this] { DecodeArrived(); });
     index_ = 0;
     waiting_ = false;
-    if (list_.empty())
-        Finish();
-    else
-        ShowFile();
+    // the first step runs from the event loop, as every later one does
+    Queue(list_.empty() ? &TLoadForm::Finish : &TLoadForm::ShowFile);
+}
+
+void TLoadForm::Abort() {
+    prefetch_.reset();
+    cancelled_ = true;
+    finished_ = true;
+    waiting_ = false;
+    ++generation_; // steps already queued find the run gone
+    hide();
 }
 
 void TLoadForm::Queue(void (TLoadForm::*step)()) {
     QMetaObject::invokeMethod(
-        this, [this, step] { (this->*step)(); }, Qt::QueuedConnection);
+        this,
+        [this, step, generation = generation_] {
+            if (generation == generation_) (this->*step)();
+        },
+        Qt::QueuedConnection);
 }
 
 void TLoadForm::ShowFile() {
@@ -111,13 +106,14 @@ void TLoadForm::AddFile() {
     } catch (const std::exception&) {
         // One file that cannot be added must not end the run or escape the event loop.
     }
+    if (finished_) return; // aborted from within the callback
     ++index_;
     progressBar_->setValue(static_cast<int>(index_));
     Queue(&TLoadForm::AfterFile);
 }
 
 void TLoadForm::DecodeArrived() {
-    if (waiting_ && prefetch_->Ready(index_)) {
+    if (waiting_ && prefetch_ && prefetch_->Ready(index_)) {
         waiting_ = false;
         Queue(&TLoadForm::AddFile);
     }
@@ -135,27 +131,14 @@ void TLoadForm::Finish() {
     prefetch_.reset(); // what was asked for ahead is withdrawn
     if (statusText_) statusText_(cancelled_ ? tr_("Cancel") : tr_("Images added"));
     finished_ = true;
-    accept();
+    hide();
+    emit runEnded();
+}
+
+void TLoadForm::Cancel() {
+    if (!finished_) cancelled_ = true;
 }
 
 void TLoadForm::CancelBtnClick() {
-    cancelled_ = true;
-    reject();
-}
-
-void TLoadForm::done(int result) {
-    if (!finished_) {
-        cancelled_ = true;
-        return;
-    }
-    QDialog::done(result);
-}
-
-void TLoadForm::closeEvent(QCloseEvent* event) {
-    if (!finished_) {
-        cancelled_ = true;
-        event->ignore();
-        return;
-    }
-    QDialog::closeEvent(event);
+    Cancel();
 }

@@ -5,9 +5,8 @@
 #include <string>
 #include <vector>
 
-#include <QDialog>
 #include <QPointer>
-#include <QTimer>
+#include <QWidget>
 
 #include "frames/ThumbnailSource.h"
 
@@ -16,13 +15,14 @@ class QProgressBar;
 class QPushButton;
 class TThumbnailPrefetch;
 
-/// The modal progress dialog of adding images. It does no decoding itself: for each path it
-/// calls its owner's add-image callback and lets the user cancel after the file in progress.
-/// The run starts on the first timer tick after the dialog is shown, so that the dialog is
-/// painted first, and goes on in steps queued to the dialog's own modal event loop: the
-/// status line, then the file, then the check for a Cancel, each after the events that came
-/// meanwhile (repaints, the Cancel click). Nothing in the run processes events itself.
-class TLoadForm : public QDialog {
+/// The progress of adding images: a status line, a bar and a Cancel button that its owner
+/// puts into the window's status bar, shown only while a run is on. It does no decoding
+/// itself: for each path it calls its owner's add-image callback and lets the user cancel
+/// after the file in progress. The run goes on in steps queued to the window's own event
+/// loop: the status line, then the file, then the check for a Cancel, each after the events
+/// that came meanwhile (repaints, scrolling, keys, the Cancel click), so the window never
+/// waits for the whole run. Nothing in the run processes events itself.
+class TLoadForm : public QWidget {
     Q_OBJECT
 public:
     /// Called once per path, in list order; a file it cannot add it simply skips.
@@ -50,9 +50,16 @@ public:
     void SetHonourOrientation(bool honour) { honourOrientation_ = honour; }
     int32_t ThumbnailHeight() const { return thumbnailHeight_; }
     void SetStatusText(TStatusText statusText) { statusText_ = std::move(statusText); }
-    /// The paths of the next run; the dialog keeps its own copy. Not to be called while a
+    /// The paths of the next run; the form keeps its own copy. Not to be called while a
     /// run is on (the owner queues what comes meanwhile).
     void SetList(std::vector<std::string> list) { list_ = std::move(list); }
+
+    /// Shows the progress and starts the run over the list; ignored while a run is on.
+    void Start();
+    /// Ends the run after the file in progress; what was added stays.
+    void Cancel();
+    /// Ends the run at once without another callback (the owner is going away).
+    void Abort();
 
     bool Cancelled() const { return cancelled_; }
     bool Finished() const { return finished_; }
@@ -61,15 +68,11 @@ public:
     QLabel* StatusLabel() const { return statusLabel_; }
     QPushButton* CancelBtn() const { return cancelBtn_; }
 
-    /// Closing is refused until the run has ended; asking for it cancels the run.
-    void done(int result) override;
-
-protected:
-    void showEvent(QShowEvent* event) override;
-    void closeEvent(QCloseEvent* event) override;
+signals:
+    /// The run has ended, cancelled or not, after its closing message.
+    void runEnded();
 
 private:
-    void TimerTimer();
     /// The run's steps, each queued to the event loop by the one before.
     void ShowFile();
     void AddFile();
@@ -93,8 +96,8 @@ private:
     std::unique_ptr<TThumbnailPrefetch> prefetch_; // during a run with a source
     std::size_t index_ = 0;                        // the file at work
     bool waiting_ = false;                         // for the decode of that file
+    uint64_t generation_ = 0;                      // of the run the queued steps belong to
     QProgressBar* progressBar_;
     QLabel* statusLabel_;
     QPushButton* cancelBtn_;
-    QTimer timer_;
 };

@@ -18,6 +18,7 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QToolButton>
 #include <QUndoStack>
 #include <QWheelEvent>
@@ -35,6 +36,7 @@
 #include "jobs/SharedSettings.h"
 #include "jobs/Transformer.h"
 #include "model/CropAspects.h"
+#include "model/ImageFiles.h"
 #include "model/Options.h"
 #include "ui/AboutBox.h"
 #include "ui/AspectForm.h"
@@ -62,7 +64,8 @@ TMainForm::TMainForm(TSettingsFile settingsFile, std::vector<std::string> files,
                      IUserPrompt* prompt, QWidget* parent)
     : QMainWindow(parent), settingsFile_(std::move(settingsFile)),
       boxPrompt_(std::make_unique<TMessageBoxPrompt>(this)),
-      prompt_(prompt ? prompt : boxPrompt_.get()), opener_(ShellOpen),
+      prompt_(prompt ? prompt : boxPrompt_.get()),
+      opener_([this](const std::string& path) { OpenPreview(path); }),
       commandLine_(std::move(files)) {
     setObjectName(QStringLiteral("MainForm"));
     resize(1000, 720);
@@ -74,8 +77,10 @@ TMainForm::TMainForm(TSettingsFile settingsFile, std::vector<std::string> files,
     // the other windows, in their fixed order, once the main window exists
     sForm_ = new TSForm(*settings_, GetCropAspects(), prompt_, this);
     sForm_->setObjectName(QStringLiteral("SForm"));
-    loadForm_ = new TLoadForm(this);
-    loadForm_->setObjectName(QStringLiteral("LoadForm"));
+    // the thumbnail run's progress sits in the status bar: the window stays usable meanwhile
+    loadForm_ = new TLoadForm(statusBar());
+    statusBar()->addPermanentWidget(loadForm_);
+    connect(loadForm_, &TLoadForm::runEnded, this, &TMainForm::AddRunEnded);
     aboutBox_ = new TAboutBoxJ(this);
     keyboardForm_ = new TKeyboardForm(this);
     aspectForm_ = new TAspectForm(this);
@@ -102,6 +107,8 @@ TMainForm::~TMainForm() {
     qApp->removeEventFilter(this);
     // the undo steps go while the window can still hear of it
     delete std::exchange(undo_, nullptr);
+    // a thumbnail run still on stops before the pools it asks go
+    loadForm_->Abort();
     // a run still out ends here: its jobs are killed and waited for
     cropRun_.reset();
     // frames observe the registry, which outlives the window: they detach as they go
@@ -144,9 +151,9 @@ void TMainForm::showEvent(QShowEvent* event) {
 void TMainForm::FormShow() {
     setWindowTitle(tr_("Trimvale v%1 beta").arg(QString::fromStdString(ShortVersion())));
     restorePlacement(*settings_, *this, kMainPlacement.name, kMainPlacement.kind);
-    for (QWidget* dialog : {static_cast<QWidget*>(sForm_), static_cast<QWidget*>(loadForm_),
-                            static_cast<QWidget*>(aboutBox_), static_cast<QWidget*>(keyboardForm_),
-                            static_cast<QWidget*>(aspectForm_)})
+    for (QWidget* dialog :
+         {static_cast<QWidget*>(sForm_), static_cast<QWidget*>(aboutBox_),
+          static_cast<QWidget*>(keyboardForm_), static_cast<QWidget*>(aspectForm_)})
         restorePlacement(*settings_, *dialog, dialog->objectName().toStdString(), kDialogPlacement);
 
     LoadAspectRegistry(*settings_, GetCropAspects());
@@ -188,8 +195,21 @@ void TMainForm::FormShow() {
 
 void TMainForm::CommandLineTimerTimer() {
     commandLineTimer_.stop();
-    // the window has been painted by now; the run's dialog keeps it responsive
-    AddFiles(commandLine_);
+    // the window has been painted by now; folders add their photos as Add Folder does,
+    // in their place among the files
+    std::vector<std::string> files;
+    std::vector<TListFault> faults;
+    for (const std::string& path : commandLine_) {
+        std::error_code ec;
+        if (fs::is_directory(path, ec)) {
+            const std::vector<std::string> listed = ListImageFiles(path, false, &faults);
+            files.insert(files.end(), listed.begin(), listed.end());
+        } else {
+            files.push_back(path);
+        }
+    }
+    AddFiles(files);
+    TellListFaults(faults);
 }
 
 void TMainForm::dragEnterEvent(QDragEnterEvent* event) {
@@ -243,6 +263,8 @@ void TMainForm::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
+    // frames that would still come have no window to go to
+    loadForm_->Abort();
     FormClose();
     keyboardForm_->hide();
     event->accept();
@@ -250,9 +272,9 @@ void TMainForm::closeEvent(QCloseEvent* event) {
 
 void TMainForm::FormClose() {
     savePlacement(*settings_, *this, kMainPlacement.name, kMainPlacement.kind);
-    for (QWidget* dialog : {static_cast<QWidget*>(sForm_), static_cast<QWidget*>(loadForm_),
-                            static_cast<QWidget*>(aboutBox_), static_cast<QWidget*>(keyboardForm_),
-                            static_cast<QWidget*>(aspectForm_)})
+    for (QWidget* dialog :
+         {static_cast<QWidget*>(sForm_), static_cast<QWidget*>(aboutBox_),
+          static_cast<QWidget*>(keyboardForm_), static_cast<QWidget*>(aspectForm_)})
         savePlacement(*settings_, *dialog, dialog->objectName().toStdString(), kDialogPlacement);
     settings_->remove(Options::ImageSize.key);
     Set(*settings_, Options::ImageSize, imageSize_);

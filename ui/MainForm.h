@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QPointer>
 #include <QTimer>
@@ -30,9 +31,11 @@ class TAspectForm;
 class TCContainer;
 class TIFrame;
 class TKeyboardForm;
+struct TListFault;
 class TLoadForm;
 class TMainFormCropRun;
 class TMessageBoxPrompt;
+class TPreviewWindow;
 class TSForm;
 class TStorageTank;
 class TThumbnailPool;
@@ -67,6 +70,9 @@ public:
     // --- the image list ---
     void AddFiles(const std::vector<std::string>& files);
     void AddFolder(const std::string& folder, bool recursive);
+    /// Whether a thumbnail run is on; addRunFinished tells when it and the files that
+    /// followed it are all in.
+    bool Adding() const;
     TIFrame* AddImage(const std::string& path);
     /// AddImage with a thumbnail decoded ahead for an editor of the given height.
     TIFrame* AddImage(const std::string& path, TDecodedThumbnail decoded, int32_t height);
@@ -110,7 +116,8 @@ public:
     void PreferencesExecute();
     /// The crop run over frames, last to first: the questions are asked at
     /// once, the jobs end later; cropRunFinished tells when the run is over.
-    void CropFrames(std::vector<TIFrame*> frames, bool removeCropped);
+    /// summarise: one account at the end instead of a message per failure.
+    void CropFrames(std::vector<TIFrame*> frames, bool removeCropped, bool summarise = false);
     /// Full path of the preview file, inside a folder of this window's own
     /// (made at the first preview); empty before that.
     std::string PreviewFile() const;
@@ -141,6 +148,8 @@ public:
 signals:
     /// The crop run has ended: its frames are gone or stay, the status says how it went.
     void cropRunFinished();
+    /// The thumbnail run has ended (cancelled or not) and no files wait to follow it.
+    void addRunFinished();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -183,6 +192,13 @@ private:
     /// Selects the frame of a file added again and says so in the status bar.
     void ShowAlreadyListed(TIFrame* frame, std::size_t count);
     TIFrame* PlaceImage(const std::string& path, const std::function<bool(TIFrame&)>& load);
+    TIFrame* PlaceImage(const std::string& path, const std::function<bool(TIFrame&)>& load,
+                        bool makeCurrent = true);
+    void FrameArrived();
+    void StartAddRun(const std::vector<std::string>& files);
+    void AddRunEnded();
+    void TellListFaults(const std::vector<TListFault>& faults);
+    void NoteUnreadable(const std::string& path, std::string reason);
     void RemoveFrame(TIFrame* frame);
     void ReleaseFrame(TIFrame* frame);
     /// A frame out of the list stays, without its thumbnail, while an undo may bring
@@ -202,9 +218,14 @@ private:
     bool MayChangeList() const;
     std::string StartFolder() const;
     void RemovePreview();
+    /// The desktop's image viewer shows the preview, or else a window of the program's own.
+    void OpenPreview(const std::string& path);
     void CropJobsEnded();
     void EndCropRun();
     void StopCropRun();
+    void CancelCropRun();
+    void ShowCropProgress();
+    void TellCropFailure(const std::string& file, const std::string& text);
 
     std::unique_ptr<TStorageTank> settings_;
     // decode thumbnails off the window's thread, for the add run and for frames
@@ -245,6 +266,8 @@ private:
     TSForm* sForm_ = nullptr;
     TLoadForm* loadForm_ = nullptr;
     std::vector<std::string> waitingFiles_; // added while a thumbnail run was on
+    QElapsedTimer lastLayout_;              // of the grid while frames arrive
+    std::vector<std::string> unreadable_;   // "name: reason", told once the run is over
     TAboutBoxJ* aboutBox_ = nullptr;
     TKeyboardForm* keyboardForm_ = nullptr;
     TAspectForm* aspectForm_ = nullptr;
@@ -254,7 +277,10 @@ private:
     std::map<std::string, TFrameState> baseline_;          // each frame at the last step, by file
     std::vector<TPlacedFrame> removed_;                    // frames gone since, in that order
     std::map<std::string, std::unique_ptr<TIFrame>> kept_; // frames out of the list, by file
-    std::map<std::string, int> held_; // steps that may bring a file's frame back
-    bool restoring_ = false;          // an undo or redo is at work
-    bool spreading_ = false;          // an aspect goes to all chosen frames
+    std::map<std::string, int> held_;         // steps that may bring a file's frame back
+    bool restoring_ = false;                  // an undo or redo is at work
+    bool spreading_ = false;                  // an aspect goes to all chosen frames
+    TPreviewWindow* previewWindow_ = nullptr; // made when no viewer takes a preview
+    // a file of the add run already in the list, and how many were, told at its end
+    std::pair<TIFrame*, std::size_t> alreadyListed_{nullptr, 0};
 };

@@ -7,7 +7,11 @@
 #include <stdlib.h>
 
 #include <QAction>
+#include <QHBoxLayout>
 #include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QStatusBar>
 #include <QTimer>
 
 #include "core/Error.h"
@@ -26,6 +30,7 @@
 #include "model/Options.h"
 #include "ui/MainForm.h"
 #include "ui/MainFormCropRun.h"
+#include "ui/PreviewWindow.h"
 #include "ui/ShellServices.h"
 
 namespace fs = std::filesystem;
@@ -58,7 +63,7 @@ void TMainForm::CropImagesActionExecute() {
     if (processing_) return;
     SetBusy(true);
     try {
-        CropFrames(images_, true);
+        CropFrames(images_, true, true);
     } catch (...) {
         if (cropRun_) cropRun_->EndBusy = false;
         SetBusy(false);
@@ -71,7 +76,7 @@ void TMainForm::CropImagesActionExecute() {
         SetBusy(false);
 }
 
-void TMainForm::CropFrames(std::vector<TIFrame*> frames, bool removeCropped) {
+void TMainForm::CropFrames(std::vector<TIFrame*> frames, bool removeCropped, bool summarise) {
     if (processing_) return;
     const std::string tool = FindTransformer();
     if (tool.empty()) {
@@ -95,6 +100,8 @@ void TMainForm::CropFrames(std::vector<TIFrame*> frames, bool removeCropped) {
     cropRun_ = std::make_unique<TMainFormCropRun>();
     TMainFormCropRun& run = *cropRun_;
     run.RemoveCropped = removeCropped;
+    run.Summary = summarise;
+    run.Folder = folder;
     // each ended job is fetched between the window's events
     run.Scheduler.SetOnFinished([this] {
         QMetaObject::invokeMethod(
@@ -121,8 +128,15 @@ void TMainForm::CropFrames(std::vector<TIFrame*> frames, bool removeCropped) {
     run.Cancelled = plan.Cancelled;
     const bool closedWhileAsking = closing_;
 
-    for (const TPlannedCrop& planned : plan.Photos)
-        if (planned.What == TPlannedCrop::Refused) prompt_->ShowError(planned.Reason);
+    for (std::size_t i = 0; i < plan.Photos.size(); ++i) {
+        const TPlannedCrop& planned = plan.Photos[i];
+        if (planned.What == TPlannedCrop::Refused)
+            TellCropFailure(photos[i].Source, planned.Reason);
+        else if (planned.What == TPlannedCrop::Skipped)
+            ++run.Skipped;
+        else if (planned.What == TPlannedCrop::NotReached)
+            ++run.NotStarted;
+    }
 
     // Then the jobs, side by side; each frame leaves the list as its job ends.
     const TCropOptions options = CropOptionsFrom(*settings_);
@@ -143,10 +157,50 @@ void TMainForm::CropFrames(std::vector<TIFrame*> frames, bool removeCropped) {
         run.Frames.push_back(ordered[i]);
     }
     run.Of = QString::number(run.Frames.size());
-    if (!run.Frames.empty()) SetStatusText(tr_("Cropping %1/%2 images...").arg(0).arg(run.Of));
+    if (!run.Frames.empty()) {
+        SetStatusText(tr_("Cropping %1/%2 images...").arg(0).arg(run.Of));
+        ShowCropProgress();
+    }
     // from here the reports come in; a run with no job ends at once
     run.Holding = false;
     CropJobsEnded();
+}
+
+void TMainForm::ShowCropProgress() {
+    TMainFormCropRun& run = *cropRun_;
+    auto panel = std::make_unique<QWidget>();
+    panel->setObjectName(QStringLiteral("CropProgress"));
+    auto* layout = new QHBoxLayout(panel.get());
+    layout->setContentsMargins(0, 0, 0, 0);
+    run.Bar = new QProgressBar(panel.get());
+    run.Bar->setObjectName(QStringLiteral("CropProgressBar"));
+    run.Bar->setRange(0, static_cast<int>(run.Frames.size()));
+    run.Bar->setValue(0);
+    run.Bar->setMaximumWidth(200);
+    auto* cancel = new QPushButton(tr_("&Cancel"), panel.get());
+    cancel->setObjectName(QStringLiteral("CropCancelBtn"));
+    connect(cancel, &QPushButton::clicked, this, &TMainForm::CancelCropRun);
+    layout->addWidget(run.Bar);
+    layout->addWidget(cancel);
+    statusBar()->addPermanentWidget(panel.get());
+    panel->show();
+    run.Progress = std::move(panel);
+}
+
+void TMainForm::CancelCropRun() {
+    if (!cropRun_) return;
+    TMainFormCropRun& run = *cropRun_;
+    // the jobs in flight end; the frames of the others stay in the list
+    run.NotStarted += static_cast<int>(run.Scheduler.DropPending().size());
+    run.Cancelled = true;
+    CropJobsEnded();
+}
+
+void TMainForm::TellCropFailure(const std::string& file, const std::string& text) {
+    if (cropRun_ && cropRun_->Summary)
+        cropRun_->Failures.push_back(fs::path(file).filename().string() + ": " + text);
+    else
+        prompt_->ShowError(text);
 }
 
 void TMainForm::StopCropRun() {
@@ -155,7 +209,9 @@ void TMainForm::StopCropRun() {
     run.CloseSeen = true;
     // the jobs in flight may end, and no more (a close during the questions
     // comes before any job: the plan stops at the next frame)...
-    run.Cancelled = !run.Scheduler.DropPending().empty() || run.Cancelled;
+    const std::size_t dropped = run.Scheduler.DropPending().size();
+    run.NotStarted += static_cast<int>(dropped);
+    run.Cancelled = dropped > 0 || run.Cancelled;
     // ...for a moment: a jpegtran that hangs is killed, so the window can go
     QTimer::singleShot(kCloseGrace, &run.Timers, [&run] { run.Stop = true; });
     CropJobsEnded();
@@ -169,19 +225,23 @@ void TMainForm::CropJobsEnded() {
     while (const auto ended = run.Scheduler.Next(std::chrono::milliseconds(0))) {
         ++run.Finished;
         SetStatusText(tr_("Cropping %1/%2 images...").arg(run.Finished).arg(run.Of));
+        if (run.Bar) run.Bar->setValue(run.Finished);
         TIFrame* frame = run.Frames[ended->Index];
         const TCropResult& result = ended->Result;
-        if (result.Outcome == TCropOutcome::TransformFailed) {
+        const std::string source = frame->SourceFileName();
+        if (result.Outcome == TCropOutcome::Written) {
+            ++run.Written;
+        } else if (result.Outcome == TCropOutcome::TransformFailed) {
             // the call as the user could type it, then why it failed in jpegtran's own words
-            prompt_->ShowError(
-                FillPlaceholders(Translate("Error: Defective JPEGTran call:\n%1\n%2"),
-                                 {result.ArgumentString, result.Reason}));
+            TellCropFailure(source,
+                            FillPlaceholders(Translate("Error: Defective JPEGTran call:\n%1\n%2"),
+                                             {result.ArgumentString, result.Reason}));
         } else if (result.Outcome == TCropOutcome::Exists) {
             // taken by someone else since the run began; nothing was replaced
-            prompt_->ShowError(
-                FillPlaceholders(Translate("File exists: %1"), {frame->DestFileName()}));
+            TellCropFailure(
+                source, FillPlaceholders(Translate("File exists: %1"), {frame->DestFileName()}));
         } else if (result.Outcome == TCropOutcome::Refused) {
-            prompt_->ShowError(result.Reason);
+            TellCropFailure(source, result.Reason);
         }
         // a frame whose file was not written stays, so the user can mend and crop again
         if (result.Outcome == TCropOutcome::Written && run.RemoveCropped && IndexOf(frame) >= 0) {
@@ -204,8 +264,31 @@ void TMainForm::EndCropRun() {
     SetProcessing(false);
     Checkpoint(); // the frames the run took away come back by one undo
     if (run->EndBusy) SetBusy(false);
+    run->Progress.reset();
+    // one account of the whole run, unless the window is going
+    if (run->Summary && !closing_) {
+        std::string text = FillPlaceholders(
+            Translate("Photos written: %1, skipped: %2, failed: %3, not started: %4."),
+            {std::to_string(run->Written), std::to_string(run->Skipped),
+             std::to_string(run->Failures.size()), std::to_string(run->NotStarted)});
+        text += "\n" + FillPlaceholders(Translate("Destination: %1"), {run->Folder});
+        if (!run->Failures.empty()) {
+            text += "\n\n" + Translate("These photos were not cropped:");
+            for (const std::string& failure : run->Failures)
+                text += "\n" + failure;
+        }
+        prompt_->ShowSummary(text, run->Folder);
+    }
     if (closing_) QTimer::singleShot(0, this, &QWidget::close);
     emit cropRunFinished();
+}
+
+void TMainForm::OpenPreview(const std::string& path) {
+    if (ShellOpen(path)) return;
+    if (!previewWindow_) previewWindow_ = new TPreviewWindow(this);
+    std::string why;
+    if (!previewWindow_->Show(path, &why))
+        prompt_->ShowError(FillPlaceholders(Translate("Unable to read %1: %2"), {path, why}));
 }
 
 void TMainForm::PreviewActionExecute() {

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <atomic>
+#include <memory>
+#include <string>
 #include <vector>
 
 #include <QObject>
@@ -8,6 +10,8 @@
 
 #include "jobs/CropScheduler.h"
 
+class QProgressBar;
+class QWidget;
 class TIFrame;
 
 /// The window's crop run while its jobs are out: the frames by job, the
@@ -24,6 +28,16 @@ struct TMainFormCropRun {
     bool Holding = true;
     int Finished = 0;
     QString Of; ///< the number of jobs, for the progress text
+    /// Crop Images ends with one account of the run instead of a message per failure.
+    bool Summary = false;
+    std::string Folder;
+    int Written = 0;
+    int Skipped = 0;
+    int NotStarted = 0;
+    std::vector<std::string> Failures; ///< "name: reason", in the run's order
+    /// The bar and Cancel in the status bar while the jobs are out.
+    std::unique_ptr<QWidget> Progress;
+    QProgressBar* Bar = nullptr;
     /// Set to end the jobs in flight at once; outlives the scheduler, whose
     /// jobs read it until they have ended.
     std::atomic<bool> Stop{false};

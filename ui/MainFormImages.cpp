@@ -86,6 +86,10 @@ void TMainForm::AddFolderExecute(bool recursive) {
 void TMainForm::AddFolder(const std::string& folder, bool recursive) {
     std::vector<TListFault> faults;
     AddFiles(ListImageFiles(folder, recursive, &faults));
+    TellListFaults(faults);
+}
+
+void TMainForm::TellListFaults(const std::vector<TListFault>& faults) {
     if (faults.empty()) return;
     // what could not be looked into is told, not passed over
     constexpr std::size_t kShown = 10;
@@ -98,7 +102,11 @@ void TMainForm::AddFolder(const std::string& folder, bool recursive) {
 
 void TMainForm::AddFiles(const std::vector<std::string>& files) {
     if (files.empty() || !MayChangeList()) return;
-    if (loadForm_->isVisible()) {
+    StartAddRun(files);
+}
+
+void TMainForm::StartAddRun(const std::vector<std::string>& files) {
+    if (Adding()) {
         // files that come while a run is on (a drop, the command line) follow it
         waitingFiles_.insert(waitingFiles_.end(), files.begin(), files.end());
         return;
@@ -109,23 +117,65 @@ void TMainForm::AddFiles(const std::vector<std::string>& files) {
         ShowAlreadyListed(already, files.size());
         return;
     }
-    TIFrame* remembered = current_;
-    TBig* big = container_->Big();
-    big->SetUpdatesEnabled(false);
+    // told when the run has ended, so that its own status line does not hide it
+    alreadyListed_ = {already, files.size() - fresh.size()};
     loadForm_->SetList(fresh);
     loadForm_->SetThumbnailHeight(
         TIFrame::EditorHeightFor(imageSize_, Get(*settings_, Options::Details)));
     loadForm_->SetHonourOrientation(Get(*settings_, Options::HonourOrientation));
-    loadForm_->exec();
-    if (!images_.empty()) {
-        const bool stillThere = IndexOf(remembered) >= 0;
-        SetCurrentFrame(stillThere ? remembered : images_.front());
+    lastLayout_.invalidate();
+    loadForm_->Start();
+}
+
+bool TMainForm::Adding() const {
+    return !loadForm_->Finished();
+}
+
+void TMainForm::FrameArrived() {
+    // the grid follows the arriving frames without being laid out once per frame
+    constexpr qint64 kLayoutEveryMs = 100;
+    if (lastLayout_.isValid() && lastLayout_.elapsed() < kLayoutEveryMs) return;
+    lastLayout_.start();
+    container_->LayoutNow();
+}
+
+void TMainForm::NoteUnreadable(const std::string& path, std::string reason) {
+    // the decoder names itself and the file; the list names the file already
+    constexpr std::string_view kDecoder = "JpegThumbnail: ";
+    if (reason.rfind(kDecoder, 0) == 0) reason.erase(0, kDecoder.size());
+    std::error_code ec;
+    if (!fs::exists(path, ec))
+        reason = std::make_error_code(std::errc::no_such_file_or_directory).message();
+    else if (fs::is_regular_file(path, ec) && fs::file_size(path, ec) == 0 && !ec)
+        reason = Translate("The file is empty");
+    else if (!fs::is_regular_file(path, ec) || reason.empty())
+        reason = Translate("The file is no JPEG photo that can be read");
+    unreadable_.push_back(fs::path(path).filename().string() + ": " + reason);
+}
+
+void TMainForm::AddRunEnded() {
+    if (!current_ && !images_.empty()) SetCurrentFrame(images_.front());
+    container_->LayoutNow(); // the last frames are shown at once
+    Checkpoint();            // the files added are one step
+    if (const auto [frame, count] = std::exchange(alreadyListed_, {}); frame)
+        ShowAlreadyListed(frame, count);
+    // files that came meanwhile were accepted then: a crop run begun since does not turn
+    // them away; when they make a run of their own, its end tells the rest
+    if (!waitingFiles_.empty()) {
+        StartAddRun(std::exchange(waitingFiles_, {}));
+        if (Adding()) return;
     }
-    big->SetUpdatesEnabled(true);
-    container_->RequestLayout();
-    Checkpoint(); // the files added are one step
-    if (already) ShowAlreadyListed(already, files.size() - fresh.size());
-    if (!waitingFiles_.empty()) AddFiles(std::exchange(waitingFiles_, {}));
+    // what could not be read is told once, after the whole add
+    if (!unreadable_.empty()) {
+        constexpr std::size_t kShown = 20;
+        std::string text = Translate("These folders and files could not be read:");
+        for (std::size_t i = 0; i < unreadable_.size() && i < kShown; ++i)
+            text += "\n" + unreadable_[i];
+        if (unreadable_.size() > kShown) text += "\n...";
+        unreadable_.clear();
+        prompt_->ShowError(text);
+    }
+    emit addRunFinished();
 }
 
 namespace {
@@ -169,18 +219,33 @@ void TMainForm::ShowAlreadyListed(TIFrame* frame, std::size_t count) {
 }
 
 TIFrame* TMainForm::AddImage(const std::string& path) {
-    return PlaceImage(path, [&path](TIFrame& frame) { return frame.LoadFile(path); });
+    TIFrame* frame = PlaceImage(
+        path, [&path](TIFrame& frame) { return frame.LoadFile(path); }, !Adding());
+    if (!frame && Adding()) NoteUnreadable(path, "");
+    if (frame && Adding()) FrameArrived();
+    return frame;
 }
 
 TIFrame* TMainForm::AddImage(const std::string& path, TDecodedThumbnail decoded, int32_t height) {
     // a file the decoder refused would be dropped after its frame was made
-    if (!decoded.Thumbnail) return nullptr;
-    return PlaceImage(path, [&](TIFrame& frame) {
-        return frame.LoadFile(path, std::move(*decoded.Thumbnail), height);
-    });
+    if (!decoded.Thumbnail) {
+        NoteUnreadable(path, decoded.Error);
+        return nullptr;
+    }
+    // the user works on while frames arrive: the current frame changes only when there is none
+    TIFrame* frame = PlaceImage(
+        path, [&](TIFrame& f) { return f.LoadFile(path, std::move(*decoded.Thumbnail), height); },
+        current_ == nullptr);
+    if (!frame) return nullptr;
+    // the view size changed since the run began: the frame decodes again at its new height
+    if (height != TIFrame::EditorHeightFor(imageSize_, Get(*settings_, Options::Details)))
+        frame->Reload();
+    FrameArrived();
+    return frame;
 }
 
-TIFrame* TMainForm::PlaceImage(const std::string& path, const std::function<bool(TIFrame&)>& load) {
+TIFrame* TMainForm::PlaceImage(const std::string& path, const std::function<bool(TIFrame&)>& load,
+                               bool makeCurrent) {
     std::error_code ec;
     if (!fs::is_regular_file(path, ec)) return nullptr;
     TBig* big = container_->Big();
@@ -216,7 +281,7 @@ TIFrame* TMainForm::PlaceImage(const std::string& path, const std::function<bool
     connect(frame, &TIFrame::ExtendRequested, this,
             [this, frame](Qt::KeyboardModifiers keys) { ChooseFrame(frame, keys); });
     connect(frame, &TIFrame::SoleRequested, this, [this] { ChooseOnly(); });
-    SetCurrentFrame(frame);
+    if (makeCurrent) SetCurrentFrame(frame);
     if (Get(*settings_, Options::AutoRotateCrop)) frame->AutoFlip();
     frame->CenterCrop();
     big->ScrollTo(Qt::Vertical, scroll);

@@ -1,8 +1,10 @@
 #include "ui/MessageBoxPrompt.h"
 
 #include <QApplication>
+#include <QDesktopServices>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QUrl>
 
 #include "i18n/TranslateWindow.h"
 #include "i18n/gnugettext.h"
@@ -59,4 +61,15 @@ bool TMessageBoxPrompt::Confirm(const std::string& text) {
     return QMessageBox::warning(parent_, Title(""), QString::fromStdString(text),
                                 QMessageBox::Yes | QMessageBox::No,
                                 QMessageBox::No) == QMessageBox::Yes;
+}
+
+void TMessageBoxPrompt::ShowSummary(const std::string& text, const std::string& folder) {
+    QMessageBox box(QMessageBox::Information, Title(""), QString::fromStdString(text),
+                    QMessageBox::Ok, parent_);
+    QPushButton* open = box.addButton(tr_("Open Destination Folder"), QMessageBox::ActionRole);
+    box.setDefaultButton(QMessageBox::Ok);
+    box.exec();
+    // the file manager shows what was written; the box has done its work either way
+    if (box.clickedButton() == open)
+        QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(folder)));
 }

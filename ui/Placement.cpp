@@ -1,5 +1,9 @@
 #include "ui/Placement.h"
 
+#include <algorithm>
+
+#include <QGuiApplication>
+#include <QScreen>
 #include <QWidget>
 
 #include "core/StorageTank.h"
@@ -20,10 +24,12 @@ void savePlacement(TStorageTank& store, const QWidget& form, const std::string& 
         return;
     }
     store.setValue(key("_WindowState"), "wsNormal");
-    // the frame's corner, so that a restore puts the window where it was
+    // The corner of the window's inside, not of its frame: the frame is the window
+    // manager's and not yet known when the window is placed again, and a window put by
+    // its frame's corner would open one title bar higher each time.
     if (kind.keepsPosition) {
-        store.setValue(key("_Left"), static_cast<int32_t>(form.x()));
-        store.setValue(key("_Top"), static_cast<int32_t>(form.y()));
+        store.setValue(key("_Left"), static_cast<int32_t>(form.geometry().x()));
+        store.setValue(key("_Top"), static_cast<int32_t>(form.geometry().y()));
     }
     if (kind.resizable) {
         store.setValue(key("_Width"), static_cast<int32_t>(form.width()));
@@ -47,11 +53,35 @@ void restorePlacement(const TStorageTank& store, QWidget& form, const std::strin
         const std::string k = key(suffix);
         return store.indexOf(k) >= 0 ? store.getInteger(k, current) : current;
     };
-    if (kind.keepsPosition) form.move(stored("_Left", form.x()), stored("_Top", form.y()));
+    const bool anyStored = [&] {
+        for (const char* suffix : {"_Left", "_Top", "_Width", "_Height"})
+            if (store.indexOf(key(suffix)) >= 0) return true;
+        return false;
+    }();
+    if (!anyStored || (!kind.keepsPosition && !kind.resizable)) return;
+    QRect rect = form.geometry();
+    if (kind.keepsPosition)
+        rect.moveTopLeft(QPoint(stored("_Left", rect.x()), stored("_Top", rect.y())));
     if (kind.resizable) {
         // never smaller than the window allows, never a zero size from a damaged file
-        const int w = std::max(stored("_Width", form.width()), form.minimumWidth());
-        const int h = std::max(stored("_Height", form.height()), form.minimumHeight());
-        form.resize(std::max(w, 50), std::max(h, 50));
+        const int w = std::max(stored("_Width", rect.width()), form.minimumWidth());
+        const int h = std::max(stored("_Height", rect.height()), form.minimumHeight());
+        rect.setSize(QSize(std::max(w, 50), std::max(h, 50)));
     }
+    // fitted to the screen the stored place is on, or else the one the window is on
+    const QScreen* screen = QGuiApplication::screenAt(rect.center());
+    if (!screen) screen = form.screen();
+    if (screen) rect = FitToScreen(rect, screen->availableGeometry());
+    if (kind.keepsPosition)
+        form.setGeometry(rect);
+    else
+        form.resize(rect.size()); // the window system or the owner places it
+}
+
+QRect FitToScreen(const QRect& stored, const QRect& available) {
+    if (available.isEmpty()) return stored;
+    QRect r(stored.topLeft(), stored.size().boundedTo(available.size()));
+    r.moveLeft(std::clamp(r.left(), available.left(), available.right() - r.width() + 1));
+    r.moveTop(std::clamp(r.top(), available.top(), available.bottom() - r.height() + 1));
+    return r;
 }

@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include <QRect>
+
 class QWidget;
 class TStorageTank;
 
@@ -21,3 +23,8 @@ void savePlacement(TStorageTank& store, const QWidget& form, const std::string& 
 /// Restores what savePlacement wrote; keys that are absent leave the design values.
 void restorePlacement(const TStorageTank& store, QWidget& form, const std::string& formName,
                       TPlacementKind kind);
+
+/// The stored rectangle moved and, if it must, shrunk so that the whole of it lies within
+/// the screen's available area: a size saved on a larger screen never hides the window's
+/// edges, and a window near an edge keeps its title bar on the screen.
+QRect FitToScreen(const QRect& stored, const QRect& available);

@@ -6,11 +6,11 @@
 #include <QFileInfo>
 #include <QUrl>
 
-void ShellOpen(const std::string& pathOrAddress) {
+bool ShellOpen(const std::string& pathOrAddress) {
     const QString text = QString::fromStdString(pathOrAddress);
     // a plain path becomes a file URL; anything with a scheme is opened as it is
     const QUrl url = QFileInfo(text).isAbsolute() ? QUrl::fromLocalFile(text) : QUrl(text);
-    QDesktopServices::openUrl(url);
+    return QDesktopServices::openUrl(url);
 }
 
 bool SelectFolder(QWidget* parent, const std::string& title, std::string& folder) {

@@ -5,7 +5,7 @@
 class QWidget;
 
 /// Opens a file or address with the program the desktop associates with it.
-void ShellOpen(const std::string& pathOrAddress);
+bool ShellOpen(const std::string& pathOrAddress);
 
 /// Lets the user pick a folder. The initial folder is preselected when it
 /// exists (and cleared otherwise); on confirmation it receives the choice.

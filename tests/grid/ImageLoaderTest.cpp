@@ -9,13 +9,12 @@
 #include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QShowEvent>
 #include <QTest>
 #include <QTimer>
 
 namespace {
 
-// Drives the dialog as the main window does, recording what the run did.
+// Drives the run as the main window does, recording what it did.
 struct TRun {
     TLoadForm form;
     std::vector<std::string> added;
@@ -33,9 +32,13 @@ struct TRun {
         });
         form.SetStatusText([this](const QString& text) { status = text; });
     }
+    // Starts the run and lets the event loop carry it to its end.
     void Exec(std::vector<std::string> list) {
         form.SetList(std::move(list));
-        form.exec();
+        form.Start();
+        for (int i = 0; i < 1000 && !form.Finished(); ++i)
+            QTest::qWait(5);
+        ASSERT_TRUE(form.Finished());
     }
 };
 
@@ -127,30 +130,39 @@ TEST(ImageLoaderTest, CancelTakesEffectAfterTheFileInProgress) {
     EXPECT_FALSE(run.form.isVisible());
 }
 
-TEST(ImageLoaderTest, ClosingDuringTheRunCancelsInsteadOfClosing) {
-    struct TCloseCase {
-        const char* name;
-        std::function<void(TLoadForm&)> close;
-    };
-    const std::vector<TCloseCase> cases = {
-        {"window manager", [](TLoadForm& f) { EXPECT_FALSE(f.close()); }},
-        {"escape key", [](TLoadForm& f) { QTest::keyClick(&f, Qt::Key_Escape); }},
-        {"reject", [](TLoadForm& f) { f.reject(); }},
-    };
-    for (const TCloseCase& tc : cases) {
-        SCOPED_TRACE(tc.name);
+TEST(ImageLoaderTest, StartingAgainDuringARunNeitherRestartsItNorForgetsACancel) {
+    const struct {
+        int startAt; // the file being added then
+        bool cancelFirst;
+        std::size_t added;
+    } cases[] = {{2, false, 3}, {3, false, 3}, {1, true, 1}};
+    for (const auto& tc : cases) {
         TRun run;
-        bool visibleAfterClose = false;
+        int ended = 0;
+        QObject::connect(&run.form, &TLoadForm::runEnded, [&] { ++ended; });
         run.during = [&](int i) {
-            if (i != 2) return;
-            tc.close(run.form);
-            visibleAfterClose = run.form.isVisible();
+            if (i != tc.startAt) return;
+            if (tc.cancelFirst) run.form.Cancel();
+            EXPECT_TRUE(run.form.isVisible());
+            run.form.Start();
         };
-        run.Exec(Paths(5));
-        EXPECT_TRUE(visibleAfterClose);
-        EXPECT_EQ(run.added, Paths(2));
-        EXPECT_EQ(run.status, "Cancel");
+        run.Exec(Paths(3));
+        QTest::qWait(50); // a second run would have added files again by now
+        EXPECT_EQ(run.added.size(), tc.added) << tc.startAt;
+        EXPECT_EQ(ended, 1);
+        EXPECT_FALSE(run.form.isVisible());
     }
+}
+
+TEST(ImageLoaderTest, AbortEndsTheRunWithoutAnotherFileOrMessage) {
+    TRun run;
+    run.during = [&](int i) {
+        if (i == 2) run.form.Abort();
+    };
+    run.Exec(Paths(5));
+    QTest::qWait(50); // steps queued before the abort find the run gone
+    EXPECT_EQ(run.added, Paths(2));
+    EXPECT_TRUE(run.status.isEmpty());
 }
 
 TEST(ImageLoaderTest, FailingFileDoesNotEndTheRun) {
@@ -182,28 +194,7 @@ TEST(ImageLoaderTest, EachShowingStartsAFreshRun) {
     EXPECT_EQ(run.form.ProgressBar()->maximum(), 2);
 }
 
-TEST(ImageLoaderTest, ShowingAgainDuringARunNeitherRestartsItNorForgetsACancel) {
-    // the window system shows the dialog again when it is restored from minimised
-    const struct {
-        int showAt; // the file being added then
-        bool cancelFirst;
-        std::size_t added;
-    } cases[] = {{2, false, 3}, {3, false, 3}, {1, true, 1}};
-    for (const auto& tc : cases) {
-        TRun run;
-        run.during = [&](int i) {
-            if (i != tc.showAt) return;
-            if (tc.cancelFirst) run.form.CancelBtn()->click();
-            QShowEvent show;
-            QApplication::sendEvent(&run.form, &show);
-        };
-        run.Exec(Paths(3));
-        QTest::qWait(250); // a timer armed again would have started a second run by now
-        EXPECT_EQ(run.added.size(), tc.added) << tc.showAt;
-    }
-}
-
-TEST(ImageLoaderTest, WaitingForADecodeLeavesTheDialogResponsiveAndCancelKeepsTheFileAtWork) {
+TEST(ImageLoaderTest, WaitingForADecodeLeavesTheLoopFreeAndCancelKeepsTheFileAtWork) {
     TRun run;
     THeldSource source;
     run.form.SetThumbnails(&source, 2, [&](const std::string& path, TDecodedThumbnail decoded) {
@@ -213,7 +204,7 @@ TEST(ImageLoaderTest, WaitingForADecodeLeavesTheDialogResponsiveAndCancelKeepsTh
     bool waitedInTheLoop = false;
     source.onRequest = [&] {
         if (source.asked.size() != 2) return;
-        // the run has asked for the first two decodes and gone back to the dialog's loop
+        // the run has asked for the first two decodes and gone back to the event loop
         QTimer::singleShot(0, [&] {
             waitedInTheLoop = run.added.empty() && run.form.isVisible();
             run.form.CancelBtn()->click();

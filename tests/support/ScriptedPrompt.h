@@ -21,6 +21,13 @@ public:
         ShowMessage(text);
     }
     std::vector<std::string> titles;
+    /// Accounts of finished runs, with their folders; kept apart from the messages.
+    std::vector<std::string> summaries;
+    std::vector<std::string> summaryFolders;
+    void ShowSummary(const std::string& text, const std::string& folder) override {
+        summaries.push_back(text);
+        summaryFolders.push_back(folder);
+    }
 
     using IUserPrompt::Ask;
     TAnswer Ask(const std::string& title, const std::string& text) override {

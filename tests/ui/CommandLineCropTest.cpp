@@ -195,8 +195,15 @@ TEST(CommandLineCropTest, SettlesTheSameNamesRefusalsAndQuestionsAsTheWindow) {
 
     // the same refusal: the photo itself; the read-only file stays in both, the
     // window keeps its frame and the command line, which cannot ask, fails it
-    ASSERT_EQ(prompt.errors.size(), 1u);
-    const std::string itself = byWindow.Neutral(prompt.errors[0]);
+    // the window tells it in the run's account
+    EXPECT_TRUE(prompt.errors.empty());
+    ASSERT_EQ(prompt.summaries.size(), 1u);
+    const std::string& summary = prompt.summaries[0];
+    const std::size_t at = summary.find("\nself.jpg: ");
+    ASSERT_NE(at, std::string::npos) << summary;
+    const std::size_t from = at + std::strlen("\nself.jpg: ");
+    const std::string itself =
+        byWindow.Neutral(summary.substr(from, summary.find('\n', from) - from));
     EXPECT_EQ(itself, "The output file @/photos/self.jpg is the source file itself");
     std::vector<std::string> failed;
     std::istringstream lines(out.str());

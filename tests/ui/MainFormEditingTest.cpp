@@ -39,6 +39,7 @@ protected:
         QApplication::processEvents();
         window->DirEdit()->setText(QString::fromStdString(dir.file(outFolder)));
         window->AddFiles(files);
+        WaitForAddRun(*window);
         return window;
     }
     static void Trigger(TMainForm& w, const char* action) { w.Action(action)->trigger(); }

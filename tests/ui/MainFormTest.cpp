@@ -69,19 +69,28 @@ protected:
 } // namespace
 
 TEST_F(MainFormTest, CommandLineFilesArriveAndBadOnesAreSkipped) {
-    auto w = Open({photo("a.jpg"), photo("missing.jpg"), photo("broken.jpg"), photo("b.jpg"),
-                   dir.file("photos")});
+    auto w = Open({photo("a.jpg"), photo("missing.jpg"), photo("broken.jpg"), photo("b.jpg")});
     WaitForImages(*w, 2);
     QTest::qWait(100);
     ASSERT_EQ(w->Images().size(), 2u);
     EXPECT_EQ(w->Images()[0]->SourceFileName(), photo("a.jpg"));
     EXPECT_EQ(w->CurrentFrame(), w->Images()[0]);
     EXPECT_EQ(w->StatusText(), QStringLiteral("Images added"));
-    EXPECT_TRUE(prompt.messages.empty());
+    // what could not be read is told once, with why
+    WaitForAddRun(*w);
+    ASSERT_EQ(prompt.errors.size(), 1u);
+    EXPECT_EQ(prompt.errors[0].rfind("These folders and files could not be read:\n"
+                                     "missing.jpg: No such file or directory\n"
+                                     "broken.jpg: ",
+                                     0),
+              0u)
+        << prompt.errors[0];
+    EXPECT_EQ(std::count(prompt.errors[0].begin(), prompt.errors[0].end(), '\n'), 2);
 
     // adding while a frame is current keeps that frame current
     w->SetCurrentFrame(w->Images()[1]);
     w->AddFiles({photo("c.jpg")});
+    WaitForAddRun(*w);
     ASSERT_EQ(w->Images().size(), 3u);
     EXPECT_EQ(w->CurrentFrame(), w->Images()[1]);
 
@@ -91,6 +100,7 @@ TEST_F(MainFormTest, CommandLineFilesArriveAndBadOnesAreSkipped) {
         w->AddFiles({dir.file("photos/../photos/a.jpg"), photo("tall photo.jpg")});
     });
     w->AddFiles({photo("tall photo.jpg"), photo("b.jpg"), photo("tall photo.jpg")});
+    WaitForAddRun(*w);
     std::vector<std::string> names;
     for (TIFrame* f : w->Images())
         names.push_back(fs::path(f->SourceFileName()).filename());
@@ -105,6 +115,20 @@ TEST_F(MainFormTest, CommandLineFilesArriveAndBadOnesAreSkipped) {
               QStringLiteral("\"c.jpg\" is already in the list; its frame is selected."));
 }
 
+TEST_F(MainFormTest, CommandLineFoldersAddTheirPhotosInTheirPlace) {
+    fs::create_directories(dir.file("photos/inner"));
+    MakeJpeg(photo("inner/deep.jpg"), 64, 48);
+    auto w = Open({photo("tall photo.jpg"), dir.file("photos"), photo("a.jpg")});
+    WaitForImages(*w, 1);
+    WaitForAddRun(*w);
+    std::vector<std::string> names;
+    for (TIFrame* f : w->Images())
+        names.push_back(fs::path(f->SourceFileName()).filename());
+    // as Add Folder: the folder's own photos, sorted, without its subfolders; each file once
+    EXPECT_EQ(names, (std::vector<std::string>{"tall photo.jpg", "a.jpg", "b.jpg", "c.jpg"}));
+    EXPECT_EQ(w->StatusText(), QStringLiteral("Images added"));
+}
+
 TEST_F(MainFormTest, FoldersAreSortedIgnoringCase) {
     MakeJpeg(photo("Z.JPG"), 64, 48);
     MakeJpeg(photo("b2.jpeg"), 64, 48);
@@ -114,14 +138,18 @@ TEST_F(MainFormTest, FoldersAreSortedIgnoringCase) {
     fs::create_symlink("gone.jpg", photo("link.jpg"));
     auto w = Open();
     w->AddFolder(dir.file("photos"), false);
+    WaitForAddRun(*w);
     std::vector<std::string> names;
     for (TIFrame* f : w->Images())
         names.push_back(fs::path(f->SourceFileName()).filename());
     EXPECT_EQ(names, (std::vector<std::string>{"a.jpg", "b.jpg", "b2.jpeg", "c.jpg",
                                                "tall photo.jpg", "Z.JPG"}));
-    ASSERT_EQ(prompt.errors.size(), 1u);
+    // the link at once, the photo that is none after the add
+    ASSERT_EQ(prompt.errors.size(), 2u);
     EXPECT_EQ(prompt.errors[0], "These folders and files could not be read:\n" + photo("link.jpg") +
                                     ": No such file or directory");
+    EXPECT_EQ(prompt.errors[1].rfind("These folders and files could not be read:\nbroken.jpg: ", 0),
+              0u);
 }
 
 TEST_F(MainFormTest, KeysMoveBetweenFramesAndStopAtTheEnds) {
@@ -444,6 +472,7 @@ TEST_F(MainFormTest, CloseConfirmedDuringARunEndsItBeforeTheNextFrame) {
     w->show();
     w->DirEdit()->setText(QString::fromStdString(out("deeper")));
     w->AddFiles({photo("a.jpg"), photo("b.jpg"), photo("c.jpg")});
+    WaitForAddRun(*w);
     ASSERT_EQ(w->Images().size(), 3u);
     closer.window = w.get();
     // the close question, then the overwrite question for c
@@ -560,9 +589,11 @@ TEST_F(MainFormTest, ANewViewSizeDecodesFramesOutOfViewAtTheirNewHeight) {
     }
     auto w = Open(files);
     WaitForImages(*w, 8);
+    WaitForAddRun(*w);
     ASSERT_EQ(w->Images().size(), 8u);
     Trigger(*w, "SmallAction");
     Trigger(*w, "HugeAction");
+    w->Container()->LayoutNow(); // as the grid's own timer would, before anything scrolls
     // each frame gets its new thumbnail once it is in view
     for (TIFrame* f : w->Images()) {
         w->SetCurrentFrame(f);
@@ -623,6 +654,7 @@ TEST_F(MainFormTest, SidewaysPhotosAreFramedAndCutUpright) {
         auto w = Open();
         w->Settings().setValue("HonourOrientation", honour);
         w->AddFiles({photo("phone.jpg")});
+        WaitForAddRun(*w);
         ASSERT_EQ(w->Images().size(), 1u);
         TIFrame* frame = w->CurrentFrame();
         EXPECT_EQ(frame->Orientation(), honour ? 6 : 1);
@@ -649,16 +681,25 @@ TEST_F(MainFormTest, SameNamesGetFreeNamesAndFailuresSayWhy) {
     auto w = Open();
     w->Settings().setValue("ExistingFile", "Overwrite");
     w->AddFiles({photo("a.jpg"), dir.file("other/a.jpg"), photo("b.jpg")});
+    WaitForAddRun(*w);
     ASSERT_EQ(w->Images().size(), 3u);
     // cut short after its frame was made, as a copy still being written would be
     WriteFileBytes(photo("b.jpg"), whole.substr(0, whole.size() / 2));
     w->CropImagesActionExecute();
     WaitForCropRun(*w);
-    ASSERT_EQ(prompt.errors.size(), 1u);
-    EXPECT_EQ(prompt.errors[0].rfind("Error: Defective JPEGTran call:\n", 0), 0u);
-    EXPECT_NE(prompt.errors[0].find("\njpegtran failed: Premature end of JPEG file"),
-              std::string::npos)
-        << prompt.errors[0];
+    // one account of the run, the failure in it with jpegtran's words
+    EXPECT_TRUE(prompt.errors.empty());
+    ASSERT_EQ(prompt.summaries.size(), 1u);
+    const std::string& summary = prompt.summaries[0];
+    const std::string head = "Photos written: 2, skipped: 0, failed: 1, not started: 0.\n"
+                             "Destination: " +
+                             out("deeper") +
+                             "\n\nThese photos were not cropped:\n"
+                             "b.jpg: Error: Defective JPEGTran call:\n";
+    EXPECT_EQ(summary.substr(0, head.size()), head);
+    EXPECT_NE(summary.find("\njpegtran failed: Premature end of JPEG file"), std::string::npos)
+        << summary;
+    EXPECT_EQ(prompt.summaryFolders[0], out("deeper"));
     ASSERT_EQ(w->Images().size(), 1u);
     EXPECT_EQ(w->Images()[0]->SourceFileName(), photo("b.jpg"));
     EXPECT_FALSE(fs::exists(out("deeper/b.jpg")));

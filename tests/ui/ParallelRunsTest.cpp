@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <sstream>
 
 #include <sys/stat.h>
 
@@ -58,11 +59,16 @@ protected:
         QApplication::processEvents();
         w->DirEdit()->setText(QString::fromStdString(out("")));
         w->AddFiles(files);
+        WaitForAddRun(*w);
+        // the files that could not be read were told once; what follows starts afresh
+        told.push_back(prompt.errors);
+        prompt = TScriptedPrompt();
         return w;
     }
 
     TTempDir dir;
     TScriptedPrompt prompt;
+    std::vector<std::vector<std::string>> told; // the errors of each add
     std::vector<std::string> files;
 };
 } // namespace
@@ -85,6 +91,22 @@ TEST_F(ParallelRunsTest, AddsTheSameFramesInTheSameOrderAsOneFileAfterTheOther) 
     }
     EXPECT_EQ(parallel->CurrentFrame()->SourceFileName(), photo("a.jpg"));
     EXPECT_EQ(parallel->StatusText(), sequential->StatusText());
+    // both tell the files they could not read, once, in list order
+    ASSERT_EQ(told.size(), 2u);
+    for (const auto& errors : told) {
+        ASSERT_EQ(errors.size(), 1u);
+        std::vector<std::string> names;
+        std::istringstream lines(errors[0]);
+        std::string line;
+        std::getline(lines, line);
+        EXPECT_EQ(line, "These folders and files could not be read:");
+        while (std::getline(lines, line))
+            names.push_back(line.substr(0, line.find(": ")));
+        EXPECT_EQ(names, (std::vector<std::string>{"not a jpeg.jpg", "missing.jpg", "empty.jpg"}))
+            << errors[0];
+        EXPECT_NE(errors[0].find("\nmissing.jpg: No such file or directory"), std::string::npos);
+        EXPECT_NE(errors[0].find("\nempty.jpg: The file is empty"), std::string::npos);
+    }
 }
 
 TEST_F(ParallelRunsTest, CropsTheSameFilesWithTheSameQuestionsAsOneFrameAfterTheOther) {
@@ -123,15 +145,19 @@ TEST_F(ParallelRunsTest, CropsTheSameFilesWithTheSameQuestionsAsOneFrameAfterThe
                                         "Overwrite b.jpg?"}));
     // the vanished photo is told with the system's reason, the one whose data
     // ends early in jpegtran's words
-    ASSERT_EQ(prompt.messages.size(), 2u);
-    int early = 0, gone = 0;
-    for (const std::string& m : prompt.messages) {
-        early += m.find("Defective JPEGTran call") != std::string::npos &&
-                 m.find("Premature end of JPEG file") != std::string::npos;
-        gone += m == "Unable to read " + photo("gone.jpg") + ": " + std::strerror(ENOENT);
-    }
-    EXPECT_EQ(early, 1);
-    EXPECT_EQ(gone, 1);
+    // in the run's one account
+    EXPECT_TRUE(prompt.messages.empty());
+    ASSERT_EQ(prompt.summaries.size(), 1u);
+    const std::string& summary = prompt.summaries[0];
+    EXPECT_NE(summary.find("Photos written: 4, skipped: 1, failed: 2, not started: 0."),
+              std::string::npos)
+        << summary;
+    EXPECT_NE(summary.find("\ntruncated.jpg: Error: Defective JPEGTran call:"), std::string::npos);
+    EXPECT_NE(summary.find("Premature end of JPEG file"), std::string::npos);
+    EXPECT_NE(summary.find("\ngone.jpg: Unable to read " + photo("gone.jpg") + ": " +
+                           std::strerror(ENOENT)),
+              std::string::npos)
+        << summary;
     const std::pair<const char*, std::string> written[] = {{"a.jpg", photo("sub/a.jpg")},
                                                            {"a (2).jpg", photo("a.jpg")},
                                                            {"c.jpg", photo("c.jpg")},

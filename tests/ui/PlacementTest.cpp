@@ -1,10 +1,16 @@
 #include "ui/Placement.h"
 
+#include <filesystem>
+
+#include <QApplication>
 #include <QWidget>
 
 #include <gtest/gtest.h>
 
+#include "ScriptedPrompt.h"
+#include "TempDir.h"
 #include "core/StorageTank.h"
+#include "ui/MainForm.h"
 
 TEST(PlacementTest, NormalWindowsStoreWhatApplies) {
     TStorageTank store("Settings");
@@ -44,4 +50,55 @@ TEST(PlacementTest, RestoreUsesStoredKeysAndKeepsTheRest) {
     store.setValue("Spatial_SForm_Width", int32_t{999});
     restorePlacement(store, form, "SForm", {true, true});
     EXPECT_TRUE(form.windowState() & Qt::WindowMaximized);
+}
+
+TEST(PlacementTest, StoredRectanglesAreFittedIntoTheScreen) {
+    const QRect screen(0, 0, 1600, 1000);
+    const QRect second(1600, 0, 1280, 800); // a second screen to the right
+    const struct {
+        QRect stored, available, fitted;
+    } cases[] = {
+        {{100, 80, 800, 600}, screen, {100, 80, 800, 600}},    // fits: kept as it is
+        {{50, 40, 2800, 1800}, screen, {0, 0, 1600, 1000}},    // saved on a larger screen
+        {{1200, 700, 800, 600}, screen, {800, 400, 800, 600}}, // over the lower right edge
+        {{-300, -40, 800, 600}, screen, {0, 0, 800, 600}},     // title bar above the top
+        {{1700, 100, 1600, 900}, second, {1600, 0, 1280, 800}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(FitToScreen(c.stored, c.available), c.fitted)
+            << c.stored.x() << "," << c.stored.y();
+}
+
+TEST(PlacementTest, AWindowReopensExactlyWhereItWasClosed) {
+    TStorageTank store("Settings");
+    {
+        QWidget form;
+        form.show();
+        form.setGeometry(200, 200, 300, 200);
+        savePlacement(store, form, "MainForm", {true, true});
+    }
+    for (int reopen = 0; reopen < 3; ++reopen) { // and again, without drifting
+        QWidget form;
+        form.show();
+        restorePlacement(store, form, "MainForm", {true, true});
+        EXPECT_EQ(form.geometry(), QRect(200, 200, 300, 200));
+        savePlacement(store, form, "MainForm", {true, true});
+    }
+}
+
+TEST(PlacementTest, TheMainWindowReopensWhereItWasClosed) {
+    TTempDir dir;
+    std::filesystem::create_directories(dir.file("prog"));
+    std::filesystem::create_directories(dir.file("cfg"));
+    TScriptedPrompt prompt;
+    for (int opening = 0; opening < 3; ++opening) {
+        TMainForm window(TSettingsFile(dir.file("prog"), dir.file("cfg")), {}, &prompt);
+        window.show();
+        QApplication::processEvents();
+        if (opening == 0)
+            window.setGeometry(200, 200, 600, 400);
+        else
+            EXPECT_EQ(window.geometry(), QRect(200, 200, 600, 400)) << opening;
+        EXPECT_TRUE(window.close());
+    }
 }
