@@ -118,9 +118,8 @@ bool TCFrame::LoadImage(const std::string& fileName) {
 
 bool TCFrame::LoadThumbnail(const std::string& fileName, TThumbnail thumb, int32_t height) {
     SyncSurface();
-    // one decoded for another height, or at surface pixels for a scaled screen, would blur
-    if (height != std::max(1, this->height()) || area_.PixelRatio() != 1.0)
-        return LoadImage(fileName);
+    // one decoded for another height (in device pixels) would not fit or would blur
+    if (height != area_.DecodeHeight()) return LoadImage(fileName);
     WithdrawRequest();
     return area_.LoadThumbnail(fileName, std::move(thumb));
 }

@@ -427,3 +427,21 @@ TEST(CFramePixelRatioTest, ScaledScreenDecodesAtDevicePixelsAndKeepsTheAreaInPla
         EXPECT_EQ(sharp.thumbCrop.height, plain.thumbCrop.height);
     }
 }
+
+TEST(CFramePixelRatioTest, AThumbnailDecodedAheadIsTakenOnlyAtTheDeviceHeight) {
+    TTempDir dir;
+    const std::string photo = dir.file("photo.jpg");
+    MakeJpeg(photo, 1600, 1200);
+    TCFrame editor;
+    editor.SetPixelRatio(2.0);
+    editor.resize(400, 200);
+    // decoded ahead at 400 rows: taken as it is; at 200 rows it would blur, so read again
+    for (const int32_t height : {400, 200}) {
+        TThumbnail ahead = ReadJpegThumbnail(photo, 0, height);
+        ahead.bitmap = TBitmap(1, 1, 24); // tells the given bitmap from a fresh decode
+        ASSERT_TRUE(editor.LoadThumbnail(photo, std::move(ahead), height));
+        EXPECT_EQ(editor.Area().Thumbnail().Width(), height == 400 ? 1 : 533) << height;
+        EXPECT_EQ(editor.Area().ThumbWidth(), 266) << height;
+        EXPECT_EQ(editor.Area().ThumbHeight(), 200) << height;
+    }
+}
