@@ -97,8 +97,17 @@ void TCFrame::SetBackground(const QColor& color) {
     setAutoFillBackground(true);
 }
 
+double TCFrame::PixelRatio() const {
+    return pixelRatio_ > 0.0 ? pixelRatio_ : devicePixelRatioF();
+}
+
+void TCFrame::SetPixelRatio(double ratio) {
+    pixelRatio_ = ratio;
+}
+
 void TCFrame::SyncSurface() {
     area_.SetSurfaceSize(width(), height());
+    area_.SetPixelRatio(PixelRatio());
 }
 
 bool TCFrame::LoadImage(const std::string& fileName) {
@@ -109,7 +118,8 @@ bool TCFrame::LoadImage(const std::string& fileName) {
 
 bool TCFrame::LoadThumbnail(const std::string& fileName, TThumbnail thumb, int32_t height) {
     SyncSurface();
-    if (height != std::max(1, this->height())) return LoadImage(fileName);
+    // one decoded for another height (in device pixels) would not fit or would blur
+    if (height != area_.DecodeHeight()) return LoadImage(fileName);
     WithdrawRequest();
     return area_.LoadThumbnail(fileName, std::move(thumb));
 }
@@ -133,7 +143,7 @@ void TCFrame::Reload() {
     // larger than the one that will replace it
     stale_ = true;
     const TBitmap& old = area_.Thumbnail();
-    const int32_t h = std::max(1, height());
+    const int32_t h = area_.DecodeHeight();
     if (int64_t(old.Width()) * old.Height() > int64_t(h) * area_.PreferredWidth(h))
         area_.DropThumbnail();
 }
@@ -158,7 +168,9 @@ void TCFrame::RequestThumbnail() {
     const uint64_t generation = ++generation_;
     const int32_t h = std::max(1, height());
     const int32_t rotation = area_.Rotation();
-    ticket_ = source_->Request(this, area_.FileName(), rotation, h, area_.HonourOrientation(),
+    // decoded at device pixels, so a scaled screen shows it sharp
+    ticket_ = source_->Request(this, area_.FileName(), rotation, area_.DecodeHeight(),
+                               area_.HonourOrientation(),
                                [this, generation, h, rotation](TDecodedThumbnail decoded) {
                                    ThumbnailArrived(generation, h, rotation, std::move(decoded));
                                });

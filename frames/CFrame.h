@@ -45,6 +45,10 @@ public:
     /// LoadImage with a thumbnail decoded elsewhere at the given surface height;
     /// one made for another height than the editor's is decoded again here.
     bool LoadThumbnail(const std::string& fileName, TThumbnail thumb, int32_t height);
+    /// Device pixels per widget pixel that thumbnails are decoded and drawn at: the
+    /// screen's unless set here (0 follows the screen again); read on the next decode.
+    void SetPixelRatio(double ratio);
+    double PixelRatio() const;
     /// Decodes the loaded image again for the editor's current height. With a
     /// thumbnail source this happens off the window's thread: the old picture is
     /// stretched (or, when it was larger, a plain placeholder shown) until the
@@ -143,6 +147,7 @@ private:
     QPoint pressPoint_;
     TCropRect pressRect_;
     std::chrono::steady_clock::time_point lastDoubleClick_{};
-    QImage workImage_;  // the work bitmap as drawn
-    QImage thumbImage_; // scratch for the thumbnail or a part of it
+    QImage workImage_;        // the work bitmap as drawn
+    QImage thumbImage_;       // scratch for the thumbnail or a part of it
+    double pixelRatio_ = 0.0; // 0: the screen's
 };

@@ -288,7 +288,7 @@ bool TCropArea::GetThumbCrop(TCropRect& rect) const {
 bool TCropArea::LoadImage(const std::string& fileName) {
     TThumbnail thumb;
     try {
-        thumb = reader_(fileName, rotation_, std::max(1, surfaceHeight_));
+        thumb = reader_(fileName, rotation_, DecodeHeight());
     } catch (const std::exception&) {
         return false;
     }
@@ -310,7 +310,7 @@ bool TCropArea::LoadThumbnail(const std::string& fileName, TThumbnail thumb) {
 
 void TCropArea::ReadImage(const std::string& fileName) {
     // decode completely before touching any state, so a failure changes nothing
-    SetThumbnail(reader_(fileName, rotation_, std::max(1, surfaceHeight_)));
+    SetThumbnail(reader_(fileName, rotation_, DecodeHeight()));
 }
 
 void TCropArea::DropThumbnail() {
@@ -324,6 +324,17 @@ void TCropArea::SetThumbnail(TThumbnail thumb) {
     imageRatio_ = thumb.imageRatio;
     thumbWidth_ = thumb.thumbWidth;
     thumbHeight_ = thumb.thumbHeight;
+    if (pixelRatio_ != 1.0) {
+        // decoded at device pixels: the surface sizes are those a decode at ratio 1
+        // would have given, so the area behaves alike at every ratio
+        if (thumb.thumbHeight == DecodeHeight()) {
+            thumbHeight_ = std::max(1, surfaceHeight_);
+            thumbWidth_ = std::max(1, ThumbWidthFor(thumbHeight_, imageRatio_));
+        } else {
+            thumbWidth_ = std::max(1, int32_t(std::lround(thumb.thumbWidth / pixelRatio_)));
+            thumbHeight_ = std::max(1, int32_t(std::lround(thumb.thumbHeight / pixelRatio_)));
+        }
+    }
     thumbnail_ = std::move(thumb.bitmap);
     orientation_ = thumb.orientation;
     blockX_ = std::max(1, thumb.blockWidth);
@@ -408,6 +419,16 @@ void TCropArea::TurnArea(int32_t from, int32_t turn, const TCropRect& r, int32_t
 void TCropArea::SetSurfaceSize(int32_t width, int32_t height) {
     surfaceWidth_ = width;
     surfaceHeight_ = height;
+}
+
+void TCropArea::SetPixelRatio(double ratio) {
+    pixelRatio_ = PositiveSize(ratio) ? ratio : 1.0;
+}
+
+int32_t TCropArea::DecodeHeight() const {
+    const int32_t h = std::max(1, surfaceHeight_);
+    if (pixelRatio_ == 1.0) return h;
+    return int32_t(std::clamp<double>(std::lround(h * pixelRatio_), 1, kMaxThumbnailSide));
 }
 
 void TCropArea::FitThumbnail() {

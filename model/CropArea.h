@@ -149,6 +149,13 @@ public:
     void SetRotation(int32_t degrees);
     /// Size of the paint surface; its height is the thumbnail height on decoding.
     void SetSurfaceSize(int32_t width, int32_t height);
+    /// Device pixels per surface pixel (1 by default). Thumbnails are decoded that
+    /// much higher so that they stay sharp on a scaled screen; every thumbnail size
+    /// and position the area reports stays in surface pixels.
+    void SetPixelRatio(double ratio);
+    double PixelRatio() const { return pixelRatio_; }
+    /// The height a decode for the current surface asks for, in device pixels.
+    int32_t DecodeHeight() const;
     /// Fits the thumbnail size to the surface without decoding.
     void FitThumbnail();
     /// Width an editor of the given height wants: Trunc(height x ratio).
@@ -203,6 +210,7 @@ private:
     int32_t thumbWidth_ = 0;
     int32_t thumbHeight_ = 200;
     int32_t surfaceWidth_ = 0;
+    double pixelRatio_ = 1.0;
     int32_t surfaceHeight_ = 200;
     std::string fileName_;
     TBitmap thumbnail_;

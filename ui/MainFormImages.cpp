@@ -1,6 +1,7 @@
 // The main window's image list: adding files and folders, the current frame,
 // navigation, turning and removing frames, and what the frames ask for.
 #include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <map>
 #include <set>
@@ -120,8 +121,13 @@ void TMainForm::StartAddRun(const std::vector<std::string>& files) {
     // told when the run has ended, so that its own status line does not hide it
     alreadyListed_ = {already, files.size() - fresh.size()};
     loadForm_->SetList(fresh);
+    // decoded ahead at the screen's device pixels, as the editors decode their own
+    const int32_t editorHeight =
+        TIFrame::EditorHeightFor(imageSize_, Get(*settings_, Options::Details));
     loadForm_->SetThumbnailHeight(
-        TIFrame::EditorHeightFor(imageSize_, Get(*settings_, Options::Details)));
+        devicePixelRatioF() == 1.0
+            ? editorHeight
+            : std::max(1, int32_t(std::lround(editorHeight * devicePixelRatioF()))));
     loadForm_->SetHonourOrientation(Get(*settings_, Options::HonourOrientation));
     lastLayout_.invalidate();
     loadForm_->Start();

@@ -10,6 +10,7 @@
 #include <QTest>
 
 #include "FrameTestSupport.h"
+#include "TempDir.h"
 
 namespace {
 constexpr uint32_t kColor = 0xC86432; // the thumbnail's colour
@@ -368,5 +369,79 @@ TEST_F(CFrameTest, AreaOfAFittedThumbnailShowsItsOwnPartOfThePicture) {
         editor.SetLook(look);
         EXPECT_EQ(Pixel(100, 80), 0x0000FFu) << look;
         EXPECT_EQ(Pixel(110, 91), 0x0000FFu) << look;
+    }
+}
+
+TEST(CFramePixelRatioTest, ScaledScreenDecodesAtDevicePixelsAndKeepsTheAreaInPlace) {
+    TTempDir dir;
+    const std::string photo = dir.file("photo.jpg");
+    MakeJpeg(photo, 1600, 1200);
+    struct TSeen {
+        int bitmapWidth, bitmapHeight, thumbWidth, thumbHeight;
+        TCropRect thumbCrop;
+        std::string position, size;
+        QRect thumbRect;
+    };
+    auto show = [&](double ratio, int width, int height) {
+        TCFrame editor;
+        editor.SetPixelRatio(ratio);
+        editor.resize(width, height);
+        editor.show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(&editor));
+        EXPECT_TRUE(editor.LoadImage(photo));
+        TCropArea& area = editor.Area();
+        area.SetGrid(16, 16, 1, 1);
+        area.SetAspect("free", 0, 0);
+        area.SetArea(320, 240, 800);
+        editor.SetLook(TCFrame::kLookGrey);
+        editor.grab(); // paints, building the work bitmap at the thumbnail's pixels
+        TSeen seen{area.Thumbnail().Width(),
+                   area.Thumbnail().Height(),
+                   area.ThumbWidth(),
+                   area.ThumbHeight(),
+                   {},
+                   area.PositionText(),
+                   area.SizeText(),
+                   editor.ThumbRect()};
+        area.GetThumbCrop(seen.thumbCrop);
+        EXPECT_EQ(area.WorkBitmap().Width(), seen.bitmapWidth);
+        return seen;
+    };
+    // as high as the editor, and narrower than the picture's proportions
+    for (const QSize surface : {QSize(400, 201), QSize(150, 200)}) {
+        SCOPED_TRACE(surface.width());
+        const TSeen plain = show(1.0, surface.width(), surface.height());
+        const TSeen sharp = show(2.0, surface.width(), surface.height());
+        EXPECT_EQ(plain.bitmapWidth, plain.thumbWidth);
+        EXPECT_EQ(plain.bitmapHeight, plain.thumbHeight);
+        EXPECT_EQ(sharp.thumbWidth, plain.thumbWidth);
+        EXPECT_EQ(sharp.thumbHeight, plain.thumbHeight);
+        EXPECT_NEAR(sharp.bitmapWidth, 2 * sharp.thumbWidth, 1);
+        EXPECT_NEAR(sharp.bitmapHeight, 2 * sharp.thumbHeight, 1);
+        EXPECT_EQ(sharp.thumbRect, plain.thumbRect);
+        EXPECT_EQ(sharp.position, plain.position);
+        EXPECT_EQ(sharp.size, plain.size);
+        EXPECT_EQ(sharp.thumbCrop.x, plain.thumbCrop.x);
+        EXPECT_EQ(sharp.thumbCrop.y, plain.thumbCrop.y);
+        EXPECT_EQ(sharp.thumbCrop.width, plain.thumbCrop.width);
+        EXPECT_EQ(sharp.thumbCrop.height, plain.thumbCrop.height);
+    }
+}
+
+TEST(CFramePixelRatioTest, AThumbnailDecodedAheadIsTakenOnlyAtTheDeviceHeight) {
+    TTempDir dir;
+    const std::string photo = dir.file("photo.jpg");
+    MakeJpeg(photo, 1600, 1200);
+    TCFrame editor;
+    editor.SetPixelRatio(2.0);
+    editor.resize(400, 200);
+    // decoded ahead at 400 rows: taken as it is; at 200 rows it would blur, so read again
+    for (const int32_t height : {400, 200}) {
+        TThumbnail ahead = ReadJpegThumbnail(photo, 0, height);
+        ahead.bitmap = TBitmap(1, 1, 24); // tells the given bitmap from a fresh decode
+        ASSERT_TRUE(editor.LoadThumbnail(photo, std::move(ahead), height));
+        EXPECT_EQ(editor.Area().Thumbnail().Width(), height == 400 ? 1 : 533) << height;
+        EXPECT_EQ(editor.Area().ThumbWidth(), 266) << height;
+        EXPECT_EQ(editor.Area().ThumbHeight(), 200) << height;
     }
 }
