@@ -310,6 +310,7 @@ void TIFrame::UpdateReadouts() {
     const TCropArea& area = cropper_->Area();
     posLabel_->setText(Q(area.PositionText()));
     sizeLabel_->setText(Q(area.SizeText()));
+    incompleteLabel_->setVisible(area.Incomplete());
     LayoutDetailPanel();
     if (registry_->Count() == 0 || registry_->CurrentList().Count() == 0) return;
     const int32_t r = Resolution();

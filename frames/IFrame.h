@@ -107,6 +107,8 @@ public:
     bool Reload();
 
     std::string SourceFileName() const { return cropper_->Area().FileName(); }
+    /// The photo's data ends early; the frame says so in its read-out row.
+    bool Incomplete() const { return cropper_->Area().Incomplete(); }
     std::string DestFileName() const;
     void SetDestFileName(const std::string& name);
     /// Pixels per inch of the chosen aspect for the crop width; -1 without one.
@@ -212,6 +214,7 @@ private:
     QLabel* sizeLabel_;
     QLabel* ppiCaption_;
     QLabel* ppiLabel_;
+    QLabel* incompleteLabel_;
     QPushButton* counterBtn_;
     QPushButton* clockBtn_;
     QComboBox* aspectCombo_;

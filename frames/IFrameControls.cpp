@@ -77,6 +77,13 @@ void TIFrame::BuildDetailPanel() {
     ppiCaption_->setToolTip(N_("Or rather: PPI, but you know what I mean"));
     ppiLabel_ = label("PPILabel", "");
     ppiLabel_->setAlignment(Qt::AlignCenter);
+    // shown only for a photo whose data ends early
+    incompleteLabel_ = label("IncompleteLabel", N_("incomplete: the lower part is grey"));
+    incompleteLabel_->setToolTip(incompleteLabel_->text());
+    QPalette warning = incompleteLabel_->palette();
+    warning.setColor(QPalette::WindowText, QColor(192, 0, 0));
+    incompleteLabel_->setPalette(warning);
+    incompleteLabel_->hide();
 
     const QColor ink = palette().color(QPalette::ButtonText);
     counterBtn_ = new QPushButton(detail_);
@@ -162,13 +169,18 @@ void TIFrame::LayoutDetailPanel() {
     const int posX = sizeX - 6 - posW;
     posLabel_->setGeometry(posX, kRow1Top, posW, kEditHeight);
     fileCaption_->setGeometry(0, kRow1Top, captionW, kEditHeight);
-    if (details_ == "Brief") {
-        // one row: the name from the caption's left edge up to the resolution
-        fileNameEdit_->setGeometry(0, kRow1Top, std::max(0, ppiX - kGap), kEditHeight);
-    } else {
-        fileNameEdit_->setGeometry(comboLeft, kRow1Top, std::max(0, posX - kGap - comboLeft),
-                                   kEditHeight);
+    // one row: the name from the caption's left edge up to the resolution
+    const bool brief = details_ == "Brief";
+    const int nameX = brief ? 0 : comboLeft;
+    int nameEnd = (brief ? ppiX : posX) - kGap;
+    if (incompleteLabel_->isVisibleTo(detail_)) {
+        // the mark takes up to half of the name's room; its tool tip tells the rest
+        const int markW = std::min(fm.horizontalAdvance(incompleteLabel_->text()) + 2,
+                                   std::max(0, (nameEnd - nameX) / 2));
+        incompleteLabel_->setGeometry(nameEnd - markW, kRow1Top, markW, kEditHeight);
+        nameEnd -= markW + kGap;
     }
+    fileNameEdit_->setGeometry(nameX, kRow1Top, std::max(0, nameEnd - nameX), kEditHeight);
 
     counterBtn_->setGeometry(0, kRow2Top, buttonW, kButtonHeight);
     clockBtn_->setGeometry(buttonW + 2, kRow2Top, buttonW, kButtonHeight);

@@ -40,8 +40,12 @@ std::string Tr(const char* text) {
     }
 }
 
-TCropQuestion Question(TCropQuestion::TKind kind, std::size_t photo, const std::string& output) {
-    const std::string shown = LastComponent(output);
+// shown names the output, or the photo itself when it is incomplete
+TCropQuestion Question(TCropQuestion::TKind kind, std::size_t photo, const std::string& shown) {
+    if (kind == TCropQuestion::Incomplete)
+        return {kind, photo, Tr(N_("Incomplete photo")),
+                FillPlaceholders(
+                    Tr(N_("%1 is incomplete: its lower part is grey. Crop it anyway?")), {shown})};
     if (kind == TCropQuestion::Exists)
         return {kind, photo, Tr(N_("File exists")),
                 FillPlaceholders(Tr(N_("Overwrite %1?")), {shown})};
@@ -103,7 +107,10 @@ TCropPlan PlanCrops(const std::vector<TCropPlanPhoto>& photos, const TCropPlanOp
         if (const auto it = forAll.find(kind); it != forAll.end()) {
             given = it->second;
         } else {
-            TCropQuestion question = Question(kind, i, planned.Output);
+            TCropQuestion question =
+                Question(kind, i,
+                         LastComponent(kind == TCropQuestion::Incomplete ? photos[i].Source
+                                                                         : planned.Output));
             question.Answer = answer(question);
             plan.Questions.push_back(question);
             given = question.Answer;
@@ -112,6 +119,8 @@ TCropPlan PlanCrops(const std::vector<TCropPlanPhoto>& photos, const TCropPlanOp
             given = given == TAnswer::YesToAll ? TAnswer::Yes : TAnswer::No;
             forAll[kind] = given;
         }
+        // keeping both speaks of an output; of the photo itself it says crop
+        if (given == TAnswer::KeepBoth && kind == TCropQuestion::Incomplete) given = TAnswer::Yes;
         if (given == TAnswer::KeepBoth) {
             // the file there stays; the photo goes to the first free name beside it
             const std::string free = freeName(planned.Output);
@@ -130,7 +139,9 @@ TCropPlan PlanCrops(const std::vector<TCropPlanPhoto>& photos, const TCropPlanOp
         planned.What = TPlannedCrop::Skipped;
         planned.SkippedAt = kind;
         planned.Reason = kind == TCropQuestion::Exists ? Tr(N_("File exists"))
-                                                       : Tr(N_("The output file is read only"));
+                         : kind == TCropQuestion::ReadOnly
+                             ? Tr(N_("The output file is read only"))
+                             : Tr(N_("incomplete: the lower part is grey"));
         return false;
     };
 
@@ -158,6 +169,10 @@ TCropPlan PlanCrops(const std::vector<TCropPlanPhoto>& photos, const TCropPlanOp
                                               {sources.at(id)});
             continue;
         }
+        planned.What = TPlannedCrop::NotReached;
+        // the transformer fails such a photo where its data ends; the user may still try
+        if (photo.Incomplete && !settle(TCropQuestion::Incomplete, i, planned)) continue;
+        planned.What = TPlannedCrop::Refused;
         // two photos of this run never write one name (photos of two folders
         // may share one): the later gets the first name free on disk and in the run
         if (written.count(planned.Output)) {

@@ -16,6 +16,8 @@ struct TCropPlanPhoto {
     std::string SubFolder;       ///< below the destination folder; "" for none
     TCropSpec Crop;
     int Resolution = -1;
+    /// Its data ends early (the rest shows grey): asked about before anything else.
+    bool Incomplete = false;
 };
 
 /// What the run is told besides the photos.
@@ -27,12 +29,12 @@ struct TCropPlanOptions {
     bool ReplaceAlways = false;
 };
 
-/// A question a crop run puts before replacing a file.
+/// A question a crop run puts before cropping an incomplete photo or replacing a file.
 struct TCropQuestion {
-    enum TKind { Exists, ReadOnly };
+    enum TKind { Exists, ReadOnly, Incomplete };
     TKind Kind = Exists;
     std::size_t Photo = 0; ///< the photo's position in the run
-    std::string Title;     ///< "File exists", "READ ONLY"
+    std::string Title;     ///< "File exists", "READ ONLY", "Incomplete photo"
     std::string Text;      ///< "Overwrite a.jpg?", ...
     TAnswer Answer = TAnswer::Cancel;
 };
@@ -70,7 +72,8 @@ using TCropAnswerer = std::function<TAnswer(const TCropQuestion&)>;
 /// earlier photo of this run writes gives the first free "name (2).jpg". An
 /// output that is the photo itself or another photo of this run, a name that
 /// names no file and a source that cannot be read are refused before anything
-/// is asked. An existing output is asked about when the options say so, and
+/// is asked. An incomplete photo is asked about first (the source's name
+/// shown); No skips it. An existing output is asked about when the options say so, and
 /// an existing read-only one always; No skips the photo, Cancel ends the
 /// plan there, Keep both writes to the first free "name (2).jpg" instead, and
 /// Yes to all or No to all answer that question for the rest of the plan

@@ -337,6 +337,7 @@ void TCropArea::SetThumbnail(TThumbnail thumb) {
     }
     thumbnail_ = std::move(thumb.bitmap);
     orientation_ = thumb.orientation;
+    incomplete_ = thumb.truncated;
     blockX_ = std::max(1, thumb.blockWidth);
     blockY_ = std::max(1, thumb.blockHeight);
     work_ = TBitmap();

@@ -76,6 +76,8 @@ public:
     int32_t StoredHeight() const { return storedHeight_; }
     bool CropVisible() const { return cropVisible_; }
     bool Loaded() const { return loaded_; }
+    /// The file's data ended early: the thumbnail's rest is grey.
+    bool Incomplete() const { return incomplete_; }
     int32_t ThumbWidth() const { return thumbWidth_; }
     int32_t ThumbHeight() const { return thumbHeight_; }
     const std::string& FileName() const { return fileName_; }
@@ -207,6 +209,7 @@ private:
     int32_t coarseStep_ = 32;
     bool cropVisible_ = false;
     bool loaded_ = false;
+    bool incomplete_ = false;
     int32_t thumbWidth_ = 0;
     int32_t thumbHeight_ = 200;
     int32_t surfaceWidth_ = 0;

@@ -117,12 +117,16 @@ void TMainForm::CropFrames(std::vector<TIFrame*> frames, bool removeCropped, boo
         if (IndexOf(frame) < 0) continue;
         ordered.push_back(frame);
         photos.push_back({frame->SourceFileName(), frame->DestFileName(), "", SpecOf(*frame),
-                          frame->Resolution()});
+                          frame->Resolution(), frame->Incomplete()});
     }
     const TCropPlanOptions planOptions{folder, Get(*settings_, Options::ExistingFile) == "Warn"};
     const TCropPlan plan = PlanCrops(
         photos, planOptions,
-        [this](const TCropQuestion& q) { return prompt_->AskForRun(q.Title, q.Text); },
+        [this](const TCropQuestion& q) {
+            // keeping both speaks of an output, not of the photo
+            return q.Kind == TCropQuestion::Incomplete ? prompt_->Ask(q.Title, q.Text)
+                                                       : prompt_->AskForRun(q.Title, q.Text);
+        },
         // a close confirmed meanwhile ends the run before the next frame
         [this] { return closing_; });
     run.Cancelled = plan.Cancelled;

@@ -226,3 +226,30 @@ TEST(DestinationFolderTest, OneTrailingSeparatorGoesButTheRootStays) {
     for (const auto& [typed, folder] : cases)
         EXPECT_EQ(DestinationFolder(typed), folder) << typed;
 }
+
+// A photo whose data ends early is asked about by its own name before its
+// output is settled: No leaves the name to the next photo, Cancel ends the plan.
+TEST_F(CropPlanTest, AnIncompletePhotoIsAskedAboutFirst) {
+    const std::vector<std::string> question = {
+        "Incomplete photo|c.jpg is incomplete: its lower part is grey. Crop it anyway?"};
+    struct TCase {
+        TAnswer answer;
+        std::vector<TExpected> expected;
+    };
+    const TCase cases[] = {
+        {TAnswer::No,
+         {{TPlannedCrop::Skipped, "", "incomplete: the lower part is grey"},
+          {TPlannedCrop::Crop, "a.jpg"}}},
+        {TAnswer::Yes, {{TPlannedCrop::Crop, "a.jpg"}, {TPlannedCrop::Crop, "a (2).jpg"}}},
+        {TAnswer::Cancel, {{TPlannedCrop::NotReached, ""}, {TPlannedCrop::NotReached, ""}}},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(static_cast<int>(c.answer));
+        TCropPlanPhoto incomplete = Photo("one/c.jpg", "a.jpg");
+        incomplete.Incomplete = true;
+        const TCropPlan plan = Plan({incomplete, Photo("one/a.jpg")}, {}, {c.answer});
+        Expect(plan, c.expected);
+        EXPECT_EQ(asked, question);
+        EXPECT_EQ(plan.Cancelled, c.answer == TAnswer::Cancel);
+    }
+}

@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDropEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QMimeData>
@@ -710,4 +711,36 @@ TEST_F(MainFormTest, SameNamesGetFreeNamesAndFailuresSayWhy) {
     const TJpegLayout later = ReadJpegLayout(out("deeper/a (2).jpg"));
     EXPECT_LT(first.width, first.height);
     EXPECT_GT(later.width, later.height);
+}
+
+TEST_F(MainFormTest, AnIncompletePhotoIsMarkedAndAskedAboutBeforeItsCrop) {
+    const std::string whole = ReadFileBytes(photo("b.jpg"));
+    WriteFileBytes(photo("half.jpg"), whole.substr(0, whole.size() / 2));
+    auto w = Open({photo("a.jpg"), photo("half.jpg")});
+    WaitForImages(*w, 2);
+    ASSERT_EQ(w->Images().size(), 2u);
+    TIFrame* half = w->Images()[1];
+    ASSERT_EQ(half->SourceFileName(), photo("half.jpg"));
+    const auto mark = [](TIFrame* frame) {
+        return frame->DetailPanel()->findChild<QLabel*>("IncompleteLabel");
+    };
+    ASSERT_TRUE(mark(half));
+    EXPECT_TRUE(mark(half)->isVisibleTo(half));
+    EXPECT_EQ(mark(half)->text(), QStringLiteral("incomplete: the lower part is grey"));
+    EXPECT_FALSE(mark(w->Images()[0])->isVisibleTo(w->Images()[0]));
+    // No keeps the incomplete photo in the list and crops the other
+    prompt.answers = {TAnswer::No};
+    w->CropImagesActionExecute();
+    WaitForCropRun(*w);
+    EXPECT_EQ(prompt.titles, std::vector<std::string>{"Incomplete photo"});
+    EXPECT_EQ(prompt.questions,
+              std::vector<std::string>{
+                  "half.jpg is incomplete: its lower part is grey. Crop it anyway?"});
+    EXPECT_TRUE(fs::exists(out("deeper/a.jpg")));
+    EXPECT_FALSE(fs::exists(out("deeper/half.jpg")));
+    ASSERT_EQ(w->Images().size(), 1u);
+    EXPECT_EQ(w->Images()[0], half);
+    ASSERT_EQ(prompt.summaries.size(), 1u);
+    const std::string head = "Photos written: 1, skipped: 1, failed: 0, not started: 0.";
+    EXPECT_EQ(prompt.summaries[0].substr(0, head.size()), head);
 }

@@ -134,13 +134,16 @@ TEST_F(ParallelRunsTest, CropsTheSameFilesWithTheSameQuestionsAsOneFrameAfterThe
             expected[f.SourceFileName()] = ReadFileBytes(job.Output);
     }
 
-    prompt.answers = {TAnswer::Yes, TAnswer::Yes, TAnswer::No};
+    // Yes to the photo whose data ends early: jpegtran then fails it in its own words
+    prompt.answers = {TAnswer::Yes, TAnswer::Yes, TAnswer::Yes, TAnswer::No};
     w->CropImagesActionExecute();
     WaitForCropRun(*w);
     // the questions come first, in the run's order; the second a.jpg is not
     // asked about: it gets a name of its own, as the first one's job writes a.jpg
     EXPECT_EQ(prompt.questions,
-              (std::vector<std::string>{"Overwrite c.jpg?",
+              (std::vector<std::string>{"truncated.jpg is incomplete: its lower part is grey. "
+                                        "Crop it anyway?",
+                                        "Overwrite c.jpg?",
                                         "File c.jpg is read only.\n\nOverwrite anyway?",
                                         "Overwrite b.jpg?"}));
     // the vanished photo is told with the system's reason, the one whose data
