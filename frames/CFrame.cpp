@@ -265,6 +265,15 @@ void TCFrame::resizeEvent(QResizeEvent* event) {
     area_.FitThumbnail();
     area_.Recalculate();
     SetBackground(palette().color(QPalette::Button));
+    // a new height wants a thumbnail of its own: the old one, stretched, stands in meanwhile
+    if (source_ && event->oldSize().height() > 0 &&
+        event->oldSize().height() != event->size().height()) {
+        WithdrawRequest();
+        if (isVisible())
+            RequestThumbnail();
+        else
+            stale_ = true;
+    }
 }
 
 // --- mouse ---

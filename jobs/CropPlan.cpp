@@ -16,41 +16,25 @@
 namespace fs = std::filesystem;
 
 namespace {
-using TFileId = std::pair<dev_t, ino_t>;
-
-bool IdOf(const std::string& path, TFileId& id) {
-    struct stat st;
-    if (stat(path.c_str(), &st) != 0) return false;
-    id = {st.st_dev, st.st_ino};
-    return true;
-}
-
 // a dangling link takes a name as much as a file does
 bool Taken(const std::string& path) {
     std::error_code ec;
     return fs::exists(fs::symlink_status(path, ec));
 }
 
-// an unusable catalogue was reported when the program started; its texts stay English
-std::string Tr(const char* text) {
-    try {
-        return Translate(text);
-    } catch (const TError&) {
-        return text;
-    }
-}
-
 // shown names the output, or the photo itself when it is incomplete
 TCropQuestion Question(TCropQuestion::TKind kind, std::size_t photo, const std::string& shown) {
     if (kind == TCropQuestion::Incomplete)
-        return {kind, photo, Tr(N_("Incomplete photo")),
-                FillPlaceholders(
-                    Tr(N_("%1 is incomplete: its lower part is grey. Crop it anyway?")), {shown})};
+        return {kind, photo, TranslateOrKeep(N_("Incomplete photo")),
+                FillPlaceholders(TranslateOrKeep(N_(
+                                     "%1 is incomplete: its lower part is grey. Crop it anyway?")),
+                                 {shown})};
     if (kind == TCropQuestion::Exists)
-        return {kind, photo, Tr(N_("File exists")),
-                FillPlaceholders(Tr(N_("Overwrite %1?")), {shown})};
-    return {kind, photo, Tr(N_("READ ONLY")),
-            FillPlaceholders(Tr(N_("File %1 is read only.\n\nOverwrite anyway?")), {shown})};
+        return {kind, photo, TranslateOrKeep(N_("File exists")),
+                FillPlaceholders(TranslateOrKeep(N_("Overwrite %1?")), {shown})};
+    return {kind, photo, TranslateOrKeep(N_("READ ONLY")),
+            FillPlaceholders(TranslateOrKeep(N_("File %1 is read only.\n\nOverwrite anyway?")),
+                             {shown})};
 }
 } // namespace
 
@@ -91,7 +75,7 @@ TCropPlan PlanCrops(const std::vector<TCropPlanPhoto>& photos, const TCropPlanOp
     // no output may replace a photo this run still has to read
     std::map<TFileId, std::string> sources;
     for (const TCropPlanPhoto& photo : photos)
-        if (TFileId id; IdOf(photo.Source, id)) sources.emplace(id, photo.Source);
+        if (TFileId id; FileIdOf(photo.Source, id)) sources.emplace(id, photo.Source);
     const std::string folder = DestinationFolder(options.Folder);
     std::set<std::string> written; // the outputs of this run's jobs
     // "Yes to all" and "No to all", by question, for the rest of the run
@@ -138,10 +122,10 @@ TCropPlan PlanCrops(const std::vector<TCropPlanPhoto>& photos, const TCropPlanOp
         }
         planned.What = TPlannedCrop::Skipped;
         planned.SkippedAt = kind;
-        planned.Reason = kind == TCropQuestion::Exists ? Tr(N_("File exists"))
+        planned.Reason = kind == TCropQuestion::Exists ? TranslateOrKeep(N_("File exists"))
                          : kind == TCropQuestion::ReadOnly
-                             ? Tr(N_("The output file is read only"))
-                             : Tr(N_("incomplete: the lower part is grey"));
+                             ? TranslateOrKeep(N_("The output file is read only"))
+                             : TranslateOrKeep(N_("incomplete: the lower part is grey"));
         return false;
     };
 
@@ -164,9 +148,10 @@ TCropPlan PlanCrops(const std::vector<TCropPlanPhoto>& photos, const TCropPlanOp
         // the photo itself, or one it cannot read, is refused as the job would
         planned.Reason = CropJobRefusal(PlannedJob(photo, planned));
         if (!planned.Reason.empty()) continue;
-        if (TFileId id; IdOf(planned.Output, id) && sources.count(id)) {
-            planned.Reason = FillPlaceholders(Tr(N_("The output file is another photo named: %1")),
-                                              {sources.at(id)});
+        if (TFileId id; FileIdOf(planned.Output, id) && sources.count(id)) {
+            planned.Reason =
+                FillPlaceholders(TranslateOrKeep(N_("The output file is another photo named: %1")),
+                                 {sources.at(id)});
             continue;
         }
         planned.What = TPlannedCrop::NotReached;
@@ -178,8 +163,8 @@ TCropPlan PlanCrops(const std::vector<TCropPlanPhoto>& photos, const TCropPlanOp
         if (written.count(planned.Output)) {
             planned.Output = freeName(planned.Output);
             if (planned.Output.empty()) {
-                planned.Reason =
-                    FillPlaceholders(Tr(N_("File exists: %1")), {photo.DestinationName});
+                planned.Reason = FillPlaceholders(TranslateOrKeep(N_("File exists: %1")),
+                                                  {photo.DestinationName});
                 continue;
             }
         }
