@@ -350,7 +350,7 @@ std::vector<std::string> ReadPathList(const TBatchOptions& options) {
     }
     if (!read)
         throw TUsageError(
-            ReplaceAll(Translate("Cannot read the list of paths %1"), "%1", options.FilesFrom));
+            FillPlaceholders(Translate("Cannot read the list of paths %1"), {options.FilesFrom}));
     return SplitPathList(text, options.NullSeparated);
 }
 

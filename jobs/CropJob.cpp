@@ -270,8 +270,8 @@ std::optional<TThumbnailCut> ThumbnailCutOf(const TCropJob& job) {
     const bool landscape =
         job.Crop.Height > job.Crop.Width && job.Options.AutoRotateToLandscapeAfterCrop;
     // a landscape turn made by a second call is not followed here
-    const std::optional<TCropSpec> spec = landscape ? LandscapeSpec(job) : job.Crop;
-    if (!spec) return std::nullopt;
+    const std::optional<TCropSpec> crop = landscape ? LandscapeSpec(job) : job.Crop;
+    if (!crop) return std::nullopt;
     TJpegLayout layout;
     try {
         layout = ReadJpegLayout(job.Source);
@@ -281,12 +281,12 @@ std::optional<TThumbnailCut> ThumbnailCutOf(const TCropJob& job) {
     TThumbnailCut cut;
     cut.SourceWidth = layout.width;
     cut.SourceHeight = layout.height;
-    cut.Turn = OrientationTurn(spec->Orientation).Then(spec->Rotation);
+    cut.Turn = OrientationTurn(crop->Orientation).Then(crop->Rotation);
     const TJpegView view = ViewOf(layout, cut.Turn);
     // the whole view is what the transformer keeps when nothing is cut
-    const TCropRect shown = spec->Kind == "nocrop"
+    const TCropRect shown = crop->Kind == "nocrop"
                                 ? TCropRect{0, 0, view.width, view.height}
-                                : TCropRect{spec->X, spec->Y, spec->Width, spec->Height};
+                                : TCropRect{crop->X, crop->Y, crop->Width, crop->Height};
     cut.Stored = FromView(view, shown);
     return cut;
 }
