@@ -164,6 +164,8 @@ void TCFrame::WithdrawRequest() {
 }
 
 void TCFrame::RequestThumbnail() {
+    // the decode height follows the editor as it is now, also when it was resized unseen
+    SyncSurface();
     stale_ = false;
     const uint64_t generation = ++generation_;
     const int32_t h = std::max(1, height());
@@ -206,8 +208,10 @@ void TCFrame::hideEvent(QHideEvent* event) {
     area_.ReleaseWorkBitmap();
     workImage_ = QImage();
     thumbImage_ = QImage();
-    // a frame scrolled away before its turn came decodes when it is back
-    if (ticket_ && source_ && source_->Withdraw(ticket_)) {
+    // a frame scrolled away decodes when it is back: a withdrawn answer never comes,
+    // whether its decode had started or not
+    if (ticket_ && source_) {
+        source_->Withdraw(ticket_);
         ticket_ = 0;
         stale_ = true;
     }
