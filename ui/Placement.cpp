@@ -71,17 +71,22 @@ void restorePlacement(const TStorageTank& store, QWidget& form, const std::strin
     // fitted to the screen the stored place is on, or else the one the window is on
     const QScreen* screen = QGuiApplication::screenAt(rect.center());
     if (!screen) screen = form.screen();
-    if (screen) rect = FitToScreen(rect, screen->availableGeometry());
+    // the frame counts where the window system already told it
+    const QRect outside = form.frameGeometry(), inside = form.geometry();
+    const QMargins frame(inside.left() - outside.left(), inside.top() - outside.top(),
+                         outside.right() - inside.right(), outside.bottom() - inside.bottom());
+    if (screen) rect = FitToScreen(rect, screen->availableGeometry(), frame);
     if (kind.keepsPosition)
         form.setGeometry(rect);
     else
         form.resize(rect.size()); // the window system or the owner places it
 }
 
-QRect FitToScreen(const QRect& stored, const QRect& available) {
+QRect FitToScreen(const QRect& stored, const QRect& available, const QMargins& frame) {
     if (available.isEmpty()) return stored;
-    QRect r(stored.topLeft(), stored.size().boundedTo(available.size()));
+    const QRect outside = stored.marginsAdded(frame);
+    QRect r(outside.topLeft(), outside.size().boundedTo(available.size()));
     r.moveLeft(std::clamp(r.left(), available.left(), available.right() - r.width() + 1));
     r.moveTop(std::clamp(r.top(), available.top(), available.bottom() - r.height() + 1));
-    return r;
+    return r.marginsRemoved(frame);
 }

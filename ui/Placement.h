@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include <QMargins>
 #include <QRect>
 
 class QWidget;
@@ -24,7 +25,8 @@ void savePlacement(TStorageTank& store, const QWidget& form, const std::string& 
 void restorePlacement(const TStorageTank& store, QWidget& form, const std::string& formName,
                       TPlacementKind kind);
 
-/// The stored rectangle moved and, if it must, shrunk so that the whole of it lies within
-/// the screen's available area: a size saved on a larger screen never hides the window's
-/// edges, and a window near an edge keeps its title bar on the screen.
-QRect FitToScreen(const QRect& stored, const QRect& available);
+/// The stored rectangle (a window's inside) moved and, if it must, shrunk so that the whole
+/// of it and its frame lie within the screen's available area: a size saved on a larger
+/// screen never hides the window's edges, and a window near an edge keeps its title bar
+/// on the screen.
+QRect FitToScreen(const QRect& stored, const QRect& available, const QMargins& frame = {});

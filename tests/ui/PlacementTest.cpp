@@ -55,17 +55,21 @@ TEST(PlacementTest, RestoreUsesStoredKeysAndKeepsTheRest) {
 TEST(PlacementTest, StoredRectanglesAreFittedIntoTheScreen) {
     const QRect screen(0, 0, 1600, 1000);
     const QRect second(1600, 0, 1280, 800); // a second screen to the right
+    const QMargins frame(4, 30, 4, 4); // a title bar and thin borders
     const struct {
         QRect stored, available, fitted;
+        QMargins frame = {};
     } cases[] = {
         {{100, 80, 800, 600}, screen, {100, 80, 800, 600}},    // fits: kept as it is
         {{50, 40, 2800, 1800}, screen, {0, 0, 1600, 1000}},    // saved on a larger screen
         {{1200, 700, 800, 600}, screen, {800, 400, 800, 600}}, // over the lower right edge
         {{-300, -40, 800, 600}, screen, {0, 0, 800, 600}},     // title bar above the top
         {{1700, 100, 1600, 900}, second, {1600, 0, 1280, 800}},
+        {{50, 40, 2800, 1800}, screen, {4, 30, 1592, 966}, frame}, // the frame fits too
+        {{100, 10, 800, 600}, screen, {100, 30, 800, 600}, frame},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(FitToScreen(c.stored, c.available), c.fitted)
+        EXPECT_EQ(FitToScreen(c.stored, c.available, c.frame), c.fitted)
             << c.stored.x() << "," << c.stored.y();
 }
 
@@ -96,9 +100,9 @@ TEST(PlacementTest, TheMainWindowReopensWhereItWasClosed) {
         window.show();
         QApplication::processEvents();
         if (opening == 0)
-            window.setGeometry(200, 200, 600, 400);
+            window.setGeometry(200, 200, 500, 400);
         else
-            EXPECT_EQ(window.geometry(), QRect(200, 200, 600, 400)) << opening;
+            EXPECT_EQ(window.geometry(), QRect(200, 200, 500, 400)) << opening;
         EXPECT_TRUE(window.close());
     }
 }
