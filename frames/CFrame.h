@@ -132,6 +132,7 @@ private:
     void NewHandlerEnter();
     void FocusGrabberKeyDown(QKeyEvent* event);
     bool IsActionKey(QKeyEvent* event, bool trigger);
+    const QImage& ThumbImage();
     const QImage& BuildWork();
 
     TCropArea area_;
@@ -147,7 +148,11 @@ private:
     QPoint pressPoint_;
     TCropRect pressRect_;
     std::chrono::steady_clock::time_point lastDoubleClick_{};
-    QImage workImage_;        // the work bitmap as drawn
-    QImage thumbImage_;       // scratch for the thumbnail or a part of it
+    // what painting makes from the thumbnail, kept until the thumbnail or the look changes
+    QImage thumbImage_;           // the thumbnail as drawn
+    uint64_t thumbImageOf_ = 0;   // the thumbnail version it shows
+    QImage workImage_;            // the work bitmap as drawn
+    uint64_t workImageOf_ = 0;
+    int workImageLook_ = -1;
     double pixelRatio_ = 0.0; // 0: the screen's
 };

@@ -7,24 +7,37 @@
 #include <QPainter>
 
 namespace {
-/// Copies a part of a 24-bit bottom-up bitmap into a top-down 32-bit image.
-void CopyToImage(const TBitmap& bitmap, const QRect& part, QImage& image) {
-    if (image.size() != part.size() || image.format() != QImage::Format_RGB32)
-        image = QImage(part.size(), QImage::Format_RGB32);
-    for (int r = 0; r < part.height(); ++r) {
-        const uint8_t* src = bitmap.ScanLine(part.y() + r) + 3 * part.x();
+/// Copies a 24-bit bottom-up bitmap into a top-down 32-bit image.
+void CopyToImage(const TBitmap& bitmap, QImage& image) {
+    const QSize size(bitmap.Width(), bitmap.Height());
+    if (image.size() != size || image.format() != QImage::Format_RGB32)
+        image = QImage(size, QImage::Format_RGB32);
+    for (int r = 0; r < size.height(); ++r) {
+        const uint8_t* src = bitmap.ScanLine(r);
         auto* dst = reinterpret_cast<uint32_t*>(image.scanLine(r));
-        for (int c = 0; c < part.width(); ++c, src += 3)
+        for (int c = 0; c < size.width(); ++c, src += 3)
             dst[c] = 0xff000000u | uint32_t(src[2]) << 16 | uint32_t(src[1]) << 8 | src[0];
     }
 }
 } // namespace
+
+const QImage& TCFrame::ThumbImage() {
+    if (thumbImage_.isNull() || thumbImageOf_ != area_.ThumbnailVersion()) {
+        CopyToImage(area_.Thumbnail(), thumbImage_);
+        thumbImageOf_ = area_.ThumbnailVersion();
+    }
+    return thumbImage_;
+}
 
 const QImage& TCFrame::BuildWork() {
     const TBitmap& thumb = area_.Thumbnail();
     TBitmap& work = area_.WorkBitmap();
     const int w = thumb.Width();
     const int h = thumb.Height();
+    if (!workImage_.isNull() && workImageOf_ == area_.ThumbnailVersion() && workImageLook_ == look_)
+        return workImage_;
+    workImageOf_ = area_.ThumbnailVersion();
+    workImageLook_ = look_;
     if (work.Width() != w || work.Height() != h) work = TBitmap(w, h, 24);
     if (workImage_.size() != QSize(w, h)) workImage_ = QImage(w, h, QImage::Format_RGB32);
     const bool fade = look_ == kLookFade;
@@ -63,14 +76,14 @@ void TCFrame::paintEvent(QPaintEvent*) {
     QPainter p(this);
     const QRect rect = ThumbRect();
     const QRect whole(0, 0, thumb.Width(), thumb.Height());
+    const QImage& image = ThumbImage();
     if (!area_.CropVisible()) {
         // the bitmap keeps its own proportions, as large as the thumbnail's place allows
-        CopyToImage(thumb, whole, thumbImage_);
-        const QSize size = thumbImage_.size().scaled(rect.size(), Qt::KeepAspectRatio);
+        const QSize size = image.size().scaled(rect.size(), Qt::KeepAspectRatio);
         p.drawImage(QRect(rect.x() + (rect.width() - size.width()) / 2,
                           rect.y() + (rect.height() - size.height()) / 2, size.width(),
                           size.height()),
-                    thumbImage_);
+                    image);
         return;
     }
     TCropRect t;
@@ -78,8 +91,7 @@ void TCFrame::paintEvent(QPaintEvent*) {
     const QRect crop(rect.x() + t.x, rect.y() + t.y, t.width, t.height);
     switch (look_) {
     case kLookBox: {
-        CopyToImage(thumb, whole, thumbImage_);
-        p.drawImage(rect, thumbImage_);
+        p.drawImage(rect, image);
         // a 3-pixel ring just outside the area, each pixel inverted once
         const QRect outer = crop.adjusted(-3, -3, 3, 3);
         p.setCompositionMode(QPainter::RasterOp_NotDestination);
@@ -91,8 +103,7 @@ void TCFrame::paintEvent(QPaintEvent*) {
     }
     case kLookBlack:
     case kLookInverse: {
-        CopyToImage(thumb, whole, thumbImage_);
-        p.drawImage(rect, thumbImage_);
+        p.drawImage(rect, image);
         const QRect bands[] = {
             QRect(QPoint(rect.left(), rect.top()), QPoint(crop.left() - 1, rect.bottom())),
             QRect(QPoint(crop.right() + 1, rect.top()), QPoint(rect.right(), rect.bottom())),
@@ -112,13 +123,11 @@ void TCFrame::paintEvent(QPaintEvent*) {
         if (thumb.Width() == rect.width() && thumb.Height() == rect.height()) {
             const QRect part = QRect(t.x, t.y, t.width, t.height).intersected(whole);
             if (part.isEmpty()) break;
-            CopyToImage(thumb, part, thumbImage_);
-            p.drawImage(QPoint(rect.x() + part.x(), rect.y() + part.y()), thumbImage_);
+            p.drawImage(QPoint(rect.x() + part.x(), rect.y() + part.y()), image, part);
         } else if (rect.width() > 0 && rect.height() > 0) {
             const double sx = double(thumb.Width()) / rect.width();
             const double sy = double(thumb.Height()) / rect.height();
-            CopyToImage(thumb, whole, thumbImage_);
-            p.drawImage(QRectF(crop), thumbImage_,
+            p.drawImage(QRectF(crop), image,
                         QRectF(t.x * sx, t.y * sy, t.width * sx, t.height * sy));
         }
         break;

@@ -315,6 +315,7 @@ void TCropArea::ReadImage(const std::string& fileName) {
 
 void TCropArea::DropThumbnail() {
     thumbnail_ = TBitmap();
+    ++thumbnailVersion_;
     work_ = TBitmap();
 }
 
@@ -336,6 +337,7 @@ void TCropArea::SetThumbnail(TThumbnail thumb) {
         }
     }
     thumbnail_ = std::move(thumb.bitmap);
+    ++thumbnailVersion_;
     orientation_ = thumb.orientation;
     incomplete_ = thumb.truncated;
     blockX_ = std::max(1, thumb.blockWidth);

@@ -88,6 +88,8 @@ public:
     int32_t GridX() const { return CommonGrid(gridX_, blockX_); }
     int32_t GridY() const { return CommonGrid(gridY_, blockY_); }
     const TBitmap& Thumbnail() const { return thumbnail_; }
+    /// Changes whenever the thumbnail does, so that what is made from it can be kept.
+    uint64_t ThumbnailVersion() const { return thumbnailVersion_; }
     /// Scratch bitmap of the thumbnail's size for the faded and screened looks,
     /// made on first use, so that a frame never drawn in such a look keeps none.
     TBitmap& WorkBitmap();
@@ -217,6 +219,7 @@ private:
     int32_t surfaceHeight_ = 200;
     std::string fileName_;
     TBitmap thumbnail_;
+    uint64_t thumbnailVersion_ = 0;
     TBitmap work_;
 };
 
