@@ -199,6 +199,11 @@ bool PatchXmp(std::string& segment, std::size_t payload, const TRecordEdits& edi
             changed |= SetProperty(xml, p + ":PixelXDimension", number(edits.Width));
             changed |= SetProperty(xml, p + ":PixelYDimension", number(edits.Height));
         }
+    if (edits.NothingAfter)
+        for (const std::string& p : PrefixesOf(xml, "http://ns.google.com/photos/1.0/camera/")) {
+            changed |= SetProperty(xml, p + ":MotionPhoto", number(0));
+            changed |= SetProperty(xml, p + ":MicroVideo", number(0));
+        }
     if (!changed) return false;
     KeepPacketSize(xml, std::ptrdiff_t(xml.size()) - std::ptrdiff_t(before));
     if (packetAt + xml.size() - 2 > kMaxSegmentLength) return false;

@@ -16,6 +16,9 @@ struct TRecordEdits {
     uint32_t Resolution = 0; ///< pixels per inch in both directions
     bool Upright = false;    ///< the orientation becomes 1
     uint32_t Width = 0, Height = 0;
+    /// Nothing follows the picture any more (a cut keeps nothing after its end):
+    /// a motion photo's video is gone.
+    bool NothingAfter = false;
 };
 
 /// The ResolutionInfo resource of a Photoshop segment (marker and length
@@ -26,7 +29,9 @@ bool PatchPhotoshopResolution(std::string& segment, std::size_t payload, uint32_
 /// The XMP packet's tiff:Orientation, tiff:XResolution, tiff:YResolution,
 /// tiff:ResolutionUnit, tiff:ImageWidth, tiff:ImageLength, exif:PixelXDimension
 /// and exif:PixelYDimension, as attributes or as elements, get the new values;
-/// the packet's padding takes up a change in length where it can. True when
+/// with nothing after the picture, Google's GCamera:MotionPhoto and
+/// GCamera:MicroVideo become 0, so that no viewer reads the picture's last bytes
+/// as a video. The packet's padding takes up a change in length where it can. True when
 /// the segment (marker and length included) changed; false leaves it as it was.
 bool PatchXmp(std::string& segment, std::size_t payload, const TRecordEdits& edits);
 

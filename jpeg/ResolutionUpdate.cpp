@@ -139,6 +139,7 @@ std::optional<std::string> Rewrite(std::string_view jpeg, const TEdits& edits) {
     if (edits.Cut) {
         records.Width = width;
         records.Height = height;
+        records.NothingAfter = true;
     }
 
     std::string out = "\xFF\xD8";

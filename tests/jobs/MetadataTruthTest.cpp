@@ -130,18 +130,32 @@ std::string PhotoshopResolution(uint32_t ppi) {
                              BigEndian(uint32_t(info.size()), 4) + info);
 }
 
-std::string XmpAttributes() {
-    const std::string packet =
-        "<?xpacket begin='' id='W5M0MpCehiHzreSzNTczkc9d'?>\n"
-        "<x:xmpmeta xmlns:x='adobe:ns:meta/'><rdf:RDF "
-        "xmlns:rdf='http://www.w3.org/1999/02/22-rdf-syntax-ns#'>\n"
-        "<rdf:Description rdf:about='' xmlns:t='http://ns.adobe.com/tiff/1.0/'\n"
-        " xmlns:e=\"http://ns.adobe.com/exif/1.0/\" t:Orientation='1' t:XResolution=\"72/1\"\n"
-        " t:YResolution='72/1' t:ResolutionUnit='3' t:ImageWidth='320' t:ImageLength='240'\n"
-        " e:PixelXDimension='320' e:PixelYDimension='240'/>\n"
-        "</rdf:RDF></x:xmpmeta>\n" +
-        std::string(200, ' ') + "\n<?xpacket end='w'?>";
+// An XMP segment whose packet describes the picture in these words.
+std::string Xmp(const std::string& description) {
+    const std::string packet = "<?xpacket begin='' id='W5M0MpCehiHzreSzNTczkc9d'?>\n"
+                               "<x:xmpmeta xmlns:x='adobe:ns:meta/'><rdf:RDF "
+                               "xmlns:rdf='http://www.w3.org/1999/02/22-rdf-syntax-ns#'>\n" +
+                               description + "</rdf:RDF></x:xmpmeta>\n" + std::string(200, ' ') +
+                               "\n<?xpacket end='w'?>";
     return Segment(0xE1, std::string("http://ns.adobe.com/xap/1.0/\0", 29) + packet);
+}
+
+std::string XmpAttributes() {
+    return Xmp("<rdf:Description rdf:about='' xmlns:t='http://ns.adobe.com/tiff/1.0/'\n"
+               " xmlns:e=\"http://ns.adobe.com/exif/1.0/\" t:Orientation='1' t:XResolution=\"72/1\"\n"
+               " t:YResolution='72/1' t:ResolutionUnit='3' t:ImageWidth='320' t:ImageLength='240'\n"
+               " e:PixelXDimension='320' e:PixelYDimension='240'/>\n");
+}
+
+// A phone's motion photo: the XMP says a video of this many bytes follows the picture.
+std::string MotionPhoto(const std::string& photo) {
+    const std::string video = std::string("\0\0\0\x18" "ftypmp42", 12) + std::string(500, 'v');
+    const std::string xmp =
+        Xmp("<rdf:Description rdf:about='' xmlns:GCamera='http://ns.google.com/photos/1.0/camera/'"
+            " GCamera:MotionPhoto='1' GCamera:MotionPhotoVersion='1'"
+            " GCamera:MicroVideoOffset='" + std::to_string(video.size()) + "'>\n"
+            "<GCamera:MicroVideo>1</GCamera:MicroVideo></rdf:Description>\n");
+    return WithSegment(photo, xmp) + video;
 }
 
 /// Which way red and green run across the picture: the axis along which each
@@ -242,6 +256,13 @@ TEST(MetadataTruthTest, EveryRecordStatesTheCut) {
          false,
          {"XMP-tiff:Orientation", "XMP-tiff:YResolution", "XMP-tiff:ResolutionUnit",
           "XMP-tiff:ImageHeight", "XMP-exif:ExifImageWidth"}},
+        {"motion-photo.jpg",
+         [&] { return MotionPhoto(photo); },
+         cut,
+         baseline,
+         0,
+         false,
+         {"XMP-GCamera:MotionPhoto", "XMP-GCamera:MicroVideo"}},
         {"mpf.jpg",
          [&] { return WithSecondPicture(photo, ReadFileBytes(dir.file("thumb.jpg"))); },
          cut,
@@ -329,7 +350,8 @@ TEST(MetadataTruthTest, EveryRecordStatesTheCut) {
             {"XMP-tiff:Orientation", "1"},    {"ExifIFD:ExifImageWidth", w},
             {"ExifIFD:ExifImageHeight", h},   {"XMP-exif:ExifImageWidth", w},
             {"XMP-exif:ExifImageHeight", h},  {"XMP-tiff:ImageWidth", w},
-            {"XMP-tiff:ImageHeight", h}};
+            {"XMP-tiff:ImageHeight", h},      {"XMP-GCamera:MotionPhoto", "0"},
+            {"XMP-GCamera:MicroVideo", "0"}};
         for (const std::string& tag : c.stated)
             EXPECT_EQ(r.count(tag), 1u) << tag << " is gone";
         for (const auto& [tag, value] : truth)
