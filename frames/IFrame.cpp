@@ -197,6 +197,7 @@ TFrameState TIFrame::State() const {
     state.DestName = DestFileName();
     state.Rotation = Rotation();
     state.AspectIndex = aspectCombo_->currentIndex();
+    state.Aspect = aspectCombo_->currentText().toStdString();
     state.Flipped = rotateCheck_->isChecked();
     state.Crop = GetCrop();
     return state;
@@ -207,8 +208,10 @@ void TIFrame::Restore(const TFrameState& state) {
     {
         const QSignalBlocker blockCombo(aspectCombo_);
         const QSignalBlocker blockCheck(rotateCheck_);
-        if (state.AspectIndex >= 0 && state.AspectIndex < aspectCombo_->count())
-            aspectCombo_->setCurrentIndex(state.AspectIndex);
+        // by its description, as the list may have been edited since; else where it was
+        int index = aspectCombo_->findText(QString::fromStdString(state.Aspect));
+        if (index < 0) index = state.AspectIndex;
+        if (index >= 0 && index < aspectCombo_->count()) aspectCombo_->setCurrentIndex(index);
         rotateCheck_->setChecked(state.Flipped);
     }
     AspectComboChange();

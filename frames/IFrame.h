@@ -38,12 +38,14 @@ struct TFrameState {
     std::string DestName;
     int32_t Rotation = 0;
     int AspectIndex = -1;
+    std::string Aspect; // its description: found again after the list was edited
     bool Flipped = false;
     TCropRect Crop;
     /// The same edit state (the destination name is the name edit's own).
     bool SameEdit(const TFrameState& other) const {
-        return File == other.File && Rotation == other.Rotation &&
-               AspectIndex == other.AspectIndex && Flipped == other.Flipped && Crop == other.Crop;
+        // the aspect by its description: an edited list alone changes no frame
+        return File == other.File && Rotation == other.Rotation && Aspect == other.Aspect &&
+               Flipped == other.Flipped && Crop == other.Crop;
     }
 };
 

@@ -18,6 +18,7 @@
 #include "core/StorageTank.h"
 #include "frames/IFrame.h"
 #include "jpeg/JpegThumbnail.h"
+#include "model/CropAspects.h"
 #include "ui/MainForm.h"
 
 namespace fs = std::filesystem;
@@ -47,6 +48,9 @@ protected:
         QTest::keyClick(frame->Cropper()->NewHandler(), key, keys);
     }
     /// Chooses an aspect in the frame's list as the user does.
+    static QString CurrentAspect(TIFrame* frame) {
+        return frame->findChild<QComboBox*>(QStringLiteral("AspectCombo"))->currentText();
+    }
     static void ChooseAspect(TIFrame* frame, const QString& name) {
         auto* combo = frame->findChild<QComboBox*>(QStringLiteral("AspectCombo"));
         const int index = combo->findText(name);
@@ -65,11 +69,11 @@ protected:
         QApplication::sendEvent(frame->Cropper(), &release);
     }
     /// What each frame would crop: file, turn and area.
-    static std::vector<std::tuple<std::string, int, TCropRect>> Crops(const TMainForm& w) {
-        std::vector<std::tuple<std::string, int, TCropRect>> crops;
+    static std::vector<std::tuple<std::string, int, TCropRect, QString>> Crops(const TMainForm& w) {
+        std::vector<std::tuple<std::string, int, TCropRect, QString>> crops;
         for (TIFrame* f : w.Images())
             crops.emplace_back(fs::path(f->SourceFileName()).filename(), f->Rotation(),
-                               f->GetCrop());
+                               f->GetCrop(), CurrentAspect(f));
         return crops;
     }
     static TThumbnail Header(const std::string& file) { return ReadJpegThumbnail(file, 0, 8); }
@@ -111,6 +115,19 @@ TEST_F(MainFormEditingTest, EachChangeUndoneAndRedoneGivesTheRunWithoutAndWithIt
          [](TMainForm& w) {
              Press(w.Images()[2], Qt::ControlModifier);
              Trigger(w, "RotateLeftAction");
+         }},
+        {"an aspect, then the list reordered",
+         [](TMainForm& w) {
+             ChooseAspect(w.Images()[1], "13x18 cm");
+             // the aspect the frame had before moves: undo finds it by its name (last, as
+             // the windows after it would start with the list as this one leaves it)
+             TCropAspectList& list = GetCropAspects().CurrentList();
+             const QString had = CurrentAspect(w.Images()[0]);
+             for (int i = 0; i < list.Count(); ++i)
+                 if (QString::fromStdString(list.Items(i).Description()) == had) {
+                     i > 0 ? list.MoveUp(i) : list.MoveDown(i);
+                     break;
+                 }
          }},
     };
     int run = 0;
