@@ -149,9 +149,9 @@ private:
     TCropRect pressRect_;
     std::chrono::steady_clock::time_point lastDoubleClick_{};
     // what painting makes from the thumbnail, kept until the thumbnail or the look changes
-    QImage thumbImage_;           // the thumbnail as drawn
-    uint64_t thumbImageOf_ = 0;   // the thumbnail version it shows
-    QImage workImage_;            // the work bitmap as drawn
+    QImage thumbImage_;         // the thumbnail as drawn
+    uint64_t thumbImageOf_ = 0; // the thumbnail version it shows
+    QImage workImage_;          // the work bitmap as drawn
     uint64_t workImageOf_ = 0;
     int workImageLook_ = -1;
     double pixelRatio_ = 0.0; // 0: the screen's

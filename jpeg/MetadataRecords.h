@@ -31,8 +31,9 @@ bool PatchPhotoshopResolution(std::string& segment, std::size_t payload, uint32_
 /// and exif:PixelYDimension, as attributes or as elements, get the new values;
 /// with nothing after the picture, Google's GCamera:MotionPhoto and
 /// GCamera:MicroVideo become 0, so that no viewer reads the picture's last bytes
-/// as a video. The packet's padding takes up a change in length where it can. True when
-/// the segment (marker and length included) changed; false leaves it as it was.
+/// as a video. The packet's padding takes up a change in length where it can.
+/// True when the segment (marker and length included) changed; false leaves it
+/// as it was.
 bool PatchXmp(std::string& segment, std::size_t payload, const TRecordEdits& edits);
 
 /// The signatures that start these records' payloads.

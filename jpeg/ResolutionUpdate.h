@@ -37,7 +37,8 @@ struct TMetadataUpdate {
 /// WriteResolution writes it. The EXIF thumbnail is made anew from the picture,
 /// or dropped when it cannot be; the multi-picture index (APP2 "MPF") goes, as
 /// the images it names lay behind the picture's end and the cut did not keep
-/// them; for the same reason a motion photo's XMP no longer claims its video. Without a resolution the segments keep their places. A damaged EXIF
+/// them; for the same reason a motion photo's XMP no longer claims its video.
+/// Without a resolution the segments keep their places. A damaged EXIF
 /// directory costs only what is inside it. True when the file changed.
 bool UpdateMetadata(const std::string& path, const TMetadataUpdate& update);
 

@@ -172,8 +172,8 @@ void AddBench(TMainForm& window, const std::string& folder) {
     const double bareSeconds = Since(bare);
     const double bareCpu = ProcessCpuSeconds() - bareCpuStart;
 
-    std::printf("1. adding %zu photos, thumbnails %d px high (Medium view), %d device pixels\n",
-                n, height, deviceHeight);
+    std::printf("1. adding %zu photos, thumbnails %d px high (Medium view), %d device pixels\n", n,
+                height, deviceHeight);
     std::printf("   through the window:    %.1f images/s (%.3f s)\n", n / addSeconds, addSeconds);
     std::printf("   bare sequential decode: %.1f images/s (%.3f s)\n", n / bareSeconds,
                 bareSeconds);

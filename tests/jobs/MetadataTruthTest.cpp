@@ -141,19 +141,25 @@ std::string Xmp(const std::string& description) {
 }
 
 std::string XmpAttributes() {
-    return Xmp("<rdf:Description rdf:about='' xmlns:t='http://ns.adobe.com/tiff/1.0/'\n"
-               " xmlns:e=\"http://ns.adobe.com/exif/1.0/\" t:Orientation='1' t:XResolution=\"72/1\"\n"
-               " t:YResolution='72/1' t:ResolutionUnit='3' t:ImageWidth='320' t:ImageLength='240'\n"
-               " e:PixelXDimension='320' e:PixelYDimension='240'/>\n");
+    return Xmp(
+        "<rdf:Description rdf:about='' xmlns:t='http://ns.adobe.com/tiff/1.0/'\n"
+        " xmlns:e=\"http://ns.adobe.com/exif/1.0/\" t:Orientation='1' t:XResolution=\"72/1\"\n"
+        " t:YResolution='72/1' t:ResolutionUnit='3' t:ImageWidth='320' t:ImageLength='240'\n"
+        " e:PixelXDimension='320' e:PixelYDimension='240'/>\n");
 }
 
 // A phone's motion photo: the XMP says a video of this many bytes follows the picture.
 std::string MotionPhoto(const std::string& photo) {
-    const std::string video = std::string("\0\0\0\x18" "ftypmp42", 12) + std::string(500, 'v');
+    const std::string video = std::string("\0\0\0\x18"
+                                          "ftypmp42",
+                                          12) +
+                              std::string(500, 'v');
     const std::string xmp =
         Xmp("<rdf:Description rdf:about='' xmlns:GCamera='http://ns.google.com/photos/1.0/camera/'"
             " GCamera:MotionPhoto='1' GCamera:MotionPhotoVersion='1'"
-            " GCamera:MicroVideoOffset='" + std::to_string(video.size()) + "'>\n"
+            " GCamera:MicroVideoOffset='" +
+            std::to_string(video.size()) +
+            "'>\n"
             "<GCamera:MicroVideo>1</GCamera:MicroVideo></rdf:Description>\n");
     return WithSegment(photo, xmp) + video;
 }

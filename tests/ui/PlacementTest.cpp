@@ -55,7 +55,7 @@ TEST(PlacementTest, RestoreUsesStoredKeysAndKeepsTheRest) {
 TEST(PlacementTest, StoredRectanglesAreFittedIntoTheScreen) {
     const QRect screen(0, 0, 1600, 1000);
     const QRect second(1600, 0, 1280, 800); // a second screen to the right
-    const QMargins frame(4, 30, 4, 4); // a title bar and thin borders
+    const QMargins frame(4, 30, 4, 4);      // a title bar and thin borders
     const struct {
         QRect stored, available, fitted;
         QMargins frame = {};
