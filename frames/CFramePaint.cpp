@@ -30,14 +30,14 @@ const QImage& TCFrame::ThumbImage() {
 }
 
 const QImage& TCFrame::BuildWork() {
-    const TBitmap& thumb = area_.Thumbnail();
-    TBitmap& work = area_.WorkBitmap();
-    const int w = thumb.Width();
-    const int h = thumb.Height();
     if (!workImage_.isNull() && workImageOf_ == area_.ThumbnailVersion() && workImageLook_ == look_)
         return workImage_;
     workImageOf_ = area_.ThumbnailVersion();
     workImageLook_ = look_;
+    const TBitmap& thumb = area_.Thumbnail();
+    TBitmap& work = area_.WorkBitmap();
+    const int w = thumb.Width();
+    const int h = thumb.Height();
     if (work.Width() != w || work.Height() != h) work = TBitmap(w, h, 24);
     if (workImage_.size() != QSize(w, h)) workImage_ = QImage(w, h, QImage::Format_RGB32);
     const bool fade = look_ == kLookFade;
