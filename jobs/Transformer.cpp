@@ -196,11 +196,6 @@ TTransformResult RunTransformer(const std::string& tool, const TTransformCall& c
         result.Reason = e.what();
         return result;
     }
-    result.ExitCode = run.ExitCode;
-    result.Signal = run.Signal;
-    result.TimedOut = run.TimedOut;
-    result.Stopped = run.Stopped;
-    result.Errors = run.Errors;
     result.Ok = run.Ok();
     if (result.Ok) return result;
 

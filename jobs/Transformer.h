@@ -84,12 +84,7 @@ struct TTransformLimits {
 /// picture partly grey, so they fail the call as well.
 struct TTransformResult {
     bool Ok = false;
-    int ExitCode = -1;     ///< -1 when it did not exit by itself
-    int Signal = 0;        ///< the signal that ended it
-    bool TimedOut = false; ///< killed at the time limit
-    bool Stopped = false;  ///< killed because the run was ended
-    std::string Errors;    ///< the end of what it wrote to standard error
-    std::string Reason;    ///< translated, with its own words; "" when Ok
+    std::string Reason; ///< translated, with its own words; "" when Ok
 };
 
 /// Runs the transformer and judges it. folder is where its output goes; a

@@ -5,6 +5,7 @@
 
 #include <QObject>
 
+#include "FakeThumbnail.h"
 #include "core/Error.h"
 #include "frames/CFrame.h"
 #include "frames/IFrame.h"
@@ -74,14 +75,7 @@ inline void UseFakeImage(TCropArea& area, int32_t width, int32_t height, uint32_
                          int64_t rightColor = -1) {
     area.SetReader([=](const std::string& file, int32_t rotation, int32_t surface) {
         if (file.rfind("missing", 0) == 0) throw TError("JpegThumbnail: cannot open " + file);
-        const bool turned = rotation == 90 || rotation == 270;
-        TThumbnail t;
-        t.imageWidth = turned ? height : width;
-        t.imageHeight = turned ? width : height;
-        t.imageRatio = double(t.imageWidth) / t.imageHeight;
-        t.thumbHeight = surface;
-        t.thumbWidth = ThumbWidthFor(surface, t.imageRatio);
-        t.bitmap = TBitmap(t.thumbWidth, t.thumbHeight, 24);
+        TThumbnail t = FakeThumbnail(width, height, rotation, surface);
         for (int32_t y = 0; y < t.thumbHeight; ++y)
             for (int32_t x = 0; x < t.thumbWidth; ++x)
                 t.bitmap.SetPixel(

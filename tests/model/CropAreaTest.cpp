@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include "FakeThumbnail.h"
 #include "core/Error.h"
 
 namespace {
@@ -25,15 +26,7 @@ protected:
         area.SetReader([this](const std::string&, int32_t rotation, int32_t surface) {
             ++reads;
             if (failReads) throw TError("JpegThumbnail: broken");
-            const bool turned = rotation == 90 || rotation == 270;
-            TThumbnail t;
-            t.imageWidth = turned ? fileHeight : fileWidth;
-            t.imageHeight = turned ? fileWidth : fileHeight;
-            t.imageRatio = double(t.imageWidth) / t.imageHeight;
-            t.thumbHeight = surface;
-            t.thumbWidth = ThumbWidthFor(surface, t.imageRatio);
-            t.bitmap = TBitmap(t.thumbWidth, t.thumbHeight, 24);
-            return t;
+            return FakeThumbnail(fileWidth, fileHeight, rotation, surface);
         });
         area.Subject().Attach(&log);
     }
