@@ -190,6 +190,29 @@ int OpenRegularFile(const std::string& path, std::string& reason) {
     return fd;
 }
 
+bool ReadRegularFile(const std::string& path, std::string& bytes, std::string& reason,
+                     mode_t* mode) {
+    const int fd = OpenRegularFile(path, reason);
+    if (fd < 0) return false;
+    struct stat st;
+    if (mode && fstat(fd, &st) == 0) *mode = st.st_mode & 07777;
+    bytes.clear();
+    char buffer[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n == 0) break;
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            reason = SystemErrorText(errno);
+            ::close(fd);
+            return false;
+        }
+        bytes.append(buffer, static_cast<std::size_t>(n));
+    }
+    ::close(fd);
+    return true;
+}
+
 bool FileIdOf(const std::string& path, TFileId& id) {
     struct stat st;
     if (stat(path.c_str(), &st) != 0) return false;

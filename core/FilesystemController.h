@@ -53,6 +53,11 @@ std::string GetTempDir();
 /// Returns the descriptor (close-on-exec), or -1 with reason set to the
 /// system's text or "Not a regular file".
 int OpenRegularFile(const std::string& path, std::string& reason);
+/// Reads the whole of a regular file (opened as OpenRegularFile does) into bytes;
+/// mode, when given, receives its permission bits. False with reason set to the
+/// system's text when it cannot be opened or read.
+bool ReadRegularFile(const std::string& path, std::string& bytes, std::string& reason,
+                     mode_t* mode = nullptr);
 /// The system's text for an errno value; safe from several threads at once.
 std::string SystemErrorText(int error);
 

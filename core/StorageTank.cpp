@@ -278,23 +278,9 @@ void TStorageTank::loadFromFile(const std::string& fileName) {
     const auto fail = [&](const std::string& reason) {
         return TError("Cannot open file \"" + path + "\". " + reason);
     };
-    std::string reason;
-    const int fd = OpenRegularFile(path, reason); // a FIFO must not hold the start up
-    if (fd < 0) throw fail(reason);
-    std::string bytes;
-    char buffer[65536];
-    for (;;) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n == 0) break;
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            const int error = errno;
-            ::close(fd);
-            throw fail(SystemErrorText(error));
-        }
-        bytes.append(buffer, static_cast<std::size_t>(n));
-    }
-    ::close(fd);
+    std::string bytes, reason;
+    // opened as a regular file only: a FIFO must not hold the start up
+    if (!ReadRegularFile(path, bytes, reason)) throw fail(reason);
     fromSS(DecodeSettingsText(bytes));
 }
 

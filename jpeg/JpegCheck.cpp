@@ -2,9 +2,8 @@
 
 #include <cstring>
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include "core/FilesystemController.h"
+#include "jpeg/JpegLayout.h"
 
 namespace {
 constexpr unsigned char kSOI = 0xD8, kEOI = 0xD9, kSOS = 0xDA;
@@ -50,9 +49,7 @@ bool IsCompleteJpegData(const std::string& bytes) {
         if (pos + 2 > size) return false;
         const std::size_t length = std::size_t(data[pos]) << 8 | data[pos + 1];
         if (length < 2 || pos + length > size) return false;
-        // SOF0..SOF15 start a frame; C4 (DHT), C8 (JPG) and CC (DAC) are tables
-        if (marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC)
-            frame = true;
+        if (IsFrameMarker(marker)) frame = true;
         pos += length;
         if (marker == kSOS) {
             if (!frame) return false;
@@ -64,20 +61,6 @@ bool IsCompleteJpegData(const std::string& bytes) {
 }
 
 bool IsCompleteJpeg(const std::string& path) {
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
-    struct stat st;
-    std::string bytes;
-    if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
-        bytes.resize(std::size_t(st.st_size));
-        std::size_t got = 0;
-        while (got < bytes.size()) {
-            const ssize_t n = read(fd, bytes.data() + got, bytes.size() - got);
-            if (n <= 0) break;
-            got += std::size_t(n);
-        }
-        bytes.resize(got);
-    }
-    close(fd);
-    return IsCompleteJpegData(bytes);
+    std::string bytes, reason;
+    return ReadRegularFile(path, bytes, reason) && IsCompleteJpegData(bytes);
 }

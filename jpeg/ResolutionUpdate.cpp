@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "core/FilesystemController.h"
 #include "jpeg/ExifDirectory.h"
 #include "jpeg/ExifThumbnail.h"
 #include "jpeg/JpegLayout.h"
@@ -187,25 +188,6 @@ std::optional<std::string> Rewrite(std::string_view jpeg, const TEdits& edits) {
     out += jpeg.substr(headerEnd);
     return out;
 }
-bool ReadWhole(const std::string& path, std::string& bytes, mode_t& mode) {
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
-    struct stat st;
-    bool ok = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
-    if (ok) {
-        mode = st.st_mode & 07777;
-        bytes.resize(static_cast<std::size_t>(st.st_size));
-        std::size_t done = 0;
-        while (ok && done < bytes.size()) {
-            const ssize_t n = read(fd, bytes.data() + done, bytes.size() - done);
-            if (n < 0 && errno == EINTR) continue;
-            ok = n > 0;
-            if (ok) done += static_cast<std::size_t>(n);
-        }
-    }
-    close(fd);
-    return ok;
-}
 
 bool WriteNew(const std::string& path, const std::string& bytes, mode_t mode) {
     const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
@@ -283,10 +265,10 @@ bool WriteJfifDensity(const std::string& path, int horizontal, int vertical) {
 namespace {
 // Rewrites the file through the temporary name; false leaves it as it was.
 bool RewriteFile(const std::string& path, const TEdits& edits) {
-    std::string bytes;
+    std::string bytes, reason;
     mode_t mode = 0644;
     // the content decides, not the name: a photo may be named anything
-    if (!ReadWhole(path, bytes, mode)) return false;
+    if (!ReadRegularFile(path, bytes, reason, &mode)) return false;
     const auto rewritten = Rewrite(bytes, edits);
     const std::string temp = ResolutionTempName(path);
     // a leftover under the temporary name is never read or replaced
