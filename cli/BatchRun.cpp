@@ -164,7 +164,7 @@ std::vector<TCropJob> PlanOutputs(std::vector<TPhoto>& photos, const std::string
     }
     const TCropPlan plan =
         PlanCrops(planned, {folder, true, overwrite}, [overwrite](const TCropQuestion& q) {
-            // nobody can be inPlan: an existing file is replaced as the options
+            // nobody can be asked: an existing file is replaced as the options
             // say, and a protected one stays
             return q.Kind == TCropQuestion::Exists && overwrite ? TAnswer::Yes : TAnswer::No;
         });

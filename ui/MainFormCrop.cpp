@@ -40,12 +40,6 @@ TCropSpec SpecOf(const TIFrame& frame) {
     return CropSpecOf(frame.GetCrop(), frame.Rotation(), frame.Kind(), frame.Orientation());
 }
 
-// a dangling link takes a name as much as a file does
-bool FileExists(const std::string& path) {
-    std::error_code ec;
-    return fs::exists(fs::symlink_status(path, ec));
-}
-
 // what a job in flight gets to end by itself once the window is to close
 constexpr std::chrono::milliseconds kCloseGrace{500};
 } // namespace
@@ -152,7 +146,7 @@ void TMainForm::CropFrames(std::vector<TIFrame*> frames, bool removeCropped, boo
             run.Cancelled = true;
             break;
         }
-        if (planned.ClearReadOnly && FileExists(planned.Output)) ClearReadOnly(planned.Output);
+        if (planned.ClearReadOnly) ClearReadOnly(planned.Output); // nothing where nothing is
         TCropJob job = PlannedJob(photos[i], planned);
         job.Tool = tool;
         job.Options = options;
