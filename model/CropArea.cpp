@@ -428,10 +428,10 @@ void TCropArea::SetPixelRatio(double ratio) {
     pixelRatio_ = PositiveSize(ratio) ? ratio : 1.0;
 }
 
-int32_t TCropArea::DecodeHeight() const {
-    const int32_t h = std::max(1, surfaceHeight_);
-    if (pixelRatio_ == 1.0) return h;
-    return int32_t(std::clamp<double>(std::lround(h * pixelRatio_), 1, kMaxThumbnailSide));
+int32_t DeviceHeight(int32_t surfaceHeight, double pixelRatio) {
+    const int32_t h = std::max(1, surfaceHeight);
+    if (pixelRatio == 1.0) return h;
+    return int32_t(std::clamp<double>(std::lround(h * pixelRatio), 1, kMaxThumbnailSide));
 }
 
 void TCropArea::FitThumbnail() {

@@ -32,6 +32,10 @@ constexpr TShiftState kShift = 1;
 constexpr TShiftState kCtrl = 2;
 constexpr TShiftState kAlt = 4;
 
+/// A surface height in device pixels at a pixel ratio: what a thumbnail for it is
+/// decoded at, never below one pixel or above the largest thumbnail.
+int32_t DeviceHeight(int32_t surfaceHeight, double pixelRatio);
+
 /// The crop area of one image and its thumbnail: a rectangle in full-image pixels
 /// of the rotated image, kept inside the image, bound to the aspect and with its
 /// corner on the grid. Free of any toolkit, so that the editor widget owns one and
@@ -159,7 +163,7 @@ public:
     void SetPixelRatio(double ratio);
     double PixelRatio() const { return pixelRatio_; }
     /// The height a decode for the current surface asks for, in device pixels.
-    int32_t DecodeHeight() const;
+    int32_t DecodeHeight() const { return DeviceHeight(surfaceHeight_, pixelRatio_); }
     /// Fits the thumbnail size to the surface without decoding.
     void FitThumbnail();
     /// Width an editor of the given height wants: Trunc(height x ratio).

@@ -1,7 +1,6 @@
 // The main window's image list: adding files and folders, the current frame,
 // navigation, turning and removing frames, and what the frames ask for.
 #include <algorithm>
-#include <cmath>
 #include <filesystem>
 #include <map>
 #include <set>
@@ -24,6 +23,7 @@
 #include "i18n/TranslateWindow.h"
 #include "i18n/gnugettext.h"
 #include "jobs/SharedSettings.h"
+#include "model/CropArea.h"
 #include "model/DestinationNaming.h"
 #include "model/ImageFiles.h"
 #include "model/Options.h"
@@ -35,6 +35,15 @@
 namespace fs = std::filesystem;
 
 namespace {
+// The first lines of what could not be read, under one heading.
+std::string UnreadableList(const std::vector<std::string>& lines, std::size_t shown) {
+    std::string text = Translate("These folders and files could not be read:");
+    for (std::size_t i = 0; i < lines.size() && i < shown; ++i)
+        text += "\n" + lines[i];
+    if (lines.size() > shown) text += "\n...";
+    return text;
+}
+
 std::string FolderPart(const std::string& path) {
     if (path.empty()) return path;
     if (path.back() == '/') return path;
@@ -93,12 +102,10 @@ void TMainForm::AddFolder(const std::string& folder, bool recursive) {
 void TMainForm::TellListFaults(const std::vector<TListFault>& faults) {
     if (faults.empty()) return;
     // what could not be looked into is told, not passed over
-    constexpr std::size_t kShown = 10;
-    std::string text = Translate("These folders and files could not be read:");
-    for (std::size_t i = 0; i < faults.size() && i < kShown; ++i)
-        text += "\n" + faults[i].Path + ": " + faults[i].Reason;
-    if (faults.size() > kShown) text += "\n...";
-    prompt_->ShowError(text);
+    std::vector<std::string> lines;
+    for (const TListFault& fault : faults)
+        lines.push_back(fault.Path + ": " + fault.Reason);
+    prompt_->ShowError(UnreadableList(lines, 10));
 }
 
 void TMainForm::AddFiles(const std::vector<std::string>& files) {
@@ -122,12 +129,9 @@ void TMainForm::StartAddRun(const std::vector<std::string>& files) {
     alreadyListed_ = {already, files.size() - fresh.size()};
     loadForm_->SetList(fresh);
     // decoded ahead at the screen's device pixels, as the editors decode their own
-    const int32_t editorHeight =
-        TIFrame::EditorHeightFor(imageSize_, Get(*settings_, Options::Details));
     loadForm_->SetThumbnailHeight(
-        devicePixelRatioF() == 1.0
-            ? editorHeight
-            : std::max(1, int32_t(std::lround(editorHeight * devicePixelRatioF()))));
+        DeviceHeight(TIFrame::EditorHeightFor(imageSize_, Get(*settings_, Options::Details)),
+                     devicePixelRatioF()));
     loadForm_->SetHonourOrientation(Get(*settings_, Options::HonourOrientation));
     lastLayout_.invalidate();
     loadForm_->Start();
@@ -172,15 +176,8 @@ void TMainForm::AddRunEnded() {
         if (Adding()) return;
     }
     // what could not be read is told once, after the whole add
-    if (!unreadable_.empty()) {
-        constexpr std::size_t kShown = 20;
-        std::string text = Translate("These folders and files could not be read:");
-        for (std::size_t i = 0; i < unreadable_.size() && i < kShown; ++i)
-            text += "\n" + unreadable_[i];
-        if (unreadable_.size() > kShown) text += "\n...";
-        unreadable_.clear();
-        prompt_->ShowError(text);
-    }
+    if (!unreadable_.empty())
+        prompt_->ShowError(UnreadableList(std::exchange(unreadable_, {}), 20));
     emit addRunFinished();
 }
 
