@@ -233,13 +233,7 @@ TEST(BigPanelTest, CurrentItemRegainsFocusWhenScrolledBackIntoView) {
 }
 
 TEST(BigPanelTest, WheelScrollsAndTravelsOnToTheParent) {
-    struct TWheelSink : QWidget {
-        int wheels = 0;
-        void wheelEvent(QWheelEvent* e) override {
-            ++wheels;
-            e->accept();
-        }
-    } parent;
+    TWheelSink parent;
     auto* big = new TBig(&parent);
     big->resize(300, 250);
     parent.show();

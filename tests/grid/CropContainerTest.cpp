@@ -216,13 +216,7 @@ TEST(CropContainerTest, MarginsKeepItemsJustOutsideTheViewShown) {
 }
 
 TEST(CropContainerTest, WheelOverAnItemScrollsTheGridAndStopsAtTheContainer) {
-    struct TWheelSink : QWidget {
-        int wheels = 0;
-        void wheelEvent(QWheelEvent* e) override {
-            ++wheels;
-            e->accept();
-        }
-    } window;
+    TWheelSink window;
     auto* c = new TCContainer(&window);
     c->resize(400, 300);
     window.show();

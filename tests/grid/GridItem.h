@@ -4,6 +4,7 @@
 #include <memory>
 #include <vector>
 
+#include <QWheelEvent>
 #include <QWidget>
 
 /// A stand-in for an image frame: a focusable widget with a chosen preferred width.
@@ -32,3 +33,12 @@ inline std::vector<std::unique_ptr<TGridItem>> MakeColumn(int n, int width, int 
         items.push_back(std::make_unique<TGridItem>(0, i * height, width, height, preferredWidth));
     return items;
 }
+
+/// A parent that counts the wheel events that travel on to it.
+struct TWheelSink : QWidget {
+    int wheels = 0;
+    void wheelEvent(QWheelEvent* e) override {
+        ++wheels;
+        e->accept();
+    }
+};

@@ -10,6 +10,7 @@
 #include <QTest>
 #include <QThread>
 
+#include "FakeThumbnail.h"
 #include "core/Error.h"
 #include "frames/CFrame.h"
 #include "grid/ThumbnailPrefetch.h"
@@ -31,15 +32,7 @@ struct TFakeDecoder {
                 std::this_thread::sleep_for(1ms);
             ++decoded;
             if (file.rfind("broken", 0) == 0) throw TError("JpegThumbnail: not a JPEG");
-            const bool turned = rotation == 90 || rotation == 270;
-            TThumbnail t;
-            t.imageWidth = turned ? 2000 : 3000;
-            t.imageHeight = turned ? 3000 : 2000;
-            t.imageRatio = double(t.imageWidth) / t.imageHeight;
-            t.thumbHeight = height;
-            t.thumbWidth = ThumbWidthFor(height, t.imageRatio);
-            t.bitmap = TBitmap(t.thumbWidth, t.thumbHeight, 24);
-            return t;
+            return FakeThumbnail(3000, 2000, rotation, height);
         };
     }
 };
