@@ -111,6 +111,8 @@ public:
     std::string SourceFileName() const { return cropper_->Area().FileName(); }
     /// The photo's data ends early; the frame says so in its read-out row.
     bool Incomplete() const { return cropper_->Area().Incomplete(); }
+    /// The photo as it was read when the frame was made.
+    const TJpegLayout& SourceLayout() const { return cropper_->Area().SourceLayout(); }
     std::string DestFileName() const;
     void SetDestFileName(const std::string& name);
     /// Pixels per inch of the chosen aspect for the crop width; -1 without one.

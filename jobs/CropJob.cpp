@@ -226,6 +226,48 @@ std::optional<TCropSpec> LandscapeSpec(const TCropJob& job) {
     cut.Height = r.height;
     return cut;
 }
+/// The size of the picture the job's transformer calls write: the view's
+/// whole, or the area with its corner moved up and left onto the block grid,
+/// as the transformer moves it. Nothing when the header cannot be read.
+std::optional<std::pair<int32_t, int32_t>> PlannedSize(const TCropJob& job,
+                                                       const TJpegLayout& layout) {
+    const bool landscape =
+        job.Crop.Height > job.Crop.Width && job.Options.AutoRotateToLandscapeAfterCrop;
+    const std::optional<TCropSpec> crop = landscape ? LandscapeSpec(job) : job.Crop;
+    if (!crop) return std::nullopt;
+    const TJpegView view = ViewOf(layout, OrientationTurn(crop->Orientation).Then(crop->Rotation));
+    if (crop->Kind == "nocrop") return std::pair{view.width, view.height};
+    return std::pair{crop->Width + crop->X % std::max(1, view.blockWidth),
+                     crop->Height + crop->Y % std::max(1, view.blockHeight)};
+}
+
+/// Why the source is not the photo the job was planned for, or "": replaced,
+/// rewritten or turned by another program since it was read, the area no
+/// longer inside its picture.
+std::string ChangedReason(const TCropJob& job, const TJpegLayout& now) {
+    bool same = true;
+    if (job.Expected) {
+        const TJpegLayout& then = *job.Expected;
+        same = then.width == now.width && then.height == now.height &&
+               then.orientation == now.orientation;
+        if (then.fileSize != 0)
+            same = same && then.fileSize == now.fileSize && then.modifiedNs == now.modifiedNs;
+    }
+    if (same && job.Crop.Kind != "nocrop") {
+        const TJpegView view =
+            ViewOf(now, OrientationTurn(job.Crop.Orientation).Then(job.Crop.Rotation));
+        same = job.Crop.X >= 0 && job.Crop.Y >= 0 && job.Crop.Width > 0 && job.Crop.Height > 0 &&
+               int64_t{job.Crop.X} + job.Crop.Width <= view.width &&
+               int64_t{job.Crop.Y} + job.Crop.Height <= view.height;
+    }
+    if (same) return "";
+    return FillPlaceholders(TranslateOrKeep(N_("The photo %1 has changed since it was added")),
+                            {job.Source});
+}
+
+std::string SizeText(int32_t width, int32_t height) {
+    return std::to_string(width) + "x" + std::to_string(height);
+}
 } // namespace
 
 bool IsSameFile(const std::string& a, const std::string& b) {
@@ -305,6 +347,17 @@ TCropResult RunCropJob(const TCropJob& job) {
     if (target.empty())
         return Refused(FillPlaceholders(TranslateOrKeep(N_("Unable to replace %1: %2")),
                                         {job.Output, SystemReason(linkError)}));
+    // the header says whether this is still the photo the area was chosen on
+    TJpegLayout layout;
+    bool readable = true;
+    try {
+        layout = ReadJpegLayout(job.Source);
+    } catch (const std::exception&) {
+        readable = false; // the transformer says what is wrong with it
+    }
+    if (readable)
+        if (const std::string reason = ChangedReason(job, layout); !reason.empty())
+            return Refused(reason);
     const std::string folder = FolderOf(target);
     RemoveAbandonedScratch(folder);
     TScratchFolder scratch(folder);
@@ -327,12 +380,35 @@ TCropResult RunCropJob(const TCropJob& job) {
     if (job.Options.UpdatePPI) update.Resolution = job.Resolution;
     // the EXIF thumbnail is cut from the source's own where it can be, without a decode
     update.Cut = ThumbnailCutOf(job);
-    UpdateMetadata(fresh, update);
+    // records that still describe the uncut photo make a wrong file, not a written one
+    if (const TMetadataResult updated = UpdateMetadata(fresh, update); !updated.Error.empty())
+        return {
+            TCropOutcome::TransformFailed, shown,
+            updated.DiskFull
+                ? DiskFullReason(folder, "")
+                : FillPlaceholders(TranslateOrKeep(N_("Unable to update the records of %1: %2")),
+                                   {job.Output, updated.Error})};
     if (job.Options.CopyFileDates) CopyFileTimes(job.Source, fresh);
     SetMode(job, fresh, target);
     // the update rewrote the file; it too may have met a full disk
     if (!IsCompleteJpeg(fresh))
         return {TCropOutcome::TransformFailed, shown, IncompleteReason(folder)};
+    // what was written must be what was planned: a transformer that ignored the
+    // cut, or a photo changed under the job, gives a picture of another size
+    if (const auto planned = readable ? PlannedSize(job, layout) : std::nullopt) {
+        TJpegLayout written;
+        try {
+            written = ReadJpegLayout(fresh);
+        } catch (const std::exception&) {
+        }
+        if (written.width != planned->first || written.height != planned->second)
+            return {TCropOutcome::TransformFailed, shown,
+                    FillPlaceholders(
+                        TranslateOrKeep(
+                            N_("jpegtran wrote a picture of %1 pixels where %2 were planned")),
+                        {SizeText(written.width, written.height),
+                         SizeText(planned->first, planned->second)})};
+    }
 
     if (!job.Replace) {
         const int error = ClaimFreeName(fresh, target);

@@ -33,6 +33,11 @@ struct TCropJob {
     bool Replace = true;
     /// Set from elsewhere to end the job at once (Ctrl+C, closing the window).
     const std::atomic<bool>* Stop = nullptr;
+    /// The source as it was read when its crop was chosen (its stored size
+    /// and, when read from a file, its size and last write): a photo replaced
+    /// or rewritten since is refused, never cut with an area meant for another
+    /// picture. Nothing: only the area is checked against the picture.
+    std::optional<TJpegLayout> Expected;
 };
 
 enum class TCropOutcome {

@@ -63,6 +63,7 @@ TCropJob PlannedJob(const TCropPlanPhoto& photo, const TPlannedCrop& planned) {
     job.Output = planned.Output;
     job.Crop = photo.Crop;
     job.Resolution = photo.Resolution;
+    job.Expected = photo.Expected;
     // a name only claimed while free, unless the user chose to replace it
     job.Replace = planned.Replace;
     return job;

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,8 @@ struct TCropPlanPhoto {
     int Resolution = -1;
     /// Its data ends early (the rest shows grey): asked about before anything else.
     bool Incomplete = false;
+    /// The photo as it was read when its crop was chosen; see TCropJob::Expected.
+    std::optional<TJpegLayout> Expected;
 };
 
 /// What the run is told besides the photos.

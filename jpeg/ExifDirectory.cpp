@@ -5,13 +5,16 @@
 #include <utility>
 #include <vector>
 
+#include "jpeg/JpegLayout.h"
+
 namespace {
 constexpr uint16_t kShort = 3, kLong = 4, kRational = 5, kSLong = 9, kSRational = 10;
 constexpr uint16_t kImageWidth = 0x0100, kImageLength = 0x0101, kCompression = 0x0103,
                    kOrientation = 0x0112, kXResolution = 0x011A, kYResolution = 0x011B,
                    kResolutionUnit = 0x0128, kThumbnailOffset = 0x0201, kThumbnailLength = 0x0202,
                    kExifLink = 0x8769, kGpsLink = 0x8825, kPixelX = 0xA002, kPixelY = 0xA003,
-                   kInteropLink = 0xA005, kRelatedWidth = 0x1001, kRelatedLength = 0x1002;
+                   kInteropLink = 0xA005, kRelatedWidth = 0x1001, kRelatedLength = 0x1002,
+                   kYCbCrPositioning = 0x0213;
 // a marker segment's length field counts itself and the payload in 16 bits
 constexpr std::size_t kMaxSegmentLength = 0xFFFF;
 // the thumbnail's directory: six entries, the next link and two rationals
@@ -127,6 +130,17 @@ struct TLayout {
     bool LinksThumbnail = false;              ///< IFD0 names a next directory, readable or not
     std::size_t ThumbAt = 0, ThumbLength = 0; ///< the old thumbnail, when inside the data
     std::vector<std::pair<uint64_t, uint64_t>> Used; ///< bytes the main image's records use
+    /// The header and every directory: a value said to lie there is no value.
+    std::vector<std::pair<uint64_t, uint64_t>> Structure;
+
+    /// True when a value of the given length may be written at: inside the
+    /// data, clear of the header, every directory and the old thumbnail.
+    bool IsValueArea(const TTiff& tiff, uint64_t at, uint64_t length) const {
+        if (!tiff.Fits(at, length)) return false;
+        for (const auto& [start, end] : Structure)
+            if (at < end && at + length > start) return false;
+        return !(ThumbLength && at < ThumbAt + ThumbLength && at + length > ThumbAt);
+    }
 };
 
 TLayout ReadLayout(const TTiff& tiff) {
@@ -151,6 +165,9 @@ TLayout ReadLayout(const TTiff& tiff) {
         l.ThumbLength = *thumbLength;
     }
     l.Used.push_back({0, 8});
+    l.Structure.push_back({0, 8});
+    for (const auto* dir : {&l.Ifd0, &l.Exif, &l.Gps, &l.Interop, &l.Ifd1})
+        if (*dir) l.Structure.push_back({(*dir)->At, (*dir)->End()});
     for (const auto* dir : {&l.Ifd0, &l.Exif, &l.Gps, &l.Interop}) {
         if (!*dir) continue;
         l.Used.push_back({(*dir)->At, (*dir)->End()});
@@ -163,12 +180,16 @@ TLayout ReadLayout(const TTiff& tiff) {
 
 /// Writes a number into an entry in the entry's own type: a rational as v/1,
 /// an integer as itself. False for types that cannot hold it.
-bool PutNumber(TTiff& tiff, std::size_t entry, uint32_t v) {
+bool PutNumber(TTiff& tiff, const TLayout& l, std::size_t entry, uint32_t v) {
     if (!entry) return false;
     const uint32_t type = tiff.Get(entry + 2, 2);
     const auto value = ValueOf(tiff, entry);
     // checked again: an earlier write may have changed the entry in hostile data
     if (!value || value->Length == 0 || !tiff.Fits(value->At, std::min<uint64_t>(value->Length, 8)))
+        return false;
+    // an offset that points at the header or a directory is a damaged one, not
+    // a place to write: the value is written anew as if it were missing
+    if (value->Length > 4 && !l.IsValueArea(tiff, value->At, std::min<uint64_t>(value->Length, 8)))
         return false;
     if (type == kShort) {
         if (v > 0xFFFF) return false;
@@ -251,6 +272,64 @@ std::optional<TDirectory> AddResolutionTags(TTiff& tiff, const TDirectory& ifd0,
     return grown;
 }
 
+// A main directory whose entries fit but whose link to the next directory is
+// cut off is read by readers (the orientation reader among them), so it gets
+// a link (none) and is edited like any other. False when its entries run past
+// the data: no reader takes it.
+bool RepairMainDirectory(TTiff& tiff) {
+    const uint32_t at = tiff.Get(4, 4);
+    if (!tiff.Fits(at, 2)) return false;
+    const TDirectory dir{at, tiff.Get(at, 2)};
+    if (tiff.Fits(at + 2, uint64_t{dir.Count} * 12 + 4)) return true;
+    if (!tiff.Fits(at + 2, uint64_t{dir.Count} * 12)) return false;
+    // the structure grows by the link where the segment allows
+    if (tiff.SegmentLength() + (dir.End() - tiff.Size()) > kMaxSegmentLength) return false;
+    tiff.Grow(dir.End());
+    tiff.Put32(dir.NextLink(), 0);
+    return true;
+}
+
+void RemoveEntry(TTiff& tiff, TDirectory& dir, uint32_t i) {
+    const std::size_t end = dir.End();
+    for (std::size_t at = dir.Entry(i); at + 12 < end; ++at)
+        tiff.PutBytes(at, std::string(1, static_cast<char>(tiff.Get(at + 12, 1))));
+    tiff.PutBytes(end - 12, std::string(12, '\0'));
+    --dir.Count;
+    tiff.Put16(dir.At, dir.Count);
+}
+
+// A value or directory said to lie behind the end of the data would come to
+// point into what the edit appends, and show those bytes as its own: such a
+// damaged entry is dropped (no reader could use it anyway). True when one was.
+bool DropStaleEntries(TTiff& tiff, const TLayout& l, std::size_t dataEnd) {
+    bool dropped = false;
+    for (const auto* found : {&l.Ifd0, &l.Exif, &l.Gps, &l.Interop}) {
+        if (!*found) continue;
+        TDirectory dir = **found;
+        for (uint32_t i = 0; i < dir.Count;) {
+            const std::size_t entry = dir.Entry(i);
+            const uint32_t tag = tiff.Get(entry, 2);
+            const uint64_t length =
+                uint64_t{tiff.Get(entry + 4, 4)} * TypeSize(tiff.Get(entry + 2, 2));
+            const uint64_t at = tiff.Get(entry + 8, 4);
+            const bool link = tag == kExifLink || tag == kGpsLink || tag == kInteropLink;
+            const bool stale = (link && at >= dataEnd) ||
+                               (!link && length > 4 && (at > dataEnd || length > dataEnd - at));
+            if (stale) {
+                RemoveEntry(tiff, dir, i);
+                dropped = true;
+            } else {
+                ++i;
+            }
+        }
+    }
+    if (l.Ifd0 && l.LinksThumbnail && !l.Ifd1 && tiff.Get(l.Ifd0->NextLink(), 4) >= dataEnd) {
+        tiff.Put32(l.Ifd0->NextLink(), 0);
+        dropped = true;
+    }
+    return dropped;
+}
+
 // The old thumbnail shows the uncut picture, so its bytes do not stay: cut off
 // where they end the structure (with nothing but zero padding behind), blanked
 // where they lie between other data. Bytes a main-image record also uses are
@@ -319,11 +398,22 @@ std::optional<TExifEdited> EditExifSegment(std::string segment, std::size_t payl
     const bool big = order == std::string_view("MM\0*", 4);
     if (!big && order != std::string_view("II*\0", 4)) return std::nullopt;
     TTiff tiff(segment, base, big);
-    const TLayout l = ReadLayout(tiff);
+    const std::size_t dataEnd = tiff.Size();
+    if (!RepairMainDirectory(tiff)) return std::nullopt;
+    TLayout l = ReadLayout(tiff);
     if (!l.Ifd0) return std::nullopt;
+    // a thumbnail named, even where it cannot be read, is made anew
+    const bool linksThumbnail = l.LinksThumbnail;
+    if (DropStaleEntries(tiff, l, dataEnd)) l = ReadLayout(tiff);
     TDirectory ifd0 = *l.Ifd0;
 
-    if (edits.Upright) PutNumber(tiff, FindEntry(tiff, l.Ifd0, kOrientation), 1);
+    if (edits.Upright) {
+        // every entry the orientation reader would honour, whatever its damage
+        int stated = 1;
+        const auto* data = reinterpret_cast<const uint8_t*>(segment.data() + base);
+        for (const std::size_t entry : OrientationEntries(data, tiff.Size(), stated))
+            tiff.PutBytes(entry, Entry(big, kOrientation, kShort, 1));
+    }
     if (edits.Width && edits.Height) {
         const std::pair<const std::optional<TDirectory>*, std::pair<uint16_t, uint16_t>> sizes[] = {
             {&l.Ifd0, {kImageWidth, kImageLength}},
@@ -331,11 +421,11 @@ std::optional<TExifEdited> EditExifSegment(std::string segment, std::size_t payl
             {&l.Interop, {kRelatedWidth, kRelatedLength}},
         };
         for (const auto& [dir, tags] : sizes) {
-            PutNumber(tiff, FindEntry(tiff, *dir, tags.first), edits.Width);
-            PutNumber(tiff, FindEntry(tiff, *dir, tags.second), edits.Height);
+            PutNumber(tiff, l, FindEntry(tiff, *dir, tags.first), edits.Width);
+            PutNumber(tiff, l, FindEntry(tiff, *dir, tags.second), edits.Height);
         }
     }
-    const bool renew = edits.RenewThumbnail && l.LinksThumbnail;
+    const bool renew = edits.RenewThumbnail && linksThumbnail;
     std::string oldThumbnail;
     if (renew) {
         oldThumbnail = segment.substr(base + l.ThumbAt, l.ThumbLength);
@@ -347,12 +437,15 @@ std::optional<TExifEdited> EditExifSegment(std::string segment, std::size_t payl
     if (edits.Horizontal != 0) {
         const std::string unchanged = segment; // with the orientation and size already edited
         // a tag whose type cannot hold the value is replaced like a missing one
-        const bool addX = !PutNumber(tiff, FindEntry(tiff, l.Ifd0, kXResolution), edits.Horizontal);
-        const bool addY = !PutNumber(tiff, FindEntry(tiff, l.Ifd0, kYResolution), edits.Vertical);
+        const bool addX =
+            !PutNumber(tiff, l, FindEntry(tiff, l.Ifd0, kXResolution), edits.Horizontal);
+        const bool addY =
+            !PutNumber(tiff, l, FindEntry(tiff, l.Ifd0, kYResolution), edits.Vertical);
         // inches: the value written is pixels per inch, whatever unit was declared
         const std::size_t unit = FindEntry(tiff, l.Ifd0, kResolutionUnit);
         const uint32_t unitType = unit ? tiff.Get(unit + 2, 2) : 0;
-        const bool addUnit = (unitType != kShort && unitType != kLong) || !PutNumber(tiff, unit, 2);
+        const bool addUnit =
+            (unitType != kShort && unitType != kLong) || !PutNumber(tiff, l, unit, 2);
         resolution = true;
         if (addX || addY || addUnit) {
             const auto grown = AddResolutionTags(tiff, ifd0, addX, addY, addUnit, edits.Horizontal,
@@ -376,7 +469,7 @@ std::optional<TExifEdited> EditExifSegment(std::string segment, std::size_t payl
 std::string MinimalExifSegment(uint32_t horizontal, uint32_t vertical) {
     std::string segment("\xFF\xE1\0\0Exif\0\0II*\0\x08\0\0\0", 18);
     TTiff tiff(segment, 10, false);
-    const TDirectory ifd0{8, 4};
+    const TDirectory ifd0{8, 5};
     const std::size_t x = ifd0.End();
     tiff.Grow(x + 16);
     tiff.Put16(ifd0.At, ifd0.Count);
@@ -384,6 +477,8 @@ std::string MinimalExifSegment(uint32_t horizontal, uint32_t vertical) {
     tiff.PutBytes(ifd0.Entry(1), Entry(false, kXResolution, kRational, uint32_t(x)));
     tiff.PutBytes(ifd0.Entry(2), Entry(false, kYResolution, kRational, uint32_t(x + 8)));
     tiff.PutBytes(ifd0.Entry(3), Entry(false, kResolutionUnit, kShort, 2));
+    // required of every EXIF main image, whatever its colours (1: centred)
+    tiff.PutBytes(ifd0.Entry(4), Entry(false, kYCbCrPositioning, kShort, 1));
     tiff.Put32(ifd0.NextLink(), 0);
     tiff.Put32(x, horizontal);
     tiff.Put32(x + 4, 1);

@@ -50,5 +50,5 @@ std::optional<TExifEdited> EditExifSegment(std::string segment, std::size_t payl
                                            const TThumbnailMaker& makeThumbnail);
 
 /// A new EXIF segment for a file that has none: IFD0 with Orientation 1 and
-/// the resolution in inches.
+/// the resolution in inches (and YCbCrPositioning, which every main image states).
 std::string MinimalExifSegment(uint32_t horizontal, uint32_t vertical);

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <memory>
 #include <numeric>
+#include <vector>
 
 namespace {
 TCropRect Mirror(const TCropRect& r, int32_t width) {
@@ -140,26 +141,45 @@ int32_t CommonGrid(int32_t step, int32_t block) {
     return std::lcm(std::max(1, step), std::max(1, block));
 }
 
-int ExifOrientation(const uint8_t* payload, std::size_t size) {
-    if (size < 14 || std::memcmp(payload, "Exif\0\0", 6) != 0) return 1;
-    const uint8_t* tiff = payload + 6;
-    const std::size_t n = size - 6;
+std::vector<std::size_t> OrientationEntries(const uint8_t* tiff, std::size_t n, int& orientation) {
+    orientation = 1;
+    std::vector<std::size_t> entries;
+    if (n < 8) return entries;
     const bool big = tiff[0] == 'M' && tiff[1] == 'M';
-    if (!big && !(tiff[0] == 'I' && tiff[1] == 'I')) return 1;
+    if (!big && !(tiff[0] == 'I' && tiff[1] == 'I')) return entries;
+    if (Read(tiff + 2, 2, big) != 42) return entries; // not a TIFF structure
     const uint32_t ifd = Read(tiff + 4, 4, big);
-    if (ifd > n || n - ifd < 2) return 1;
+    if (ifd > n || n - ifd < 2) return entries;
     const uint32_t count = Read(tiff + ifd, 2, big);
+    // readers refuse a directory whose entries run past the data, not one
+    // that lacks only its link to the next directory
+    if (uint64_t(ifd) + 2 + 12 * uint64_t(count) > n) return entries;
     for (uint32_t i = 0; i < count; ++i) {
         const uint64_t entry = uint64_t(ifd) + 2 + 12 * uint64_t(i);
-        if (entry + 12 > n) return 1;
         const uint8_t* e = tiff + entry;
-        // a SHORT holds its value in the entry's first two value bytes
-        if (Read(e, 2, big) == 0x0112 && Read(e + 2, 2, big) == 3) {
-            const uint32_t v = Read(e + 8, 2, big);
-            return v >= 1 && v <= 8 ? int(v) : 1;
+        if (Read(e, 2, big) != 0x0112) continue;
+        entries.push_back(std::size_t(entry));
+        const uint32_t type = Read(e + 2, 2, big), values = Read(e + 4, 4, big);
+        // a SHORT or LONG; the first value counts, held in the entry when it fits there
+        const int size = type == 3 ? 2 : type == 4 ? 4 : 0;
+        if (entries.size() > 1 || size == 0 || values == 0) continue;
+        const uint8_t* value = e + 8;
+        if (uint64_t(values) * size > 4) {
+            const uint32_t at = Read(e + 8, 4, big);
+            if (at > n || n - at < uint64_t(size)) continue;
+            value = tiff + at;
         }
+        const uint32_t v = Read(value, size, big);
+        orientation = v >= 1 && v <= 8 ? int(v) : 1;
     }
-    return 1;
+    return entries;
+}
+
+int ExifOrientation(const uint8_t* payload, std::size_t size) {
+    if (size < 14 || std::memcmp(payload, "Exif\0\0", 6) != 0) return 1;
+    int orientation = 1;
+    OrientationEntries(payload + 6, size - 6, orientation);
+    return orientation;
 }
 
 bool IsFrameMarker(uint8_t marker) {

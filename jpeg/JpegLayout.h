@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 /// A rectangle in pixels: top-left corner, width and height.
 struct TCropRect {
@@ -22,6 +23,10 @@ struct TJpegLayout {
     int32_t blockWidth = 8;
     int32_t blockHeight = 8;
     int orientation = 1; ///< EXIF Orientation, 1 to 8; 1 when absent or invalid
+    /// The file as it was read (0 for data in memory): with the stored size,
+    /// what tells a photo replaced or rewritten since from the one that was read.
+    uint64_t fileSize = 0;
+    int64_t modifiedNs = 0; ///< its last write, in nanoseconds since the epoch
 };
 
 /// One of the eight ways to turn and mirror a picture: first mirrored left to
@@ -77,6 +82,14 @@ int32_t CommonGrid(int32_t step, int32_t block);
 /// The Orientation of the main image in an EXIF segment's payload ("Exif", two
 /// zero bytes, then the TIFF structure); 1 when it is missing or out of range.
 int ExifOrientation(const uint8_t* payload, std::size_t size);
+
+/// Where the main image's Orientation entries lie in a TIFF structure of n
+/// bytes (offsets of whole 12-byte entries), and the orientation the first one
+/// states: a SHORT or a LONG from 1 to 8, also in a directory without its link
+/// to the next one (none when its entries run past the data). The EXIF edit of a
+/// turned picture rewrites exactly these entries, so that a file whose pixels
+/// were turned by what they say never keeps saying it.
+std::vector<std::size_t> OrientationEntries(const uint8_t* tiff, std::size_t n, int& orientation);
 
 /// How a file's scans are coded, as its frame header (SOF) marker declares:
 /// progressive (SOF2, SOF6, SOF10, SOF14) or sequential, arithmetic (SOF9 to

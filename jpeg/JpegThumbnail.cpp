@@ -12,6 +12,7 @@
 
 #include <jerror.h>
 #include <jpeglib.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "core/Error.h"
@@ -379,7 +380,8 @@ int ScaleDenominatorFor(int32_t imageWidth, int32_t imageHeight, int32_t thumbWi
 
 namespace {
 // A FIFO or device named like a photo is refused at once instead of waited on.
-FILE* OpenPhoto(const std::string& fileName) {
+// stamped receives the file's size and last write as opened.
+FILE* OpenPhoto(const std::string& fileName, TJpegLayout& stamped) {
     std::string reason;
     const int fd = OpenRegularFile(fileName, reason);
     FILE* file = fd < 0 ? nullptr : fdopen(fd, "rb");
@@ -388,15 +390,28 @@ FILE* OpenPhoto(const std::string& fileName) {
         ::close(fd);
     }
     if (!file) throw TError("JpegThumbnail: cannot open " + fileName + ": " + reason);
+    struct stat st;
+    if (fstat(fileno(file), &st) == 0) {
+        stamped.fileSize = uint64_t(st.st_size);
+        stamped.modifiedNs = int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    }
     return file;
+}
+
+void Stamp(TJpegLayout& layout, const TJpegLayout& stamped) {
+    layout.fileSize = stamped.fileSize;
+    layout.modifiedNs = stamped.modifiedNs;
 }
 } // namespace
 
 TThumbnail ReadJpegThumbnail(const std::string& fileName, int32_t rotation, int32_t surfaceHeight,
                              const TJpegLimits& limits, bool honourOrientation) {
-    FILE* file = OpenPhoto(fileName);
+    TJpegLayout stamped;
+    FILE* file = OpenPhoto(fileName, stamped);
     TDecoder decoder(file, nullptr, 0);
-    return Decode(decoder, rotation, surfaceHeight, limits, honourOrientation);
+    TThumbnail t = Decode(decoder, rotation, surfaceHeight, limits, honourOrientation);
+    Stamp(t.layout, stamped);
+    return t;
 }
 
 TThumbnail ReadJpegThumbnail(const uint8_t* data, std::size_t size, int32_t rotation,
@@ -407,8 +422,11 @@ TThumbnail ReadJpegThumbnail(const uint8_t* data, std::size_t size, int32_t rota
 }
 
 TJpegLayout ReadJpegLayout(const std::string& fileName) {
-    FILE* file = OpenPhoto(fileName);
+    TJpegLayout stamped;
+    FILE* file = OpenPhoto(fileName, stamped);
     TDecoder decoder(file, nullptr, 0);
     decoder.Run(StepReadHeader);
-    return LayoutOf(&decoder.Job().cinfo);
+    TJpegLayout layout = LayoutOf(&decoder.Job().cinfo);
+    Stamp(layout, stamped);
+    return layout;
 }

@@ -19,6 +19,9 @@ namespace {
 constexpr uint8_t kSos = 0xDA, kEoi = 0xD9, kApp0 = 0xE0, kApp1 = 0xE1, kApp2 = 0xE2, kApp13 = 0xED,
                   kCom = 0xFE;
 const std::string_view kMpfSignature("MPF\0", 4);
+// pictures of the whole, unturned photo that other segments carry: a JFIF
+// extension's thumbnail and a FlashPix stream's preview
+const std::string_view kJfxxSignature("JFXX\0", 5), kFlashPixSignature("FPXR\0", 5);
 
 /// A marker segment: its bytes run from Start (the 0xFF) to End; its payload,
 /// after the length bytes, from Payload to End.
@@ -68,6 +71,22 @@ bool IsJfif(std::string_view d, const TSegment& s) {
     return s.Marker == kApp0 && PayloadStartsWith(d, s, std::string_view("JFIF\0", 5));
 }
 
+bool IsExif(std::string_view d, const TSegment& s) {
+    return s.Marker == kApp1 && PayloadStartsWith(d, s, std::string_view("Exif\0\0", 6));
+}
+
+/// A JFIF segment (version 1.01, no thumbnail) stating the resolution, for a
+/// file whose EXIF segment has no room left for it.
+std::string JfifSegment(uint32_t h, uint32_t v) {
+    std::string jfif("\xFF\xE0\0\x10JFIF\0\x01\x01\x01\0\0\0\0\0\0", 18);
+    h = std::min<uint32_t>(h, 0xFFFF);
+    v = std::min<uint32_t>(v, 0xFFFF);
+    const char density[4] = {static_cast<char>(h >> 8), static_cast<char>(h),
+                             static_cast<char>(v >> 8), static_cast<char>(v)};
+    jfif.replace(12, 4, density, 4);
+    return jfif;
+}
+
 // Units 1 (dots per inch) and both densities, where a JFIF segment holds them.
 void PutJfifDensity(std::string& jfif, std::size_t payload, uint32_t h, uint32_t v) {
     if (jfif.size() < payload + 12) return;
@@ -100,9 +119,7 @@ std::optional<std::string> Rewrite(std::string_view jpeg, const TEdits& edits) {
     bool jfif = false;
     uint32_t width = 0, height = 0;
     for (const TSegment& s : *segments) {
-        if (!exif && s.Marker == kApp1 &&
-            PayloadStartsWith(jpeg, s, std::string_view("Exif\0\0", 6)))
-            exif = &s;
+        if (!exif && IsExif(jpeg, s)) exif = &s;
         if (!iptc && s.Marker == kApp13 && PayloadStartsWith(jpeg, s, kPhotoshopSignature))
             iptc = &s;
         if (!comment && s.Marker == kCom) comment = &s;
@@ -134,6 +151,8 @@ std::optional<std::string> Rewrite(std::string_view jpeg, const TEdits& edits) {
         edited = TExifEdited{MinimalExifSegment(edits.Horizontal, edits.Vertical), true};
     const bool resolution = edited && edited->Resolution;
     const bool density = edits.Horizontal != 0; // also when the EXIF segment had no room
+    // a resolution that no record can carry gets a JFIF segment of its own
+    const bool addJfif = density && !resolution && !jfif;
     TRecordEdits records;
     records.Resolution = edits.Horizontal == edits.Vertical ? edits.Horizontal : 0;
     records.Upright = edits.Upright;
@@ -146,6 +165,10 @@ std::optional<std::string> Rewrite(std::string_view jpeg, const TEdits& edits) {
     std::string out = "\xFF\xD8";
     bool changed =
         edited && (!exif || edited->Segment != jpeg.substr(exif->Start, exif->End - exif->Start));
+    if (addJfif) {
+        out += JfifSegment(edits.Horizontal, edits.Vertical);
+        changed = true;
+    }
     auto bytesOf = [&](const TSegment& s) {
         std::string bytes(jpeg.substr(s.Start, s.End - s.Start));
         const std::size_t payload = s.Payload - s.Start;
@@ -155,7 +178,15 @@ std::optional<std::string> Rewrite(std::string_view jpeg, const TEdits& edits) {
             now = true;
         } else if (s.Marker == kApp13) {
             now = PatchPhotoshopResolution(bytes, payload, records.Resolution);
-        } else if (s.Marker == kApp1 && &s != exif) {
+        } else if (&s != exif && IsExif(jpeg, s)) {
+            // a second EXIF segment describes the same picture: edited alike, its thumbnail dropped
+            TExifEdits second = exifEdits;
+            second.Horizontal = second.Vertical = 0;
+            if (auto other = EditExifSegment(bytes, payload, second, nullptr)) {
+                now = true;
+                bytes = std::move(other->Segment);
+            }
+        } else if (s.Marker == kApp1) {
             now = PatchXmp(bytes, payload, records);
         }
         changed |= now && bytes != jpeg.substr(s.Start, s.End - s.Start);
@@ -182,6 +213,12 @@ std::optional<std::string> Rewrite(std::string_view jpeg, const TEdits& edits) {
             changed = true;
             continue;
         }
+        // they show the whole photo unturned: no reader may take them for the cut's picture
+        if (edits.Cut && ((s.Marker == kApp0 && PayloadStartsWith(jpeg, s, kJfxxSignature)) ||
+                          (s.Marker == kApp2 && PayloadStartsWith(jpeg, s, kFlashPixSignature)))) {
+            changed = true;
+            continue;
+        }
         out += bytesOf(s);
     }
     if (!changed) return std::nullopt;
@@ -189,18 +226,23 @@ std::optional<std::string> Rewrite(std::string_view jpeg, const TEdits& edits) {
     return out;
 }
 
-bool WriteNew(const std::string& path, const std::string& bytes, mode_t mode) {
+// 0, or the system's error of the first step that failed.
+int WriteNew(const std::string& path, const std::string& bytes, mode_t mode) {
     const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    if (fd < 0) return false;
-    bool ok = fchmod(fd, mode) == 0;
+    if (fd < 0) return errno;
+    int error = fchmod(fd, mode) == 0 ? 0 : errno;
     std::size_t done = 0;
-    while (ok && done < bytes.size()) {
+    while (!error && done < bytes.size()) {
         const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
         if (n < 0 && errno == EINTR) continue;
-        ok = n > 0;
-        if (ok) done += static_cast<std::size_t>(n);
+        if (n <= 0)
+            error = n < 0 ? errno : ENOSPC;
+        else
+            done += static_cast<std::size_t>(n);
     }
-    return close(fd) == 0 && ok;
+    // a file system that delays its writes tells of a full disk only here
+    if (close(fd) != 0 && !error) error = errno;
+    return error;
 }
 
 // Moves the file aside without ever replacing a file already under the new name.
@@ -263,23 +305,26 @@ bool WriteJfifDensity(const std::string& path, int horizontal, int vertical) {
 }
 
 namespace {
-// Rewrites the file through the temporary name; false leaves it as it was.
-bool RewriteFile(const std::string& path, const TEdits& edits) {
+// Rewrites the file through the temporary name. Not changed when no record
+// needed a change or the structure is broken; an error leaves it as it was.
+TMetadataResult RewriteFile(const std::string& path, const TEdits& edits) {
     std::string bytes, reason;
     mode_t mode = 0644;
     // the content decides, not the name: a photo may be named anything
-    if (!ReadRegularFile(path, bytes, reason, &mode)) return false;
+    if (!ReadRegularFile(path, bytes, reason, &mode)) return {false, reason};
     const auto rewritten = Rewrite(bytes, edits);
+    if (!rewritten) return {};
     const std::string temp = ResolutionTempName(path);
     // a leftover under the temporary name is never read or replaced
-    if (!rewritten || !MoveAside(path, temp)) return false;
-    if (WriteNew(path, *rewritten, mode)) {
+    if (!MoveAside(path, temp)) return {false, SystemErrorText(errno)};
+    const int error = WriteNew(path, *rewritten, mode);
+    if (error == 0) {
         unlink(temp.c_str());
-        return true;
+        return {true, ""};
     }
     unlink(path.c_str());
     rename(temp.c_str(), path.c_str());
-    return false;
+    return {false, SystemErrorText(error), error == ENOSPC || error == EDQUOT};
 }
 } // namespace
 
@@ -288,10 +333,12 @@ bool WriteResolution(const std::string& path, int horizontal, int vertical) {
     TEdits edits;
     edits.Horizontal = static_cast<uint32_t>(horizontal);
     edits.Vertical = static_cast<uint32_t>(vertical);
-    return RewriteFile(path, edits) || WriteJfifDensity(path, horizontal, vertical);
+    return RewriteFile(path, edits).Changed || WriteJfifDensity(path, horizontal, vertical);
 }
 
-bool UpdateMetadata(const std::string& path, const TMetadataUpdate& update) {
-    if (RewriteFile(path, EditsOf(update))) return true;
-    return update.Resolution > 0 && WriteJfifDensity(path, update.Resolution, update.Resolution);
+TMetadataResult UpdateMetadata(const std::string& path, const TMetadataUpdate& update) {
+    const TMetadataResult rewritten = RewriteFile(path, EditsOf(update));
+    // a rewrite that failed is not papered over with a density that says less
+    if (rewritten.Changed || !rewritten.Error.empty() || update.Resolution <= 0) return rewritten;
+    return {WriteJfifDensity(path, update.Resolution, update.Resolution), ""};
 }

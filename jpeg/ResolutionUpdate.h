@@ -30,6 +30,16 @@ struct TMetadataUpdate {
     std::optional<TThumbnailCut> Cut;
 };
 
+/// What UpdateMetadata did.
+struct TMetadataResult {
+    bool Changed = false; ///< the file holds the updated records
+    /// The system's words when the file could not be read or rewritten; the
+    /// file is then as it was, its records not updated.
+    std::string Error;
+    bool DiskFull = false; ///< the rewrite found no room
+    explicit operator bool() const { return Changed; }
+};
+
 /// Brings every record of a cropped file that describes its picture in line
 /// with it: the image size from the file's frame header (EXIF PixelXDimension,
 /// PixelYDimension and their kin, the XMP tiff:ImageWidth, exif:PixelXDimension
@@ -39,8 +49,11 @@ struct TMetadataUpdate {
 /// the images it names lay behind the picture's end and the cut did not keep
 /// them; for the same reason a motion photo's XMP no longer claims its video.
 /// Without a resolution the segments keep their places. A damaged EXIF
-/// directory costs only what is inside it. True when the file changed.
-bool UpdateMetadata(const std::string& path, const TMetadataUpdate& update);
+/// directory costs only what is inside it. Other pictures of the whole photo
+/// (a JFIF extension's thumbnail, a FlashPix preview) go; a second EXIF
+/// segment is edited like the first, its thumbnail dropped. A resolution no
+/// record has room for gets a JFIF segment.
+TMetadataResult UpdateMetadata(const std::string& path, const TMetadataUpdate& update);
 
 /// UpdateMetadata on a file held in memory: the rewritten file, or nothing when
 /// its structure is broken or no record changed.

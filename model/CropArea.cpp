@@ -296,6 +296,7 @@ bool TCropArea::LoadImage(const std::string& fileName) {
 }
 
 bool TCropArea::LoadThumbnail(const std::string& fileName, TThumbnail thumb) {
+    sourceLayout_ = thumb.layout;
     SetThumbnail(std::move(thumb));
     fileName_ = fileName;
     cropX_ = 0;

@@ -85,6 +85,8 @@ public:
     int32_t ThumbWidth() const { return thumbWidth_; }
     int32_t ThumbHeight() const { return thumbHeight_; }
     const std::string& FileName() const { return fileName_; }
+    /// The file as it was when it was loaded: what a crop checks it against.
+    const TJpegLayout& SourceLayout() const { return sourceLayout_; }
     /// The EXIF orientation the image is shown upright by; 1 when none is applied.
     int Orientation() const { return orientation_; }
     /// The corner grid: the least common multiple of the grid step set and the
@@ -222,6 +224,7 @@ private:
     double pixelRatio_ = 1.0;
     int32_t surfaceHeight_ = 200;
     std::string fileName_;
+    TJpegLayout sourceLayout_;
     TBitmap thumbnail_;
     uint64_t thumbnailVersion_ = 0;
     TBitmap work_;

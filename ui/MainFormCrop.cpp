@@ -111,7 +111,7 @@ void TMainForm::CropFrames(std::vector<TIFrame*> frames, bool removeCropped, boo
         if (IndexOf(frame) < 0) continue;
         ordered.push_back(frame);
         photos.push_back({frame->SourceFileName(), frame->DestFileName(), "", SpecOf(*frame),
-                          frame->Resolution(), frame->Incomplete()});
+                          frame->Resolution(), frame->Incomplete(), frame->SourceLayout()});
     }
     const TCropPlanOptions planOptions{folder, Get(*settings_, Options::ExistingFile) == "Warn"};
     const TCropPlan plan = PlanCrops(

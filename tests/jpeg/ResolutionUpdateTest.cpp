@@ -110,7 +110,6 @@ TEST(ResolutionUpdateTest, FallsBackToJfifDensityChangingOnlyItsFiveBytes) {
          PhotoWith(dir, ExifSegment(patched(4, std::string("\x90\1\0\0", 4))))},
         {"entries-past-data.jpg",
          PhotoWith(dir, ExifSegment(patched(tiff::kIfd0, std::string("\xFF\0", 2))))},
-        {"exif-past-segment.jpg", PhotoWith(dir, ExifSegment(exif.substr(0, 60)))},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -134,6 +133,8 @@ TEST(ResolutionUpdateTest, FallsBackToJfifDensityChangingOnlyItsFiveBytes) {
          PhotoWith(dir, ExifSegment(patched(tiff::kIfd0 + 10, std::string("\x8C\0\0\0", 4))))},
         {"loop.jpg",
          PhotoWith(dir, ExifSegment(patched(tiff::kIfd1 + 26, std::string("\x08\0\0\0", 4))))},
+        // entries that fit without their link to the next directory: readers take them
+        {"exif-past-segment.jpg", PhotoWith(dir, ExifSegment(exif.substr(0, 60)))},
     };
     for (const Case& c : readable) {
         SCOPED_TRACE(c.name);
@@ -162,7 +163,7 @@ TEST(ResolutionUpdateTest, LeavesFilesItCannotChangeAsTheyWere) {
     EXPECT_TRUE(WriteResolution(dir.file("bare.jpg"), 300, 300));
     EXPECT_EQ(Tag(dir.file("bare.jpg"), "IFD0:XResolution"), "300");
     EXPECT_EQ(Tag(dir.file("bare.jpg"), "IFD0:ResolutionUnit"), "2");
-    EXPECT_EQ(ReadFileBytes(dir.file("bare.jpg")).substr(2 + 88), bare.substr(2));
+    EXPECT_EQ(ReadFileBytes(dir.file("bare.jpg")).substr(2 + 100), bare.substr(2));
     WriteFileBytes(dir.file("c.jpg"), PhotoWith(dir, ExifSegment(ExifTiff(true))));
     const std::string before = ReadFileBytes(dir.file("c.jpg"));
     EXPECT_FALSE(WriteResolution(dir.file("c.jpg"), 0, 300));
