@@ -353,6 +353,55 @@ void ClearOldThumbnail(TTiff& tiff, const TLayout& l) {
     tiff.PutBytes(from, std::string(l.ThumbLength, '\0'));
 }
 
+// Where a JPEG stream that starts at at ends (behind its end-of-image
+// marker): its segments must chain up to a scan, which random bytes do not.
+std::optional<std::size_t> EmbeddedJpegEnd(const TTiff& tiff, std::size_t at) {
+    auto byte = [&](std::size_t i) { return tiff.Get(i, 1); };
+    std::size_t p = at + 2;
+    for (int segments = 0; segments < 64 && tiff.Fits(p, 4); ++segments) {
+        if (byte(p) != 0xFF) return std::nullopt;
+        const uint32_t marker = byte(p + 1);
+        if (marker == 0xDA) {
+            for (std::size_t q = p + 2; tiff.Fits(q, 2); ++q)
+                if (byte(q) == 0xFF && byte(q + 1) == 0xD9) return q + 2;
+            return std::nullopt;
+        }
+        if (marker < 0xC0 || marker == 0xD8 || marker == 0xD9 || marker == 0xFF)
+            return std::nullopt;
+        const std::size_t length = byte(p + 2) << 8 | byte(p + 3);
+        if (length < 2) return std::nullopt;
+        p += 2 + length;
+    }
+    return std::nullopt;
+}
+
+// Previews of the whole photo that cameras keep in their maker notes (or
+// elsewhere in the segment) would show the uncut, unturned picture: each is
+// made anew from the cut in the space it had (zeros behind it), or blanked
+// when no picture fits, so that no offset of the maker note moves. A stream
+// that reaches into a directory or across a record is left alone.
+void RenewPreviews(TTiff& tiff, const TLayout& l, const TThumbnailMaker& make) {
+    for (std::size_t at = 0; tiff.Fits(at, 3); ++at) {
+        if (tiff.Get(at, 1) != 0xFF || tiff.Get(at + 1, 1) != 0xD8 || tiff.Get(at + 2, 1) != 0xFF)
+            continue;
+        const auto end = EmbeddedJpegEnd(tiff, at);
+        if (!end) continue;
+        bool safe = l.IsValueArea(tiff, at, *end - at);
+        for (const auto& [start, stop] : l.Used)
+            safe = safe && (stop <= at || start >= *end || (start <= at && *end <= stop));
+        if (safe) {
+            const std::size_t length = *end - at;
+            std::string old(length, '\0');
+            for (std::size_t i = 0; i < length; ++i)
+                old[i] = static_cast<char>(tiff.Get(at + i, 1));
+            const auto made = make ? make(old, length) : std::nullopt;
+            tiff.PutBytes(at, std::string(length, '\0'));
+            if (made && made->size() <= length) tiff.PutBytes(at, *made);
+        }
+        at = *end - 1;
+    }
+}
+
 // A thumbnail directory with the new thumbnail behind it, linked from IFD0;
 // false when no thumbnail fits what the segment has left.
 bool AppendThumbnail(TTiff& tiff, const TDirectory& ifd0, const std::string& old,
@@ -432,6 +481,7 @@ std::optional<TExifEdited> EditExifSegment(std::string segment, std::size_t payl
         ClearOldThumbnail(tiff, l);
         tiff.Put32(ifd0.NextLink(), 0); // dropped unless a new one is made below
     }
+    if (edits.RenewThumbnail) RenewPreviews(tiff, l, makeThumbnail);
 
     bool resolution = false;
     if (edits.Horizontal != 0) {

@@ -14,6 +14,7 @@
 #include <spawn.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -618,20 +619,30 @@ TEST_F(BatchTest, AFullDiskFailsThePhotoAndKeepsTheEarlierOutput) {
     samples::MakePhoto(in("a.jpg"), 1024, 768);
     ASSERT_EQ(Crop({in("a.jpg")}).Code, 0u);
     const std::string earlier = ReadFileBytes(out("a.jpg"));
-    // fill the disk up to a little less than the photo needs
-    std::string filler(1 << 20, 'x');
-    {
-        std::ofstream fill(out("filler"), std::ios::binary);
-        fill.write(filler.data(), std::streamsize(filler.size()));
+    // room for less than the cut; then room for the cut but not for the rewrite of its
+    // records, which a file written with the old records would pass unnoticed
+    for (const double room : {0.0, 1.5}) {
+        SCOPED_TRACE(room);
+        struct statvfs disk;
+        ASSERT_EQ(statvfs(out().c_str(), &disk), 0);
+        const auto free = std::size_t(disk.f_bavail) * disk.f_frsize;
+        const auto wanted = std::size_t(room * double(earlier.size()));
+        if (free > wanted) {
+            std::string filler(free - wanted, 'x');
+            std::ofstream fill(out("filler " + std::to_string(room)), std::ios::binary);
+            fill.write(filler.data(), std::streamsize(filler.size()));
+        }
+        const TRun run = Crop({"--existing", "overwrite", in("a.jpg")});
+        EXPECT_EQ(run.Code, 1u);
+        ASSERT_EQ(run.Lines.size(), 1u);
+        EXPECT_EQ(run.Lines[0].rfind("failed: " + in("a.jpg") + " -> " + out("a.jpg") +
+                                         ": The disk holding " + out() + " is full",
+                                     0),
+                  0u)
+            << run.Lines[0];
+        EXPECT_EQ(ReadFileBytes(out("a.jpg")), earlier);
+        for (const auto& entry : fs::directory_iterator(out()))
+            if (entry.path().filename().string().rfind("filler", 0) == 0) fs::remove(entry);
     }
-    const TRun run = Crop({"--existing", "overwrite", in("a.jpg")});
-    EXPECT_EQ(run.Code, 1u);
-    ASSERT_EQ(run.Lines.size(), 1u);
-    EXPECT_EQ(run.Lines[0].rfind("failed: " + in("a.jpg") + " -> " + out("a.jpg") +
-                                     ": The disk holding " + out() + " is full",
-                                 0),
-              0u)
-        << run.Lines[0];
-    EXPECT_EQ(ReadFileBytes(out("a.jpg")), earlier);
     EXPECT_TRUE(Leftovers(out()).empty());
 }

@@ -4,8 +4,10 @@
 #include <chrono>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <numeric>
 #include <sstream>
+#include <thread>
 #include <tuple>
 #include <vector>
 
@@ -20,6 +22,7 @@
 #include "core/Error.h"
 #include "core/StringController.h"
 #include "i18n/gnugettext.h"
+#include "jpeg/JpegThumbnail.h"
 #include "model/CropArea.h"
 
 using namespace samples;
@@ -483,6 +486,53 @@ TEST(CropJobTest, AFailingTransformerLeavesTheEarlierOutputAndSaysWhy) {
             reason.replace(at, 2, f.dir.file("out"));
         EXPECT_EQ(r.Reason, reason);
         EXPECT_EQ(ReadFileBytes(f.job.Output), "an earlier result");
+    }
+}
+
+TEST(CropJobTest, WhatIsWrittenIsWhatWasPlanned) {
+    SelectLanguage("en_US");
+    struct Case {
+        std::string name;
+        std::function<void(TJobFixture&)> change; // between choosing the area and the job
+        TCropOutcome outcome;
+        std::string reason;
+    };
+    const std::string changed = "The photo %1 has changed since it was added";
+    const Case cases[] = {
+        {"turned by another program", [](TJobFixture& f) { MakePhoto(f.job.Source, 128, 160); },
+         TCropOutcome::Refused, changed},
+        {"rewritten at the same size",
+         [](TJobFixture& f) { MakePhoto(f.job.Source, 160, 128, "1x1"); }, TCropOutcome::Refused,
+         changed},
+        {"area beyond a smaller picture, nothing known of the photo",
+         [](TJobFixture& f) {
+             f.job.Expected.reset();
+             MakePhoto(f.job.Source, 96, 96);
+         },
+         TCropOutcome::Refused, changed},
+        {"a transformer that copies the photo uncut",
+         [](TJobFixture& f) {
+             f.job.Tool =
+                 StandIn(f.dir, "jpegtran", "IN=\"" + f.job.Source + "\"; cat \"$IN\" > \"$OUT\"");
+         },
+         TCropOutcome::TransformFailed,
+         "jpegtran wrote a picture of 160x128 pixels where 96x64 were planned"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TJobFixture f;
+        f.job.Crop = {16, 16, 96, 64, 0, "defined"};
+        f.job.Expected = ReadJpegLayout(f.job.Source);
+        std::this_thread::sleep_for(std::chrono::milliseconds(10)); // a new time for a new file
+        c.change(f);
+        f.original = ReadFileBytes(f.job.Source);
+        const TCropResult r = RunCropJob(f.job);
+        EXPECT_EQ(r.Outcome, c.outcome);
+        std::string reason = c.reason;
+        if (const auto at = reason.find("%1"); at != std::string::npos)
+            reason.replace(at, 2, f.job.Source);
+        EXPECT_EQ(r.Reason, reason);
+        EXPECT_FALSE(fs::exists(f.job.Output));
     }
 }
 

@@ -343,6 +343,23 @@ TEST_F(MainFormTest, UnwritableNamesKeepTheirFrames) {
     EXPECT_EQ(w->Images().size(), 1u);
 }
 
+TEST_F(MainFormTest, APhotoReplacedSinceItWasAddedIsNotCut) {
+    auto w = Open({photo("a.jpg")});
+    WaitForImages(*w, 1);
+    ASSERT_EQ(w->Images().size(), 1u);
+    // turned by another program meanwhile: a portrait where the landscape was
+    const std::string source = w->CurrentFrame()->SourceFileName();
+    const auto layout = ReadJpegLayout(source);
+    MakeJpeg(source, layout.height, layout.width);
+    w->CropCurrentActionExecute();
+    WaitForCropRun(*w);
+    ASSERT_EQ(prompt.messages.size(), 1u);
+    EXPECT_NE(prompt.messages[0].find("has changed since it was added"), std::string::npos)
+        << prompt.messages[0];
+    EXPECT_EQ(w->Images().size(), 1u);
+    EXPECT_FALSE(fs::exists(out("deeper/a.jpg")));
+}
+
 TEST_F(MainFormTest, ClosingAsksAndWritesTheSettingsThatStartAgain) {
     auto w = Open({photo("a.jpg")});
     WaitForImages(*w, 1);
