@@ -432,8 +432,12 @@ bool MoveFaceRegions(std::string& xml, const TThumbnailCut& cut, uint32_t width,
     const double cutW = cut.Stored.width, cutH = cut.Stored.height;
     const double outW = cut.Turn.Swaps() ? cutH : cutW, outH = cut.Turn.Swaps() ? cutW : cutH;
     const std::vector<TAreaAt> areas = FindAreas(xml, n);
-    // from the last, so that the places of the earlier ones stay
+    // from the last, so that the places of the earlier ones stay; an area that
+    // reaches into what was changed already (areas nested in a damaged packet) stays
+    std::size_t changedFrom = xml.size();
     for (auto a = areas.rbegin(); a != areas.rend(); ++a) {
+        const bool item = a->Item != std::string::npos;
+        if ((item ? a->ItemEnd : a->AreaEnd) > changedFrom) continue;
         auto box = ReadBox(xml, *a, n, cut.SourceWidth, cut.SourceHeight);
         if (!box) continue;
         TBox b = *box;
@@ -445,7 +449,8 @@ bool MoveFaceRegions(std::string& xml, const TThumbnailCut& cut, uint32_t width,
         const bool outside =
             b.Point ? b.Left > b.Right || b.Top > b.Bottom : b.Left >= b.Right || b.Top >= b.Bottom;
         if (outside) {
-            if (a->Item != std::string::npos) xml.erase(a->Item, a->ItemEnd - a->Item);
+            if (item) xml.erase(a->Item, a->ItemEnd - a->Item);
+            changedFrom = item ? a->Item : changedFrom;
             continue;
         }
         // mirrored left to right first, then each quarter turn clockwise
@@ -468,6 +473,7 @@ bool MoveFaceRegions(std::string& xml, const TThumbnailCut& cut, uint32_t width,
         }
         if (b.Diameter) set("d", *b.Diameter / outW);
         xml.replace(a->Area, a->AreaEnd - a->Area, area);
+        changedFrom = a->Area;
     }
     const uint32_t shownW = width && height ? width : uint32_t(outW),
                    shownH = width && height ? height : uint32_t(outH);
