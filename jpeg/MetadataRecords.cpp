@@ -228,13 +228,11 @@ const char* const kAreaNs = "http://ns.adobe.com/xmp/sType/Area#";
 const char* const kDimensionsNs = "http://ns.adobe.com/xap/1.0/sType/Dimensions#";
 const char* const kRdfNs = "http://www.w3.org/1999/02/22-rdf-syntax-ns#";
 
-// Where an element named name starts at or after from: its "<name" is followed by
-// the end of the name.
-std::size_t FindElement(const std::string& xml, const std::string& name, std::size_t from,
-                        std::size_t to) {
+// Where the next element of this name starts, at or after from; a longer name
+// that begins alike is another element.
+std::size_t FindElement(const std::string& xml, const std::string& name, std::size_t from) {
     const std::string open = "<" + name;
-    for (std::size_t p = xml.find(open, from); p != std::string::npos && p < to;
-         p = xml.find(open, p + 1))
+    for (std::size_t p = xml.find(open, from); p != std::string::npos; p = xml.find(open, p + 1))
         if (p + open.size() < xml.size() && !IsNameChar(xml[p + open.size()])) return p;
     return std::string::npos;
 }
@@ -255,7 +253,7 @@ std::size_t ElementEnd(const std::string& xml, const std::string& name, std::siz
             return gt + 1; // an empty element
         }
         // the next tag of this name, opening or closing
-        const std::size_t open = FindElement(xml, name, gt, xml.size());
+        const std::size_t open = FindElement(xml, name, gt);
         const std::size_t close = xml.find("</" + name, gt);
         p = std::min(open, close);
     }
@@ -352,8 +350,8 @@ TRegionNames NamesOf(const std::string& xml) {
 std::vector<TAreaAt> FindAreas(const std::string& xml, const TRegionNames& n) {
     std::vector<TAreaAt> areas;
     for (const std::string& area : Named(n.Regions, "Area"))
-        for (std::size_t p = FindElement(xml, area, 0, xml.size()); p != std::string::npos;
-             p = FindElement(xml, area, p + 1, xml.size())) {
+        for (std::size_t p = FindElement(xml, area, 0); p != std::string::npos;
+             p = FindElement(xml, area, p + 1)) {
             TAreaAt a;
             a.Area = p;
             a.AreaEnd = ElementEnd(xml, area, p);
@@ -478,8 +476,8 @@ bool MoveFaceRegions(std::string& xml, const TThumbnailCut& cut, uint32_t width,
     const uint32_t shownW = width && height ? width : uint32_t(outW),
                    shownH = width && height ? height : uint32_t(outH);
     for (const std::string& dims : Named(n.Regions, "AppliedToDimensions"))
-        for (std::size_t p = FindElement(xml, dims, 0, xml.size()); p != std::string::npos;
-             p = FindElement(xml, dims, p + 1, xml.size())) {
+        for (std::size_t p = FindElement(xml, dims, 0); p != std::string::npos;
+             p = FindElement(xml, dims, p + 1)) {
             const std::size_t end = ElementEnd(xml, dims, p);
             if (end == std::string::npos) break;
             std::string part = xml.substr(p, end - p);
