@@ -309,6 +309,31 @@ bool ChangedByTheCut(const std::string& tag) {
     return false;
 }
 
+/// An EXIF segment as a camera starts it: the make and a maker note, which is a
+/// directory whose values lie at offsets counted from the TIFF header, as one
+/// maker writes them, so that it breaks when moved.
+std::string MakerNoteExif() {
+    auto le = [](uint32_t v, int bytes) {
+        std::string s;
+        for (int i = 0; i < bytes; ++i)
+            s += char(v >> (8 * i));
+        return s;
+    };
+    auto entry = [&](uint16_t tag, uint16_t type, uint32_t count, uint32_t value) {
+        return le(tag, 2) + le(type, 2) + le(count, 4) + le(value, 4);
+    };
+    const std::string make("Canon\0", 6), type("FUZZ IMAGE TYPE\0", 16),
+        firmware("Firmware 1.0.0\0\0", 16);
+    const uint32_t exif = 8 + 2 + 2 * 12 + 4, note = exif + 2 + 12 + 4, values = note + 2 + 24 + 4;
+    const std::string noteData = le(2, 2) + entry(0x0006, 2, 16, values) +
+                                 entry(0x0007, 2, 16, values + 16) + le(0, 4) + type + firmware;
+    const uint32_t makeAt = note + uint32_t(noteData.size());
+    return ExifSegment(std::string("II*\0", 4) + le(8, 4) + le(2, 2) + entry(0x010F, 2, 6, makeAt) +
+                       entry(0x8769, 4, 1, exif) + le(0, 4) + le(1, 2) +
+                       entry(0x927C, 7, uint32_t(noteData.size()), note) + le(0, 4) + noteData +
+                       make);
+}
+
 /// Photos as cameras and photo managers leave them: every kind of record filled.
 std::vector<std::string> Sources(const TTempDir& dir) {
     MakePhoto(dir.file("thumb.jpg"), 160, 120);
@@ -316,7 +341,6 @@ std::vector<std::string> Sources(const TTempDir& dir) {
     Run("convert", {dir.file("camera.jpg"), "-resize", "304x224!", "-sampling-factor", "2x1",
                     "-interlace", "JPEG", "-quality", "88", dir.file("magick.jpg")});
     const std::vector<std::string> tags{
-        "-IFD0:Make=Fuzzcam",
         "-IFD0:Model=F 1",
         "-IFD0:Software=Editor 2.1",
         "-IFD0:Artist=A. Person",
@@ -361,11 +385,15 @@ std::vector<std::string> Sources(const TTempDir& dir) {
         "-Photoshop:YResolution=72",
         "-Comment=a comment of the file"};
     std::vector<std::string> sources;
+    const std::string camera = ReadFileBytes(dir.file("camera.jpg"));
+    WriteFileBytes(dir.file("camera.jpg"),
+                   camera.substr(0, 2) + MakerNoteExif() + camera.substr(2));
     for (const auto& [name, orientation] : {std::pair{"camera.jpg", "6"}, {"magick.jpg", "3"}}) {
         std::vector<std::string> args{"-q", "-overwrite_original",
                                       "-IFD0:Orientation#=" + std::string(orientation),
                                       "-XMP-tiff:Orientation#=" + std::string(orientation)};
         args.insert(args.end(), tags.begin(), tags.end());
+        if (std::string(name) == "magick.jpg") args.push_back("-IFD0:Make=Fuzzcam");
         args.push_back(dir.file(name));
         Run("exiftool", args);
         sources.push_back(WithoutJfif(ReadFileBytes(dir.file(name))));
