@@ -232,6 +232,9 @@ std::optional<TDirectory> AddResolutionTags(TTiff& tiff, const TDirectory& ifd0,
         if ((addX && tag == kXResolution) || (addY && tag == kYResolution) ||
             (addUnit && tag == kResolutionUnit))
             continue; // replaced below: the old entry's type could not hold the value
+        // an entry of no known type is no tag; sorted to the front it would make
+        // readers give up the whole directory
+        if (TypeSize(tiff.Get(entry + 2, 2)) == 0) continue;
         std::string e(12, '\0');
         for (int b = 0; b < 12; ++b)
             e[std::size_t(b)] = static_cast<char>(tiff.Get(entry + std::size_t(b), 1));
@@ -485,7 +488,6 @@ std::optional<TExifEdited> EditExifSegment(std::string segment, std::size_t payl
 
     bool resolution = false;
     if (edits.Horizontal != 0) {
-        const std::string unchanged = segment; // with the orientation and size already edited
         // a tag whose type cannot hold the value is replaced like a missing one
         const bool addX =
             !PutNumber(tiff, l, FindEntry(tiff, l.Ifd0, kXResolution), edits.Horizontal);
@@ -500,12 +502,22 @@ std::optional<TExifEdited> EditExifSegment(std::string segment, std::size_t payl
         if (addX || addY || addUnit) {
             const auto grown = AddResolutionTags(tiff, ifd0, addX, addY, addUnit, edits.Horizontal,
                                                  edits.Vertical);
-            // a full segment keeps its resolution as it was; the JFIF header takes it
-            if (grown)
+            if (grown) {
                 ifd0 = *grown;
-            else
-                segment = unchanged;
-            resolution = grown.has_value();
+            } else {
+                // A full segment: what was written in place stays, and a tag that
+                // would still state another resolution goes (no unit means inches);
+                // the JFIF header takes the resolution unless both directions stand.
+                for (const auto& [tag, failed] : {std::pair{kXResolution, addX},
+                                                  std::pair{kYResolution, addY},
+                                                  std::pair{kResolutionUnit, addUnit}})
+                    for (uint32_t i = 0; failed && i < ifd0.Count;)
+                        if (tiff.Get(ifd0.Entry(i), 2) == tag)
+                            RemoveEntry(tiff, ifd0, i);
+                        else
+                            ++i;
+                resolution = !addX && !addY;
+            }
         }
     }
     if (renew && makeThumbnail) AppendThumbnail(tiff, ifd0, oldThumbnail, makeThumbnail);

@@ -85,7 +85,8 @@ int ExifOrientation(const uint8_t* payload, std::size_t size);
 
 /// Where the main image's Orientation entries lie in a TIFF structure of n
 /// bytes (offsets of whole 12-byte entries), and the orientation the first one
-/// states: a SHORT or a LONG from 1 to 8, also in a directory without its link
+/// states: an integer from 1 to 8 (SHORT, LONG or any other integer type),
+/// also in a directory without its link
 /// to the next one (none when its entries run past the data). The EXIF edit of a
 /// turned picture rewrites exactly these entries, so that a file whose pixels
 /// were turned by what they say never keeps saying it.

@@ -160,6 +160,7 @@ std::optional<std::string> Rewrite(std::string_view jpeg, const TEdits& edits) {
         records.Width = width;
         records.Height = height;
         records.NothingAfter = true;
+        if (edits.Source) records.Cut = *edits.Source; // face regions move with the cut
     }
 
     std::string out = "\xFF\xD8";
