@@ -17,6 +17,8 @@ constexpr uint16_t kImageWidth = 0x0100, kImageLength = 0x0101, kCompression = 0
                    kYCbCrPositioning = 0x0213;
 // a marker segment's length field counts itself and the payload in 16 bits
 constexpr std::size_t kMaxSegmentLength = 0xFFFF;
+// an even offset no segment reaches: a damaged pointer stays as invalid as it was
+constexpr uint32_t kOutOfReach = 0x00FFFFF0;
 // the thumbnail's directory: six entries, the next link and two rationals
 constexpr std::size_t kThumbnailDirectorySize = 2 + 6 * 12 + 4 + 16;
 
@@ -202,6 +204,7 @@ bool PutNumber(TTiff& tiff, const TLayout& l, std::size_t entry, uint32_t v) {
     } else {
         return false;
     }
+    tiff.Put32(entry + 4, 1); // one value: a damaged count would show more
     return true;
 }
 
@@ -232,8 +235,8 @@ std::optional<TDirectory> AddResolutionTags(TTiff& tiff, const TDirectory& ifd0,
         if ((addX && tag == kXResolution) || (addY && tag == kYResolution) ||
             (addUnit && tag == kResolutionUnit))
             continue; // replaced below: the old entry's type could not hold the value
-        // an entry of no known type is no tag; sorted to the front it would make
-        // readers give up the whole directory
+        // an entry of no known type is no tag: readers skip it, or give up the
+        // whole directory where it comes first
         if (TypeSize(tiff.Get(entry + 2, 2)) == 0) continue;
         std::string e(12, '\0');
         for (int b = 0; b < 12; ++b)
@@ -248,24 +251,29 @@ std::optional<TDirectory> AddResolutionTags(TTiff& tiff, const TDirectory& ifd0,
         return std::nullopt;
     const uint32_t nextLink = tiff.Get(ifd0.NextLink(), 4);
     tiff.Grow(end);
-    std::size_t next = values;
-    auto rational = [&](uint16_t tag, uint32_t value) {
-        tiff.Put32(next, value);
-        tiff.Put32(next + 4, 1);
-        entries.push_back(Entry(big, tag, kRational, uint32_t(next)));
-        next += 8;
-    };
-    if (addX) rational(kXResolution, horizontal);
-    if (addY) rational(kYResolution, vertical);
-    if (addUnit) entries.push_back(Entry(big, kResolutionUnit, kShort, 2));
-    // readers look tags up in ascending order
+    // readers look tags up in ascending order: each new entry goes before the
+    // first entry of a higher tag, and the old ones keep their order (a damaged
+    // directory is then read as it was)
     auto tagOf = [&](const std::string& e) {
         const unsigned a = static_cast<uint8_t>(e[0]), b = static_cast<uint8_t>(e[1]);
         return big ? a << 8 | b : b << 8 | a;
     };
-    std::stable_sort(
-        entries.begin(), entries.end(),
-        [&](const std::string& a, const std::string& b) { return tagOf(a) < tagOf(b); });
+    auto insert = [&](std::string e) {
+        const auto before = std::find_if(entries.begin(), entries.end(), [&](const std::string& old) {
+            return tagOf(old) > tagOf(e);
+        });
+        entries.insert(before, std::move(e));
+    };
+    std::size_t next = values;
+    auto rational = [&](uint16_t tag, uint32_t value) {
+        tiff.Put32(next, value);
+        tiff.Put32(next + 4, 1);
+        insert(Entry(big, tag, kRational, uint32_t(next)));
+        next += 8;
+    };
+    if (addX) rational(kXResolution, horizontal);
+    if (addY) rational(kYResolution, vertical);
+    if (addUnit) insert(Entry(big, kResolutionUnit, kShort, 2));
     const TDirectory grown{uint32_t(at), uint32_t(newCount)};
     tiff.Put16(at, uint32_t(newCount));
     for (std::size_t i = 0; i < entries.size(); ++i)
@@ -301,14 +309,40 @@ void RemoveEntry(TTiff& tiff, TDirectory& dir, uint32_t i) {
     tiff.Put16(dir.At, dir.Count);
 }
 
+/// True when nothing but the directory lies in its bytes from..to: a damaged
+/// count can make a directory reach over other data, whose bytes are then no
+/// entries to write or move. A value said to lie inside the directory is a
+/// damaged pointer, not data.
+bool OwnsItsBytes(const TLayout& l, const TDirectory& dir, uint64_t from, uint64_t to) {
+    const std::pair<uint64_t, uint64_t> own{dir.At, dir.End()};
+    auto overlaps = [&](uint64_t start, uint64_t end) {
+        return std::pair{start, end} != own && start < to && end > from;
+    };
+    for (const auto& [start, end] : l.Structure)
+        if (overlaps(start, end)) return false;
+    for (const auto& [start, end] : l.Used)
+        if (overlaps(start, end) && !(start >= own.first && end <= own.second)) return false;
+    return true;
+}
+
+/// A directory whose entries all have a known type and which owns its bytes:
+/// one that a damaged count stretched over other data has entries of no type.
+bool IsMovable(const TTiff& tiff, const TLayout& l, const TDirectory& dir) {
+    for (uint32_t i = 0; i < dir.Count; ++i)
+        if (TypeSize(tiff.Get(dir.Entry(i) + 2, 2)) == 0) return false;
+    return OwnsItsBytes(l, dir, dir.At, dir.End());
+}
+
 // A value or directory said to lie behind the end of the data would come to
 // point into what the edit appends, and show those bytes as its own: such a
-// damaged entry is dropped (no reader could use it anyway). True when one was.
+// damaged entry is kept as invalid as it was, pointing where no segment
+// reaches. True when one was.
 bool DropStaleEntries(TTiff& tiff, const TLayout& l, std::size_t dataEnd) {
     bool dropped = false;
     for (const auto* found : {&l.Ifd0, &l.Exif, &l.Gps, &l.Interop}) {
         if (!*found) continue;
         TDirectory dir = **found;
+        const bool movable = IsMovable(tiff, l, dir);
         for (uint32_t i = 0; i < dir.Count;) {
             const std::size_t entry = dir.Entry(i);
             const uint32_t tag = tiff.Get(entry, 2);
@@ -316,14 +350,20 @@ bool DropStaleEntries(TTiff& tiff, const TLayout& l, std::size_t dataEnd) {
                 uint64_t{tiff.Get(entry + 4, 4)} * TypeSize(tiff.Get(entry + 2, 2));
             const uint64_t at = tiff.Get(entry + 8, 4);
             const bool link = tag == kExifLink || tag == kGpsLink || tag == kInteropLink;
-            const bool stale = (link && at >= dataEnd) ||
-                               (!link && length > 4 && (at > dataEnd || length > dataEnd - at));
-            if (stale) {
+            // offsets past what a segment can hold stay out of reach whatever is appended
+            const bool stale = at < kMaxSegmentLength &&
+                               ((link && at >= dataEnd) ||
+                                (!link && length > 4 && (at > dataEnd || length > dataEnd - at)));
+            if (stale && movable) {
                 RemoveEntry(tiff, dir, i);
                 dropped = true;
-            } else {
-                ++i;
+                continue;
             }
+            if (stale && OwnsItsBytes(l, dir, entry, entry + 12)) {
+                tiff.Put32(entry + 8, kOutOfReach);
+                dropped = true;
+            }
+            ++i;
         }
     }
     if (l.Ifd0 && l.LinksThumbnail && !l.Ifd1 && tiff.Get(l.Ifd0->NextLink(), 4) >= dataEnd) {
@@ -463,8 +503,12 @@ std::optional<TExifEdited> EditExifSegment(std::string segment, std::size_t payl
         // every entry the orientation reader would honour, whatever its damage
         int stated = 1;
         const auto* data = reinterpret_cast<const uint8_t*>(segment.data() + base);
-        for (const std::size_t entry : OrientationEntries(data, tiff.Size(), stated))
-            tiff.PutBytes(entry, Entry(big, kOrientation, kShort, 1));
+        // the first is the one the pixels were turned by, whatever lies around it; a
+        // further one only where it is no other data's bytes
+        const std::vector<std::size_t> entries = OrientationEntries(data, tiff.Size(), stated);
+        for (std::size_t i = 0; i < entries.size(); ++i)
+            if (i == 0 || OwnsItsBytes(l, ifd0, entries[i], entries[i] + 12))
+                tiff.PutBytes(entries[i], Entry(big, kOrientation, kShort, 1));
     }
     if (edits.Width && edits.Height) {
         const std::pair<const std::optional<TDirectory>*, std::pair<uint16_t, uint16_t>> sizes[] = {
@@ -505,18 +549,31 @@ std::optional<TExifEdited> EditExifSegment(std::string segment, std::size_t payl
             if (grown) {
                 ifd0 = *grown;
             } else {
-                // A full segment: what was written in place stays, and a tag that
-                // would still state another resolution goes (no unit means inches);
-                // the JFIF header takes the resolution unless both directions stand.
-                for (const auto& [tag, failed] : {std::pair{kXResolution, addX},
-                                                  std::pair{kYResolution, addY},
-                                                  std::pair{kResolutionUnit, addUnit}})
-                    for (uint32_t i = 0; failed && i < ifd0.Count;)
-                        if (tiff.Get(ifd0.Entry(i), 2) == tag)
+                // A full segment: what was written in place stays; a tag that could not
+                // take the value where it points holds it in the entry itself, as a LONG
+                // (the unit as a SHORT), so that no tag states another resolution.
+                auto inEntry = [&](uint16_t tag, uint16_t type, uint32_t v) {
+                    bool found = false;
+                    for (uint32_t i = 0; i < ifd0.Count; ++i)
+                        if (tiff.Get(ifd0.Entry(i), 2) == tag &&
+                            OwnsItsBytes(l, ifd0, ifd0.Entry(i), ifd0.Entry(i) + 12)) {
+                            tiff.PutBytes(ifd0.Entry(i), Entry(big, tag, type, v));
+                            found = true;
+                        }
+                    return found;
+                };
+                const bool x = !addX || inEntry(kXResolution, kLong, edits.Horizontal);
+                const bool y = !addY || inEntry(kYResolution, kLong, edits.Vertical);
+                if (addUnit) inEntry(kResolutionUnit, kShort, 2);
+                // one direction alone is no resolution: it goes, and the JFIF header takes it
+                if (x != y && IsMovable(tiff, l, ifd0))
+                    for (uint32_t i = 0; i < ifd0.Count;)
+                        if (const uint32_t tag = tiff.Get(ifd0.Entry(i), 2);
+                            tag == kXResolution || tag == kYResolution)
                             RemoveEntry(tiff, ifd0, i);
                         else
                             ++i;
-                resolution = !addX && !addY;
+                resolution = x && y;
             }
         }
     }

@@ -181,9 +181,7 @@ std::optional<std::string> Rewrite(std::string_view jpeg, const TEdits& edits) {
             now = PatchPhotoshopResolution(bytes, payload, records.Resolution);
         } else if (&s != exif && IsExif(jpeg, s)) {
             // a second EXIF segment describes the same picture: edited alike, its thumbnail dropped
-            TExifEdits second = exifEdits;
-            second.Horizontal = second.Vertical = 0;
-            if (auto other = EditExifSegment(bytes, payload, second, nullptr)) {
+            if (auto other = EditExifSegment(bytes, payload, exifEdits, nullptr)) {
                 now = true;
                 bytes = std::move(other->Segment);
             }
