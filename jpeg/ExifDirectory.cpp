@@ -130,6 +130,8 @@ std::optional<uint32_t> NumberOf(const TTiff& tiff, const std::optional<TDirecto
 struct TLayout {
     std::optional<TDirectory> Ifd0, Exif, Gps, Interop, Ifd1;
     bool LinksThumbnail = false;              ///< IFD0 names a next directory, readable or not
+    /// Every directory a link names was read: what lies where is known.
+    bool Complete = true;
     std::size_t ThumbAt = 0, ThumbLength = 0; ///< the old thumbnail, when inside the data
     std::vector<std::pair<uint64_t, uint64_t>> Used; ///< bytes the main image's records use
     /// The header and every directory: a value said to lie there is no value.
@@ -157,6 +159,9 @@ TLayout ReadLayout(const TTiff& tiff) {
     l.Exif = read(NumberOf(tiff, l.Ifd0, kExifLink));
     l.Gps = read(NumberOf(tiff, l.Ifd0, kGpsLink));
     l.Interop = read(NumberOf(tiff, l.Exif, kInteropLink));
+    l.Complete = (l.Exif || !FindEntry(tiff, l.Ifd0, kExifLink)) &&
+                 (l.Gps || !FindEntry(tiff, l.Ifd0, kGpsLink)) &&
+                 (l.Interop || !FindEntry(tiff, l.Exif, kInteropLink));
     const uint32_t next = tiff.Get(l.Ifd0->NextLink(), 4);
     l.LinksThumbnail = next != 0;
     if (l.LinksThumbnail) l.Ifd1 = read(next);
@@ -168,12 +173,22 @@ TLayout ReadLayout(const TTiff& tiff) {
     }
     l.Used.push_back({0, 8});
     l.Structure.push_back({0, 8});
-    for (const auto* dir : {&l.Ifd0, &l.Exif, &l.Gps, &l.Interop, &l.Ifd1})
-        if (*dir) l.Structure.push_back({(*dir)->At, (*dir)->End()});
-    for (const auto* dir : {&l.Ifd0, &l.Exif, &l.Gps, &l.Interop}) {
+    // A damaged count stretches a directory over whatever follows it; its own
+    // entries are those before the first of no known type, and only they and
+    // their values are taken for data.
+    auto own = [&](const TDirectory& dir) {
+        for (uint32_t i = 0; i < dir.Count; ++i)
+            if (TypeSize(tiff.Get(dir.Entry(i) + 2, 2)) == 0) return i;
+        return dir.Count;
+    };
+    for (const auto* dir : {&l.Ifd0, &l.Exif, &l.Gps, &l.Interop, &l.Ifd1}) {
         if (!*dir) continue;
-        l.Used.push_back({(*dir)->At, (*dir)->End()});
-        for (uint32_t i = 0; i < (*dir)->Count; ++i)
+        const uint32_t entries = own(**dir);
+        const uint64_t end = entries == (*dir)->Count ? (*dir)->End() : (*dir)->Entry(entries);
+        l.Structure.push_back({(*dir)->At, end});
+        if (dir == &l.Ifd1) continue;
+        l.Used.push_back({(*dir)->At, end});
+        for (uint32_t i = 0; i < entries; ++i)
             if (const auto v = ValueOf(tiff, (*dir)->Entry(i)); v && v->Length > 4)
                 l.Used.push_back({v->At, v->At + v->Length}); // the maker note among them
     }
@@ -314,23 +329,28 @@ void RemoveEntry(TTiff& tiff, TDirectory& dir, uint32_t i) {
 /// entries to write or move. A value said to lie inside the directory is a
 /// damaged pointer, not data.
 bool OwnsItsBytes(const TLayout& l, const TDirectory& dir, uint64_t from, uint64_t to) {
-    const std::pair<uint64_t, uint64_t> own{dir.At, dir.End()};
+    // the directory's own range is the one that starts where it does
     auto overlaps = [&](uint64_t start, uint64_t end) {
-        return std::pair{start, end} != own && start < to && end > from;
+        return start != dir.At && start < to && end > from;
     };
     for (const auto& [start, end] : l.Structure)
         if (overlaps(start, end)) return false;
     for (const auto& [start, end] : l.Used)
-        if (overlaps(start, end) && !(start >= own.first && end <= own.second)) return false;
+        if (overlaps(start, end) && !(start >= dir.At && end <= dir.End())) return false;
     return true;
 }
 
-/// A directory whose entries all have a known type and which owns its bytes:
-/// one that a damaged count stretched over other data has entries of no type.
-bool IsMovable(const TTiff& tiff, const TLayout& l, const TDirectory& dir) {
+/// A directory whose entries all have a known type: one that a damaged count
+/// stretched over other data has entries of no type, and is left as it is.
+bool IsPlausible(const TTiff& tiff, const TDirectory& dir) {
     for (uint32_t i = 0; i < dir.Count; ++i)
         if (TypeSize(tiff.Get(dir.Entry(i) + 2, 2)) == 0) return false;
-    return OwnsItsBytes(l, dir, dir.At, dir.End());
+    return true;
+}
+
+/// A plausible directory that owns its bytes: its entries may move.
+bool IsMovable(const TTiff& tiff, const TLayout& l, const TDirectory& dir) {
+    return IsPlausible(tiff, dir) && OwnsItsBytes(l, dir, dir.At, dir.End());
 }
 
 // A value or directory said to lie behind the end of the data would come to
@@ -342,7 +362,8 @@ bool DropStaleEntries(TTiff& tiff, const TLayout& l, std::size_t dataEnd) {
     for (const auto* found : {&l.Ifd0, &l.Exif, &l.Gps, &l.Interop}) {
         if (!*found) continue;
         TDirectory dir = **found;
-        const bool movable = IsMovable(tiff, l, dir);
+        if (!IsPlausible(tiff, dir)) continue;
+        const bool movable = OwnsItsBytes(l, dir, dir.At, dir.End());
         for (uint32_t i = 0; i < dir.Count;) {
             const std::size_t entry = dir.Entry(i);
             const uint32_t tag = tiff.Get(entry, 2);
@@ -385,11 +406,15 @@ void ClearOldThumbnail(TTiff& tiff, const TLayout& l) {
         usedBehind |= end > from;
         overlaps |= start < to && end > from;
     }
+    // nor where a directory stretched by a damaged count reads it as entries
+    for (const auto* dir : {&l.Ifd0, &l.Exif, &l.Gps, &l.Interop})
+        overlaps |= *dir && (*dir)->At < to && (*dir)->End() > from;
     if (overlaps) return;
     bool onlyPaddingBehind = true;
     for (std::size_t i = to; i < tiff.Size() && onlyPaddingBehind; ++i)
         onlyPaddingBehind = tiff.Get(i, 1) == 0;
-    if (!usedBehind && onlyPaddingBehind) {
+    // a directory that could not be read may still be read by others up to the end
+    if (!usedBehind && onlyPaddingBehind && l.Complete) {
         tiff.Shrink(from);
         return;
     }
@@ -544,12 +569,16 @@ std::optional<TExifEdited> EditExifSegment(std::string segment, std::size_t payl
             (unitType != kShort && unitType != kLong) || !PutNumber(tiff, l, unit, 2);
         resolution = true;
         if (addX || addY || addUnit) {
-            const auto grown = AddResolutionTags(tiff, ifd0, addX, addY, addUnit, edits.Horizontal,
-                                                 edits.Vertical);
+            // a directory stretched over other data is not copied: what it holds is unknown
+            const auto grown = IsPlausible(tiff, ifd0)
+                                   ? AddResolutionTags(tiff, ifd0, addX, addY, addUnit,
+                                                       edits.Horizontal, edits.Vertical)
+                                   : std::nullopt;
             if (grown) {
                 ifd0 = *grown;
             } else {
-                // A full segment: what was written in place stays; a tag that could not
+                // A full segment (or a damaged directory): what was written in place
+                // stays; a tag that could not
                 // take the value where it points holds it in the entry itself, as a LONG
                 // (the unit as a SHORT), so that no tag states another resolution.
                 auto inEntry = [&](uint16_t tag, uint16_t type, uint32_t v) {

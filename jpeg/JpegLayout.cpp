@@ -162,7 +162,8 @@ std::vector<std::size_t> OrientationEntries(const uint8_t* tiff, std::size_t n, 
         const uint32_t type = Read(e + 2, 2, big), values = Read(e + 4, 4, big);
         // any integer type, as readers take it; the first value counts, held in the
         // entry when it fits there
-        const int size = type == 1 || type == 6 ? 1 : type == 3 || type == 8 ? 2
+        // (an UNDEFINED one is read as the SHORT the tag should be)
+        const int size = type == 1 || type == 6 ? 1 : type == 3 || type == 7 || type == 8 ? 2
                                                    : type == 4 || type == 9 || type == 13 ? 4
                                                                                           : 0;
         if (entries.size() > 1 || size == 0 || values == 0) continue;

@@ -179,7 +179,14 @@ bool PatchPhotoshopResolution(std::string& segment, std::size_t payload, uint32_
 }
 
 bool PatchXmp(std::string& segment, std::size_t payload, const TRecordEdits& edits) {
-    if (segment.compare(payload, kXmpSignature.size(), kXmpSignature) != 0) return false;
+    // readers take a packet behind a damaged signature too, but never the
+    // chunks of an extended packet, which are checked by their digest
+    const std::string_view extended("http://ns.adobe.com/xmp/extension/");
+    const bool signed_ = segment.compare(payload, kXmpSignature.size(), kXmpSignature) == 0;
+    if (!signed_ && (segment.size() < payload + kXmpSignature.size() ||
+                     segment.compare(payload, extended.size(), extended) == 0 ||
+                     segment.compare(payload + kXmpSignature.size(), 10, "<?xpacket ") != 0))
+        return false;
     const std::size_t packetAt = payload + kXmpSignature.size();
     std::string xml = segment.substr(packetAt);
     const std::size_t before = xml.size();
