@@ -129,10 +129,10 @@ std::optional<uint32_t> NumberOf(const TTiff& tiff, const std::optional<TDirecto
 /// outside the data, or back to one already read, is simply absent.
 struct TLayout {
     std::optional<TDirectory> Ifd0, Exif, Gps, Interop, Ifd1;
-    bool LinksThumbnail = false;              ///< IFD0 names a next directory, readable or not
+    bool LinksThumbnail = false; ///< IFD0 names a next directory, readable or not
     /// Every directory a link names was read: what lies where is known.
     bool Complete = true;
-    std::size_t ThumbAt = 0, ThumbLength = 0; ///< the old thumbnail, when inside the data
+    std::size_t ThumbAt = 0, ThumbLength = 0;        ///< the old thumbnail, when inside the data
     std::vector<std::pair<uint64_t, uint64_t>> Used; ///< bytes the main image's records use
     /// The header and every directory: a value said to lie there is no value.
     std::vector<std::pair<uint64_t, uint64_t>> Structure;
@@ -183,10 +183,11 @@ TLayout ReadLayout(const TTiff& tiff) {
     };
     for (const auto* dir : {&l.Ifd0, &l.Exif, &l.Gps, &l.Interop, &l.Ifd1}) {
         if (!*dir) continue;
+        // readers take nothing inside a directory's whole stretch for a value
+        l.Structure.push_back({(*dir)->At, (*dir)->End()});
+        if (dir == &l.Ifd1) continue;
         const uint32_t entries = own(**dir);
         const uint64_t end = entries == (*dir)->Count ? (*dir)->End() : (*dir)->Entry(entries);
-        l.Structure.push_back({(*dir)->At, end});
-        if (dir == &l.Ifd1) continue;
         l.Used.push_back({(*dir)->At, end});
         for (uint32_t i = 0; i < entries; ++i)
             if (const auto v = ValueOf(tiff, (*dir)->Entry(i)); v && v->Length > 4)
@@ -274,9 +275,9 @@ std::optional<TDirectory> AddResolutionTags(TTiff& tiff, const TDirectory& ifd0,
         return big ? a << 8 | b : b << 8 | a;
     };
     auto insert = [&](std::string e) {
-        const auto before = std::find_if(entries.begin(), entries.end(), [&](const std::string& old) {
-            return tagOf(old) > tagOf(e);
-        });
+        const auto before =
+            std::find_if(entries.begin(), entries.end(),
+                         [&](const std::string& old) { return tagOf(old) > tagOf(e); });
         entries.insert(before, std::move(e));
     };
     std::size_t next = values;

@@ -163,9 +163,10 @@ std::vector<std::size_t> OrientationEntries(const uint8_t* tiff, std::size_t n, 
         // any integer type, as readers take it; the first value counts, held in the
         // entry when it fits there
         // (an UNDEFINED one is read as the SHORT the tag should be)
-        const int size = type == 1 || type == 6 ? 1 : type == 3 || type == 7 || type == 8 ? 2
-                                                   : type == 4 || type == 9 || type == 13 ? 4
-                                                                                          : 0;
+        const int size = type == 1 || type == 6                 ? 1
+                         : type == 3 || type == 7 || type == 8  ? 2
+                         : type == 4 || type == 9 || type == 13 ? 4
+                                                                : 0;
         if (entries.size() > 1 || size == 0 || values == 0) continue;
         const uint8_t* value = e + 8;
         if (uint64_t(values) * size > 4) {
