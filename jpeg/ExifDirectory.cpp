@@ -505,6 +505,52 @@ bool AppendThumbnail(TTiff& tiff, const TDirectory& ifd0, const std::string& old
     tiff.Put32(ifd0.NextLink(), uint32_t(at));
     return true;
 }
+// The resolution in IFD0: written where the tags are, added behind everything
+// else where they are missing or cannot take it; ifd0 follows a grown
+// directory. False when no pair of tags holds it (the JFIF header then must).
+bool PutResolution(TTiff& tiff, const TLayout& l, TDirectory& ifd0, const TExifEdits& edits) {
+    // a tag whose type cannot hold the value is replaced like a missing one
+    const bool addX = !PutNumber(tiff, l, FindEntry(tiff, l.Ifd0, kXResolution), edits.Horizontal);
+    const bool addY = !PutNumber(tiff, l, FindEntry(tiff, l.Ifd0, kYResolution), edits.Vertical);
+    // inches: the value written is pixels per inch, whatever unit was declared
+    const std::size_t unit = FindEntry(tiff, l.Ifd0, kResolutionUnit);
+    const uint32_t unitType = unit ? tiff.Get(unit + 2, 2) : 0;
+    const bool addUnit = (unitType != kShort && unitType != kLong) || !PutNumber(tiff, l, unit, 2);
+    if (!addX && !addY && !addUnit) return true;
+    // a directory stretched over other data is not copied: what it holds is unknown
+    if (IsPlausible(tiff, ifd0)) {
+        if (const auto grown = AddResolutionTags(tiff, ifd0, addX, addY, addUnit, edits.Horizontal,
+                                                 edits.Vertical)) {
+            ifd0 = *grown;
+            return true;
+        }
+    }
+    // No room (or a damaged directory): what was written in place stays, and a
+    // tag that could not take the value where it points holds it in the entry
+    // itself, as a LONG (the unit as a SHORT), so that no tag states another.
+    auto inEntry = [&](uint16_t tag, uint16_t type, uint32_t v) {
+        bool found = false;
+        for (uint32_t i = 0; i < ifd0.Count; ++i)
+            if (tiff.Get(ifd0.Entry(i), 2) == tag &&
+                OwnsItsBytes(l, ifd0, ifd0.Entry(i), ifd0.Entry(i) + 12)) {
+                tiff.PutBytes(ifd0.Entry(i), Entry(tiff.BigEndian(), tag, type, v));
+                found = true;
+            }
+        return found;
+    };
+    const bool x = !addX || inEntry(kXResolution, kLong, edits.Horizontal);
+    const bool y = !addY || inEntry(kYResolution, kLong, edits.Vertical);
+    if (addUnit) inEntry(kResolutionUnit, kShort, 2);
+    // one direction alone is no resolution: it goes, and the JFIF header takes it
+    if (x != y && IsMovable(tiff, l, ifd0))
+        for (uint32_t i = 0; i < ifd0.Count;)
+            if (const uint32_t tag = tiff.Get(ifd0.Entry(i), 2);
+                tag == kXResolution || tag == kYResolution)
+                RemoveEntry(tiff, ifd0, i);
+            else
+                ++i;
+    return x && y;
+}
 } // namespace
 
 std::optional<TExifEdited> EditExifSegment(std::string segment, std::size_t payload,
@@ -526,11 +572,11 @@ std::optional<TExifEdited> EditExifSegment(std::string segment, std::size_t payl
     TDirectory ifd0 = *l.Ifd0;
 
     if (edits.Upright) {
-        // every entry the orientation reader would honour, whatever its damage
+        // the entries the orientation reader honours: the first is the one the pixels
+        // were turned by, whatever lies around it; a further one only where it is no
+        // other data's bytes
         int stated = 1;
         const auto* data = reinterpret_cast<const uint8_t*>(segment.data() + base);
-        // the first is the one the pixels were turned by, whatever lies around it; a
-        // further one only where it is no other data's bytes
         const std::vector<std::size_t> entries = OrientationEntries(data, tiff.Size(), stated);
         for (std::size_t i = 0; i < entries.size(); ++i)
             if (i == 0 || OwnsItsBytes(l, ifd0, entries[i], entries[i] + 12))
@@ -556,57 +602,7 @@ std::optional<TExifEdited> EditExifSegment(std::string segment, std::size_t payl
     }
     if (edits.RenewThumbnail) RenewPreviews(tiff, l, makeThumbnail);
 
-    bool resolution = false;
-    if (edits.Horizontal != 0) {
-        // a tag whose type cannot hold the value is replaced like a missing one
-        const bool addX =
-            !PutNumber(tiff, l, FindEntry(tiff, l.Ifd0, kXResolution), edits.Horizontal);
-        const bool addY =
-            !PutNumber(tiff, l, FindEntry(tiff, l.Ifd0, kYResolution), edits.Vertical);
-        // inches: the value written is pixels per inch, whatever unit was declared
-        const std::size_t unit = FindEntry(tiff, l.Ifd0, kResolutionUnit);
-        const uint32_t unitType = unit ? tiff.Get(unit + 2, 2) : 0;
-        const bool addUnit =
-            (unitType != kShort && unitType != kLong) || !PutNumber(tiff, l, unit, 2);
-        resolution = true;
-        if (addX || addY || addUnit) {
-            // a directory stretched over other data is not copied: what it holds is unknown
-            const auto grown = IsPlausible(tiff, ifd0)
-                                   ? AddResolutionTags(tiff, ifd0, addX, addY, addUnit,
-                                                       edits.Horizontal, edits.Vertical)
-                                   : std::nullopt;
-            if (grown) {
-                ifd0 = *grown;
-            } else {
-                // A full segment (or a damaged directory): what was written in place
-                // stays; a tag that could not
-                // take the value where it points holds it in the entry itself, as a LONG
-                // (the unit as a SHORT), so that no tag states another resolution.
-                auto inEntry = [&](uint16_t tag, uint16_t type, uint32_t v) {
-                    bool found = false;
-                    for (uint32_t i = 0; i < ifd0.Count; ++i)
-                        if (tiff.Get(ifd0.Entry(i), 2) == tag &&
-                            OwnsItsBytes(l, ifd0, ifd0.Entry(i), ifd0.Entry(i) + 12)) {
-                            tiff.PutBytes(ifd0.Entry(i), Entry(big, tag, type, v));
-                            found = true;
-                        }
-                    return found;
-                };
-                const bool x = !addX || inEntry(kXResolution, kLong, edits.Horizontal);
-                const bool y = !addY || inEntry(kYResolution, kLong, edits.Vertical);
-                if (addUnit) inEntry(kResolutionUnit, kShort, 2);
-                // one direction alone is no resolution: it goes, and the JFIF header takes it
-                if (x != y && IsMovable(tiff, l, ifd0))
-                    for (uint32_t i = 0; i < ifd0.Count;)
-                        if (const uint32_t tag = tiff.Get(ifd0.Entry(i), 2);
-                            tag == kXResolution || tag == kYResolution)
-                            RemoveEntry(tiff, ifd0, i);
-                        else
-                            ++i;
-                resolution = x && y;
-            }
-        }
-    }
+    const bool resolution = edits.Horizontal != 0 && PutResolution(tiff, l, ifd0, edits);
     if (renew && makeThumbnail) AppendThumbnail(tiff, ifd0, oldThumbnail, makeThumbnail);
 
     const std::size_t length = tiff.SegmentLength();
