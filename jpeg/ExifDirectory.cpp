@@ -327,7 +327,7 @@ void RemoveEntry(TTiff& tiff, TDirectory& dir, uint32_t i) {
 
 /// True when nothing but the directory lies in its bytes from..to: a damaged
 /// count can make a directory reach over other data, whose bytes are then no
-/// entries to write or move. A value said to lie inside the directory is a
+/// entries to write or move. A value said to start inside the directory is a
 /// damaged pointer, not data.
 bool OwnsItsBytes(const TLayout& l, const TDirectory& dir, uint64_t from, uint64_t to) {
     // the directory's own range is the one that starts where it does
@@ -337,7 +337,7 @@ bool OwnsItsBytes(const TLayout& l, const TDirectory& dir, uint64_t from, uint64
     for (const auto& [start, end] : l.Structure)
         if (overlaps(start, end)) return false;
     for (const auto& [start, end] : l.Used)
-        if (overlaps(start, end) && !(start >= dir.At && end <= dir.End())) return false;
+        if (overlaps(start, end) && !(start >= dir.At && start < dir.End())) return false;
     return true;
 }
 
