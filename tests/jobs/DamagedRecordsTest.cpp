@@ -106,25 +106,28 @@ std::string Damaged(const std::string& jpeg, const std::function<void(TTiffBytes
            jpeg.substr(at - 8 + length);
 }
 
+/// Appends a directory of {tag, type, count, value} entries and its next link.
+void AppendDirectory(TTiffBytes& t, const std::vector<std::array<uint32_t, 4>>& entries,
+                     uint32_t next = 0) {
+    const std::size_t at = t.d.size();
+    t.d.resize(at + 2 + 12 * entries.size() + 4);
+    t.Put(at, uint32_t(entries.size()), 2);
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        const std::size_t e = at + 2 + 12 * i;
+        t.Put(e, entries[i][0], 2);
+        t.Put(e + 2, entries[i][1], 2);
+        t.Put(e + 4, entries[i][2], 4);
+        t.Put(e + 8, entries[i][3], entries[i][1] == 3 ? 2 : 4);
+    }
+    t.Put(at + 2 + 12 * entries.size(), next, 4);
+}
+
 /// A Nikon maker note of the usual kind (its own TIFF header) with a preview
 /// of the whole photo behind it, in an EXIF segment of its own making.
 std::string NikonExif(const std::string& preview) {
     TTiffBytes t{std::string(8, '\0'), true};
     t.d.replace(0, 4, std::string("MM\0*", 4));
     t.Put(4, 8, 4);
-    auto dir = [&](std::vector<std::array<uint32_t, 4>> entries, uint32_t next) {
-        const std::size_t at = t.d.size();
-        t.d.resize(at + 2 + 12 * entries.size() + 4);
-        t.Put(at, uint32_t(entries.size()), 2);
-        for (std::size_t i = 0; i < entries.size(); ++i) {
-            const std::size_t e = at + 2 + 12 * i;
-            t.Put(e, entries[i][0], 2);
-            t.Put(e + 2, entries[i][1], 2);
-            t.Put(e + 4, entries[i][2], 4);
-            t.Put(e + 8, entries[i][3], entries[i][1] == 3 ? 2 : 4);
-        }
-        t.Put(at + 2 + 12 * entries.size(), next, 4);
-    };
     const std::string make = std::string("NIKON CORPORATION") + '\0';
     // IFD0 at 8 (6 entries), make and resolutions behind it, then the EXIF directory
     const uint32_t makeAt = 8 + 2 + 6 * 12 + 4, xAt = makeAt + 18, exifAt = xAt + 16;
@@ -134,36 +137,23 @@ std::string NikonExif(const std::string& preview) {
     const uint32_t noteDir = 8, previewDir = noteDir + 2 + 2 * 12 + 4,
                    jpegAt = previewDir + 2 + 2 * 12 + 4;
     const uint32_t noteLength = 10 + jpegAt + uint32_t(preview.size());
-    dir({{0x010F, 2, uint32_t(make.size()), makeAt},
-         {0x0112, 3, 1, 6},
-         {0x011A, 5, 1, xAt},
-         {0x011B, 5, 1, xAt + 8},
-         {0x0128, 3, 1, 2},
-         {0x8769, 4, 1, exifAt}},
-        0);
+    AppendDirectory(t, {{0x010F, 2, uint32_t(make.size()), makeAt},
+                        {0x0112, 3, 1, 6},
+                        {0x011A, 5, 1, xAt},
+                        {0x011B, 5, 1, xAt + 8},
+                        {0x0128, 3, 1, 2},
+                        {0x8769, 4, 1, exifAt}});
     t.d += make;
     t.d.resize(xAt + 16);
     for (uint32_t r : {xAt, xAt + 8}) {
         t.Put(r, 72, 4);
         t.Put(r + 4, 1, 4);
     }
-    dir({{0x927C, 7, noteLength, noteAt}}, 0);
+    AppendDirectory(t, {{0x927C, 7, noteLength, noteAt}});
     TTiffBytes note{std::string("Nikon\0\x02\x10\0\0MM\0*\0\0\0\x08", 18), true};
     TTiffBytes inner{note.d.substr(10), true};
-    auto innerDir = [&](std::vector<std::array<uint32_t, 4>> entries) {
-        const std::size_t at = inner.d.size();
-        inner.d.resize(at + 2 + 12 * entries.size() + 4);
-        inner.Put(at, uint32_t(entries.size()), 2);
-        for (std::size_t i = 0; i < entries.size(); ++i) {
-            const std::size_t e = at + 2 + 12 * i;
-            inner.Put(e, entries[i][0], 2);
-            inner.Put(e + 2, entries[i][1], 2);
-            inner.Put(e + 4, entries[i][2], 4);
-            inner.Put(e + 8, entries[i][3], 4);
-        }
-    };
-    innerDir({{0x0001, 7, 4, 0x30323130}, {0x0011, 4, 1, previewDir}});
-    innerDir({{0x0201, 4, 1, jpegAt}, {0x0202, 4, 1, uint32_t(preview.size())}});
+    AppendDirectory(inner, {{0x0001, 7, 4, 0x30323130}, {0x0011, 4, 1, previewDir}});
+    AppendDirectory(inner, {{0x0201, 4, 1, jpegAt}, {0x0202, 4, 1, uint32_t(preview.size())}});
     inner.d += preview;
     t.d += note.d.substr(0, 10) + inner.d;
     return Segment(0xE1, std::string("Exif\0\0", 6) + t.d);
