@@ -16,9 +16,11 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMenuBar>
 #include <QMimeData>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QTimer>
 #include <QToolButton>
 #include <QUndoStack>
 #include <QWheelEvent>
@@ -41,6 +43,7 @@
 #include "ui/AboutBox.h"
 #include "ui/AspectForm.h"
 #include "ui/KeysForm.h"
+#include "ui/LayoutHelpers.h"
 #include "ui/MainFormCropRun.h"
 #include "ui/MessageBoxPrompt.h"
 #include "ui/Placement.h"
@@ -58,6 +61,8 @@ struct TFormPlacement {
 };
 constexpr TFormPlacement kMainPlacement{"MainForm", {true, true}};
 constexpr TPlacementKind kDialogPlacement{false, false};
+// by then a window manager has put its frame around a window just shown
+constexpr int kFrameKnownAfter = 400;
 } // namespace
 
 TMainForm::TMainForm(TSettingsFile settingsFile, std::vector<std::string> files,
@@ -138,6 +143,15 @@ void TMainForm::FormCreate() {
         // an unusable catalogue leaves the texts in English; the user learns why once
         prompt_->ShowMessage(e.what());
     }
+    // the hint names the menu and the command as the user sees them
+    const auto shown = [this](const char* name) {
+        return Action(name)->text().remove('&').remove(QStringLiteral("...")).trimmed();
+    };
+    const QString file = menuBar()->actions().front()->text().remove('&');
+    emptyHint_ = AddOverlayHint(container_, tr_("Add photos with %1 \u2192 %2, or drop them here.")
+                                                .arg(file, shown("AddImagesAction")));
+    emptyHint_->setObjectName(QStringLiteral("EmptyHint"));
+    UpdateImageCommands();
 }
 
 void TMainForm::showEvent(QShowEvent* event) {
@@ -146,6 +160,9 @@ void TMainForm::showEvent(QShowEvent* event) {
     shown_ = true;
     FormShow();
     commandLineTimer_.start();
+    // the window manager frames the window after it is shown; then the whole frame
+    // is brought onto the screen
+    QTimer::singleShot(kFrameKnownAfter, this, [this] { KeepFrameOnScreen(*this); });
 }
 
 void TMainForm::FormShow() {

@@ -257,6 +257,7 @@ private:
     QLineEdit* dirEdit_ = nullptr;
     QToolButton* browseBtn_ = nullptr;
     QLabel* status_ = nullptr;
+    QLabel* emptyHint_ = nullptr; ///< over the grid while the list is empty
     QMenu* debugMenu_ = nullptr;
     QActionGroup* sizeGroup_ = nullptr;
     QActionGroup* columnGroup_ = nullptr;
@@ -281,6 +282,7 @@ private:
     bool restoring_ = false;                  // an undo or redo is at work
     bool spreading_ = false;                  // an aspect goes to all chosen frames
     TPreviewWindow* previewWindow_ = nullptr; // made when no viewer takes a preview
+    int previewPpi_ = 0; ///< the print resolution of the crop last previewed; 0: the file's
     // a file of the add run already in the list, and how many were, told at its end
     std::pair<TIFrame*, std::size_t> alreadyListed_{nullptr, 0};
 };

@@ -119,7 +119,7 @@ TEST_F(AddRunTest, CancelKeepsTheFramesThatArrivedAndFilesThatCameMeanwhileFollo
     ASSERT_TRUE(QTest::qWaitFor([&] { return ended.count() == 1; }));
     const std::size_t kept = w->Images().size();
     EXPECT_LT(kept, std::size_t(kPhotos));
-    EXPECT_EQ(w->StatusText(), QStringLiteral("Cancel"));
+    EXPECT_EQ(w->StatusText(), QStringLiteral("Adding cancelled"));
     // what arrived is there in list order
     for (std::size_t i = 0; i < kept; ++i)
         EXPECT_EQ(w->Images()[i]->SourceFileName(), files[i]);
@@ -177,7 +177,7 @@ TEST_F(AddRunTest, CropImagesShowsItsProgressAndCancelLeavesTheRestInTheList) {
                                        ", skipped: 0, failed: 0, not started: " +
                                        std::to_string(left) + ".\nDestination: " + dir.file("out"));
     EXPECT_EQ(prompt.summaryFolders[0], dir.file("out"));
-    // the frames left are the first of the list: the run goes last to first
+    // the frames left are the last of the list: the run goes in the list's order
     for (std::size_t i = 0; i < left; ++i)
-        EXPECT_EQ(w->Images()[i]->SourceFileName(), some[i]);
+        EXPECT_EQ(w->Images()[i]->SourceFileName(), some[some.size() - left + i]);
 }
