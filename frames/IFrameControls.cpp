@@ -188,8 +188,11 @@ void TIFrame::LayoutDetailPanel() {
         const int room = std::max(0, nameEnd - nameX);
         const int nameW = fileNameEdit_->fontMetrics().horizontalAdvance(fileNameEdit_->text()) +
                           kNameEditPadding;
-        const int fullW = fm.horizontalAdvance(incompleteLabel_->text()) + 2;
+        const QString full = incompleteLabel_->toolTip();
+        const int fullW = fm.horizontalAdvance(full) + 2;
         const int markW = std::min(fullW, std::max(room / 4, room - nameW - kGap));
+        // cut short where it must be, with "…", not in the middle of a letter
+        incompleteLabel_->setText(fm.elidedText(full, Qt::ElideRight, markW - 2));
         incompleteLabel_->setGeometry(nameEnd - markW, kRow1Top, markW, kEditHeight);
         nameEnd -= markW + kGap;
     }

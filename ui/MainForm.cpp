@@ -61,8 +61,10 @@ struct TFormPlacement {
 };
 constexpr TFormPlacement kMainPlacement{"MainForm", {true, true}};
 constexpr TPlacementKind kDialogPlacement{false, false};
-// by then a window manager has put its frame around a window just shown
-constexpr int kFrameKnownAfter = 400;
+// a window manager puts its frame around a window just shown within moments; a
+// window system without frames is given up on after a few seconds
+constexpr int kFrameKnownAfter = 250;
+constexpr int kFrameTries = 20;
 } // namespace
 
 TMainForm::TMainForm(TSettingsFile settingsFile, std::vector<std::string> files,
@@ -160,9 +162,15 @@ void TMainForm::showEvent(QShowEvent* event) {
     shown_ = true;
     FormShow();
     commandLineTimer_.start();
-    // the window manager frames the window after it is shown; then the whole frame
-    // is brought onto the screen
-    QTimer::singleShot(kFrameKnownAfter, this, [this] { KeepFrameOnScreen(*this); });
+    // the window manager frames the window some time after it is shown; then the
+    // whole frame is brought onto the screen
+    FitFrameWhenKnown(kFrameTries);
+}
+
+void TMainForm::FitFrameWhenKnown(int tries) {
+    QTimer::singleShot(kFrameKnownAfter, this, [this, tries] {
+        if (!KeepFrameOnScreen(*this) && tries > 1) FitFrameWhenKnown(tries - 1);
+    });
 }
 
 void TMainForm::FormShow() {

@@ -161,6 +161,9 @@ protected:
 private:
     void FormCreate();
     void FormShow();
+    /// Brings the window's frame onto the screen once the window manager has told it,
+    /// looking again a few times while it has not.
+    void FitFrameWhenKnown(int tries);
     bool FormCloseQuery();
     void FormClose();
     void CommandLineTimerTimer();

@@ -91,16 +91,17 @@ QRect FitToScreen(const QRect& stored, const QRect& available, const QMargins& f
     return r.marginsRemoved(frame);
 }
 
-void KeepFrameOnScreen(QWidget& form) {
-    if (!form.isVisible() || form.isMaximized() || form.isMinimized() || form.isFullScreen())
-        return;
+bool KeepFrameOnScreen(QWidget& form) {
+    if (!form.isVisible()) return false;
+    if (form.isMaximized() || form.isMinimized() || form.isFullScreen()) return true;
     const QRect outside = form.frameGeometry(), inside = form.geometry();
-    if (outside == inside) return; // no frame yet, or none at all
+    if (outside == inside) return false; // no frame yet, or none at all
     const QScreen* screen = form.screen();
-    if (!screen) return;
+    if (!screen) return true;
     const QRect available = screen->availableGeometry();
-    if (available.contains(outside)) return;
+    if (available.contains(outside)) return true;
     const QMargins frame(inside.left() - outside.left(), inside.top() - outside.top(),
                          outside.right() - inside.right(), outside.bottom() - inside.bottom());
     form.setGeometry(FitToScreen(inside, available, frame));
+    return true;
 }

@@ -34,5 +34,6 @@ QRect FitToScreen(const QRect& stored, const QRect& available, const QMargins& f
 /// Moves and, if it must, shrinks a shown window so that its frame, as the window system
 /// has told it by now, lies within the available area of its screen: the stored place was
 /// fitted before the frame was known, and a title bar at a scale of 2 is twice as high.
-/// Does nothing while the frame is unknown or the window is maximised.
-void KeepFrameOnScreen(QWidget& form);
+/// Does nothing while the frame is unknown or the window is maximised; false while the
+/// frame is still unknown, so the caller may try again later.
+bool KeepFrameOnScreen(QWidget& form);

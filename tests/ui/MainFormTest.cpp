@@ -820,7 +820,12 @@ TEST_F(MainFormTest, AnIncompletePhotoIsMarkedAndAskedAboutBeforeItsCrop) {
     };
     ASSERT_TRUE(mark(half));
     EXPECT_TRUE(mark(half)->isVisibleTo(half));
-    EXPECT_EQ(mark(half)->text(), QStringLiteral("incomplete: the lower part is grey"));
+    // the whole text in its tip; beside the name as much of it as fits
+    EXPECT_EQ(mark(half)->toolTip(), QStringLiteral("incomplete: the lower part is grey"));
+    EXPECT_TRUE(QStringLiteral("incomplete: the lower part is grey")
+                    .startsWith(mark(half)->text().remove(QChar(0x2026))));
+    const QLineEdit* name = half->findChild<QLineEdit*>("FileNameEdit");
+    EXPECT_GE(name->width(), name->fontMetrics().horizontalAdvance(name->text()));
     EXPECT_FALSE(mark(w->Images()[0])->isVisibleTo(w->Images()[0]));
     // No keeps the incomplete photo in the list and crops the other
     prompt.answers = {TAnswer::No};
