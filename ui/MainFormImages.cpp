@@ -146,7 +146,10 @@ bool TMainForm::Adding() const {
 void TMainForm::FrameArrived() {
     // the grid follows the arriving frames without being laid out once per frame
     constexpr qint64 kLayoutEveryMs = 100;
-    if (lastLayout_.isValid() && lastLayout_.elapsed() < kLayoutEveryMs) return;
+    // a frame that made the grid overflow is laid out at once: the columns narrow by
+    // the vertical bar at once, and no horizontal bar comes and goes meanwhile
+    const bool overflowing = container_->Big()->HorzBarShown();
+    if (!overflowing && lastLayout_.isValid() && lastLayout_.elapsed() < kLayoutEveryMs) return;
     lastLayout_.start();
     container_->LayoutNow();
 }

@@ -181,3 +181,21 @@ TEST_F(AddRunTest, CropImagesShowsItsProgressAndCancelLeavesTheRestInTheList) {
     for (std::size_t i = 0; i < left; ++i)
         EXPECT_EQ(w->Images()[i]->SourceFileName(), some[some.size() - left + i]);
 }
+
+// While photos arrive, the frame that makes the grid overflow narrows the columns
+// at once: no horizontal bar comes and goes, and no control is cut off at the right.
+TEST_F(AddRunTest, ArrivingFramesNeverShowAHorizontalBar) {
+    auto w = Open("out");
+    w->resize(760, 480);
+    QApplication::processEvents();
+    const std::vector<std::string> some(files.begin(), files.begin() + 30);
+    w->AddFiles(some);
+    int seen = 0;
+    while (w->Adding()) {
+        seen += w->Container()->Big()->HorzBarShown();
+        QTest::qWait(2);
+    }
+    EXPECT_EQ(seen, 0);
+    EXPECT_TRUE(w->Container()->Big()->VertBarShown());
+    EXPECT_FALSE(w->Container()->Big()->HorzBarShown());
+}
