@@ -97,6 +97,8 @@ TMainForm::TMainForm(TSettingsFile settingsFile, std::vector<std::string> files,
     thumbnails_ = std::make_unique<TThumbnailPool>();
     // thumbnails made again decode in the background: scrolling comes first
     reloads_ = std::make_unique<TThumbnailPool>(0, TThumbnailPool::TReader(), kReloadNiceness);
+    thumbnails_->SetOnIdle([this] { ThumbnailsIdle(); });
+    reloads_->SetOnIdle([this] { ThumbnailsIdle(); });
     // two decodes per worker may wait: the workers never idle, memory stays flat
     loadForm_->SetThumbnails(thumbnails_.get(), 2 * thumbnails_->Threads(),
                              [this](const std::string& path, TDecodedThumbnail decoded) {
@@ -112,6 +114,9 @@ TMainForm::TMainForm(TSettingsFile settingsFile, std::vector<std::string> files,
 
 TMainForm::~TMainForm() {
     qApp->removeEventFilter(this);
+    // frames going withdraw their thumbnails: nothing is to be told of that
+    thumbnails_->SetOnIdle({});
+    reloads_->SetOnIdle({});
     // the undo steps go while the window can still hear of it
     delete std::exchange(undo_, nullptr);
     // a thumbnail run still on stops before the pools it asks go

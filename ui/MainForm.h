@@ -164,6 +164,8 @@ private:
     /// Brings the window's frame onto the screen once the window manager has told it,
     /// looking again a few times while it has not.
     void FitFrameWhenKnown(int tries);
+    /// The thumbnails asked for are all made: the status bar says the photos are added.
+    void ThumbnailsIdle();
     bool FormCloseQuery();
     void FormClose();
     void CommandLineTimerTimer();
@@ -260,7 +262,8 @@ private:
     QLineEdit* dirEdit_ = nullptr;
     QToolButton* browseBtn_ = nullptr;
     QLabel* status_ = nullptr;
-    QLabel* emptyHint_ = nullptr; ///< over the grid while the list is empty
+    QLabel* emptyHint_ = nullptr;   ///< over the grid while the list is empty
+    bool makingThumbnails_ = false; ///< the status bar says so until the pools are idle
     QMenu* debugMenu_ = nullptr;
     QActionGroup* sizeGroup_ = nullptr;
     QActionGroup* columnGroup_ = nullptr;

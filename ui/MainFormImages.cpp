@@ -163,10 +163,21 @@ void TMainForm::NoteUnreadable(const std::string& path, std::string reason) {
     unreadable_.push_back(fs::path(path).filename().string() + ": " + said);
 }
 
+void TMainForm::ThumbnailsIdle() {
+    if (!makingThumbnails_ || thumbnails_->Pending() + reloads_->Pending() > 0) return;
+    makingThumbnails_ = false;
+    if (StatusText() == tr_("Making thumbnails...")) SetStatusText(tr_("Images added"));
+}
+
 void TMainForm::AddRunEnded() {
     if (!current_ && !images_.empty()) SetCurrentFrame(images_.front());
     container_->LayoutNow(); // the last frames are shown at once
-    Checkpoint();            // the files added are one step
+    // the frames shown decode their thumbnails at their final size: "added" once they have
+    if (StatusText() == tr_("Images added") && thumbnails_->Pending() + reloads_->Pending() > 0) {
+        SetStatusText(tr_("Making thumbnails..."));
+        makingThumbnails_ = true;
+    }
+    Checkpoint(); // the files added are one step
     if (const auto [frame, count] = std::exchange(alreadyListed_, {}); frame)
         ShowAlreadyListed(frame, count);
     // files that came meanwhile were accepted then: a crop run begun since does not turn

@@ -102,7 +102,9 @@ TEST_F(AddRunTest, WorkDuringTheRunEndsAsWorkAfterIt) {
     EXPECT_TRUE(busy->Adding()) << "the run ended before the work in it could be checked";
     ASSERT_TRUE(QTest::qWaitFor([&] { return ended.count() == 1; }, 60000));
     EXPECT_FALSE(busy->LoadForm()->isVisible());
-    EXPECT_EQ(busy->StatusText(), QStringLiteral("Images added"));
+    // once the thumbnails shown are made
+    EXPECT_TRUE(QTest::qWaitFor([&] { return busy->StatusText() == "Images added"; }, 10000))
+        << busy->StatusText().toStdString();
 
     EXPECT_EQ(Names(*busy), quietNames);
     EXPECT_EQ(ReadFileBytes(dir.file("busy/p000.jpg")), quietCut);

@@ -77,7 +77,9 @@ TEST_F(MainFormTest, CommandLineFilesArriveAndBadOnesAreSkipped) {
     ASSERT_EQ(w->Images().size(), 2u);
     EXPECT_EQ(w->Images()[0]->SourceFileName(), photo("a.jpg"));
     EXPECT_EQ(w->CurrentFrame(), w->Images()[0]);
-    EXPECT_EQ(w->StatusText(), QStringLiteral("Images added"));
+    // once the thumbnails shown are made
+    EXPECT_TRUE(QTest::qWaitFor([&] { return w->StatusText() == "Images added"; }, 10000))
+        << w->StatusText().toStdString();
     // what could not be read is told once, with why
     WaitForAddRun(*w);
     ASSERT_EQ(prompt.errors.size(), 1u);
@@ -129,7 +131,9 @@ TEST_F(MainFormTest, CommandLineFoldersAddTheirPhotosInTheirPlace) {
         names.push_back(fs::path(f->SourceFileName()).filename());
     // as Add Folder: the folder's own photos, sorted, without its subfolders; each file once
     EXPECT_EQ(names, (std::vector<std::string>{"tall photo.jpg", "a.jpg", "b.jpg", "c.jpg"}));
-    EXPECT_EQ(w->StatusText(), QStringLiteral("Images added"));
+    // once the thumbnails shown are made
+    EXPECT_TRUE(QTest::qWaitFor([&] { return w->StatusText() == "Images added"; }, 10000))
+        << w->StatusText().toStdString();
 }
 
 TEST_F(MainFormTest, FoldersAreSortedIgnoringCase) {
