@@ -28,10 +28,14 @@ public:
     virtual TAnswer AskForRun(const std::string& title, const std::string& text) {
         return Ask(title, text);
     }
-    /// The account of a finished run, with a way to open the folder it wrote into.
-    virtual void ShowSummary(const std::string& text, const std::string& folder) {
+    /// The account of a finished run, with a way to open the folder it wrote into;
+    /// failed says that some of its photos failed.
+    virtual void ShowSummary(const std::string& text, const std::string& folder, bool failed) {
         (void)folder;
-        ShowMessage(text);
+        if (failed)
+            ShowError(text);
+        else
+            ShowMessage(text);
     }
     /// A warning with the buttons Yes and No only; true for Yes.
     virtual bool Confirm(const std::string& text) { return Ask(text) == TAnswer::Yes; }

@@ -1,6 +1,7 @@
 #include "frames/CFrame.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 #include <QAction>
 #include <QApplication>
@@ -246,15 +247,21 @@ TCFrame::TZone TCFrame::HitTest(int x, int y) const {
     area_.GetThumbCrop(t);
     TZone zone = TZone::None;
     if (area_.Kind() != "fixed") {
-        if (t.x - kTolerance <= px && px <= t.x + kTolerance)
+        const bool left = t.x - kTolerance <= px && px <= t.x + kTolerance;
+        const bool right =
+            !left && t.x + t.width - kTolerance <= px && px <= t.x + t.width + kTolerance;
+        const bool top = t.y - kTolerance <= py && py <= t.y + kTolerance;
+        const bool bottom =
+            !top && t.y + t.height - kTolerance <= py && py <= t.y + t.height + kTolerance;
+        // where two edges meet, the corner takes both
+        if (top)
+            zone = left ? TZone::TopLeft : right ? TZone::TopRight : TZone::Top;
+        else if (bottom)
+            zone = left ? TZone::BottomLeft : right ? TZone::BottomRight : TZone::Bottom;
+        else if (left)
             zone = TZone::Left;
-        else if (t.x + t.width - kTolerance <= px && px <= t.x + t.width + kTolerance)
+        else if (right)
             zone = TZone::Right;
-        // a corner belongs to the top or bottom edge
-        if (t.y - kTolerance <= py && py <= t.y + kTolerance)
-            zone = TZone::Top;
-        else if (t.y + t.height - kTolerance <= py && py <= t.y + t.height + kTolerance)
-            zone = TZone::Bottom;
     }
     if (t.x + kTolerance < px && px < t.x + t.width - kTolerance && t.y + kTolerance < py &&
         py < t.y + t.height - kTolerance)
@@ -340,6 +347,14 @@ void TCFrame::MouseShapeMouseMove(int x, int y) {
         case TZone::Right:
             setCursor(Qt::SizeHorCursor);
             break;
+        case TZone::TopLeft:
+        case TZone::BottomRight:
+            setCursor(Qt::SizeFDiagCursor);
+            break;
+        case TZone::TopRight:
+        case TZone::BottomLeft:
+            setCursor(Qt::SizeBDiagCursor);
+            break;
         case TZone::None:
             setCursor(Qt::ArrowCursor);
             break;
@@ -366,9 +381,38 @@ void TCFrame::MouseShapeMouseMove(int x, int y) {
         area_.SetThumbHeight(r.y + r.height - p.y());
         area_.SetThumbPosition(r.x, p.y());
         break;
+    case TZone::TopLeft:
+    case TZone::TopRight:
+    case TZone::BottomLeft:
+    case TZone::BottomRight:
+        DragCorner(p);
+        break;
     case TZone::None:
         break;
     }
+}
+
+void TCFrame::DragCorner(QPoint p) {
+    const TCropRect& r = pressRect_;
+    const bool left = dragZone_ == TZone::TopLeft || dragZone_ == TZone::BottomLeft;
+    const bool top = dragZone_ == TZone::TopLeft || dragZone_ == TZone::TopRight;
+    const int width = left ? r.x + r.width - p.x() : p.x() - r.x;
+    const int height = top ? r.y + r.height - p.y() : p.y() - r.y;
+    if (area_.Kind() == "defined") {
+        // one side decides, the aspect gives the other
+        if (std::abs(width - r.width) >= std::abs(height - r.height))
+            area_.SetThumbWidth(width);
+        else
+            area_.SetThumbHeight(height);
+    } else {
+        area_.SetThumbWidth(width);
+        area_.SetThumbHeight(height);
+    }
+    TCropRect now;
+    area_.GetThumbCrop(now);
+    // the corner across from the one dragged stays where it was
+    area_.SetThumbPosition(left ? r.x + r.width - now.width : r.x,
+                           top ? r.y + r.height - now.height : r.y);
 }
 
 void TCFrame::MouseShapeMouseUp() {
@@ -431,7 +475,7 @@ void TCFrame::KeyboardMenu() {
     QApplication::sendEvent(this, &menu);
 }
 
-int TCFrame::CropKey(int qtKey, Qt::KeyboardModifiers) {
+int TCFrame::CropKey(int qtKey, Qt::KeyboardModifiers modifiers) {
     switch (qtKey) {
     case Qt::Key_Space:
         return kKeySpace;
@@ -459,6 +503,12 @@ int TCFrame::CropKey(int qtKey, Qt::KeyboardModifiers) {
     case Qt::Key_Minus:
     case Qt::Key_Underscore:
         return kKeySubtract;
+    // layouts with a plus key of its own give its shifted character instead:
+    // "*" (German, Italian, Spanish) and "?" (Danish, Norwegian, Swedish); the
+    // keypad's "*" and "/" stay what they are
+    case Qt::Key_Asterisk:
+    case Qt::Key_Question:
+        return (modifiers & Qt::ShiftModifier) && !(modifiers & Qt::KeypadModifier) ? kKeyAdd : 0;
     default:
         return 0;
     }

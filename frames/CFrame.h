@@ -30,7 +30,18 @@ public:
     enum class TNavigation { Previous, Next, Home, End };
     Q_ENUM(TNavigation)
     enum TLook { kLookBox = 0, kLookBlack = 1, kLookInverse = 2, kLookFade = 3, kLookGrey = 4 };
-    enum class TZone { None, Top, Bottom, Right, Left, Inside };
+    enum class TZone {
+        None,
+        Top,
+        Bottom,
+        Right,
+        Left,
+        Inside,
+        TopLeft,
+        TopRight,
+        BottomLeft,
+        BottomRight
+    };
     using TClock = std::function<std::chrono::steady_clock::time_point()>;
 
     explicit TCFrame(QWidget* parent = nullptr);
@@ -145,6 +156,9 @@ private:
     int look_ = kLookGrey;
     bool dragging_ = false;
     TZone dragZone_ = TZone::None;
+    /// A corner dragged to p (thumbnail pixels): both sides change, the opposite
+    /// corner stays; with an aspect, the side the pointer moved more along leads.
+    void DragCorner(QPoint p);
     QPoint pressPoint_;
     TCropRect pressRect_;
     std::chrono::steady_clock::time_point lastDoubleClick_{};

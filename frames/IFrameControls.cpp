@@ -84,6 +84,10 @@ void TIFrame::BuildDetailPanel() {
     warning.setColor(QPalette::WindowText, QColor(192, 0, 0));
     incompleteLabel_->setPalette(warning);
     incompleteLabel_->hide();
+    // the name and the mark share a row: a name of another length shares it anew
+    connect(fileNameEdit_, &QLineEdit::textChanged, this, [this] {
+        if (incompleteLabel_->isVisibleTo(detail_)) LayoutDetailPanel();
+    });
 
     const QColor ink = palette().color(QPalette::ButtonText);
     counterBtn_ = new QPushButton(detail_);
@@ -145,6 +149,11 @@ void TIFrame::LayoutChildren() {
     LayoutDetailPanel();
 }
 
+namespace {
+// what a line edit needs around its text: frame, margins and the cursor
+constexpr int kNameEditPadding = 14;
+} // namespace
+
 void TIFrame::LayoutDetailPanel() {
     const int w = detail_->width();
     const QFontMetrics fm(posLabel_->font());
@@ -174,9 +183,16 @@ void TIFrame::LayoutDetailPanel() {
     const int nameX = brief ? 0 : comboLeft;
     int nameEnd = (brief ? ppiX : posX) - kGap;
     if (incompleteLabel_->isVisibleTo(detail_)) {
-        // the mark takes up to half of the name's room; its tool tip tells the rest
-        const int markW = std::min(fm.horizontalAdvance(incompleteLabel_->text()) + 2,
-                                   std::max(0, (nameEnd - nameX) / 2));
+        // the whole name comes first; the mark takes what is left, at least a quarter
+        // of the room, and its tool tip tells the rest
+        const int room = std::max(0, nameEnd - nameX);
+        const int nameW = fileNameEdit_->fontMetrics().horizontalAdvance(fileNameEdit_->text()) +
+                          kNameEditPadding;
+        const QString full = incompleteLabel_->toolTip();
+        const int fullW = fm.horizontalAdvance(full) + 2;
+        const int markW = std::min(fullW, std::max(room / 4, room - nameW - kGap));
+        // cut short where it must be, with "…", not in the middle of a letter
+        incompleteLabel_->setText(fm.elidedText(full, Qt::ElideRight, markW - 2));
         incompleteLabel_->setGeometry(nameEnd - markW, kRow1Top, markW, kEditHeight);
         nameEnd -= markW + kGap;
     }

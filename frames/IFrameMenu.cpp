@@ -27,19 +27,20 @@ void TIFrame::BuildMenu() {
     flipAction_ = menu_->addAction(N_("&Flip aspect"));
     flipAction_->setObjectName("FlipAspectItem");
     flipAction_->setCheckable(true);
-    flipAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
+    // Space, as the editor flips by it: Ctrl+F adds a folder wherever the focus is
+    flipAction_->setShortcut(QKeySequence(Qt::Key_Space));
     // the key is taken only while the focus is in the editor, which triggers it
     flipAction_->setShortcutContext(Qt::WidgetShortcut);
     cropper_->addAction(flipAction_);
-    // kept in step with the check box, so that Ctrl+F toggles from the current state
+    // kept in step with the check box, so that Space toggles from the current state
     connect(rotateCheck_, &QCheckBox::toggled, flipAction_, &QAction::setChecked);
     connect(flipAction_, &QAction::triggered, this, [this](bool checked) {
         if (checked != rotateCheck_->isChecked()) rotateCheck_->setChecked(checked);
     });
     rotateLeftAction_ =
-        command("RotateLeftItem", N_("Ro&tate 90° Left"), TFrameCommand::RotateLeft);
+        command("RotateLeftItem", N_("Rotat&e 90° Left"), TFrameCommand::RotateLeft);
     rotateRightAction_ =
-        command("RotateRightItem", N_("Ro&tate 90° Right"), TFrameCommand::RotateRight);
+        command("RotateRightItem", N_("Rotate 90° Ri&ght"), TFrameCommand::RotateRight);
     menu_->addSeparator();
     aspectsMenu_ = menu_->addMenu(N_("&Aspects"));
     aspectsMenu_->setObjectName("AspectsMenu");

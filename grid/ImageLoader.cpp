@@ -129,7 +129,7 @@ void TLoadForm::AfterFile() {
 
 void TLoadForm::Finish() {
     prefetch_.reset(); // what was asked for ahead is withdrawn
-    if (statusText_) statusText_(cancelled_ ? tr_("Cancel") : tr_("Images added"));
+    if (statusText_) statusText_(cancelled_ ? tr_("Adding cancelled") : tr_("Images added"));
     finished_ = true;
     hide();
     emit runEnded();

@@ -60,6 +60,7 @@ uint64_t TThumbnailPool::Request(QObject* context, const std::string& fileName, 
 
 bool TThumbnailPool::Withdraw(uint64_t ticket) {
     if (waiting_.erase(ticket) == 0) return false;
+    TellIdle();
     std::lock_guard lock(mutex_);
     const auto it = std::find_if(queue_.begin(), queue_.end(),
                                  [ticket](const TJob& j) { return j.Ticket == ticket; });
@@ -113,4 +114,5 @@ void TThumbnailPool::Deliver() {
         // a requester destroyed meanwhile gets nothing
         if (w.Context && w.Done) w.Done(std::move(r.Decoded));
     }
+    if (!results.empty()) TellIdle();
 }

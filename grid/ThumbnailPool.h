@@ -38,6 +38,9 @@ public:
     unsigned Threads() const { return pool_.Threads(); }
     /// Requests not yet delivered or withdrawn.
     std::size_t Pending() const { return waiting_.size(); }
+    /// Called on the pool's thread each time the last request waiting has been
+    /// delivered or withdrawn.
+    void SetOnIdle(std::function<void()> onIdle) { onIdle_ = std::move(onIdle); }
 
 protected:
     void customEvent(QEvent* event) override;
@@ -64,6 +67,10 @@ private:
     TReader reader_;
     // the requesters, touched only on the pool's own thread
     std::unordered_map<uint64_t, TWaiting> waiting_;
+    std::function<void()> onIdle_;
+    void TellIdle() {
+        if (waiting_.empty() && onIdle_) onIdle_();
+    }
     uint64_t nextTicket_ = 1;
 
     // shared with the workers, under mutex_; the pool gets one task per

@@ -91,25 +91,40 @@ std::uint32_t TMoFile::Word(std::size_t pos) const {
     return std::uint32_t{p[3]} << 24 | std::uint32_t{p[2]} << 16 | std::uint32_t{p[1]} << 8 | p[0];
 }
 
-std::string_view TMoFile::Text(std::uint32_t table, std::uint32_t index) const {
+std::string_view TMoFile::Raw(std::uint32_t table, std::uint32_t index) const {
     const std::size_t entry = table + std::size_t{index} * 8;
-    return FirstForm(bytes_.substr(Word(entry + 4), Word(entry)));
+    return bytes_.substr(Word(entry + 4), Word(entry));
 }
 
-bool TMoFile::Lookup(std::string_view id, std::string_view& translation) const {
+std::string_view TMoFile::Text(std::uint32_t table, std::uint32_t index) const {
+    return FirstForm(Raw(table, index));
+}
+
+std::uint32_t TMoFile::Find(std::string_view id) const {
     // msgfmt sorts the identifiers bytewise, as string_view compares them.
     std::uint32_t low = 0, high = count_;
     while (low < high) {
         const std::uint32_t mid = low + (high - low) / 2;
         const int order = id.compare(Text(originals_, mid));
-        if (order == 0) {
-            translation = Text(translations_, mid);
-            return !translation.empty();
-        }
+        if (order == 0) return mid;
         if (order < 0)
             high = mid;
         else
             low = mid + 1;
     }
-    return false;
+    return count_;
+}
+
+bool TMoFile::Lookup(std::string_view id, std::string_view& translation) const {
+    const std::uint32_t at = Find(id);
+    if (at == count_) return false;
+    translation = Text(translations_, at);
+    return !translation.empty();
+}
+
+bool TMoFile::LookupForms(std::string_view id, std::string_view& forms) const {
+    const std::uint32_t at = Find(id);
+    if (at == count_) return false;
+    forms = Raw(translations_, at);
+    return !FirstForm(forms).empty();
 }

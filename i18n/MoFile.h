@@ -36,16 +36,26 @@ public:
     /// Looks up an exact, case-sensitive message identifier; true and its
     /// translation when the catalogue holds a non-empty one.
     bool Lookup(std::string_view id, std::string_view& translation) const;
+    /// As Lookup, with every form of a plural entry: found by its singular, the
+    /// translation holds the forms one after the other, each ended by a NUL but the last.
+    bool LookupForms(std::string_view id, std::string_view& forms) const;
     /// Number of messages, the header entry included.
     std::uint32_t Count() const { return count_; }
     /// The identifier and translation at index (< Count()), in the catalogue's order.
     std::pair<std::string_view, std::string_view> At(std::uint32_t index) const {
         return {Text(originals_, index), Text(translations_, index)};
     }
+    /// As At, with both English forms and every translated form of a plural entry.
+    std::pair<std::string_view, std::string_view> AllFormsAt(std::uint32_t index) const {
+        return {Raw(originals_, index), Raw(translations_, index)};
+    }
 
 private:
     std::uint32_t Word(std::size_t pos) const;
     std::string_view Text(std::uint32_t table, std::uint32_t index) const;
+    std::string_view Raw(std::uint32_t table, std::uint32_t index) const;
+    /// The index of the entry whose (first) identifier is id, or Count().
+    std::uint32_t Find(std::string_view id) const;
 
     std::shared_ptr<const void> owner_;
     std::string_view bytes_;

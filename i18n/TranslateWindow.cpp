@@ -89,6 +89,10 @@ QString tr_(const std::string& text) {
     return QString::fromStdString(Translate(text));
 }
 
+QString trn_(const char* singular, const char* plural, unsigned long n) {
+    return QString::fromStdString(TranslatePlural(singular, plural, n));
+}
+
 void TranslateWindow(QWidget* window) {
     TranslateWindow(window, Translate);
 }

@@ -13,6 +13,8 @@ class QWidget;
 /// or sets after it was translated: label->setText(tr_("Cropping...")).
 QString tr_(const char* text);
 QString tr_(const std::string& text);
+/// The form of a text that counts n things, as a QString; "%1" is left for the number.
+QString trn_(const char* singular, const char* plural, unsigned long n);
 
 /// Replaces every translatable text of window and of all widgets and actions it
 /// contains by its translation: window titles, tooltips and status tips, texts

@@ -59,6 +59,7 @@ void TTextDomain::SelectLanguage(const std::string& code) {
     language_ = std::move(chosen);
     opened_ = false;
     catalogue_.reset();
+    plurals_ = TPluralForms();
 }
 
 std::string TTextDomain::CurrentLanguage() const {
@@ -90,6 +91,28 @@ std::string TTextDomain::Translate(const std::string& text) {
     return Lookup(text);
 }
 
+std::string TTextDomain::TranslatePlural(const std::string& singular, const std::string& plural,
+                                         unsigned long n) {
+    try {
+        Translate(singular); // opens the catalogue
+    } catch (const TError&) {
+    }
+    std::shared_lock read(lock_);
+    std::string_view forms;
+    // a plural entry is found by its singular; its translation holds every form
+    if (catalogue_ && catalogue_->LookupForms(singular, forms)) {
+        const unsigned long form = plurals_.FormOf(n);
+        for (unsigned long i = 0; i < form && !forms.empty(); ++i) {
+            const std::size_t end = forms.find('\0');
+            forms = end == std::string_view::npos ? std::string_view() : forms.substr(end + 1);
+        }
+        const std::string_view chosen = forms.substr(0, forms.find('\0'));
+        if (!chosen.empty()) return std::string(chosen);
+    }
+    // without a translation of this form, English's rule
+    return n == 1 ? singular : plural;
+}
+
 std::string TTextDomain::Lookup(const std::string& text) const {
     std::string_view translation;
     if (catalogue_ && catalogue_->Lookup(text, translation)) return std::string(translation);
@@ -108,6 +131,8 @@ void TTextDomain::OpenCatalogue() {
         const std::string_view bytes = mapping->Bytes();
         catalogue_.emplace(std::move(mapping), bytes, path);
     }
+    std::string_view header;
+    if (catalogue_ && catalogue_->Lookup("", header)) plurals_ = TPluralForms::FromHeader(header);
 }
 
 const TEmbeddedFile* TTextDomain::Embedded(const std::string& path) {
@@ -131,6 +156,11 @@ std::string CurrentLanguage() {
 
 std::string Translate(const std::string& text) {
     return DefaultDomain().Translate(text);
+}
+
+std::string TranslatePlural(const std::string& singular, const std::string& plural,
+                            unsigned long n) {
+    return DefaultDomain().TranslatePlural(singular, plural, n);
 }
 
 std::string TranslateOrKeep(const std::string& text) {

@@ -10,6 +10,7 @@
 
 #include "i18n/EmbeddedFiles.h"
 #include "i18n/MoFile.h"
+#include "i18n/PluralForms.h"
 
 /// Translation of Trimvale's English texts through GNU gettext MO catalogues,
 /// found first inside the executable and then under the program's "locale"
@@ -28,6 +29,12 @@ std::string Translate(const std::string& text);
 /// As Translate, for code that cannot report: a catalogue that cannot be used
 /// was reported when the program started, and its texts stay English.
 std::string TranslateOrKeep(const std::string& text);
+/// The form of a text that counts n things, in the current language: the
+/// catalogue's "Plural-Forms" rule picks among its translations; without one,
+/// singular for 1 and plural otherwise. Never throws: a catalogue that cannot
+/// be used was reported when the program started.
+std::string TranslatePlural(const std::string& singular, const std::string& plural,
+                            unsigned long n);
 
 /// Marks an English text for the catalogues where it is not translated at once
 /// (captions that TranslateWindow translates later, tables of names).
@@ -58,6 +65,8 @@ public:
     /// As Translate, for code that cannot report: a catalogue that cannot be used
     /// was reported when the program started, and its texts stay English.
     std::string TranslateOrKeep(const std::string& text);
+    std::string TranslatePlural(const std::string& singular, const std::string& plural,
+                                unsigned long n);
     /// programDir/locale/<code>/LC_MESSAGES/default.mo.
     std::string CataloguePath(const std::string& code) const;
 
@@ -71,6 +80,7 @@ private:
     std::string language_;
     bool opened_ = false;
     std::optional<TMoFile> catalogue_;
+    TPluralForms plurals_; ///< the catalogue's rule, English's without one
     bool tableRead_ = false;
     std::vector<TEmbeddedFile> table_;
 };

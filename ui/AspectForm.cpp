@@ -9,6 +9,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QShowEvent>
@@ -98,6 +99,10 @@ void TAspectForm::BuildControls() {
     sizeRow->addWidget(unitCombo_);
     sizeRow->addWidget(pixelLabel_);
     root->addWidget(settingsPanel_);
+    connect(descriptionEdit_, &QLineEdit::textEdited, this, [this] { nameFollows_ = false; });
+    for (QLineEdit* edit : {horEdit_, verEdit_})
+        connect(edit, &QLineEdit::textChanged, this, &TAspectForm::FollowSizes);
+    connect(unitCombo_, &QComboBox::currentIndexChanged, this, &TAspectForm::FollowSizes);
     sizeError_ = new QLabel(this);
     sizeError_->setObjectName(QStringLiteral("SizeError"));
     sizeError_->setStyleSheet(QStringLiteral("color: #c00000;"));
@@ -125,23 +130,67 @@ void TAspectForm::HandleTypeChanged() {
     pixelLabel_->setVisible(pixelCheck_->isChecked());
     const bool sized = fixedWithUnitsCheck_->isChecked() || pixelCheck_->isChecked();
     sizeLabel_->setText(tr_(sized ? "&Size" : "&Aspect"));
+    FollowSizes();
 }
 
 namespace {
-/// A size typed by the user: a positive finite number, for pixels a whole one.
-std::optional<double> ReadSize(const QLineEdit* edit, bool pixels) {
+/// The largest size of each unit: beyond a print of 5 metres, a ratio of 1000
+/// to 1 or the pixels JPEG can hold, a size is a slip of the keyboard.
+double LargestSize(const std::string& unit) {
+    if (unit == "cm") return 500;
+    if (unit == "mm") return 5000;
+    if (unit == "inches") return 200;
+    if (unit == "pixels") return 65500;
+    return 1000;
+}
+
+/// A size typed by the user: a positive finite number up to the unit's largest,
+/// for pixels a whole one. Both "." and "," separate the decimals, whatever the language.
+std::optional<double> ReadSize(const QLineEdit* edit, const std::string& unit) {
     double v = 0;
     try {
         v = ReadDecimal(edit->text().trimmed().toStdString());
     } catch (const TConvertError&) {
         return std::nullopt;
     }
-    if (!std::isfinite(v) || v <= 0) return std::nullopt;
-    if (pixels && (v != std::floor(v) || v > std::numeric_limits<int32_t>::max()))
-        return std::nullopt;
+    if (!std::isfinite(v) || v <= 0 || v > LargestSize(unit)) return std::nullopt;
+    if (unit == "pixels" && v != std::floor(v)) return std::nullopt;
     return v;
 }
+
+/// A size as the user's language writes it: "10,5" in German.
+QString ShownSize(double v) {
+    const QLocale locale(QString::fromStdString(CurrentLanguage()));
+    return QString::fromStdString(FormatDecimal(4, v)).replace('.', locale.decimalPoint());
+}
 } // namespace
+
+std::string TAspectForm::CheckedUnit() const {
+    if (fixedWithUnitsCheck_->isChecked()) {
+        const int i = unitCombo_->currentIndex();
+        return i >= 0 && i < int(std::size(kUnits)) ? kUnits[i].unit : "cm";
+    }
+    if (fixedSansUnitsCheck_->isChecked()) return "none";
+    if (pixelCheck_->isChecked()) return "pixels";
+    if (freeCheck_->isChecked()) return "free";
+    return "nocrop";
+}
+
+QString TAspectForm::ProposedName() const {
+    const std::string unit = CheckedUnit();
+    if (unit == "free") return tr_("Free");
+    if (unit == "nocrop") return tr_("No crop");
+    const std::optional<double> h = ReadSize(horEdit_, unit), v = ReadSize(verEdit_, unit);
+    if (!h || !v) return descriptionEdit_->text(); // nothing to name yet
+    const QString sizes = ShownSize(*h) + (unit == "none" ? ":" : "x") + ShownSize(*v);
+    if (unit == "cm" || unit == "mm") return sizes + QString::fromStdString(unit);
+    if (unit == "inches") return ShownSize(*h) + "\" x " + ShownSize(*v) + "\"";
+    return sizes;
+}
+
+void TAspectForm::FollowSizes() {
+    if (nameFollows_) descriptionEdit_->setText(ProposedName());
+}
 
 bool TAspectForm::SizesUsed() const {
     return fixedWithUnitsCheck_->isChecked() || fixedSansUnitsCheck_->isChecked() ||
@@ -157,9 +206,10 @@ void TAspectForm::ShowSizeError(QLineEdit* edit) {
         sizeError_->hide();
         return;
     }
+    const QString largest = ShownSize(LargestSize(CheckedUnit()));
     sizeError_->setText(pixelCheck_->isChecked()
-                            ? tr_("Enter a whole number of pixels greater than 0.")
-                            : tr_("Enter a number greater than 0."));
+                            ? tr_("Enter a whole number of pixels from 1 to %1.").arg(largest)
+                            : tr_("Enter a number greater than 0 and at most %1.").arg(largest));
     sizeError_->show();
     edit->setFocus();
     edit->selectAll();
@@ -169,7 +219,7 @@ void TAspectForm::accept() {
     // a size the aspect cannot use keeps the dialog open at the field to correct
     if (SizesUsed()) {
         for (QLineEdit* edit : {horEdit_, verEdit_}) {
-            if (!ReadSize(edit, pixelCheck_->isChecked())) {
+            if (!ReadSize(edit, CheckedUnit())) {
                 ShowSizeError(edit);
                 return;
             }
@@ -188,12 +238,15 @@ void TAspectForm::showEvent(QShowEvent* event) {
 }
 
 std::unique_ptr<TCropAspect> TAspectForm::AddAspect() {
-    descriptionEdit_->setText(QStringLiteral("15x10cm"));
-    horEdit_->setText(QStringLiteral("15"));
-    verEdit_->setText(QStringLiteral("10"));
+    // the proposed name follows the sizes until the user types one
+    nameFollows_ = false;
+    horEdit_->setText(ShownSize(15));
+    verEdit_->setText(ShownSize(10));
     unitCombo_->setCurrentIndex(0);
     fixedWithUnitsCheck_->setChecked(true);
     HandleTypeChanged();
+    nameFollows_ = true;
+    FollowSizes();
     setWindowTitle(tr_("Add new aspect"));
     if (exec() != QDialog::Accepted) return nullptr;
     auto aspect = std::make_unique<TCropAspect>();
@@ -203,9 +256,10 @@ std::unique_ptr<TCropAspect> TAspectForm::AddAspect() {
 
 bool TAspectForm::EditAspect(TCropAspect& aspect) {
     setWindowTitle(tr_("Edit aspect"));
+    nameFollows_ = false;
     descriptionEdit_->setText(QString::fromStdString(aspect.Description()));
-    horEdit_->setText(QString::fromStdString(FormatDecimal(4, aspect.Horizontal())));
-    verEdit_->setText(QString::fromStdString(FormatDecimal(4, aspect.Vertical())));
+    horEdit_->setText(ShownSize(aspect.Horizontal()));
+    verEdit_->setText(ShownSize(aspect.Vertical()));
     const std::string& unit = aspect.Unit();
     if (unit == "none") {
         fixedSansUnitsCheck_->setChecked(true);
@@ -222,13 +276,15 @@ bool TAspectForm::EditAspect(TCropAspect& aspect) {
     }
     // a kind that was already checked sends no toggle, yet the panel may be stale
     HandleTypeChanged();
+    // a name that says the sizes keeps saying them; one of the user's own stays
+    nameFollows_ = descriptionEdit_->text() == ProposedName();
     if (exec() != QDialog::Accepted) return false;
     return ApplyTo(aspect);
 }
 
 bool TAspectForm::ApplyTo(TCropAspect& aspect) {
-    const bool pixels = pixelCheck_->isChecked();
-    const std::optional<double> h = ReadSize(horEdit_, pixels), v = ReadSize(verEdit_, pixels);
+    const std::string unit = CheckedUnit();
+    const std::optional<double> h = ReadSize(horEdit_, unit), v = ReadSize(verEdit_, unit);
     if (SizesUsed() && (!h || !v)) return false; // accept() let no such size through
     // "no crop" keeps sizes that are usable, for a later change of its kind
     if (h && v) {

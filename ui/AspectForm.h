@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <string>
 
 #include <QDialog>
 
@@ -49,6 +50,12 @@ private:
     void ShowSizeError(QLineEdit* edit);
     /// Writes the controls into the aspect; false when a size is no number.
     bool ApplyTo(TCropAspect& aspect);
+    /// The unit of the checked kind and unit: "cm", ..., "none", "pixels", "free", "nocrop".
+    std::string CheckedUnit() const;
+    /// The name the sizes give: "15x10cm", "16:9", "640x480", "5\" x 7\"".
+    QString ProposedName() const;
+    /// Names the aspect after its sizes while the user has typed no name.
+    void FollowSizes();
 
     QLineEdit* descriptionEdit_ = nullptr;
     TModPanel* typePanel_ = nullptr;
@@ -64,4 +71,5 @@ private:
     QComboBox* unitCombo_ = nullptr;
     QLabel* pixelLabel_ = nullptr;
     QLabel* sizeError_ = nullptr;
+    bool nameFollows_ = false;
 };

@@ -16,9 +16,11 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMenuBar>
 #include <QMimeData>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QTimer>
 #include <QToolButton>
 #include <QUndoStack>
 #include <QWheelEvent>
@@ -41,6 +43,7 @@
 #include "ui/AboutBox.h"
 #include "ui/AspectForm.h"
 #include "ui/KeysForm.h"
+#include "ui/LayoutHelpers.h"
 #include "ui/MainFormCropRun.h"
 #include "ui/MessageBoxPrompt.h"
 #include "ui/Placement.h"
@@ -58,6 +61,10 @@ struct TFormPlacement {
 };
 constexpr TFormPlacement kMainPlacement{"MainForm", {true, true}};
 constexpr TPlacementKind kDialogPlacement{false, false};
+// a window manager puts its frame around a window just shown within moments; a
+// window system without frames is given up on after a few seconds
+constexpr int kFrameKnownAfter = 250;
+constexpr int kFrameTries = 20;
 } // namespace
 
 TMainForm::TMainForm(TSettingsFile settingsFile, std::vector<std::string> files,
@@ -90,6 +97,8 @@ TMainForm::TMainForm(TSettingsFile settingsFile, std::vector<std::string> files,
     thumbnails_ = std::make_unique<TThumbnailPool>();
     // thumbnails made again decode in the background: scrolling comes first
     reloads_ = std::make_unique<TThumbnailPool>(0, TThumbnailPool::TReader(), kReloadNiceness);
+    thumbnails_->SetOnIdle([this] { ThumbnailsIdle(); });
+    reloads_->SetOnIdle([this] { ThumbnailsIdle(); });
     // two decodes per worker may wait: the workers never idle, memory stays flat
     loadForm_->SetThumbnails(thumbnails_.get(), 2 * thumbnails_->Threads(),
                              [this](const std::string& path, TDecodedThumbnail decoded) {
@@ -105,6 +114,9 @@ TMainForm::TMainForm(TSettingsFile settingsFile, std::vector<std::string> files,
 
 TMainForm::~TMainForm() {
     qApp->removeEventFilter(this);
+    // frames going withdraw their thumbnails: nothing is to be told of that
+    thumbnails_->SetOnIdle({});
+    reloads_->SetOnIdle({});
     // the undo steps go while the window can still hear of it
     delete std::exchange(undo_, nullptr);
     // a thumbnail run still on stops before the pools it asks go
@@ -138,6 +150,15 @@ void TMainForm::FormCreate() {
         // an unusable catalogue leaves the texts in English; the user learns why once
         prompt_->ShowMessage(e.what());
     }
+    // the hint names the menu and the command as the user sees them
+    const auto shown = [this](const char* name) {
+        return Action(name)->text().remove('&').remove(QStringLiteral("...")).trimmed();
+    };
+    const QString file = menuBar()->actions().front()->text().remove('&');
+    emptyHint_ = AddOverlayHint(container_, tr_("Add photos with %1 \u2192 %2, or drop them here.")
+                                                .arg(file, shown("AddImagesAction")));
+    emptyHint_->setObjectName(QStringLiteral("EmptyHint"));
+    UpdateImageCommands();
 }
 
 void TMainForm::showEvent(QShowEvent* event) {
@@ -146,6 +167,15 @@ void TMainForm::showEvent(QShowEvent* event) {
     shown_ = true;
     FormShow();
     commandLineTimer_.start();
+    // the window manager frames the window some time after it is shown; then the
+    // whole frame is brought onto the screen
+    FitFrameWhenKnown(kFrameTries);
+}
+
+void TMainForm::FitFrameWhenKnown(int tries) {
+    QTimer::singleShot(kFrameKnownAfter, this, [this, tries] {
+        if (!KeepFrameOnScreen(*this) && tries > 1) FitFrameWhenKnown(tries - 1);
+    });
 }
 
 void TMainForm::FormShow() {

@@ -161,6 +161,11 @@ protected:
 private:
     void FormCreate();
     void FormShow();
+    /// Brings the window's frame onto the screen once the window manager has told it,
+    /// looking again a few times while it has not.
+    void FitFrameWhenKnown(int tries);
+    /// The thumbnails asked for are all made: the status bar says the photos are added.
+    void ThumbnailsIdle();
     bool FormCloseQuery();
     void FormClose();
     void CommandLineTimerTimer();
@@ -257,6 +262,8 @@ private:
     QLineEdit* dirEdit_ = nullptr;
     QToolButton* browseBtn_ = nullptr;
     QLabel* status_ = nullptr;
+    QLabel* emptyHint_ = nullptr;   ///< over the grid while the list is empty
+    bool makingThumbnails_ = false; ///< the status bar says so until the pools are idle
     QMenu* debugMenu_ = nullptr;
     QActionGroup* sizeGroup_ = nullptr;
     QActionGroup* columnGroup_ = nullptr;
@@ -281,6 +288,7 @@ private:
     bool restoring_ = false;                  // an undo or redo is at work
     bool spreading_ = false;                  // an aspect goes to all chosen frames
     TPreviewWindow* previewWindow_ = nullptr; // made when no viewer takes a preview
+    int previewPpi_ = 0; ///< the print resolution of the crop last previewed; 0: the file's
     // a file of the add run already in the list, and how many were, told at its end
     std::pair<TIFrame*, std::size_t> alreadyListed_{nullptr, 0};
 };

@@ -30,6 +30,7 @@
 #include "model/Options.h"
 #include "ui/MainForm.h"
 #include "ui/MainFormCropRun.h"
+#include "ui/PhotoFault.h"
 #include "ui/PreviewWindow.h"
 #include "ui/ShellServices.h"
 
@@ -38,6 +39,11 @@ namespace fs = std::filesystem;
 namespace {
 TCropSpec SpecOf(const TIFrame& frame) {
     return CropSpecOf(frame.GetCrop(), frame.Rotation(), frame.Kind(), frame.Orientation());
+}
+
+// the count that picks the plural form is the whole, "of %2"
+QString CropProgressText(int finished, std::size_t of) {
+    return trn_("Cropping %1/%2 image...", "Cropping %1/%2 images...", of).arg(finished).arg(of);
 }
 
 // what a job in flight gets to end by itself once the window is to close
@@ -55,6 +61,11 @@ void TMainForm::CropCurrentActionExecute() {
 
 void TMainForm::CropImagesActionExecute() {
     if (processing_) return;
+    // no folder is made and no account given for a run of nothing
+    if (images_.empty()) {
+        prompt_->ShowMessage(Translate("There are no photos to crop: add some first."));
+        return;
+    }
     SetBusy(true);
     try {
         CropFrames(images_, true, true);
@@ -78,7 +89,7 @@ void TMainForm::CropFrames(std::vector<TIFrame*> frames, bool removeCropped, boo
         return;
     }
     const int n = static_cast<int>(frames.size());
-    SetStatusText(tr_("Cropping %1 images...").arg(n));
+    SetStatusText(trn_("Cropping %1 image...", "Cropping %1 images...", n).arg(n));
 
     const std::string folder = DestinationFolder(dirEdit_->text().toStdString());
     std::error_code ec;
@@ -102,12 +113,11 @@ void TMainForm::CropFrames(std::vector<TIFrame*> frames, bool removeCropped, boo
             this, [this] { CropJobsEnded(); }, Qt::QueuedConnection);
     });
 
-    // First every question, in the run's order (last frame first); the plan
-    // alone decides what each frame writes.
+    // First every question, in the order of the list; the plan alone decides
+    // what each frame writes.
     std::vector<TIFrame*> ordered;
     std::vector<TCropPlanPhoto> photos;
-    for (auto it = frames.rbegin(); it != frames.rend(); ++it) {
-        TIFrame* frame = *it;
+    for (TIFrame* frame : frames) {
         if (IndexOf(frame) < 0) continue;
         ordered.push_back(frame);
         photos.push_back({frame->SourceFileName(), frame->DestFileName(), "", SpecOf(*frame),
@@ -123,8 +133,9 @@ void TMainForm::CropFrames(std::vector<TIFrame*> frames, bool removeCropped, boo
         },
         // a close confirmed meanwhile ends the run before the next frame
         [this] { return closing_; });
-    run.Cancelled = plan.Cancelled;
-    const bool closedWhileAsking = closing_;
+    // Cancel among the questions, or a close confirmed over them, ends the run
+    // before any job, as it would have before the first question
+    run.Cancelled = plan.Cancelled || closing_;
 
     for (std::size_t i = 0; i < plan.Photos.size(); ++i) {
         const TPlannedCrop& planned = plan.Photos[i];
@@ -132,31 +143,29 @@ void TMainForm::CropFrames(std::vector<TIFrame*> frames, bool removeCropped, boo
             TellCropFailure(photos[i].Source, planned.Reason);
         else if (planned.What == TPlannedCrop::Skipped)
             ++run.Skipped;
-        else if (planned.What == TPlannedCrop::NotReached)
+        else if (planned.What == TPlannedCrop::NotReached ||
+                 (planned.What == TPlannedCrop::Crop && run.Cancelled))
             ++run.NotStarted;
     }
 
     // Then the jobs, side by side; each frame leaves the list as its job ends.
     const TCropOptions options = CropOptionsFrom(*settings_);
-    for (std::size_t i = 0; i < plan.Photos.size(); ++i) {
+    for (std::size_t i = 0; i < plan.Photos.size() && !run.Cancelled; ++i) {
         const TPlannedCrop& planned = plan.Photos[i];
         if (planned.What != TPlannedCrop::Crop) continue;
-        // a close confirmed over a message since then: no job starts
-        if (closing_ && !closedWhileAsking) {
-            run.Cancelled = true;
-            break;
-        }
-        if (planned.ClearReadOnly) ClearReadOnly(planned.Output); // nothing where nothing is
         TCropJob job = PlannedJob(photos[i], planned);
         job.Tool = tool;
         job.Options = options;
         job.Stop = &run.Stop;
         run.Scheduler.Submit(std::move(job));
         run.Frames.push_back(ordered[i]);
+        // the replaced file's read-only mark goes only once the new one has its name
+        // (the new file takes the old one's permissions)
+        run.ClearMark.push_back(planned.ClearReadOnly && !options.CopyFilepermissions);
+        run.Outputs.push_back(planned.Output);
     }
-    run.Of = QString::number(run.Frames.size());
     if (!run.Frames.empty()) {
-        SetStatusText(tr_("Cropping %1/%2 images...").arg(0).arg(run.Of));
+        SetStatusText(CropProgressText(0, run.Frames.size()));
         ShowCropProgress();
     }
     // from here the reports come in; a run with no job ends at once
@@ -222,18 +231,26 @@ void TMainForm::CropJobsEnded() {
     run.Holding = true;
     while (const auto ended = run.Scheduler.Next(std::chrono::milliseconds(0))) {
         ++run.Finished;
-        SetStatusText(tr_("Cropping %1/%2 images...").arg(run.Finished).arg(run.Of));
+        SetStatusText(CropProgressText(run.Finished, run.Frames.size()));
         if (run.Bar) run.Bar->setValue(run.Finished);
         TIFrame* frame = run.Frames[ended->Index];
         const TCropResult& result = ended->Result;
         const std::string source = frame->SourceFileName();
         if (result.Outcome == TCropOutcome::Written) {
             ++run.Written;
+            const std::string& output = run.Outputs[ended->Index];
+            if (run.ClearMark[ended->Index]) ClearReadOnly(output);
+            const std::string asked = LastComponent(frame->DestFileName());
+            if (LastComponent(output) != asked)
+                run.Renamed.push_back(asked + " \u2192 " + LastComponent(output));
         } else if (result.Outcome == TCropOutcome::TransformFailed) {
-            // the call as the user could type it, then why it failed in jpegtran's own words
-            TellCropFailure(source,
-                            FillPlaceholders(Translate("Error: Defective JPEGTran call:\n%1\n%2"),
-                                             {result.ArgumentString, result.Reason}));
+            // a damaged photo is what the user must learn of; else the call as the user
+            // could type it, then why it failed in jpegtran's own words
+            std::string fault = PhotoFault(source, result.Reason);
+            if (fault.empty())
+                fault = FillPlaceholders(Translate("Error: Defective JPEGTran call:\n%1\n%2"),
+                                         {result.ArgumentString, result.Reason});
+            TellCropFailure(source, fault);
         } else if (result.Outcome == TCropOutcome::Exists) {
             // taken by someone else since the run began; nothing was replaced
             TellCropFailure(
@@ -270,12 +287,17 @@ void TMainForm::EndCropRun() {
             {std::to_string(run->Written), std::to_string(run->Skipped),
              std::to_string(run->Failures.size()), std::to_string(run->NotStarted)});
         text += "\n" + FillPlaceholders(Translate("Destination: %1"), {run->Folder});
+        if (!run->Renamed.empty()) {
+            text += "\n\n" + Translate("These photos were written under another name:");
+            for (const std::string& renamed : run->Renamed)
+                text += "\n" + renamed;
+        }
         if (!run->Failures.empty()) {
             text += "\n\n" + Translate("These photos were not cropped:");
             for (const std::string& failure : run->Failures)
                 text += "\n" + failure;
         }
-        prompt_->ShowSummary(text, run->Folder);
+        prompt_->ShowSummary(text, run->Folder, !run->Failures.empty());
     }
     if (closing_) QTimer::singleShot(0, this, &QWidget::close);
     emit cropRunFinished();
@@ -285,7 +307,7 @@ void TMainForm::OpenPreview(const std::string& path) {
     if (ShellOpen(path)) return;
     if (!previewWindow_) previewWindow_ = new TPreviewWindow(this);
     std::string why;
-    if (!previewWindow_->Show(path, &why))
+    if (!previewWindow_->Show(path, &why, previewPpi_))
         prompt_->ShowError(FillPlaceholders(Translate("Unable to read %1: %2"), {path, why}));
 }
 
@@ -314,7 +336,14 @@ void TMainForm::PreviewActionExecute() {
     if (!tool.empty()) run = RunTransformer(tool, call, {}, previewScratch_);
     // only what this call wrote is shown; an empty file is a failed write
     if (run.Ok && !ec && fs::file_size(preview, ec) > 0 && !ec) {
+        // the crop is written with its print resolution; the preview keeps the source's
+        previewPpi_ = Get(*settings_, Options::UpdatePPI) ? current_->Resolution() : 0;
         opener_(preview);
+        return;
+    }
+    if (const std::string fault = PhotoFault(current_->SourceFileName(), run.Reason);
+        !run.Reason.empty() && !fault.empty()) {
+        prompt_->ShowError(fault);
         return;
     }
     prompt_->ShowError(

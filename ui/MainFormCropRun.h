@@ -18,7 +18,11 @@ class TIFrame;
 /// progress, and the jobs themselves. It lives from the submission of the
 /// jobs until the last of them has reported.
 struct TMainFormCropRun {
-    std::vector<TIFrame*> Frames; ///< by job index
+    std::vector<TIFrame*> Frames;     ///< by job index
+    std::vector<std::string> Outputs; ///< by job index, as planned
+    /// By job index: the output replaces a read-only file the user agreed to
+    /// replace; its mark is cleared once it is written.
+    std::vector<bool> ClearMark;
     bool RemoveCropped = true;
     bool Cancelled = false;
     bool EndBusy = false;   ///< the run set the busy cursor; its end clears it
@@ -27,7 +31,6 @@ struct TMainFormCropRun {
     /// before are still being shown.
     bool Holding = true;
     int Finished = 0;
-    QString Of; ///< the number of jobs, for the progress text
     /// Crop Images ends with one account of the run instead of a message per failure.
     bool Summary = false;
     std::string Folder;
@@ -35,6 +38,7 @@ struct TMainFormCropRun {
     int Skipped = 0;
     int NotStarted = 0;
     std::vector<std::string> Failures; ///< "name: reason", in the run's order
+    std::vector<std::string> Renamed;  ///< "asked → written", for outputs under a free name
     /// The bar and Cancel in the status bar while the jobs are out.
     std::unique_ptr<QWidget> Progress;
     QProgressBar* Bar = nullptr;

@@ -373,8 +373,13 @@ void TMainForm::BringBack(const std::vector<TPlacedFrame>& frames, bool added) {
             big->AddItem(images_[i]);
     }
     big->SetUpdatesEnabled(true);
-    container_->RequestLayout();
-    if (last) SetCurrentFrame(last);
+    // laid out now, so that the grid scrolls to where the frame came back, not to
+    // where it was put on its way there
+    container_->LayoutNow();
+    if (last) {
+        SetCurrentFrame(last);
+        big->ScrollIntoView(last);
+    }
     restoring_ = false;
     Rebase();
 }
@@ -401,7 +406,9 @@ void TMainForm::ClearListExecute() {
     if (!MayChangeList() || images_.empty()) return;
     // every photo still in the list is uncropped
     if (!prompt_->Confirm(FillPlaceholders(
-            Translate("Remove all %1 photos from the list? None of them has been cropped."),
+            TranslatePlural("Remove the %1 photo from the list? It has not been cropped.",
+                            "Remove all %1 photos from the list? None of them has been cropped.",
+                            images_.size()),
             {std::to_string(images_.size())})))
         return;
     Checkpoint();

@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QLabel>
 #include <QScopeGuard>
 
 #include "core/Error.h"
@@ -28,6 +29,7 @@
 #include "model/ImageFiles.h"
 #include "model/Options.h"
 #include "ui/MainForm.h"
+#include "ui/PhotoFault.h"
 #include "ui/PreviewFileDialog.h"
 #include "ui/SForm.h"
 #include "ui/ShellServices.h"
@@ -144,29 +146,38 @@ bool TMainForm::Adding() const {
 void TMainForm::FrameArrived() {
     // the grid follows the arriving frames without being laid out once per frame
     constexpr qint64 kLayoutEveryMs = 100;
-    if (lastLayout_.isValid() && lastLayout_.elapsed() < kLayoutEveryMs) return;
+    // a frame that made the grid overflow is laid out at once: the columns narrow by
+    // the vertical bar at once, and no horizontal bar comes and goes meanwhile
+    const bool overflowing = container_->Big()->HorzBarShown();
+    if (!overflowing && lastLayout_.isValid() && lastLayout_.elapsed() < kLayoutEveryMs) return;
     lastLayout_.start();
     container_->LayoutNow();
 }
 
 void TMainForm::NoteUnreadable(const std::string& path, std::string reason) {
-    // the decoder names itself and the file; the list names the file already
-    constexpr std::string_view kDecoder = "JpegThumbnail: ";
-    if (reason.rfind(kDecoder, 0) == 0) reason.erase(0, kDecoder.size());
-    std::error_code ec;
-    if (!fs::exists(path, ec))
-        reason = std::make_error_code(std::errc::no_such_file_or_directory).message();
-    else if (fs::is_regular_file(path, ec) && fs::file_size(path, ec) == 0 && !ec)
-        reason = Translate("The file is empty");
-    else if (!fs::is_regular_file(path, ec) || reason.empty())
-        reason = Translate("The file is no JPEG photo that can be read");
-    unreadable_.push_back(fs::path(path).filename().string() + ": " + reason);
+    // what is wrong with the photo, in the user's words; the decoder's after it
+    const std::string said =
+        PhotoFault(path, reason,
+                   Translate(reason.empty() ? "The file is no JPEG photo that can be read"
+                                            : "The photo cannot be read"));
+    unreadable_.push_back(fs::path(path).filename().string() + ": " + said);
+}
+
+void TMainForm::ThumbnailsIdle() {
+    if (!makingThumbnails_ || thumbnails_->Pending() + reloads_->Pending() > 0) return;
+    makingThumbnails_ = false;
+    if (StatusText() == tr_("Making thumbnails...")) SetStatusText(tr_("Images added"));
 }
 
 void TMainForm::AddRunEnded() {
     if (!current_ && !images_.empty()) SetCurrentFrame(images_.front());
     container_->LayoutNow(); // the last frames are shown at once
-    Checkpoint();            // the files added are one step
+    // the frames shown decode their thumbnails at their final size: "added" once they have
+    if (StatusText() == tr_("Images added") && thumbnails_->Pending() + reloads_->Pending() > 0) {
+        SetStatusText(tr_("Making thumbnails..."));
+        makingThumbnails_ = true;
+    }
+    Checkpoint(); // the files added are one step
     if (const auto [frame, count] = std::exchange(alreadyListed_, {}); frame)
         ShowAlreadyListed(frame, count);
     // files that came meanwhile were accepted then: a crop run begun since does not turn
@@ -217,7 +228,9 @@ void TMainForm::ShowAlreadyListed(TIFrame* frame, std::size_t count) {
     SetCurrentFrame(frame);
     const QString name = QString::fromStdString(LastComponent(frame->SourceFileName()));
     SetStatusText(count > 1
-                      ? tr_("%1 files are already in the list and were not added again.").arg(count)
+                      ? trn_("%1 file is already in the list and was not added again.",
+                             "%1 files are already in the list and were not added again.", count)
+                            .arg(count)
                       : tr_("\"%1\" is already in the list; its frame is selected.").arg(name));
 }
 
@@ -315,6 +328,7 @@ void TMainForm::UpdateImageCommands() {
     for (const char* name :
          {"CropCurrentAction", "RotateLeftAction", "RotateRightAction", "RemoveAction"})
         Action(name)->setEnabled(some && !processing_);
+    if (emptyHint_) emptyHint_->setVisible(images_.empty());
     UpdateUndoCommands();
 }
 

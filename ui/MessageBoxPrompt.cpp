@@ -1,13 +1,13 @@
 #include "ui/MessageBoxPrompt.h"
 
 #include <QApplication>
-#include <QDesktopServices>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QUrl>
 
+#include "core/StringController.h"
 #include "i18n/TranslateWindow.h"
 #include "i18n/gnugettext.h"
+#include "ui/ShellServices.h"
 
 namespace {
 // Boxes without a title of their own carry the program's name.
@@ -63,13 +63,19 @@ bool TMessageBoxPrompt::Confirm(const std::string& text) {
                                 QMessageBox::No) == QMessageBox::Yes;
 }
 
-void TMessageBoxPrompt::ShowSummary(const std::string& text, const std::string& folder) {
-    QMessageBox box(QMessageBox::Information, Title(""), QString::fromStdString(text),
-                    QMessageBox::Ok, parent_);
+void TMessageBoxPrompt::ShowSummary(const std::string& text, const std::string& folder,
+                                    bool failed) {
+    QMessageBox box(failed ? QMessageBox::Warning : QMessageBox::Information, Title(""),
+                    QString::fromStdString(text), QMessageBox::Ok, parent_);
     QPushButton* open = box.addButton(tr_("Open Destination Folder"), QMessageBox::ActionRole);
     box.setDefaultButton(QMessageBox::Ok);
+    // with a second button Qt finds no button for Escape by itself
+    box.setEscapeButton(QMessageBox::Ok);
     box.exec();
     // the file manager shows what was written; the box has done its work either way
-    if (box.clickedButton() == open)
-        QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(folder)));
+    if (box.clickedButton() == open && !ShellOpen(folder))
+        QMessageBox::information(
+            parent_, Title(""),
+            QString::fromStdString(FillPlaceholders(
+                Translate("No file manager could be started. The photos are in:\n%1"), {folder})));
 }

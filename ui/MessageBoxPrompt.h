@@ -17,7 +17,7 @@ public:
     TAnswer Ask(const std::string& title, const std::string& text) override;
     TAnswer AskForRun(const std::string& title, const std::string& text) override;
     bool Confirm(const std::string& text) override;
-    void ShowSummary(const std::string& text, const std::string& folder) override;
+    void ShowSummary(const std::string& text, const std::string& folder, bool failed) override;
 
 private:
     QWidget* parent_;

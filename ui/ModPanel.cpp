@@ -1,5 +1,8 @@
 #include "ui/ModPanel.h"
 
+#include <cmath>
+
+#include <QFontMetricsF>
 #include <QPainter>
 #include <QStyle>
 
@@ -41,7 +44,9 @@ void TModPanel::SetTextPadding(int32_t value) {
 }
 
 int TModPanel::CaptionWidth() const {
-    return fontMetrics().horizontalAdvance(VisibleCaption(title()));
+    // rounded up: the line must not run into the caption's last letter
+    return static_cast<int>(
+        std::ceil(QFontMetricsF(font()).horizontalAdvance(VisibleCaption(title()))));
 }
 
 TModPanel::TLinePieces TModPanel::LinePieces() const {
@@ -90,7 +95,10 @@ void TModPanel::paintEvent(QPaintEvent* event) {
     const QRect textRect(rtl ? width() - kCaptionInset - CaptionWidth() : kCaptionInset, 0,
                          CaptionWidth(), fontMetrics().height());
     painter.fillRect(textRect, palette().color(backgroundRole()));
+    // drawn unclipped: at a fractional scale the caption's last letter and its
+    // descenders reach past the rounded rectangle ("Typ", "Einstellungen")
     style()->drawItemText(&painter, textRect,
-                          Qt::AlignLeft | Qt::AlignTop | Qt::TextShowMnemonic | Qt::TextSingleLine,
+                          Qt::AlignLeft | Qt::AlignTop | Qt::TextShowMnemonic | Qt::TextSingleLine |
+                              Qt::TextDontClip,
                           palette(), isEnabled(), title(), foregroundRole());
 }

@@ -90,3 +90,18 @@ QRect FitToScreen(const QRect& stored, const QRect& available, const QMargins& f
     r.moveTop(std::clamp(r.top(), available.top(), available.bottom() - r.height() + 1));
     return r.marginsRemoved(frame);
 }
+
+bool KeepFrameOnScreen(QWidget& form) {
+    if (!form.isVisible()) return false;
+    if (form.isMaximized() || form.isMinimized() || form.isFullScreen()) return true;
+    const QRect outside = form.frameGeometry(), inside = form.geometry();
+    if (outside == inside) return false; // no frame yet, or none at all
+    const QScreen* screen = form.screen();
+    if (!screen) return true;
+    const QRect available = screen->availableGeometry();
+    if (available.contains(outside)) return true;
+    const QMargins frame(inside.left() - outside.left(), inside.top() - outside.top(),
+                         outside.right() - inside.right(), outside.bottom() - inside.bottom());
+    form.setGeometry(FitToScreen(inside, available, frame));
+    return true;
+}

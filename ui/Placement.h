@@ -30,3 +30,10 @@ void restorePlacement(const TStorageTank& store, QWidget& form, const std::strin
 /// screen never hides the window's edges, and a window near an edge keeps its title bar
 /// on the screen.
 QRect FitToScreen(const QRect& stored, const QRect& available, const QMargins& frame = {});
+
+/// Moves and, if it must, shrinks a shown window so that its frame, as the window system
+/// has told it by now, lies within the available area of its screen: the stored place was
+/// fitted before the frame was known, and a title bar at a scale of 2 is twice as high.
+/// Does nothing while the frame is unknown or the window is maximised; false while the
+/// frame is still unknown, so the caller may try again later.
+bool KeepFrameOnScreen(QWidget& form);

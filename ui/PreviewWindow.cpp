@@ -37,7 +37,7 @@ TPreviewWindow::TPreviewWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     layout->addWidget(info_);
 }
 
-bool TPreviewWindow::Show(const std::string& fileName, std::string* error) {
+bool TPreviewWindow::Show(const std::string& fileName, std::string* error, int printPpi) {
     QImageReader reader(QString::fromStdString(fileName));
     QImage image = reader.read();
     if (image.isNull()) {
@@ -45,7 +45,8 @@ bool TPreviewWindow::Show(const std::string& fileName, std::string* error) {
         return false;
     }
     image_ = std::move(image);
-    const int ppi = static_cast<int>(std::lround(image_.dotsPerMeterX() * 0.0254));
+    const int ppi =
+        printPpi > 0 ? printPpi : static_cast<int>(std::lround(image_.dotsPerMeterX() * 0.0254));
     info_->setText(tr_("%1 x %2 pixels, %3 ppi").arg(image_.width()).arg(image_.height()).arg(ppi));
     setWindowTitle(tr_("Crop Preview"));
     // the window takes at most the screen it opens on, the picture fitted into it

@@ -18,8 +18,9 @@ public:
     explicit TPreviewWindow(QWidget* parent = nullptr);
 
     /// Shows the file, replacing what was shown; false, and why in error, when it cannot be
-    /// read.
-    bool Show(const std::string& fileName, std::string* error = nullptr);
+    /// read. printPpi, when above 0, is the resolution the crop is written with, shown in
+    /// place of the file's own (a preview carries the source's).
+    bool Show(const std::string& fileName, std::string* error = nullptr, int printPpi = 0);
 
     /// The scale shown: 1 is one pixel of the cut per device-independent pixel.
     double Zoom() const { return zoom_; }

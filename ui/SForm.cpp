@@ -312,6 +312,7 @@ QWidget* TSForm::BuildMiscPage() {
     hugeSpin_ = new QSpinBox(hugeRow_);
     hugeSpin_->setObjectName(QStringLiteral("HugeSpin"));
     hugeSpin_->setRange(100, 9999);
+    hugeSpin_->setCorrectionMode(QAbstractSpinBox::CorrectToNearestValue);
     hugeSpin_->setToolTip(Q(hugeHint));
     hugeLabel_ = MakeLabel(hugeRow_, N_("&Huge images are"), hugeHint, hugeSpin_);
     hugeUnitLabel_ = MakeLabel(hugeRow_, N_("pixels high"), hugeHint, nullptr);
@@ -328,6 +329,8 @@ QWidget* TSForm::BuildMiscPage() {
     timeoutSpin_ = new QSpinBox(timeoutRow_);
     timeoutSpin_->setObjectName(QStringLiteral("TimeoutSpin"));
     timeoutSpin_->setRange(1, 86400);
+    // a number typed out of range becomes the nearest allowed one, where the user sees it
+    timeoutSpin_->setCorrectionMode(QAbstractSpinBox::CorrectToNearestValue);
     timeoutSpin_->setToolTip(Q(timeoutHint));
     timeoutLabel_ =
         MakeLabel(timeoutRow_, N_("Time l&imit for jpegtran:"), timeoutHint, timeoutSpin_);

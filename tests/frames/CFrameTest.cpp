@@ -150,7 +150,7 @@ TEST_F(CFrameTest, HiddenAreaKeepsTheBitmapsOwnProportions) {
         EXPECT_NE(Pixel(x, 100), 0u) << x;
 }
 
-TEST_F(CFrameTest, HitTestUsesFiveInclusivePixelsAndCornersAreTopOrBottom) {
+TEST_F(CFrameTest, HitTestUsesFiveInclusivePixelsAndCornersTakeBothEdges) {
     using Z = TCFrame::TZone;
     struct TCase {
         int x, y;
@@ -169,8 +169,10 @@ TEST_F(CFrameTest, HitTestUsesFiveInclusivePixelsAndCornersAreTopOrBottom) {
         {150, 45, Z::Top},
         {150, 140, Z::Bottom},
         {150, 146, Z::None},
-        {75, 38, Z::Top},
-        {230, 141, Z::Bottom},
+        {75, 38, Z::TopLeft},
+        {230, 141, Z::BottomRight},
+        {226, 42, Z::TopRight},
+        {80, 139, Z::BottomLeft},
         // the edge bands run the full height, beyond the area's extent
         {78, 190, Z::Left},
     };
@@ -208,19 +210,37 @@ TEST_F(CFrameTest, DragsMoveAndResizeByZoneOnTheGrid) {
     EXPECT_EQ(area().CropWidth(), 1);
     EXPECT_FALSE(editor.Dragging());
 
+    // a corner sizes both sides; the corner across stays (up to the grid)
+    Reset();
+    Drag({228, 140}, {248, 160});
+    EXPECT_EQ(area().GetCrop(), (TCropRect{480, 400, 1700, 1200}));
+    Reset();
+    Drag({78, 40}, {98, 60});
+    EXPECT_EQ(area().GetCrop(), (TCropRect{672, 592, 1300, 800}));
+
     // "defined": a top edge drag changes the width, the height follows
     area().SetAspect("defined", 3, 2);
     Reset();
     Drag({150, 40}, {150, 50});
     EXPECT_EQ(area().CropWidth(), 1350);
     EXPECT_EQ(area().CropHeight(), 900);
+    // a corner keeps the aspect: the side the pointer moved more along leads
+    Reset();
+    Drag({228, 40}, {258, 45});
+    EXPECT_EQ(area().GetCrop(), (TCropRect{480, 192, 1800, 1200}));
 }
 
 TEST_F(CFrameTest, CursorFollowsTheZoneAndReleaseRestoresIt) {
     QTest::mouseMove(&editor, {150, 90});
     EXPECT_EQ(editor.cursor().shape(), Qt::PointingHandCursor);
     QTest::mouseMove(&editor, {76, 38});
+    EXPECT_EQ(editor.cursor().shape(), Qt::SizeFDiagCursor);
+    QTest::mouseMove(&editor, {150, 38});
     EXPECT_EQ(editor.cursor().shape(), Qt::SizeVerCursor);
+    QTest::mouseMove(&editor, {226, 139});
+    EXPECT_EQ(editor.cursor().shape(), Qt::SizeFDiagCursor);
+    QTest::mouseMove(&editor, {80, 139});
+    EXPECT_EQ(editor.cursor().shape(), Qt::SizeBDiagCursor);
     QTest::mouseMove(&editor, {80, 90});
     EXPECT_EQ(editor.cursor().shape(), Qt::SizeHorCursor);
     QTest::mouseMove(&editor, {10, 10});
@@ -298,6 +318,11 @@ TEST_F(CFrameTest, MainKeyboardPlusAndMinusResizeAsTheKeypadDoes) {
         {Qt::Key_Plus, Qt::ShiftModifier, 1}, // Shift+equals on a US layout
         {Qt::Key_Equal, Qt::ControlModifier, 32},
         {Qt::Key_Plus, Qt::KeypadModifier | Qt::ControlModifier, 32},
+        // layouts whose plus has a key of its own: Shift gives another character
+        {Qt::Key_Asterisk, Qt::ShiftModifier, 1}, // German
+        {Qt::Key_Question, Qt::ShiftModifier, 1}, // Danish
+        {Qt::Key_Asterisk, Qt::KeypadModifier, 0},
+        {Qt::Key_Asterisk, Qt::NoModifier, 0},
     };
     for (const Case& c : cases) {
         const int32_t before = area().CropWidth();

@@ -153,8 +153,10 @@ TEST_F(IFrameTest, FlipIsToggledBySpaceHiddenForFreeAndKeptThrough) {
     Choose(10);
     EXPECT_EQ(frame->GetCrop().x, 736);
 
-    // Ctrl+F in the editor is the popup menu's flip
+    // Space in the editor is the popup menu's flip, once; Ctrl+F is not (it adds a folder)
     QTest::keyClick(frame->Cropper()->NewHandler(), Qt::Key_F, Qt::ControlModifier);
+    EXPECT_TRUE(flip()->isChecked());
+    QTest::keyClick(frame->Cropper()->NewHandler(), Qt::Key_Space);
     EXPECT_FALSE(flip()->isChecked());
     EXPECT_EQ(frame->GetCrop().width, 2666);
 }

@@ -125,7 +125,7 @@ TEST(ImageLoaderTest, CancelTakesEffectAfterTheFileInProgress) {
     run.Exec(Paths(10));
     EXPECT_EQ(run.added, Paths(3));
     EXPECT_EQ(run.form.ProgressBar()->value(), 3);
-    EXPECT_EQ(run.status, "Cancel");
+    EXPECT_EQ(run.status, "Adding cancelled");
     EXPECT_TRUE(run.form.Cancelled());
     EXPECT_FALSE(run.form.isVisible());
 }
@@ -183,7 +183,7 @@ TEST(ImageLoaderTest, EachShowingStartsAFreshRun) {
     };
     run.Exec(Paths(4));
     EXPECT_EQ(run.added.size(), 1u);
-    EXPECT_EQ(run.status, "Cancel");
+    EXPECT_EQ(run.status, "Adding cancelled");
 
     run.during = nullptr;
     run.added.clear();
@@ -215,6 +215,6 @@ TEST(ImageLoaderTest, WaitingForADecodeLeavesTheLoopFreeAndCancelKeepsTheFileAtW
     EXPECT_TRUE(waitedInTheLoop);
     EXPECT_EQ(source.asked, Paths(2));
     EXPECT_EQ(run.added, Paths(1)); // the file at work is completed, then the run stops
-    EXPECT_EQ(run.status, "Cancel");
+    EXPECT_EQ(run.status, "Adding cancelled");
     EXPECT_FALSE(run.form.isVisible());
 }

@@ -7,7 +7,10 @@
 #include <gtest/gtest.h>
 
 #include "TempDir.h"
+#include "core/StringController.h"
 #include "i18n/MoFile.h"
+#include "i18n/PluralForms.h"
+#include "i18n/gnugettext.h"
 
 // The catalogues in i18n/po must translate every text the program's code hands
 // to Translate, tr_ or N_, and keep what composing and accelerators rely on.
@@ -58,7 +61,8 @@ std::string ExtractTexts(const TTempDir& dir) {
     std::fputs(list.str().c_str(), out);
     std::fclose(out);
     const auto [status, output] =
-        RunCommand("xgettext --force-po -C --from-code=UTF-8 -k -kTranslate -ktr_ -kN_ -o " +
+        RunCommand("xgettext --force-po -C --from-code=UTF-8 -k -kTranslate -ktr_ -kN_ "
+                   "-kTranslatePlural:1,2 -ktrn_:1,2 -o " +
                    Quote(pot) + " -f " + Quote(files));
     EXPECT_EQ(status, 0) << output;
     return pot;
@@ -135,4 +139,58 @@ TEST(CataloguesTest, TheHeaderOnlyCatalogueIsBuilt) {
     const TMoFile catalogue(nullptr, mapping.Bytes(), mo);
     ASSERT_EQ(catalogue.Count(), 1u);
     EXPECT_NE(catalogue.At(0).second.find("charset=UTF-8"), std::string_view::npos);
+}
+
+// Each catalogue counts by its language's rule: one form in Hungarian, which
+// keeps the singular after a number, three in Polish; every counted text has
+// as many forms, and the window picks the one its number asks for.
+TEST(CataloguesTest, CountedTextsTakeTheFormOfTheirLanguage) {
+    struct TCase {
+        const char* language;
+        unsigned long forms;
+        std::vector<std::pair<unsigned long, std::string>> counted;
+    };
+    const TCase cases[] = {
+        {"de",
+         2,
+         {{1, "Zuschneiden: 1 Bild..."},
+          {0, "Zuschneiden: 0 Bilder..."},
+          {2, "Zuschneiden: 2 Bilder..."}}},
+        {"da", 2, {{1, "Beskærer 1 billede..."}, {7, "Beskærer 7 billeder..."}}},
+        {"nl", 2, {{1, "Bijsnijden van 1 afbeelding..."}, {3, "Bijsnijden van 3 afbeeldingen..."}}},
+        {"hu", 1, {{1, "Vágás: 1 kép..."}, {5, "Vágás: 5 kép..."}}},
+        {"pl",
+         3,
+         {{1, "Przycinanie 1 obrazu..."},
+          {3, "Przycinanie 3 obrazów..."},
+          {5, "Przycinanie 5 obrazów..."},
+          {22, "Przycinanie 22 obrazów..."}}},
+    };
+    TTextDomain domain({TRIMVALE_CATALOGUE_DIR, {}});
+    for (const TCase& c : cases) {
+        const std::string mo = domain.CataloguePath(c.language);
+        const TFileMapping mapping(mo);
+        const TMoFile catalogue(nullptr, mapping.Bytes(), mo);
+        std::string_view header;
+        ASSERT_TRUE(catalogue.Lookup("", header)) << c.language;
+        EXPECT_EQ(TPluralForms::FromHeader(header).Count(), c.forms) << c.language;
+        for (std::uint32_t i = 0; i < catalogue.Count(); ++i) {
+            const auto [id, text] = catalogue.AllFormsAt(i);
+            if (id.find('\0') == std::string_view::npos) continue;
+            const auto forms =
+                static_cast<unsigned long>(std::count(text.begin(), text.end(), '\0')) + 1;
+            EXPECT_EQ(forms, c.forms) << c.language << ": " << id.substr(0, id.find('\0'));
+        }
+        domain.SelectLanguage(c.language);
+        for (const auto& [n, expected] : c.counted) {
+            const std::string form =
+                domain.TranslatePlural("Cropping %1 image...", "Cropping %1 images...", n);
+            EXPECT_EQ(ReplaceAll(form, "%1", std::to_string(n)), expected) << c.language;
+        }
+    }
+    domain.SelectLanguage("en_US");
+    EXPECT_EQ(domain.TranslatePlural("Cropping %1 image...", "Cropping %1 images...", 1),
+              "Cropping %1 image...");
+    EXPECT_EQ(domain.TranslatePlural("Cropping %1 image...", "Cropping %1 images...", 0),
+              "Cropping %1 images...");
 }

@@ -24,9 +24,11 @@ public:
     /// Accounts of finished runs, with their folders; kept apart from the messages.
     std::vector<std::string> summaries;
     std::vector<std::string> summaryFolders;
-    void ShowSummary(const std::string& text, const std::string& folder) override {
+    std::vector<bool> summaryFailed;
+    void ShowSummary(const std::string& text, const std::string& folder, bool failed) override {
         summaries.push_back(text);
         summaryFolders.push_back(folder);
+        summaryFailed.push_back(failed);
     }
 
     using IUserPrompt::Ask;

@@ -102,7 +102,9 @@ TEST_F(AddRunTest, WorkDuringTheRunEndsAsWorkAfterIt) {
     EXPECT_TRUE(busy->Adding()) << "the run ended before the work in it could be checked";
     ASSERT_TRUE(QTest::qWaitFor([&] { return ended.count() == 1; }, 60000));
     EXPECT_FALSE(busy->LoadForm()->isVisible());
-    EXPECT_EQ(busy->StatusText(), QStringLiteral("Images added"));
+    // once the thumbnails shown are made
+    EXPECT_TRUE(QTest::qWaitFor([&] { return busy->StatusText() == "Images added"; }, 10000))
+        << busy->StatusText().toStdString();
 
     EXPECT_EQ(Names(*busy), quietNames);
     EXPECT_EQ(ReadFileBytes(dir.file("busy/p000.jpg")), quietCut);
@@ -119,7 +121,7 @@ TEST_F(AddRunTest, CancelKeepsTheFramesThatArrivedAndFilesThatCameMeanwhileFollo
     ASSERT_TRUE(QTest::qWaitFor([&] { return ended.count() == 1; }));
     const std::size_t kept = w->Images().size();
     EXPECT_LT(kept, std::size_t(kPhotos));
-    EXPECT_EQ(w->StatusText(), QStringLiteral("Cancel"));
+    EXPECT_EQ(w->StatusText(), QStringLiteral("Adding cancelled"));
     // what arrived is there in list order
     for (std::size_t i = 0; i < kept; ++i)
         EXPECT_EQ(w->Images()[i]->SourceFileName(), files[i]);
@@ -177,7 +179,25 @@ TEST_F(AddRunTest, CropImagesShowsItsProgressAndCancelLeavesTheRestInTheList) {
                                        ", skipped: 0, failed: 0, not started: " +
                                        std::to_string(left) + ".\nDestination: " + dir.file("out"));
     EXPECT_EQ(prompt.summaryFolders[0], dir.file("out"));
-    // the frames left are the first of the list: the run goes last to first
+    // the frames left are the last of the list: the run goes in the list's order
     for (std::size_t i = 0; i < left; ++i)
-        EXPECT_EQ(w->Images()[i]->SourceFileName(), some[i]);
+        EXPECT_EQ(w->Images()[i]->SourceFileName(), some[some.size() - left + i]);
+}
+
+// While photos arrive, the frame that makes the grid overflow narrows the columns
+// at once: no horizontal bar comes and goes, and no control is cut off at the right.
+TEST_F(AddRunTest, ArrivingFramesNeverShowAHorizontalBar) {
+    auto w = Open("out");
+    w->resize(760, 480);
+    QApplication::processEvents();
+    const std::vector<std::string> some(files.begin(), files.begin() + 30);
+    w->AddFiles(some);
+    int seen = 0;
+    while (w->Adding()) {
+        seen += w->Container()->Big()->HorzBarShown();
+        QTest::qWait(2);
+    }
+    EXPECT_EQ(seen, 0);
+    EXPECT_TRUE(w->Container()->Big()->VertBarShown());
+    EXPECT_FALSE(w->Container()->Big()->HorzBarShown());
 }

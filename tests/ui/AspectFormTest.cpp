@@ -131,15 +131,20 @@ TEST_F(AspectFormTest, AWrongSizeKeepsTheDialogOpenAndMarksTheField) {
         const char* text;
         const char* message;
     };
-    const char* number = "Enter a number greater than 0.";
-    const char* pixels = "Enter a whole number of pixels greater than 0.";
+    const char* centimetres = "Enter a number greater than 0 and at most 500.";
+    const char* ratio = "Enter a number greater than 0 and at most 1000.";
+    const char* pixels = "Enter a whole number of pixels from 1 to 65500.";
     const Case cases[] = {
-        {"FixedWithUnitsCheck", "HorEdit", "abc", number},
-        {"FixedWithUnitsCheck", "VerEdit", "0", number},
-        {"FixedWithUnitsCheck", "VerEdit", "", number},
-        {"FixedSansUnitsCheck", "HorEdit", "-3", number},
-        {"FixedSansUnitsCheck", "HorEdit", "1,234.5", number},
+        {"FixedWithUnitsCheck", "HorEdit", "abc", centimetres},
+        {"FixedWithUnitsCheck", "VerEdit", "0", centimetres},
+        {"FixedWithUnitsCheck", "VerEdit", "", centimetres},
+        {"FixedWithUnitsCheck", "HorEdit", "1e9", centimetres},
+        {"FixedWithUnitsCheck", "VerEdit", "500.01", centimetres},
+        {"FixedSansUnitsCheck", "HorEdit", "-3", ratio},
+        {"FixedSansUnitsCheck", "HorEdit", "1,234.5", ratio},
+        {"FixedSansUnitsCheck", "HorEdit", "inf", ratio},
         {"PixelCheck", "VerEdit", "600.5", pixels},
+        {"PixelCheck", "HorEdit", "65501", pixels},
         {"PixelCheck", "HorEdit", "99999999999", pixels},
     };
     for (const Case& c : cases) {
@@ -220,6 +225,64 @@ TEST_F(AspectFormTest, EditReadsBothDecimalSeparators) {
     EXPECT_EQ(aspect.Horizontal(), 12.7);
     EXPECT_EQ(aspect.Vertical(), 9.5);
     EXPECT_EQ(aspect.Unit(), "cm");
+}
+
+// The name follows the sizes, written as the language writes numbers, until
+// the user types a name; an aspect's own name is kept when it is edited.
+TEST_F(AspectFormTest, TheNameFollowsTheSizesUntilTheUserTypesOne) {
+    struct Case {
+        const char* language;
+        const char* named; ///< the edited aspect's name; nullptr: a new aspect
+        const char* radio;
+        int unitPosition;
+        const char* typedName; ///< typed before the sizes; nullptr: none
+        const char* hor;
+        const char* ver;
+        const char* name;
+    };
+    const Case cases[] = {
+        {"en_US", nullptr, "FixedWithUnitsCheck", 0, nullptr, "20", "30", "20x30cm"},
+        {"en_US", nullptr, "FixedWithUnitsCheck", 1, nullptr, "100", "150", "100x150mm"},
+        {"en_US", nullptr, "FixedWithUnitsCheck", 2, nullptr, "7", "5", "7\" x 5\""},
+        {"en_US", nullptr, "FixedSansUnitsCheck", 0, nullptr, "16", "9", "16:9"},
+        {"en_US", nullptr, "PixelCheck", 0, nullptr, "800", "600", "800x600"},
+        {"en_US", nullptr, "FixedWithUnitsCheck", 0, "Mine", "20", "30", "Mine"},
+        {"de_DE", nullptr, "FixedWithUnitsCheck", 0, nullptr, "10.5", "15", "10,5x15cm"},
+        {"en_US", "15.24x10.16cm", "FixedWithUnitsCheck", 0, nullptr, "18", "13", "18x13cm"},
+        {"en_US", "10x15 cm", "FixedWithUnitsCheck", 0, nullptr, "18", "13", "10x15 cm"},
+    };
+    for (const Case& c : cases) {
+        SelectLanguage(c.language);
+        WhenShown([&] {
+            Click(c.radio);
+            Find<QComboBox>("UnitCombo")->setCurrentIndex(c.unitPosition);
+            if (c.typedName) Type("DescriptionEdit", c.typedName);
+            Type("HorEdit", c.hor);
+            Type("VerEdit", c.ver);
+        });
+        std::string name;
+        if (c.named) {
+            TCropAspect aspect;
+            aspect.SetAll(c.named, "cm", 15.24, 10.16);
+            ASSERT_TRUE(form.EditAspect(aspect));
+            name = aspect.Description();
+        } else {
+            std::unique_ptr<TCropAspect> aspect = form.AddAspect();
+            ASSERT_NE(aspect, nullptr);
+            name = aspect->Description();
+        }
+        EXPECT_EQ(name, c.name) << c.hor << " " << c.ver;
+    }
+    // sizes are shown as the language writes them
+    SelectLanguage("de_DE");
+    TCropAspect aspect;
+    aspect.SetAll("9x13 cm", "cm", 12.7, 8.89);
+    QString hor;
+    WhenShown([&] { hor = Find<QLineEdit>("HorEdit")->text(); });
+    EXPECT_TRUE(form.EditAspect(aspect));
+    EXPECT_EQ(hor, "12,7");
+    EXPECT_EQ(aspect.Horizontal(), 12.7);
+    SelectLanguage("en_US");
 }
 
 TEST_F(AspectFormTest, NoCropKeepsTheOldSizesWhereTheTypedOnesAreUnusable) {

@@ -229,7 +229,7 @@ TEST_F(MainFormEditingTest, YesToAllAnswersTheRestOfTheRun) {
     prompt.answers = {TAnswer::YesToAll};
     w->CropImagesActionExecute();
     WaitForCropRun(*w);
-    EXPECT_EQ(prompt.questions, std::vector<std::string>{"Overwrite c.jpg?"});
+    EXPECT_EQ(prompt.questions, std::vector<std::string>{"Overwrite a.jpg?"});
     for (const char* name : {"a.jpg", "b.jpg", "c.jpg"})
         EXPECT_EQ(Header(dir.file(std::string("out/") + name)).imageWidth, 320) << name;
     EXPECT_TRUE(w->Images().empty());

@@ -23,6 +23,7 @@
 #include "ScriptedPrompt.h"
 #include "TempDir.h"
 #include "core/ConsoleApp.h"
+#include "core/FilesystemController.h"
 #include "core/StorageTank.h"
 #include "frames/IFrame.h"
 #include "grid/CropContainer.h"
@@ -76,13 +77,16 @@ TEST_F(MainFormTest, CommandLineFilesArriveAndBadOnesAreSkipped) {
     ASSERT_EQ(w->Images().size(), 2u);
     EXPECT_EQ(w->Images()[0]->SourceFileName(), photo("a.jpg"));
     EXPECT_EQ(w->CurrentFrame(), w->Images()[0]);
-    EXPECT_EQ(w->StatusText(), QStringLiteral("Images added"));
+    // once the thumbnails shown are made
+    EXPECT_TRUE(QTest::qWaitFor([&] { return w->StatusText() == "Images added"; }, 10000))
+        << w->StatusText().toStdString();
     // what could not be read is told once, with why
     WaitForAddRun(*w);
     ASSERT_EQ(prompt.errors.size(), 1u);
+    // in the user's words, the decoder's after them
     EXPECT_EQ(prompt.errors[0].rfind("These folders and files could not be read:\n"
-                                     "missing.jpg: No such file or directory\n"
-                                     "broken.jpg: ",
+                                     "missing.jpg: The file does not exist\n"
+                                     "broken.jpg: The file is not a JPEG photo (",
                                      0),
               0u)
         << prompt.errors[0];
@@ -127,7 +131,9 @@ TEST_F(MainFormTest, CommandLineFoldersAddTheirPhotosInTheirPlace) {
         names.push_back(fs::path(f->SourceFileName()).filename());
     // as Add Folder: the folder's own photos, sorted, without its subfolders; each file once
     EXPECT_EQ(names, (std::vector<std::string>{"tall photo.jpg", "a.jpg", "b.jpg", "c.jpg"}));
-    EXPECT_EQ(w->StatusText(), QStringLiteral("Images added"));
+    // once the thumbnails shown are made
+    EXPECT_TRUE(QTest::qWaitFor([&] { return w->StatusText() == "Images added"; }, 10000))
+        << w->StatusText().toStdString();
 }
 
 TEST_F(MainFormTest, FoldersAreSortedIgnoringCase) {
@@ -235,6 +241,43 @@ TEST_F(MainFormTest, RemovingPicksTheNextFrameAndDisablesCommandsWhenEmpty) {
     w->CropCurrentActionExecute();
     WaitForCropRun(*w);
     EXPECT_EQ(w->StatusText(), QStringLiteral("No current image to crop"));
+    // the empty list says how to fill it
+    auto* hint = w->findChild<QLabel*>("EmptyHint");
+    ASSERT_NE(hint, nullptr);
+    EXPECT_TRUE(hint->isVisible());
+    EXPECT_EQ(hint->text(), "Add photos with File \u2192 Add Images, or drop them here.");
+}
+
+// Undoing a removal shows the frame that came back, however far down the list it is.
+TEST_F(MainFormTest, UndoingARemovalShowsTheFrameThatCameBack) {
+    std::vector<std::string> files;
+    for (int i = 0; i < 12; ++i) {
+        files.push_back(photo("p" + std::to_string(10 + i) + ".jpg"));
+        MakeJpeg(files.back(), 320, 240);
+    }
+    auto w = Open();
+    w->resize(700, 500);
+    w->AddFiles(files);
+    WaitForAddRun(*w);
+    ASSERT_EQ(w->Images().size(), 12u);
+    EXPECT_FALSE(w->findChild<QLabel*>("EmptyHint")->isVisible());
+    const auto shown = [&w](TIFrame* frame) {
+        const QRect view = w->Container()->rect();
+        const QRect at(frame->mapTo(w->Container(), QPoint(0, 0)), frame->size());
+        return frame->isVisible() && view.intersects(at);
+    };
+    TIFrame* middle = w->Images()[6];
+    w->SetCurrentFrame(middle);
+    Trigger(*w, "RemoveAction");
+    w->SetCurrentFrame(w->Images()[0]);
+    w->Container()->LayoutNow();
+    ASSERT_FALSE(shown(w->Images()[10]));
+    Trigger(*w, "UndoAction");
+    ASSERT_EQ(w->Images().size(), 12u);
+    EXPECT_EQ(w->Images()[6]->SourceFileName(), files[6]);
+    EXPECT_EQ(w->CurrentFrame(), w->Images()[6]);
+    EXPECT_TRUE(shown(w->Images()[6]));
+    EXPECT_FALSE(shown(w->Images()[11]));
 }
 
 TEST_F(MainFormTest, ViewSizeColumnsAndDetailsReachEveryFrameAndTheSettings) {
@@ -282,39 +325,91 @@ TEST_F(MainFormTest, CropCurrentWritesTheFileAndTheFrameLeaves) {
     EXPECT_TRUE(w->Images().empty());
 }
 
-TEST_F(MainFormTest, ExistingFilesAskAndEachAnswerCounts) {
+TEST_F(MainFormTest, ExistingFilesAskInListOrderAndCancelWritesNothing) {
     fs::create_directories(out("deeper"));
     for (const char* name : {"a.jpg", "b.jpg", "c.jpg"})
         WriteFileBytes(out("deeper/") + name, "old");
     auto w = Open({photo("a.jpg"), photo("b.jpg"), photo("c.jpg")});
     WaitForImages(*w, 3);
     ASSERT_EQ(w->Images().size(), 3u);
-    // last to first: c Yes, b No, a Cancel
+    // in the list's order: a Yes, b No, c Cancel; the Yes given before is void
     prompt.answers = {TAnswer::Yes, TAnswer::No, TAnswer::Cancel};
     w->CropImagesActionExecute();
     WaitForCropRun(*w);
-    ASSERT_EQ(prompt.questions.size(), 3u);
-    EXPECT_EQ(prompt.questions[0], "Overwrite c.jpg?");
+    EXPECT_EQ(prompt.questions, (std::vector<std::string>{"Overwrite a.jpg?", "Overwrite b.jpg?",
+                                                          "Overwrite c.jpg?"}));
     EXPECT_EQ(prompt.titles[0], "File exists");
-    EXPECT_NE(ReadFileBytes(out("deeper/c.jpg")), "old");
-    EXPECT_EQ(ReadFileBytes(out("deeper/b.jpg")), "old");
-    EXPECT_EQ(ReadFileBytes(out("deeper/a.jpg")), "old");
-    ASSERT_EQ(w->Images().size(), 2u); // c left; b skipped, a not reached
+    for (const char* name : {"a.jpg", "b.jpg", "c.jpg"})
+        EXPECT_EQ(ReadFileBytes(out("deeper/") + name), "old") << name;
+    EXPECT_EQ(w->Images().size(), 3u);
     EXPECT_EQ(w->StatusText(), QStringLiteral("Cropping cancelled"));
+    ASSERT_EQ(prompt.summaries.size(), 1u);
+    EXPECT_EQ(prompt.summaries[0].substr(0, prompt.summaries[0].find('\n')),
+              "Photos written: 0, skipped: 1, failed: 0, not started: 2.");
 
     chmod(out("deeper/b.jpg").c_str(), 0444);
     w->Settings().setValue("ExistingFile", "Overwrite");
     prompt.questions.clear();
     prompt.titles.clear();
-    prompt.answers = {TAnswer::Yes, TAnswer::No};
+    prompt.answers = {TAnswer::Yes};
     w->CropImagesActionExecute();
     WaitForCropRun(*w);
     ASSERT_EQ(prompt.titles.size(), 1u); // only the read-only file asks
     EXPECT_EQ(prompt.titles[0], "READ ONLY");
     EXPECT_EQ(prompt.questions[0], "File b.jpg is read only.\n\nOverwrite anyway?");
-    EXPECT_NE(ReadFileBytes(out("deeper/b.jpg")), "old");
-    EXPECT_NE(ReadFileBytes(out("deeper/a.jpg")), "old");
+    for (const char* name : {"a.jpg", "b.jpg", "c.jpg"})
+        EXPECT_NE(ReadFileBytes(out("deeper/") + name), "old") << name;
+    EXPECT_FALSE(IsReadOnly(out("deeper/b.jpg")));
     EXPECT_TRUE(w->Images().empty());
+
+    // nothing to crop: said so, and no folder made
+    w->DirEdit()->setText(QString::fromStdString(out("never")));
+    prompt.messages.clear();
+    w->CropImagesActionExecute();
+    EXPECT_FALSE(w->Processing());
+    EXPECT_EQ(prompt.messages,
+              std::vector<std::string>{"There are no photos to crop: add some first."});
+    EXPECT_EQ(prompt.summaries.size(), 2u);
+    EXPECT_FALSE(fs::exists(out("never")));
+}
+
+// A read-only output loses its mark only when the new file takes its name: a
+// run cancelled before it, or a job that fails, leaves file and mark as they were.
+TEST_F(MainFormTest, AReadOnlyMarkGoesOnlyWithTheFileItMarks) {
+    fs::create_directories(out("deeper"));
+    for (const char* name : {"a.jpg", "b.jpg"}) {
+        WriteFileBytes(out("deeper/") + name, "old");
+        chmod((out("deeper/") + name).c_str(), 0444);
+    }
+    auto w = Open({photo("a.jpg"), photo("b.jpg")});
+    WaitForImages(*w, 2);
+    ASSERT_EQ(w->Images().size(), 2u);
+    // a: exists Yes, read only Yes; b: exists Cancel
+    prompt.answers = {TAnswer::Yes, TAnswer::Yes, TAnswer::Cancel};
+    w->CropImagesActionExecute();
+    WaitForCropRun(*w);
+    EXPECT_EQ(prompt.titles, (std::vector<std::string>{"File exists", "READ ONLY", "File exists"}));
+    for (const char* name : {"a.jpg", "b.jpg"}) {
+        EXPECT_EQ(ReadFileBytes(out("deeper/") + name), "old") << name;
+        EXPECT_TRUE(IsReadOnly(out("deeper/") + name)) << name;
+    }
+    EXPECT_EQ(w->Images().size(), 2u);
+
+    // b's photo is cut short since its frame was made: its job fails
+    const std::string whole = ReadFileBytes(photo("b.jpg"));
+    WriteFileBytes(photo("b.jpg"), whole.substr(0, whole.size() / 2));
+    prompt.answers = {TAnswer::YesToAll, TAnswer::YesToAll};
+    w->CropImagesActionExecute();
+    WaitForCropRun(*w);
+    EXPECT_NE(ReadFileBytes(out("deeper/a.jpg")), "old");
+    EXPECT_FALSE(IsReadOnly(out("deeper/a.jpg")));
+    EXPECT_EQ(ReadFileBytes(out("deeper/b.jpg")), "old");
+    EXPECT_TRUE(IsReadOnly(out("deeper/b.jpg")));
+    ASSERT_EQ(prompt.summaryFailed.size(), 2u);
+    EXPECT_FALSE(prompt.summaryFailed[0]);
+    EXPECT_TRUE(prompt.summaryFailed[1]); // shown as a warning
+    ASSERT_EQ(w->Images().size(), 1u);
+    EXPECT_EQ(w->Images()[0]->SourceFileName(), photo("b.jpg"));
 }
 
 TEST_F(MainFormTest, UnwritableNamesKeepTheirFrames) {
@@ -480,7 +575,7 @@ struct TClosingPrompt : TScriptedPrompt {
 };
 } // namespace
 
-TEST_F(MainFormTest, CloseConfirmedDuringARunEndsItBeforeTheNextFrame) {
+TEST_F(MainFormTest, CloseConfirmedDuringTheQuestionsEndsTheRunBeforeAnyJob) {
     fs::create_directories(out("deeper"));
     for (const char* name : {"a.jpg", "b.jpg", "c.jpg"})
         WriteFileBytes(out("deeper/") + name, "old");
@@ -493,13 +588,13 @@ TEST_F(MainFormTest, CloseConfirmedDuringARunEndsItBeforeTheNextFrame) {
     WaitForAddRun(*w);
     ASSERT_EQ(w->Images().size(), 3u);
     closer.window = w.get();
-    // the close question, then the overwrite question for c
+    // the close question, then the overwrite question for a
     closer.answers = {TAnswer::Yes, TAnswer::Yes};
     w->CropImagesActionExecute();
     WaitForCropRun(*w);
     EXPECT_EQ(closer.questions.front(), "Trimvale is currently processing!\n\nExit anyway?");
-    EXPECT_NE(ReadFileBytes(out("deeper/c.jpg")), "old");
-    EXPECT_EQ(ReadFileBytes(out("deeper/b.jpg")), "old");
+    for (const char* name : {"a.jpg", "b.jpg", "c.jpg"})
+        EXPECT_EQ(ReadFileBytes(out("deeper/") + name), "old") << name;
     EXPECT_EQ(w->StatusText(), QStringLiteral("Cropping cancelled"));
     for (int i = 0; i < 50 && w->isVisible(); ++i)
         QTest::qWait(10);
@@ -570,7 +665,7 @@ TEST_F(MainFormTest, PreviewsGoIntoAPrivateFolderOfEachWindowThatGoesAtExit) {
     other->PreviewActionExecute();
     EXPECT_TRUE(otherOpened.empty());
     ASSERT_EQ(prompt.messages.size(), 1u);
-    EXPECT_EQ(prompt.messages[0].rfind("Error: Defective JPEGTran call:\n", 0), 0u);
+    EXPECT_EQ(prompt.messages[0], "The file does not exist");
     EXPECT_NE(other->PreviewFile(), w->PreviewFile());
     EXPECT_TRUE(fs::exists(w->PreviewFile()));
     EXPECT_EQ(ReadFileBytes(dir.file("tmp/CropPreview.jpg")), "planted by someone else");
@@ -707,27 +802,30 @@ TEST_F(MainFormTest, SameNamesGetFreeNamesAndFailuresSayWhy) {
     WriteFileBytes(photo("b.jpg"), whole.substr(0, whole.size() / 2));
     w->CropImagesActionExecute();
     WaitForCropRun(*w);
-    // one account of the run, the failure in it with jpegtran's words
+    // one account of the run, the failure in it in the user's words, then jpegtran's
     EXPECT_TRUE(prompt.errors.empty());
     ASSERT_EQ(prompt.summaries.size(), 1u);
     const std::string& summary = prompt.summaries[0];
+    // the first of the list keeps the name, the later gets the first free one
     const std::string head = "Photos written: 2, skipped: 0, failed: 1, not started: 0.\n"
                              "Destination: " +
                              out("deeper") +
-                             "\n\nThese photos were not cropped:\n"
-                             "b.jpg: Error: Defective JPEGTran call:\n";
+                             "\n\nThese photos were written under another name:\n"
+                             "a.jpg \u2192 a (2).jpg\n"
+                             "\nThese photos were not cropped:\n"
+                             "b.jpg: The photo is cut short: its data ends early (";
     EXPECT_EQ(summary.substr(0, head.size()), head);
-    EXPECT_NE(summary.find("\njpegtran failed: Premature end of JPEG file"), std::string::npos)
-        << summary;
+    EXPECT_NE(summary.find("Premature end of JPEG file"), std::string::npos) << summary;
     EXPECT_EQ(prompt.summaryFolders[0], out("deeper"));
+    EXPECT_TRUE(prompt.summaryFailed[0]);
     ASSERT_EQ(w->Images().size(), 1u);
     EXPECT_EQ(w->Images()[0]->SourceFileName(), photo("b.jpg"));
     EXPECT_FALSE(fs::exists(out("deeper/b.jpg")));
-    // last to first: the other folder's (portrait) photo comes first and keeps the name
+    // in list order: the landscape photo comes first, the other folder's portrait one later
     const TJpegLayout first = ReadJpegLayout(out("deeper/a.jpg"));
     const TJpegLayout later = ReadJpegLayout(out("deeper/a (2).jpg"));
-    EXPECT_LT(first.width, first.height);
-    EXPECT_GT(later.width, later.height);
+    EXPECT_GT(first.width, first.height);
+    EXPECT_LT(later.width, later.height);
 }
 
 TEST_F(MainFormTest, AnIncompletePhotoIsMarkedAndAskedAboutBeforeItsCrop) {
@@ -743,7 +841,12 @@ TEST_F(MainFormTest, AnIncompletePhotoIsMarkedAndAskedAboutBeforeItsCrop) {
     };
     ASSERT_TRUE(mark(half));
     EXPECT_TRUE(mark(half)->isVisibleTo(half));
-    EXPECT_EQ(mark(half)->text(), QStringLiteral("incomplete: the lower part is grey"));
+    // the whole text in its tip; beside the name as much of it as fits
+    EXPECT_EQ(mark(half)->toolTip(), QStringLiteral("incomplete: the lower part is grey"));
+    EXPECT_TRUE(QStringLiteral("incomplete: the lower part is grey")
+                    .startsWith(mark(half)->text().remove(QChar(0x2026))));
+    const QLineEdit* name = half->findChild<QLineEdit*>("FileNameEdit");
+    EXPECT_GE(name->width(), name->fontMetrics().horizontalAdvance(name->text()));
     EXPECT_FALSE(mark(w->Images()[0])->isVisibleTo(w->Images()[0]));
     // No keeps the incomplete photo in the list and crops the other
     prompt.answers = {TAnswer::No};

@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QMessageBox>
+#include <QTest>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -37,5 +38,26 @@ TEST(MessageBoxPromptTest, TheQuestionOfARunGivesTheAnswerOfEachButton) {
             << caption.toStdString();
         EXPECT_EQ(title, "File exists");
         EXPECT_EQ(shown.size(), 6) << shown.join('|').toStdString();
+    }
+}
+
+// The account of a run closes with Escape; failures make it a warning.
+TEST(MessageBoxPromptTest, TheSummaryClosesWithEscapeAndWarnsOfFailures) {
+    SelectLanguage("en_US");
+    TMessageBoxPrompt prompt;
+    for (const bool failed : {false, true}) {
+        QMessageBox::Icon icon = QMessageBox::NoIcon;
+        bool closed = false;
+        QTimer::singleShot(0, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            ASSERT_NE(box, nullptr);
+            icon = box->icon();
+            QTest::keyClick(box, Qt::Key_Escape);
+            closed = !box->isVisible();
+            if (!closed) box->done(0); // the test goes on either way
+        });
+        prompt.ShowSummary("Photos written: 1", "/tmp", failed);
+        EXPECT_TRUE(closed) << failed;
+        EXPECT_EQ(icon, failed ? QMessageBox::Warning : QMessageBox::Information);
     }
 }

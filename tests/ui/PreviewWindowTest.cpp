@@ -44,4 +44,8 @@ TEST(PreviewWindowTest, FitsTheScreenZoomsToItsOwnPixelsAndTellsSizeAndResolutio
     EXPECT_FALSE(window.Show(dir.file("text.jpg"), &why));
     EXPECT_FALSE(why.empty());
     EXPECT_EQ(window.Info()->text(), QStringLiteral("2400 x 1800 pixels, 300 ppi"));
+
+    // a crop's print resolution stands in for the one the preview file carries
+    ASSERT_TRUE(window.Show(big, nullptr, 667));
+    EXPECT_EQ(window.Info()->text(), QStringLiteral("2400 x 1800 pixels, 667 ppi"));
 }

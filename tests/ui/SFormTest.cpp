@@ -256,6 +256,30 @@ TEST_F(SFormTest, OutOfRangeValuesAreShownInRange) {
     }
 }
 
+// A number typed beyond a field's range is stored as the nearest one allowed,
+// never as the value the field held before.
+TEST_F(SFormTest, TypedNumbersOutOfRangeBecomeTheNearestAllowed) {
+    const struct {
+        const char* spin;
+        const char* key;
+        const char* typed;
+        int stored;
+    } cases[] = {
+        {"TimeoutSpin", "TransformerTimeout", "0", 1},
+        {"TimeoutSpin", "TransformerTimeout", "30", 30},
+        {"HugeSpin", "HugeHeight", "50", 100},
+    };
+    for (const auto& c : cases) {
+        form.show();
+        QSpinBox* spin = Find<QSpinBox>(c.spin);
+        spin->setFocus();
+        spin->selectAll();
+        QTest::keyClicks(spin, c.typed);
+        Click("OKBtn");
+        EXPECT_EQ(settings.getInteger(c.key), c.stored) << c.spin << " " << c.typed;
+    }
+}
+
 TEST_F(SFormTest, MemoryEstimateFollowsTheSpin) {
     const std::pair<int, int> cases[] = {{100, 25}, {500, 900}, {800, 2376}, {9999, 388986}};
     form.show();
