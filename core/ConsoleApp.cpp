@@ -9,7 +9,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
@@ -128,34 +128,58 @@ int EndGroup(pid_t pid) {
 
 pid_t Spawn(const std::string& path, const std::vector<std::string>& arguments, int out, int err,
             const std::string& program) {
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_adddup2(&actions, out, 1);
-    posix_spawn_file_actions_adddup2(&actions, err, 2);
-    posix_spawnattr_t attr;
-    posix_spawnattr_init(&attr);
-    sigset_t none, defaults;
-    sigemptyset(&none);
-    sigemptyset(&defaults);
-    for (const int s : {SIGINT, SIGTERM, SIGHUP, SIGPIPE, SIGQUIT})
-        sigaddset(&defaults, s);
-    posix_spawnattr_setsigmask(&attr, &none);
-    posix_spawnattr_setsigdefault(&attr, &defaults);
-    // a group of its own: a time-out ends whatever the program started as well
-    posix_spawnattr_setpgroup(&attr, 0);
-    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK |
-                                        POSIX_SPAWN_SETSIGDEF);
     std::vector<char*> argv;
     argv.push_back(const_cast<char*>(path.c_str()));
     for (const std::string& a : arguments)
         argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
-    pid_t pid = 0;
-    const int rc = posix_spawn(&pid, path.c_str(), &actions, &attr, argv.data(), environ);
-    posix_spawnattr_destroy(&attr);
-    posix_spawn_file_actions_destroy(&actions);
-    if (rc != 0) throw SystemError("Unable to start " + program, rc);
+    const pid_t parent = getpid();
+    // a pipe that closes on exec tells a failed exec from a started program
+    int report[2];
+    if (pipe2(report, O_CLOEXEC) != 0) throw SystemError("Unable to start " + program, errno);
+    const pid_t pid = fork();
+    if (pid < 0) {
+        const int error = errno;
+        close(report[0]);
+        close(report[1]);
+        throw SystemError("Unable to start " + program, error);
+    }
+    if (pid == 0) {
+        // only async-signal-safe calls from here on: other threads' locks are frozen
+        // a run killed outright (kill -9) takes its programs with it
+        prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (getppid() != parent) _exit(127);
+        // a group of its own: a time-out ends whatever the program started as well
+        setpgid(0, 0);
+        struct sigaction plain {};
+        plain.sa_handler = SIG_DFL;
+        sigemptyset(&plain.sa_mask);
+        for (const int s : {SIGINT, SIGTERM, SIGHUP, SIGPIPE, SIGQUIT, SIGCHLD})
+            sigaction(s, &plain, nullptr);
+        sigset_t none;
+        sigemptyset(&none);
+        sigprocmask(SIG_SETMASK, &none, nullptr);
+        const int in = open("/dev/null", O_RDONLY | O_CLOEXEC);
+        if (in < 0 || dup2(in, 0) < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0) {
+            const int error = errno;
+            (void)!write(report[1], &error, sizeof error);
+            _exit(127);
+        }
+        execve(path.c_str(), argv.data(), environ);
+        const int error = errno;
+        (void)!write(report[1], &error, sizeof error);
+        _exit(127);
+    }
+    close(report[1]);
+    int error = 0;
+    ssize_t n;
+    while ((n = read(report[0], &error, sizeof error)) < 0 && errno == EINTR) {
+    }
+    close(report[0]);
+    if (n == sizeof error) {
+        Reap(pid);
+        throw SystemError("Unable to start " + program, error);
+    }
     return pid;
 }
 } // namespace

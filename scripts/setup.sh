@@ -15,7 +15,8 @@ packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-translations-l10n li
           libjpeg62-turbo-dev libjpeg-turbo-progs gettext libgtest-dev libgmock-dev libbenchmark-dev
           dpkg-dev file)
 if [ "$mode" = test ] || [ "$mode" = tsan ]; then
-    packages+=(libimage-exiftool-perl xvfb xauth desktop-file-utils appstream lintian)
+    packages+=(libimage-exiftool-perl xvfb xauth desktop-file-utils appstream lintian parallel rsync
+               openssh-client)
 fi
 
 missing=()
