@@ -174,6 +174,9 @@ TEST_F(ArchiveRunTest, ScriptsGetWhatTheyAskForInAnySurroundings) {
     };
     const TCase cases[] = {
         {"\"$exe\" -h | head -1", "Usage: trimvale [PHOTO...]", 0},
+        // the program of its own, without Qt, crops as trimvale --crop does
+        {"\"$exe\"-crop --settings \"$ini\" --output \"$out\"/alone \"$in\"a.jpg",
+         "written: " + in("a.jpg") + " -> " + out("alone/a.jpg"), 0},
         {"\"$exe\" -V | head -1", "Trimvale *", 0},
         {crop + "-r \"$in\" | tail -1", "written: " + in("sub/b.jpg") + " -> " + out("sub/b.jpg"),
          0},

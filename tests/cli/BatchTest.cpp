@@ -423,14 +423,18 @@ TEST_F(BatchTest, JsonLinesReportEveryPhoto) {
 
 TEST_F(BatchTest, WithoutADisplayTheWindowSaysHowToStartAndEnds) {
     samples::MakePhoto(in("a.jpg"), 160, 120);
-    for (const std::vector<std::string>& args :
-         {std::vector<std::string>{TRIMVALE_EXE},
-          std::vector<std::string>{TRIMVALE_EXE, in("a.jpg")}}) {
-        const TRun run = Shell("exec \"$0\" \"$@\"", args);
-        EXPECT_EQ(run.Code, 2u);
-        EXPECT_EQ(run.Lines, std::vector<std::string>{"no display: start Trimvale from a desktop, "
-                                                      "or crop with `trimvale --crop`"});
-    }
+    // none named, or one named where no server answers
+    for (const std::string& display : {"", "DISPLAY=:77 "})
+        for (const std::vector<std::string>& args :
+             {std::vector<std::string>{TRIMVALE_EXE},
+              std::vector<std::string>{TRIMVALE_EXE, in("a.jpg")}}) {
+            const TRun run = Shell(display + "exec \"$0\" \"$@\"", args);
+            EXPECT_EQ(run.Code, 2u) << display;
+            EXPECT_EQ(run.Lines,
+                      std::vector<std::string>{"no display: start Trimvale from a desktop, "
+                                               "or crop with `trimvale --crop`"})
+                << display;
+        }
 }
 
 TEST_F(BatchTest, WithoutHomeTheUserDatabaseNamesThePerUserFolders) {
