@@ -424,7 +424,7 @@ TEST_F(BatchTest, JsonLinesReportEveryPhoto) {
 TEST_F(BatchTest, WithoutADisplayTheWindowSaysHowToStartAndEnds) {
     samples::MakePhoto(in("a.jpg"), 160, 120);
     // none named, or one named where no server answers
-    for (const std::string& display : {"", "DISPLAY=:77 "})
+    for (const std::string display : {"", "DISPLAY=:77 "})
         for (const std::vector<std::string>& args :
              {std::vector<std::string>{TRIMVALE_EXE},
               std::vector<std::string>{TRIMVALE_EXE, in("a.jpg")}}) {
