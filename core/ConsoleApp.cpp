@@ -134,18 +134,15 @@ pid_t Spawn(const std::string& path, const std::vector<std::string>& arguments, 
         argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
     const pid_t parent = getpid();
-    // a pipe that closes on exec tells a failed exec from a started program
-    int report[2];
-    if (pipe2(report, O_CLOEXEC) != 0) throw SystemError("Unable to start " + program, errno);
-    const pid_t pid = fork();
-    if (pid < 0) {
-        const int error = errno;
-        close(report[0]);
-        close(report[1]);
-        throw SystemError("Unable to start " + program, error);
-    }
+    const int in = open("/dev/null", O_RDONLY | O_CLOEXEC);
+    if (in < 0) throw SystemError("Unable to start " + program, errno);
+    // vfork: the child borrows our memory until it execs, so a large program
+    // with many threads starts jpegtran as cheaply as a shell does; the child
+    // tells a failed exec through that shared memory
+    volatile int failure = 0;
+    const pid_t pid = vfork();
     if (pid == 0) {
-        // only async-signal-safe calls from here on: other threads' locks are frozen
+        // only plain system calls from here on, as posix_spawn's child makes
         // a run killed outright (kill -9) takes its programs with it
         prctl(PR_SET_PDEATHSIG, SIGKILL);
         if (getppid() != parent) _exit(127);
@@ -153,33 +150,20 @@ pid_t Spawn(const std::string& path, const std::vector<std::string>& arguments, 
         setpgid(0, 0);
         struct sigaction plain {};
         plain.sa_handler = SIG_DFL;
-        sigemptyset(&plain.sa_mask);
         for (const int s : {SIGINT, SIGTERM, SIGHUP, SIGPIPE, SIGQUIT, SIGCHLD})
             sigaction(s, &plain, nullptr);
         sigset_t none;
         sigemptyset(&none);
         sigprocmask(SIG_SETMASK, &none, nullptr);
-        const int in = open("/dev/null", O_RDONLY | O_CLOEXEC);
-        if (in < 0 || dup2(in, 0) < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0) {
-            const int error = errno;
-            (void)!write(report[1], &error, sizeof error);
-            _exit(127);
-        }
-        execve(path.c_str(), argv.data(), environ);
-        const int error = errno;
-        (void)!write(report[1], &error, sizeof error);
+        if (dup2(in, 0) >= 0 && dup2(out, 1) >= 0 && dup2(err, 2) >= 0)
+            execve(path.c_str(), argv.data(), environ);
+        failure = errno;
         _exit(127);
     }
-    close(report[1]);
-    int error = 0;
-    ssize_t n;
-    while ((n = read(report[0], &error, sizeof error)) < 0 && errno == EINTR) {
-    }
-    close(report[0]);
-    if (n == sizeof error) {
-        Reap(pid);
-        throw SystemError("Unable to start " + program, error);
-    }
+    const int error = pid < 0 ? errno : failure;
+    close(in);
+    if (pid > 0 && error != 0) Reap(pid);
+    if (pid < 0 || error != 0) throw SystemError("Unable to start " + program, error);
     return pid;
 }
 } // namespace
