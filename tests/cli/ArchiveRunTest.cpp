@@ -166,6 +166,10 @@ TEST_F(ArchiveRunTest, ScriptsGetWhatTheyAskForInAnySurroundings) {
     }
     WriteFileBytes(in("giant.jpg"), giant);
     WriteFileBytes(dir.file("cut.ini"), ReadFileBytes(settings).substr(0, 40));
+    // the window's own language, chosen in its preferences, is the window's only
+    WriteFileBytes(dir.file("de.ini"), "StorageTank" + kSep + "Settings" + kSep + "\r\nString" +
+                                           kSep + "Language" + kSep + "de_DE\r\nStorageTankEnd" +
+                                           kSep + "\r\n");
     const std::string crop = "\"$exe\" --crop --settings \"$ini\" --output \"$out\" ";
     struct TCase {
         std::string script;
@@ -188,6 +192,11 @@ TEST_F(ArchiveRunTest, ScriptsGetWhatTheyAskForInAnySurroundings) {
         {"LANG=C LANGUAGE=de " + crop + "nothing.jpg",
          "failed: nothing.jpg: No such file or folder", 1},
         {"LANG=nl_NL.UTF-8 LANGUAGE=de:nl " + crop + "nothing.jpg", "fehlgeschlagen: *", 1},
+        {"\"$exe\" --crop --settings de.ini --output \"$out\" nothing.jpg",
+         "failed: nothing.jpg: No such file or folder", 1},
+        // an output folder that cannot be made says why
+        {crop + "--output \"$in\"a.jpg/sub \"$in\"a.jpg",
+         "trimvale: Unable to create \"" + in("a.jpg/sub") + "\": Not a directory", 1},
         // settings that cannot be read whole are no reason to crop with the defaults
         {"\"$exe\" --crop --settings cut.ini --output \"$out\"/none \"$in\"a.jpg >/dev/null 2>&1; "
          "echo $? $(ls \"$out\"/none 2>/dev/null | wc -l)",
