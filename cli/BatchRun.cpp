@@ -488,17 +488,21 @@ void CropAll(TPhotoWalk& walk, const TRunContext& context, const TPhotoRunSettin
     const std::size_t kPart = 64;
     const std::size_t kWindow = std::max<std::size_t>(4 * kPart, 16 * std::size_t(threads));
     walk.SetOnFolder([&] { reporter.Progress(found); });
-    for (;;) {
-        if ((interrupted || reporter.WriteError()) && !stop) {
-            stop = true;
-            walking = false;
-            for (const std::size_t index : scheduler.DropPending()) {
-                TPhoto* photo = bySubmission.at(index);
-                photo->Report = {TPhotoStatus::Failed, Translate("Cropping cancelled"), {}};
-                photo->Finished = true;
-                bySubmission.erase(index);
-            }
+    // an interruption, or a report nobody reads, ends the run between photos:
+    // the photos not started are cancelled, those in flight end at once
+    const auto stopIfAsked = [&] {
+        if (!(interrupted || reporter.WriteError()) || stop) return;
+        stop = true;
+        walking = false;
+        for (const std::size_t index : scheduler.DropPending()) {
+            TPhoto* photo = bySubmission.at(index);
+            photo->Report = {TPhotoStatus::Failed, Translate("Cropping cancelled"), {}};
+            photo->Finished = true;
+            bySubmission.erase(index);
         }
+    };
+    for (;;) {
+        stopIfAsked();
         while (walking && window.size() < kWindow) {
             std::vector<TPhoto*> part;
             TWalkItem item;
@@ -541,6 +545,8 @@ void CropAll(TPhotoWalk& walk, const TRunContext& context, const TPhotoRunSettin
         }
         reporter.Progress(found);
         if (window.empty() && !walking) break;
+        // a line just printed may have been the one that met the signal
+        stopIfAsked();
         if (const auto ended = scheduler.Next(std::chrono::milliseconds(100))) {
             TPhoto* photo = bySubmission.at(ended->Index);
             bySubmission.erase(ended->Index);
