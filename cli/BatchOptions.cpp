@@ -13,6 +13,29 @@ bool IsOption(const std::string& arg) {
     return arg.size() > 2 && arg.compare(0, 2, "--") == 0;
 }
 
+// "-r", "-0": a dash and one more character; "-" alone is a name
+bool IsShortOption(const std::string& arg) {
+    return arg.size() == 2 && arg[0] == '-' && arg[1] != '-';
+}
+
+// a short switch as the long one it stands for, or "" for none
+std::string LongForm(const std::string& arg) {
+    switch (arg[1]) {
+    case '0':
+        return "--null";
+    case 'h':
+        return "--help";
+    case 'V':
+        return "--version";
+    case 'q':
+        return "--quiet";
+    case 'r':
+        return "--recursive";
+    default:
+        return "";
+    }
+}
+
 [[noreturn]] void Fail(const std::string& text) {
     throw TUsageError(text);
 }
@@ -39,7 +62,7 @@ int ReadTimeout(const std::string& text) {
 bool WantsCommandLine(const std::vector<std::string>& args) {
     for (const std::string& arg : args) {
         if (arg == "--") return false;
-        if (IsOption(arg)) return true;
+        if (IsOption(arg) || IsShortOption(arg)) return true;
     }
     return false;
 }
@@ -49,11 +72,12 @@ TBatchOptions ParseBatchArguments(const std::vector<std::string>& args) {
     bool crop = false;
     bool pathsOnly = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        // as xargs -0 and find -print0 spell it
-        if (!pathsOnly && arg == "-0") {
-            options.NullSeparated = true;
-            continue;
+        std::string arg = args[i];
+        if (!pathsOnly && IsShortOption(arg)) {
+            // "-0" as xargs -0 and find -print0 spell it
+            const std::string longForm = LongForm(arg);
+            if (longForm.empty()) Fail(FillPlaceholders(Translate("Unknown option %1"), {arg}));
+            arg = longForm;
         }
         if (pathsOnly || !IsOption(arg)) {
             if (arg == "--" && !pathsOnly)
@@ -101,6 +125,8 @@ TBatchOptions ParseBatchArguments(const std::vector<std::string>& args) {
             options.Recursive = true;
         else if (name == "--dry-run")
             options.DryRun = true;
+        else if (name == "--quiet")
+            options.Quiet = true;
         else if (name == "--settings")
             options.SettingsFile = value;
         else if (name == "--files-from")
@@ -150,17 +176,18 @@ std::string BatchHelp() {
         {"--existing overwrite|skip", N_("what to do with an existing output file (default: "
                                          "skip)")},
         {"--jobs N", N_("crop N photos at once (default: one per core)")},
-        {"--recursive", N_("take the photos of the subfolders too")},
+        {"-r, --recursive", N_("take the photos of the subfolders too")},
         {"--timeout SECONDS", N_("fail a photo whose jpegtran call takes longer (default: 120)")},
         {"--dry-run", N_("print each jpegtran call and write nothing")},
+        {"-q, --quiet", N_("show no progress on standard error")},
         {"--settings FILE", N_("read the settings from FILE")},
         {"--files-from FILE",
          N_("crop the paths listed in FILE too, one a line (-: standard input)")},
         {"-0, --null", N_("the paths in that list are separated by NUL bytes")},
         {"--format text|jsonl",
          N_("report as text lines (default) or as one JSON object per photo")},
-        {"--help", N_("print this help")},
-        {"--version", N_("print the version")},
+        {"-h, --help", N_("print this help")},
+        {"-V, --version", N_("print the version")},
     };
     std::string text = Translate("Usage:") + " trimvale [PHOTO...]\n" +
                        "       trimvale --crop [OPTION...] PATH...\n\n" +

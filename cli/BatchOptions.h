@@ -19,6 +19,7 @@ struct TBatchOptions {
     std::string FilesFrom;      ///< a file listing more paths, "-" for standard input
     bool NullSeparated = false; ///< that list separates paths by NUL bytes, not lines
     bool Jsonl = false;         ///< one JSON object per photo instead of the text lines
+    bool Quiet = false;         ///< no progress line on standard error
     bool Help = false;
     bool Version = false;
 };
@@ -31,12 +32,13 @@ public:
 
 /// True when the arguments (without the program's name) are meant for the
 /// command line rather than the window: one of them, before a lone "--", is
-/// an option of the form "--name".
+/// an option of the form "--name" or "-x".
 bool WantsCommandLine(const std::vector<std::string>& args);
 
 /// Reads "--name VALUE", "--name=VALUE", switches and paths in any order; a
-/// lone "--" makes every later argument a path, "-0" is the switch "--null".
-/// Raises TUsageError.
+/// lone "--" makes every later argument a path. The short switches are "-0"
+/// ("--null"), "-h", "-V", "-q" and "-r"; any other "-x" is refused, not
+/// taken for a photo. Raises TUsageError.
 TBatchOptions ParseBatchArguments(const std::vector<std::string>& args);
 
 /// The paths listed in text: one a line, or separated by NUL bytes; empty

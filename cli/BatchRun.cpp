@@ -6,14 +6,15 @@
 #include <cerrno>
 #include <chrono>
 #include <csignal>
+#include <deque>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
-#include <iterator>
-#include <map>
 #include <memory>
+#include <mutex>
 #include <ostream>
-#include <set>
+#include <regex>
+#include <unordered_map>
 #include <utility>
 
 #include <sys/stat.h>
@@ -22,6 +23,7 @@
 #include "cli/BatchOptions.h"
 #include "cli/JsonText.h"
 #include "cli/PhotoJob.h"
+#include "cli/PhotoWalk.h"
 #include "core/FilesystemController.h"
 #include "core/StorageTank.h"
 #include "core/StringController.h"
@@ -32,7 +34,9 @@
 #include "i18n/gnugettext.h"
 #include "jobs/CropPlan.h"
 #include "jobs/CropScheduler.h"
+#include "jobs/OutputNames.h"
 #include "jobs/SharedSettings.h"
+#include "jpeg/JpegThumbnail.h"
 #include "model/CropAspects.h"
 #include "model/DestinationNaming.h"
 #include "model/ImageFiles.h"
@@ -42,11 +46,12 @@
 namespace fs = std::filesystem;
 
 namespace {
-// Set by SIGINT, SIGTERM and SIGHUP; a signal handler can reach nothing else.
+// The signal (SIGINT, SIGTERM, SIGHUP) that asked the run to end, or 0; a
+// signal handler can reach nothing else.
 volatile std::sig_atomic_t interrupted = 0;
 
-void OnInterrupt(int) {
-    interrupted = 1;
+void OnInterrupt(int signal) {
+    interrupted = signal;
 }
 
 /// While it lives, an interruption ends the run between photos, so that every
@@ -63,10 +68,16 @@ public:
             // a signal ignored by whoever started us (nohup, a background job) stays so
             if (old_[i].sa_handler != SIG_IGN) sigaction(kSignals[i], &action, nullptr);
         }
+        // a reader gone (| head) is a failed write, so that the scratch files still go
+        struct sigaction ignore {};
+        ignore.sa_handler = SIG_IGN;
+        sigemptyset(&ignore.sa_mask);
+        sigaction(SIGPIPE, &ignore, &oldPipe_);
     }
     ~TInterruptGuard() {
         for (std::size_t i = 0; i < kSignals.size(); ++i)
             sigaction(kSignals[i], &old_[i], nullptr);
+        sigaction(SIGPIPE, &oldPipe_, nullptr);
     }
     TInterruptGuard(const TInterruptGuard&) = delete;
     TInterruptGuard& operator=(const TInterruptGuard&) = delete;
@@ -74,6 +85,7 @@ public:
 private:
     static constexpr std::array<int, 3> kSignals{SIGINT, SIGTERM, SIGHUP};
     std::array<struct sigaction, 3> old_{};
+    struct sigaction oldPipe_ {};
 };
 
 /// Messages meant for a box go to standard error; nobody answers questions.
@@ -99,6 +111,7 @@ struct TPhoto {
     std::string Output;
     TPhotoReport Report;
     bool Decided = false; // settled before any job runs
+    bool Finished = false;
 };
 
 void Decide(TPhoto& photo, const std::string& reason) {
@@ -106,73 +119,43 @@ void Decide(TPhoto& photo, const std::string& reason) {
     photo.Decided = true;
 }
 
-/// The photos named: files as they are, folders by the JPEG masks. Each file
-/// is taken once; what is neither file nor folder is reported.
-std::vector<TPhoto> CollectPhotos(const std::vector<std::string>& paths, bool recursive) {
-    std::vector<TPhoto> photos;
-    std::set<TFileId> seen;
-    auto add = [&](const std::string& path, const std::string& subFolder) {
-        TFileId id;
-        if (FileIdOf(path, id) && !seen.insert(id).second) return false;
-        photos.push_back({path, subFolder, "", {}, false});
-        return true;
-    };
-    for (const std::string& path : paths) {
-        std::error_code ec;
-        const fs::file_status st = fs::status(path, ec);
-        if (fs::is_directory(st)) {
-            // a folder that cannot be read is told as a failure, not passed over;
-            // as cp -r: a photo of a subfolder goes into the same subfolder of the output
-            std::vector<TListFault> faults;
-            for (const std::string& file : ListImageFiles(path, recursive, &faults)) {
-                const fs::path sub = fs::path(file).parent_path().lexically_relative(path);
-                add(file, sub.empty() || sub == "." ? std::string() : sub.string());
-            }
-            for (const TListFault& fault : faults) {
-                photos.push_back({fault.Path, "", "", {}, false});
-                Decide(photos.back(), fault.Reason);
-            }
-        } else {
-            if (!add(path, "")) continue;
-            if (!fs::exists(st))
-                Decide(photos.back(), Translate("No such file or folder"));
-            else if (!fs::is_regular_file(st))
-                Decide(photos.back(), Translate("Not a photo or a folder"));
-        }
-    }
-    return photos;
-}
-
-/// Gives every photo its output path by the crop plan, which the options
-/// answer: an existing output is replaced only when asked for, a read-only
-/// one never. Returns the plan's jobs by photo (empty where there is none) and
-/// adds the questions answered to questions, when given.
-std::vector<TCropJob> PlanOutputs(std::vector<TPhoto>& photos, const std::string& folder,
-                                  const TStorageTank& settings, bool overwrite,
-                                  std::vector<TCropQuestion>* questions) {
+/// Gives each photo of a part of the run its output path by the crop plan,
+/// which the options answer: an existing output is replaced only when asked
+/// for, a read-only one never. names carries what earlier parts gave out.
+/// Returns the plan's jobs by photo (empty where there is none) and adds the
+/// questions answered to questions, when given, counting photos from first.
+std::vector<TCropJob> PlanOutputs(const std::vector<TPhoto*>& photos, const std::string& folder,
+                                  const TStorageTank& settings, bool overwrite, TOutputNames& names,
+                                  std::size_t first, std::vector<TCropQuestion>* questions) {
     std::vector<std::size_t> inPlan;
     std::vector<TCropPlanPhoto> planned;
     for (std::size_t i = 0; i < photos.size(); ++i) {
-        if (photos[i].Decided) continue;
+        if (photos[i]->Decided) continue;
         inPlan.push_back(i);
-        // the crop is proposed inside the job, once the photo is read
-        planned.push_back({photos[i].Source,
-                           NewDestinationName(photos[i].Source, settings),
-                           photos[i].SubFolder,
+        // the crop is proposed inside the job, once the photo is read; a "\" is
+        // part of a Linux name, as in photos unpacked from a Windows archive
+        planned.push_back({photos[i]->Source,
+                           NewDestinationName(photos[i]->Source, settings, true),
+                           photos[i]->SubFolder,
                            {},
                            -1});
     }
-    const TCropPlan plan =
-        PlanCrops(planned, {folder, true, overwrite}, [overwrite](const TCropQuestion& q) {
-            // nobody can be asked: an existing file is replaced as the options
-            // say, and a protected one stays
-            return q.Kind == TCropQuestion::Exists && overwrite ? TAnswer::Yes : TAnswer::No;
-        });
+    TCropPlanOptions options{folder, true, overwrite};
+    options.PosixNames = true;
+    options.Names = &names;
+    const TCropPlan plan = PlanCrops(planned, options, [overwrite](const TCropQuestion& q) {
+        // nobody can be asked: an existing file is replaced as the options
+        // say, and a protected one stays
+        return q.Kind == TCropQuestion::Exists && overwrite ? TAnswer::Yes : TAnswer::No;
+    });
     if (questions)
-        questions->insert(questions->end(), plan.Questions.begin(), plan.Questions.end());
+        for (TCropQuestion q : plan.Questions) {
+            q.Photo = first + inPlan[q.Photo];
+            questions->push_back(q);
+        }
     std::vector<TCropJob> jobs(photos.size());
     for (std::size_t k = 0; k < inPlan.size(); ++k) {
-        TPhoto& photo = photos[inPlan[k]];
+        TPhoto& photo = *photos[inPlan[k]];
         const TPlannedCrop& p = plan.Photos[k];
         photo.Output = p.Output;
         if (p.What == TPlannedCrop::Crop) {
@@ -187,9 +170,38 @@ std::vector<TCropJob> PlanOutputs(std::vector<TPhoto>& photos, const std::string
     return jobs;
 }
 
+/// An aspect given by its size alone: "4:3", "13x18cm", "10x15 cm", "1600x1200px".
+std::unique_ptr<TCropAspect> BareAspect(const std::string& text) {
+    static const std::regex pattern(
+        R"(\s*([0-9]+(?:[.,][0-9]+)?)\s*([:xX])\s*([0-9]+(?:[.,][0-9]+)?)\s*(cm|mm|in|inch|inches|px|pixels)?\s*)",
+        std::regex::icase);
+    std::smatch m;
+    if (!std::regex_match(text, m, pattern)) return nullptr;
+    const auto number = [](std::string t) {
+        std::replace(t.begin(), t.end(), ',', '.');
+        return std::strtod(t.c_str(), nullptr);
+    };
+    const double horizontal = number(m[1].str()), vertical = number(m[3].str());
+    if (horizontal <= 0 || vertical <= 0) return nullptr;
+    const std::string unit = LowerCase(m[4].str());
+    std::string kind = "none";
+    if (unit == "cm" || unit == "mm")
+        kind = unit;
+    else if (unit == "in" || unit == "inch" || unit == "inches")
+        kind = "inches";
+    else if (unit == "px" || unit == "pixels")
+        kind = "pixels";
+    // a ratio is a ratio: "4x3" without a unit means 4:3
+    auto aspect = std::make_unique<TCropAspect>();
+    aspect->SetAll(text, kind, horizontal, vertical);
+    return aspect;
+}
+
 /// The list's default aspect, or the one of the given description: exactly,
-/// else without regard to case when only one fits. Raises TUsageError.
-const TCropAspect* ChooseAspect(const TCropAspectList& list, const std::string& name) {
+/// else without regard to case when only one fits, else one of the size it
+/// names (kept in bare). Raises TUsageError.
+const TCropAspect* ChooseAspect(const TCropAspectList& list, const std::string& name,
+                                std::unique_ptr<TCropAspect>& bare) {
     if (name.empty()) return list.Count() > 0 ? &list.Items(list.DefaultIndex()) : nullptr;
     const TCropAspect* found = nullptr;
     int alike = 0;
@@ -202,6 +214,7 @@ const TCropAspect* ChooseAspect(const TCropAspectList& list, const std::string& 
         }
     }
     if (alike == 1) return found;
+    if ((bare = BareAspect(name))) return bare.get();
     std::string known;
     for (int i = 0; i < list.Count(); ++i)
         known += "\n  " + list.Items(i).Description();
@@ -222,16 +235,9 @@ std::string StatusWord(TPhotoStatus status) {
     return Translate("failed");
 }
 
-/// The report lines of one photo.
-std::string ReportLines(const TPhoto& photo) {
+/// The report line of a photo not cut: one line, whatever its name holds.
+std::string ReportLine(const TPhoto& photo) {
     const TPhotoReport& r = photo.Report;
-    if (r.Status == TPhotoStatus::Planned) {
-        std::string lines;
-        for (const std::string& call : r.Calls)
-            lines += call + "\n";
-        return lines;
-    }
-    // one line per photo, whatever its name holds
     std::string line = StatusWord(r.Status) + ": " + EscapeControlCharacters(photo.Source);
     if (!photo.Output.empty()) line += " -> " + EscapeControlCharacters(photo.Output);
     if (!r.Reason.empty())
@@ -276,49 +282,81 @@ std::string JsonLine(const TPhoto& photo) {
     return line + "}\n";
 }
 
-/// The report: each photo's lines on out in the order the photos were named,
-/// whichever job ends first, and "Cropping 3/10 images..." on one terminal line.
+/// The report: each photo's lines on out in the order the photos were found,
+/// and "Cropping 3/10 images..." on one terminal line. A dry run's text is a
+/// script for a POSIX shell and nothing else: the calls, a "mkdir -p" for
+/// each output folder still missing, every other report a comment.
 class TReporter {
 public:
-    TReporter(const std::vector<TPhoto>& photos, std::ostream& out, std::ostream& err,
-              bool progress, bool jsonl)
-        : photos_(photos), out_(out), err_(err), progress_(progress), jsonl_(jsonl),
-          finished_(photos.size(), false) {}
+    TReporter(std::ostream& out, std::ostream& err, bool progress, bool jsonl, bool dryRun)
+        : out_(out), err_(err), progress_(progress), jsonl_(jsonl), dryRun_(dryRun) {}
     ~TReporter() { ClearProgress(); }
 
-    void Finished(std::size_t i) {
-        finished_[i] = true;
-        ++done_;
+    void Print(const TPhoto& photo) {
         ClearProgress();
-        for (; printed_ < photos_.size() && finished_[printed_]; ++printed_) {
-            const TPhoto& photo = photos_[printed_];
-            failed_ = failed_ || photo.Report.Status == TPhotoStatus::Failed;
-            out_ << (jsonl_ ? JsonLine(photo) : ReportLines(photo)) << std::flush;
-        }
-        if (!progress_ || done_ == photos_.size()) return;
+        ++done_;
+        failed_ = failed_ || photo.Report.Status == TPhotoStatus::Failed;
+        std::string text;
+        if (jsonl_)
+            text = JsonLine(photo);
+        else if (photo.Report.Status == TPhotoStatus::Planned)
+            text = Calls(photo);
+        else
+            text = (dryRun_ ? "# " : "") + ReportLine(photo);
+        Write(text);
+    }
+    /// Shows how far the run is, at most ten times a second.
+    void Progress(std::size_t found) {
+        if (!progress_) return;
+        const auto now = std::chrono::steady_clock::now();
+        if (now - shownAt_ < std::chrono::milliseconds(100)) return;
+        shownAt_ = now;
+        ClearProgress();
         shown_ = FillPlaceholders(Translate("Cropping %1/%2 images..."),
-                                  {std::to_string(done_), std::to_string(photos_.size())});
+                                  {std::to_string(done_), std::to_string(found)});
         err_ << "\r" << shown_ << std::flush;
     }
     bool AnyFailed() const { return failed_; }
+    std::size_t Printed() const { return done_; }
+    /// The errno of a report that could not be written, or 0.
+    int WriteError() const { return writeError_; }
 
 private:
+    std::string Calls(const TPhoto& photo) {
+        std::string lines;
+        // the calls write into the output folder, which the real run would make
+        const std::string folder = fs::path(photo.Output).parent_path().string();
+        std::error_code ec;
+        if (!folder.empty() && !fs::is_directory(folder, ec) &&
+            madeFolders_.Insert(HashText(folder)))
+            lines += "mkdir -p -- " + ShellQuote(folder) + "\n";
+        for (const std::string& call : photo.Report.Calls)
+            lines += call + "\n";
+        return lines;
+    }
+    void Write(const std::string& text) {
+        if (writeError_) return;
+        errno = 0;
+        out_ << text << std::flush;
+        if (!out_) writeError_ = errno ? errno : EIO;
+    }
     void ClearProgress() {
         if (shown_.empty()) return;
         err_ << "\r" << std::string(shown_.size(), ' ') << "\r" << std::flush;
         shown_.clear();
     }
 
-    const std::vector<TPhoto>& photos_;
     std::ostream& out_;
     std::ostream& err_;
     bool progress_;
     bool jsonl_;
-    std::vector<bool> finished_;
-    std::size_t printed_ = 0;
+    bool dryRun_;
     std::size_t done_ = 0;
     bool failed_ = false;
+    int writeError_ = 0;
+    TKeySet madeFolders_;
     std::string shown_;
+    std::chrono::steady_clock::time_point shownAt_;
 };
 
 /// A settings file named on the command line that cannot be read stops the
@@ -335,24 +373,25 @@ void CheckSettingsFile(const std::string& path) {
     ::close(fd);
 }
 
-/// The paths of --files-from, from its file or standard input. Raises TUsageError.
-std::vector<std::string> ReadPathList(const TBatchOptions& options) {
-    std::string text;
-    bool read = true;
-    if (options.FilesFrom == "-") {
-        text.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
-        read = !std::cin.bad();
-    } else {
-        std::ifstream in(options.FilesFrom, std::ios::binary);
-        read = in.is_open() && !fs::is_directory(options.FilesFrom);
-        if (read) text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-        read = read && !in.bad();
-    }
-    if (!read)
+/// The list of --files-from, from its file or standard input, read as the
+/// run goes. Raises TUsageError.
+std::unique_ptr<std::istream> OpenPathList(const TBatchOptions& options) {
+    if (options.FilesFrom.empty()) return nullptr;
+    if (options.FilesFrom == "-") return std::make_unique<std::istream>(std::cin.rdbuf());
+    auto in = std::make_unique<std::ifstream>(options.FilesFrom, std::ios::binary);
+    std::error_code ec;
+    if (!in->is_open() || fs::is_directory(options.FilesFrom, ec))
         throw TUsageError(
             FillPlaceholders(Translate("Cannot read the list of paths %1"), {options.FilesFrom}));
-    return SplitPathList(text, options.NullSeparated);
+    return in;
 }
+
+/// A settings file that cannot be read whole ends the command: cropping with
+/// defaults instead would cut other areas than the settings give.
+class TSettingsFault : public TError {
+public:
+    using TError::TError;
+};
 
 std::unique_ptr<TStorageTank> LoadSettings(const TBatchOptions& options, std::ostream& err) {
     TSettingsFile file = options.SettingsFile.empty()
@@ -362,19 +401,26 @@ std::unique_ptr<TStorageTank> LoadSettings(const TBatchOptions& options, std::os
     auto settings = std::make_unique<TStorageTank>("Settings");
     TStreamPrompt prompt(err);
     file.Load(*settings, prompt);
+    // the prompt has said why
+    if (file.LoadFailed()) throw TSettingsFault("");
     return settings;
 }
 
-/// What every photo's job shares, from the settings and the options.
+/// What every photo's job shares, from the settings and the options; bare
+/// keeps an aspect given by its size.
 TPhotoRunSettings RunSettings(const TStorageTank& settings, const TCropAspects& registry,
-                              const TBatchOptions& options) {
+                              const TBatchOptions& options, std::unique_ptr<TCropAspect>& bare) {
     TPhotoRunSettings run;
-    if (registry.Count() > 0) run.Aspect = ChooseAspect(registry.CurrentList(), options.Aspect);
+    if (registry.Count() > 0)
+        run.Aspect = ChooseAspect(registry.CurrentList(), options.Aspect, bare);
     if (!run.Aspect) throw TError(Translate("The settings hold no aspects"));
     run.AutoFlip = Get(settings, Options::AutoRotateCrop);
     run.HonourOrientation = Get(settings, Options::HonourOrientation);
     run.Options = CropOptionsFrom(settings);
     if (options.Timeout > 0) run.Options.TransformerTimeout = options.Timeout;
+    // a server's run is bounded as the window's decoder is: a header claiming a
+    // giant fails in jpegtran instead of taking the machine's memory
+    run.Options.TransformerMemoryKB = TJpegLimits{}.maxMemory / 1000;
     run.DryRun = options.DryRun;
     run.Tool = FindTransformer();
     if (run.Tool.empty()) {
@@ -386,50 +432,128 @@ TPhotoRunSettings RunSettings(const TStorageTank& settings, const TCropAspects& 
     return run;
 }
 
-/// Runs the planned job of every photo not settled yet, up to jobs at once
-/// (0: one per core). The proposal needs the photo read, so it is made inside
-/// the job; every output belongs to one photo only (see PlanOutputs).
-void CropAll(std::vector<TPhoto>& photos, const std::vector<TCropJob>& planned,
-             const TPhotoRunSettings& settings, unsigned jobs, TReporter& reporter) {
+/// Makes folder with its parents; "" or the system's reason.
+std::string MakeFolder(const std::string& folder) {
+    std::error_code ec;
+    if (fs::is_directory(folder, ec)) return "";
+    fs::create_directories(folder, ec);
+    if (fs::is_directory(folder)) return "";
+    return FillPlaceholders(Translate("Unable to create \"%1\": %2"),
+                            {folder, ec ? ec.message() : SystemErrorText(ENOTDIR)});
+}
+
+/// What a run needs besides the photos.
+struct TRunContext {
+    const TStorageTank& Settings;
+    const TBatchOptions& Options;
+    std::string Folder; // the output folder
+    std::vector<TCropQuestion>* Questions;
+};
+
+/// Walks, plans and crops in one stream: a part of the photos is planned
+/// while the jobs of earlier parts run, up to jobs at once (0: one per core),
+/// and each photo is reported and forgotten as soon as those before it are,
+/// so the memory stays flat whatever the count. The proposal needs the photo
+/// read, so it is made inside the job; every output belongs to one photo.
+void CropAll(TPhotoWalk& walk, const TRunContext& context, const TPhotoRunSettings& settings,
+             TReporter& reporter) {
     const TInterruptGuard guard;
     // the photos in flight end at once on an interruption: their jpegtran is killed
     std::atomic<bool> stop{false};
     TPhotoRunSettings run = settings;
     run.Stop = &stop;
-    std::map<std::string, std::size_t> byOutput;
-    for (std::size_t i = 0; i < photos.size(); ++i)
-        if (!photos[i].Decided) byOutput.emplace(photos[i].Output, i);
-    const std::size_t threads = std::min<std::size_t>(jobs ? jobs : TCropScheduler::CoreCount(),
-                                                      std::max<std::size_t>(1, byOutput.size()));
-    TCropScheduler scheduler(static_cast<unsigned>(threads), [&](const TCropJob& job) {
-        TPhoto& photo = photos[byOutput.at(job.Output)];
+    const unsigned threads =
+        context.Options.Jobs ? context.Options.Jobs : TCropScheduler::CoreCount();
+    std::mutex mutex; // guards byOutput, which the jobs look up
+    std::unordered_map<std::string, TPhoto*> byOutput;
+    TCropScheduler scheduler(threads, [&](const TCropJob& job) {
+        TPhoto* photo;
+        {
+            const std::lock_guard lock(mutex);
+            photo = byOutput.at(job.Output);
+        }
         try {
-            photo.Report = CropPhoto(job, run);
+            photo->Report = CropPhoto(job, run);
         } catch (const std::exception& e) {
-            photo.Report = {TPhotoStatus::Failed, e.what(), {}};
+            photo->Report = {TPhotoStatus::Failed, e.what(), {}};
         }
         return TCropResult{};
     });
-    std::vector<std::size_t> submitted;
-    for (std::size_t i = 0; i < photos.size(); ++i) {
-        if (photos[i].Decided) {
-            reporter.Finished(i);
-            continue;
+    // a deque keeps its elements in place while it grows at the back
+    std::deque<TPhoto> window;
+    std::unordered_map<std::size_t, TPhoto*> bySubmission;
+    TOutputNames names;
+    std::size_t found = 0;
+    bool walking = true;
+    const std::size_t kPart = 64;
+    const std::size_t kWindow = std::max<std::size_t>(4 * kPart, 16 * std::size_t(threads));
+    walk.SetOnFolder([&] { reporter.Progress(found); });
+    // an interruption, or a report nobody reads, ends the run between photos:
+    // the photos not started are cancelled, those in flight end at once
+    const auto stopIfAsked = [&] {
+        if (!(interrupted || reporter.WriteError()) || stop) return;
+        stop = true;
+        walking = false;
+        for (const std::size_t index : scheduler.DropPending()) {
+            TPhoto* photo = bySubmission.at(index);
+            photo->Report = {TPhotoStatus::Failed, Translate("Cropping cancelled"), {}};
+            photo->Finished = true;
+            bySubmission.erase(index);
         }
-        scheduler.Submit(planned[i]);
-        submitted.push_back(i);
-    }
-    while (scheduler.Outstanding() > 0) {
-        if (interrupted) {
-            stop = true;
-            for (const std::size_t index : scheduler.DropPending()) {
-                photos[submitted[index]].Report = {
-                    TPhotoStatus::Failed, Translate("Cropping cancelled"), {}};
-                reporter.Finished(submitted[index]);
+    };
+    for (;;) {
+        stopIfAsked();
+        while (walking && window.size() < kWindow) {
+            std::vector<TPhoto*> part;
+            TWalkItem item;
+            while (part.size() < kPart && (walking = walk.Next(item))) {
+                window.push_back({item.Source, item.SubFolder, "", {}, false, false});
+                if (!item.Fault.empty()) Decide(window.back(), item.Fault);
+                part.push_back(&window.back());
             }
+            if (part.empty()) break;
+            const std::vector<TCropJob> jobs =
+                PlanOutputs(part, context.Folder, context.Settings, context.Options.Overwrite,
+                            names, found, context.Questions);
+            found += part.size();
+            for (std::size_t i = 0; i < part.size(); ++i) {
+                TPhoto& photo = *part[i];
+                if (!run.DryRun && !photo.Output.empty()) {
+                    const std::string into = fs::path(photo.Output).parent_path().string();
+                    if (!photo.Decided) {
+                        if (const std::string why = MakeFolder(into); !why.empty())
+                            Decide(photo, why);
+                    }
+                    // also where every photo is skipped: a killed run's leftovers go
+                    ClearAbandonedScratch(into);
+                }
+                if (photo.Decided) {
+                    photo.Finished = true;
+                    continue;
+                }
+                {
+                    const std::lock_guard lock(mutex);
+                    byOutput[photo.Output] = &photo;
+                }
+                bySubmission[scheduler.Submit(jobs[i])] = &photo;
+            }
+            if (interrupted) break;
         }
-        if (const auto ended = scheduler.Next(std::chrono::milliseconds(100)))
-            reporter.Finished(submitted[ended->Index]);
+        while (!window.empty() && window.front().Finished) {
+            reporter.Print(window.front());
+            window.pop_front();
+        }
+        reporter.Progress(found);
+        if (window.empty() && !walking) break;
+        // a line just printed may have been the one that met the signal
+        stopIfAsked();
+        if (const auto ended = scheduler.Next(std::chrono::milliseconds(100))) {
+            TPhoto* photo = bySubmission.at(ended->Index);
+            bySubmission.erase(ended->Index);
+            photo->Finished = true;
+            const std::lock_guard lock(mutex);
+            byOutput.erase(photo->Output);
+        }
     }
 }
 } // namespace
@@ -438,7 +562,8 @@ int RunBatch(const TBatchOptions& options, std::ostream& out, std::ostream& err,
              std::vector<TCropQuestion>* questions) {
     const std::unique_ptr<TStorageTank> stored = LoadSettings(options, err);
     const TStorageTank& settings = *stored;
-    SelectLanguage(Get(settings, Options::Language, CurrentLanguage()));
+    // the language the environment asks for: a script's LC_ALL=C gives English,
+    // whatever the window was last set to
     try {
         Translate("Cropping cancelled");
     } catch (const TError& e) {
@@ -447,44 +572,44 @@ int RunBatch(const TBatchOptions& options, std::ostream& out, std::ostream& err,
     }
     TCropAspects registry;
     LoadAspectRegistry(settings, registry);
-    const TPhotoRunSettings run = RunSettings(settings, registry, options);
+    std::unique_ptr<TCropAspect> bare;
+    const TPhotoRunSettings run = RunSettings(settings, registry, options, bare);
 
     const std::string folder =
         DestinationFolder(options.Output.empty() ? CroppedDir(settings) : options.Output);
-    std::vector<std::string> paths = options.Paths;
-    if (!options.FilesFrom.empty()) {
-        const std::vector<std::string> listed = ReadPathList(options);
-        paths.insert(paths.end(), listed.begin(), listed.end());
+    TPhotoWalk walk(options.Paths, OpenPathList(options), options.NullSeparated, options.Recursive,
+                    folder);
+    TReporter reporter(out, err, progress && !options.Quiet, options.Jsonl, run.DryRun);
+    if (!run.DryRun)
+        if (const std::string why = MakeFolder(folder); !why.empty()) throw TError(why);
+    CropAll(walk, {settings, options, folder, questions}, run, reporter);
+    if (walk.ListFailed())
+        throw TUsageError(
+            FillPlaceholders(Translate("Cannot read the list of paths %1"), {options.FilesFrom}));
+    if (interrupted) return 128 + interrupted;
+    if (const int error = reporter.WriteError()) {
+        // a reader that went away (| head) ends the run as the signal would have
+        if (error == EPIPE) return 128 + SIGPIPE;
+        err << "trimvale: "
+            << FillPlaceholders(Translate("The report cannot be written: %1"),
+                                {SystemErrorText(error)})
+            << "\n";
+        return 1;
     }
-    std::vector<TPhoto> photos = CollectPhotos(paths, options.Recursive);
-    if (photos.empty()) {
+    if (reporter.Printed() == 0) {
         // folders without JPEG files: nothing failed, but say so
         err << "trimvale: " << Translate("No photos found") << "\n";
-        return 0;
     }
-    const std::vector<TCropJob> jobs =
-        PlanOutputs(photos, folder, settings, options.Overwrite, questions);
-    if (!run.DryRun) {
-        std::error_code ec;
-        fs::create_directories(folder, ec);
-        if (!fs::is_directory(folder, ec))
-            throw TError(FillPlaceholders(Translate("Unable to create \"%1\""), {folder}));
-        for (TPhoto& photo : photos) {
-            if (photo.Decided || photo.SubFolder.empty()) continue;
-            const std::string into = fs::path(photo.Output).parent_path().string();
-            fs::create_directories(into, ec);
-            if (!fs::is_directory(into, ec))
-                Decide(photo, FillPlaceholders(Translate("Unable to create \"%1\""), {into}));
-        }
-    }
-
-    TReporter reporter(photos, out, err, progress, options.Jsonl);
-    CropAll(photos, jobs, run, options.Jobs, reporter);
     return reporter.AnyFailed() ? 1 : 0;
 }
 
 int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
                    bool progress) {
+    // a parent that ignored SIGCHLD would leave us no exit status of jpegtran
+    struct sigaction plain {};
+    plain.sa_handler = SIG_DFL;
+    sigemptyset(&plain.sa_mask);
+    sigaction(SIGCHLD, &plain, nullptr);
     try {
         SelectLanguage("");
         const TBatchOptions options = ParseBatchArguments(args);
@@ -506,6 +631,8 @@ int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
         return RunBatch(options, out, err, progress);
     } catch (const TUsageError& e) {
         err << "trimvale: " << e.what() << "\n" << Translate("Try 'trimvale --help'.") << "\n";
+        return 2;
+    } catch (const TSettingsFault&) {
         return 2;
     } catch (const std::exception& e) {
         err << "trimvale: " << e.what() << "\n";

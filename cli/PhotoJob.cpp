@@ -10,6 +10,10 @@
 #include "model/CropAspect.h"
 
 namespace {
+// far beyond what any coding reaches: Huffman-coded blocks hold 512 pixels a
+// byte at most, arithmetic-coded flat ones some tens of thousands
+constexpr uint64_t kMostPixelsPerByte = 65536;
+
 TPhotoReport Report(TPhotoStatus status, const std::string& reason) {
     return {status, reason, {}};
 }
@@ -19,8 +23,9 @@ TPhotoReport CropPhoto(const TCropJob& planned, const TPhotoRunSettings& run) {
     const std::string& source = planned.Source;
     const std::string& output = planned.Output;
     std::error_code ec;
-    if (std::filesystem::is_regular_file(source, ec) && std::filesystem::file_size(source, ec) == 0)
-        return Report(TPhotoStatus::Failed, Translate("The file is empty"));
+    const uintmax_t bytes =
+        std::filesystem::is_regular_file(source, ec) ? std::filesystem::file_size(source, ec) : 0;
+    if (!ec && bytes == 0) return Report(TPhotoStatus::Failed, Translate("The file is empty"));
     TCropJob job = planned;
     try {
         const TCropAspect& aspect = *run.Aspect;
@@ -30,9 +35,15 @@ TPhotoReport CropPhoto(const TCropJob& planned, const TPhotoRunSettings& run) {
                         run.HonourOrientation, run.Options.AutoRotateToLandscapeAfterCrop);
         // jpegtran holds the whole picture's coefficients; a header claiming a
         // giant is refused before it can take the machine's memory
-        if (uint64_t(proposal.imageWidth) * uint64_t(proposal.imageHeight) >
-            TJpegLimits{}.maxPixels)
+        const uint64_t pixels = uint64_t(proposal.imageWidth) * uint64_t(proposal.imageHeight);
+        if (pixels > TJpegLimits{}.maxPixels)
             return Report(TPhotoStatus::Failed, "JpegThumbnail: the image is too large");
+        // even a flat picture costs its blocks a bit or so each (Huffman coding
+        // at least two bits a block); a few hundred bytes claiming a giant are a
+        // trap that would cost jpegtran gigabytes
+        if (!ec && pixels / kMostPixelsPerByte > bytes)
+            return Report(TPhotoStatus::Failed,
+                          Translate("The file is far too small for the picture its header claims"));
         // a new frame is not turned
         job.Crop = CropSpecOf(proposal.crop, 0, proposal.kind, proposal.orientation);
         job.Resolution = aspect.GetPPI(proposal.crop.width, proposal.flipped);

@@ -9,7 +9,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
@@ -128,34 +128,42 @@ int EndGroup(pid_t pid) {
 
 pid_t Spawn(const std::string& path, const std::vector<std::string>& arguments, int out, int err,
             const std::string& program) {
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_adddup2(&actions, out, 1);
-    posix_spawn_file_actions_adddup2(&actions, err, 2);
-    posix_spawnattr_t attr;
-    posix_spawnattr_init(&attr);
-    sigset_t none, defaults;
-    sigemptyset(&none);
-    sigemptyset(&defaults);
-    for (const int s : {SIGINT, SIGTERM, SIGHUP, SIGPIPE, SIGQUIT})
-        sigaddset(&defaults, s);
-    posix_spawnattr_setsigmask(&attr, &none);
-    posix_spawnattr_setsigdefault(&attr, &defaults);
-    // a group of its own: a time-out ends whatever the program started as well
-    posix_spawnattr_setpgroup(&attr, 0);
-    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK |
-                                        POSIX_SPAWN_SETSIGDEF);
     std::vector<char*> argv;
     argv.push_back(const_cast<char*>(path.c_str()));
     for (const std::string& a : arguments)
         argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
-    pid_t pid = 0;
-    const int rc = posix_spawn(&pid, path.c_str(), &actions, &attr, argv.data(), environ);
-    posix_spawnattr_destroy(&attr);
-    posix_spawn_file_actions_destroy(&actions);
-    if (rc != 0) throw SystemError("Unable to start " + program, rc);
+    const pid_t parent = getpid();
+    const int in = open("/dev/null", O_RDONLY | O_CLOEXEC);
+    if (in < 0) throw SystemError("Unable to start " + program, errno);
+    // vfork: the child borrows our memory until it execs, so a large program
+    // with many threads starts jpegtran as cheaply as a shell does; the child
+    // tells a failed exec through that shared memory
+    volatile int failure = 0;
+    const pid_t pid = vfork();
+    if (pid == 0) {
+        // only plain system calls from here on, as posix_spawn's child makes
+        // a run killed outright (kill -9) takes its programs with it
+        prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (getppid() != parent) _exit(127);
+        // a group of its own: a time-out ends whatever the program started as well
+        setpgid(0, 0);
+        struct sigaction plain {};
+        plain.sa_handler = SIG_DFL;
+        for (const int s : {SIGINT, SIGTERM, SIGHUP, SIGPIPE, SIGQUIT, SIGCHLD})
+            sigaction(s, &plain, nullptr);
+        sigset_t none;
+        sigemptyset(&none);
+        sigprocmask(SIG_SETMASK, &none, nullptr);
+        if (dup2(in, 0) >= 0 && dup2(out, 1) >= 0 && dup2(err, 2) >= 0)
+            execve(path.c_str(), argv.data(), environ);
+        failure = errno;
+        _exit(127);
+    }
+    const int error = pid < 0 ? errno : failure;
+    close(in);
+    if (pid > 0 && error != 0) Reap(pid);
+    if (pid < 0 || error != 0) throw SystemError("Unable to start " + program, error);
     return pid;
 }
 } // namespace

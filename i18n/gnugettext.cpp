@@ -1,5 +1,6 @@
 #include "i18n/gnugettext.h"
 
+#include <algorithm>
 #include <clocale>
 #include <cstdlib>
 #include <filesystem>
@@ -42,11 +43,25 @@ TTextDomain& DefaultDomain() {
 } // namespace
 
 std::string LanguageFromEnvironment() {
-    const char* lang = std::getenv("LANG");
-    std::string code = lang && *lang ? lang : SystemMessageLocale();
+    // as POSIX orders them: LC_ALL over LC_MESSAGES over LANG, the first set wins
+    std::string code;
+    for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"})
+        if (const char* value = std::getenv(name); value && *value) {
+            code = value;
+            break;
+        }
+    if (code.empty()) code = SystemMessageLocale();
     const std::size_t dot = code.find('.');
     if (dot != std::string::npos) code.erase(dot);
-    if (code.empty() || code == "C" || code == "POSIX") code = "en_US";
+    if (const std::size_t at = code.find('@'); at != std::string::npos) code.erase(at);
+    if (code.empty() || code == "C" || code == "POSIX") return "en_US";
+    // GNU's list of languages in order of wish counts unless the locale is C
+    if (const char* wish = std::getenv("LANGUAGE"); wish && *wish) {
+        std::string first = wish;
+        first.erase(std::min(first.find(':'), first.size()));
+        if (const std::size_t d = first.find('.'); d != std::string::npos) first.erase(d);
+        if (!first.empty() && first != "C" && first != "POSIX") return first;
+    }
     return code;
 }
 

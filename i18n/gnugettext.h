@@ -42,8 +42,10 @@ constexpr const char* N_(const char* text) {
     return text;
 }
 
-/// The language code the environment asks for: "LANG", else the system's
-/// message locale, without an encoding suffix; the plain C locale is "en_US".
+/// The language code the environment asks for, as POSIX orders it: "LC_ALL",
+/// "LC_MESSAGES", "LANG", else the system's message locale, without an
+/// encoding suffix; the plain C locale is "en_US" whatever "LANGUAGE" says,
+/// any other gives way to the first language "LANGUAGE" lists.
 std::string LanguageFromEnvironment();
 
 /// Where a text domain finds its catalogues.

@@ -6,12 +6,14 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
 #include <optional>
 #include <sstream>
 #include <system_error>
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
@@ -20,6 +22,7 @@
 #include "core/FilesystemController.h"
 #include "core/StringController.h"
 #include "i18n/gnugettext.h"
+#include "jobs/OutputNames.h"
 #include "jpeg/JpegCheck.h"
 #include "jpeg/JpegThumbnail.h"
 #include "jpeg/ResolutionUpdate.h"
@@ -39,36 +42,39 @@ std::string NameOf(const std::string& path) {
 }
 
 /// When the process started, in clock ticks after boot (field 22 of
-/// /proc/PID/stat); 0 when there is no such process. With the process id it
-/// names one process for good: a reused id has another start.
-unsigned long long StartTimeOf(long pid) {
-    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
-    std::string stat;
-    std::getline(in, stat);
-    // the command name in parentheses may hold spaces; the fields follow the last ")"
-    const std::size_t close = stat.rfind(')');
-    if (close == std::string::npos) return 0;
-    std::istringstream fields(stat.substr(close + 1));
-    std::string field;
-    for (int i = 3; i <= 22 && fields >> field; ++i)
-        if (i == 22) return std::strtoull(field.c_str(), nullptr, 10);
-    return 0;
-}
-
+/// /proc/PID/stat); 0 when it cannot be read. Only part of a scratch folder's
+/// name, to tell runs apart at a glance: its lock says whether it is in use.
 unsigned long long OwnStartTime() {
-    static const unsigned long long start = StartTimeOf(getpid());
+    static const unsigned long long start = [] {
+        std::ifstream in("/proc/self/stat");
+        std::string stat;
+        std::getline(in, stat);
+        // the command name in parentheses may hold spaces; the fields follow the last ")"
+        const std::size_t close = stat.rfind(')');
+        if (close == std::string::npos) return 0ULL;
+        std::istringstream fields(stat.substr(close + 1));
+        std::string field;
+        for (int i = 3; i <= 22 && fields >> field; ++i)
+            if (i == 22) return std::strtoull(field.c_str(), nullptr, 10);
+        return 0ULL;
+    }();
     return start;
 }
 
-/// Removes the scratch folders in folder whose owner has ended: a run killed
-/// in the middle of a job leaves its full-size copy there. Only folders of
-/// this user with an owner in their name are touched; one whose owner cannot
-/// be told apart (no /proc) is left.
+/// The scratch folder at path, opened to be locked; -1 when it is none of ours.
+int OpenScratch(int at, const char* name) {
+    return openat(at, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+}
+
+/// Removes the scratch folders in folder that nobody holds: a run killed in
+/// the middle of a job leaves its full-size copy there. A live folder is
+/// locked (flock) by its owner as long as it exists, whatever process id
+/// namespace the owner runs in, and the lock goes with the owner. Only
+/// folders of this user named as scratch folders are touched.
 void RemoveAbandonedScratch(const std::string& folder) {
-    if (OwnStartTime() == 0) return;
     DIR* dir = opendir(folder.c_str());
     if (!dir) return;
-    std::vector<std::string> abandoned;
+    std::vector<std::string> names;
     while (const dirent* e = readdir(dir)) {
         const std::string name = e->d_name;
         if (name.compare(0, kScratchPrefix.size(), kScratchPrefix) != 0) continue;
@@ -76,44 +82,63 @@ void RemoveAbandonedScratch(const std::string& folder) {
         unsigned long long start = 0;
         char tail[16] = {};
         if (std::sscanf(name.c_str() + kScratchPrefix.size(), "%ld-%llu-%15s", &pid, &start,
-                        tail) != 3 ||
-            std::strlen(tail) != 6 || pid <= 0)
-            continue;
-        if (StartTimeOf(pid) == start) continue; // its owner still runs
+                        tail) == 3 &&
+            std::strlen(tail) == 6 && pid > 0)
+            names.push_back(name);
+    }
+    for (const std::string& name : names) {
+        const int fd = OpenScratch(dirfd(dir), name.c_str());
+        if (fd < 0) continue;
         struct stat st;
-        if (fstatat(dirfd(dir), e->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode) &&
-            st.st_uid == getuid())
-            abandoned.push_back(folder + "/" + name);
+        // held while removed, so that its owner, should it lock it after us, sees it gone
+        if (fstat(fd, &st) == 0 && st.st_uid == getuid() && flock(fd, LOCK_EX | LOCK_NB) == 0) {
+            std::error_code ec;
+            std::filesystem::remove_all(folder + "/" + name, ec);
+        }
+        close(fd);
     }
     closedir(dir);
-    for (const std::string& path : abandoned) {
-        std::error_code ec;
-        std::filesystem::remove_all(path, ec); // another run may be clearing it as well
-    }
 }
 
-/// A private folder beside the output, named after its owner and removed
-/// with whatever it holds.
+/// A private folder beside the output, named after its owner, locked while it
+/// lives and removed with whatever it holds.
 class TScratchFolder {
 public:
     explicit TScratchFolder(const std::string& besideFolder) {
-        std::string pattern = besideFolder + "/" + kScratchPrefix + std::to_string(getpid()) + "-" +
-                              std::to_string(OwnStartTime()) + "-XXXXXX";
-        if (mkdtemp(pattern.data()))
-            path_ = pattern;
-        else
-            error_ = errno;
+        // another run clearing abandoned folders may take a new one before it is locked
+        for (int attempt = 0; attempt < 8 && path_.empty(); ++attempt) {
+            std::string pattern = besideFolder + "/" + kScratchPrefix + std::to_string(getpid()) +
+                                  "-" + std::to_string(OwnStartTime()) + "-XXXXXX";
+            if (!mkdtemp(pattern.data())) {
+                error_ = errno;
+                return;
+            }
+            lock_ = OpenScratch(AT_FDCWD, pattern.c_str());
+            struct stat st;
+            if (lock_ >= 0 && flock(lock_, LOCK_EX) == 0 && fstat(lock_, &st) == 0 &&
+                st.st_nlink > 0) {
+                path_ = pattern;
+                return;
+            }
+            error_ = lock_ < 0 ? errno : ENOENT;
+            if (lock_ >= 0) close(lock_);
+            lock_ = -1;
+        }
     }
     ~TScratchFolder() {
         if (path_.empty()) return;
         std::error_code ec;
         std::filesystem::remove_all(path_, ec);
+        close(lock_);
     }
+    TScratchFolder(const TScratchFolder&) = delete;
+    TScratchFolder& operator=(const TScratchFolder&) = delete;
     const std::string& Path() const { return path_; }
     int Error() const { return error_; }
 
 private:
     std::string path_;
+    int lock_ = -1;
     int error_ = 0;
 };
 
@@ -270,6 +295,17 @@ std::string SizeText(int32_t width, int32_t height) {
 }
 } // namespace
 
+void ClearAbandonedScratch(const std::string& folder) {
+    // once a folder per process: a listing per photo grows with the folder
+    static std::mutex mutex;
+    static TKeySet cleared;
+    {
+        const std::lock_guard lock(mutex);
+        if (!cleared.Insert(HashText(folder))) return;
+    }
+    RemoveAbandonedScratch(folder);
+}
+
 bool IsSameFile(const std::string& a, const std::string& b) {
     struct stat sa, sb;
     if (stat(a.c_str(), &sa) != 0 || stat(b.c_str(), &sb) != 0) return false;
@@ -297,6 +333,8 @@ std::vector<TTransformCall> CropJobCalls(const TCropJob& job, const std::string&
     // arithmetic coding has no Huffman tables to optimise; the transformer refuses both
     TTransformCall options = TransformOptions(job.Options.CopyMetadats,
                                               job.Options.HuffmanOptimize && !coding.arithmetic);
+    if (job.Options.TransformerMemoryKB > 0)
+        options.Add("-maxmemory").Add(std::to_string(job.Options.TransformerMemoryKB));
     if (coding.progressive) options.Add("-progressive");
     if (coding.arithmetic) options.Add("-arithmetic");
     const bool landscape =
@@ -359,7 +397,7 @@ TCropResult RunCropJob(const TCropJob& job) {
         if (const std::string reason = ChangedReason(job, layout); !reason.empty())
             return Refused(reason);
     const std::string folder = FolderOf(target);
-    RemoveAbandonedScratch(folder);
+    ClearAbandonedScratch(folder);
     TScratchFolder scratch(folder);
     if (scratch.Path().empty())
         return Refused(FillPlaceholders(TranslateOrKeep(N_("Unable to write into %1: %2")),

@@ -17,6 +17,7 @@ struct TCropOptions {
     bool CopyFileDates = false;
     bool CopyFilepermissions = false;
     int TransformerTimeout = 120; // seconds each transformer call may take; 0: no limit
+    long TransformerMemoryKB = 0; // jpegtran's -maxmemory in thousands of bytes; 0: its own
 };
 
 /// Everything one image's crop needs.
@@ -54,7 +55,7 @@ struct TCropResult {
 };
 
 /// Crops one image losslessly into job.Output. The transformer writes into a
-/// scratch folder beside the output (".trimvale-PID-START-XXXXXX", named after
+/// scratch folder beside the output (".trimvale-PID-START-XXXXXX", locked by
 /// the process that owns it, so a later run can clear away what a killed one
 /// left), turned to landscape in the same cut when asked. It must exit with
 /// status 0 within the time limit and its file must be whole to its
@@ -82,6 +83,10 @@ std::vector<TTransformCall> CropJobCalls(const TCropJob& job, const std::string&
 /// EXIF thumbnail cut from the source's own one (TMetadataUpdate::Cut);
 /// nothing when the source's header cannot be read.
 std::optional<TThumbnailCut> ThumbnailCutOf(const TCropJob& job);
+
+/// Removes the scratch folders in folder that no living run holds, the first
+/// time a folder is named in this process; RunCropJob calls it as well.
+void ClearAbandonedScratch(const std::string& folder);
 
 /// True when both paths name the same existing file (also through links).
 bool IsSameFile(const std::string& a, const std::string& b);

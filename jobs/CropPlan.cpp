@@ -74,17 +74,18 @@ TCropPlan PlanCrops(const std::vector<TCropPlanPhoto>& photos, const TCropPlanOp
     TCropPlan plan;
     plan.Photos.resize(photos.size());
     // no output may replace a photo this run still has to read
+    TOutputNames ownNames;
+    TOutputNames& written = options.Names ? *options.Names : ownNames; // this run's outputs
     std::map<TFileId, std::string> sources;
     for (const TCropPlanPhoto& photo : photos)
-        if (TFileId id; FileIdOf(photo.Source, id)) sources.emplace(id, photo.Source);
+        if (TFileId id; FileIdOf(photo.Source, id)) {
+            sources.emplace(id, photo.Source);
+            written.AddSource(id);
+        }
     const std::string folder = DestinationFolder(options.Folder);
-    std::set<std::string> written; // the outputs of this run's jobs
     // "Yes to all" and "No to all", by question, for the rest of the run
     std::map<TCropQuestion::TKind, TAnswer> forAll;
-    const auto freeName = [&](const std::string& path) {
-        return FirstFreeName(
-            path, [&](const std::string& p) { return written.count(p) > 0 || Taken(p); });
-    };
+    const auto freeName = [&](const std::string& path) { return written.FreeName(path, Taken); };
 
     // Settles a question; false when the photo goes no further.
     const auto settle = [&](TCropQuestion::TKind kind, std::size_t i, TPlannedCrop& planned) {
@@ -141,7 +142,7 @@ TCropPlan PlanCrops(const std::vector<TCropPlanPhoto>& photos, const TCropPlanOp
         try {
             const std::string into =
                 photo.SubFolder.empty() ? folder : folder + "/" + photo.SubFolder;
-            planned.Output = OutputPath(into, photo.DestinationName);
+            planned.Output = OutputPath(into, photo.DestinationName, options.PosixNames);
         } catch (const TError& e) {
             planned.Reason = e.what();
             continue;
@@ -149,10 +150,12 @@ TCropPlan PlanCrops(const std::vector<TCropPlanPhoto>& photos, const TCropPlanOp
         // the photo itself, or one it cannot read, is refused as the job would
         planned.Reason = CropJobRefusal(PlannedJob(photo, planned));
         if (!planned.Reason.empty()) continue;
-        if (TFileId id; FileIdOf(planned.Output, id) && sources.count(id)) {
+        if (TFileId id; FileIdOf(planned.Output, id) && written.IsSource(id)) {
+            // an earlier part of the run knows the photo by its id only
+            const auto named = sources.find(id);
             planned.Reason =
                 FillPlaceholders(TranslateOrKeep(N_("The output file is another photo named: %1")),
-                                 {sources.at(id)});
+                                 {named != sources.end() ? named->second : planned.Output});
             continue;
         }
         planned.What = TPlannedCrop::NotReached;
@@ -161,7 +164,7 @@ TCropPlan PlanCrops(const std::vector<TCropPlanPhoto>& photos, const TCropPlanOp
         planned.What = TPlannedCrop::Refused;
         // two photos of this run never write one name (photos of two folders
         // may share one): the later gets the first name free on disk and in the run
-        if (written.count(planned.Output)) {
+        if (written.Has(planned.Output)) {
             planned.Output = freeName(planned.Output);
             if (planned.Output.empty()) {
                 planned.Reason = FillPlaceholders(TranslateOrKeep(N_("File exists: %1")),
@@ -182,7 +185,7 @@ TCropPlan PlanCrops(const std::vector<TCropPlanPhoto>& photos, const TCropPlanOp
         }
         planned.Replace = exists || (options.ReplaceAlways && !planned.KeptBoth);
         planned.What = TPlannedCrop::Crop;
-        written.insert(planned.Output);
+        written.Add(planned.Output);
     }
     return plan;
 }

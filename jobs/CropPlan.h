@@ -8,6 +8,7 @@
 
 #include "core/UserPrompt.h"
 #include "jobs/CropJob.h"
+#include "jobs/OutputNames.h"
 #include "jpeg/JpegLayout.h"
 
 /// One photo a crop run is asked to crop, in the run's order.
@@ -30,6 +31,11 @@ struct TCropPlanOptions {
     /// Outputs are to be replaced whatever is there: one that appears after
     /// the plan is replaced as well (else its job leaves it and says so).
     bool ReplaceAlways = false;
+    /// Names only "/" separates, as the file system's own (the command line).
+    bool PosixNames = false;
+    /// What earlier plans of the same run gave out, when the run is planned
+    /// in parts; the plan adds its own outputs and photos to it.
+    TOutputNames* Names = nullptr;
 };
 
 /// A question a crop run puts before cropping an incomplete photo or replacing a file.

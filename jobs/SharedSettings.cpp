@@ -32,8 +32,9 @@ std::string CroppedDir(const TStorageTank& settings) {
     return Get(settings, Options::CroppedDir, cropped);
 }
 
-std::string NewDestinationName(const std::string& source, const TStorageTank& settings) {
-    std::string name = LastComponent(source);
+std::string NewDestinationName(const std::string& source, const TStorageTank& settings,
+                               bool posixNames) {
+    std::string name = LastComponent(source, posixNames);
     if (Get(settings, Options::SafeNames)) name = MakeSafeFileName(name);
     if (Get(settings, Options::TransformFilename))
         name = ApplyNameTemplate(name, Get(settings, Options::TransformTemplate));

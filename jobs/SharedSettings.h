@@ -22,7 +22,8 @@ std::string CroppedDir(const TStorageTank& settings);
 /// The destination name of a newly added photo: its file name, made safe and
 /// rewritten by the template as "SafeNames", "TransformFilename" and
 /// "TransformTemplate" ask.
-std::string NewDestinationName(const std::string& source, const TStorageTank& settings);
+std::string NewDestinationName(const std::string& source, const TStorageTank& settings,
+                               bool posixNames = false);
 
 /// The options of every crop as the settings ask for them.
 TCropOptions CropOptionsFrom(const TStorageTank& settings);

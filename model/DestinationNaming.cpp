@@ -55,8 +55,8 @@ std::string Extension(const std::string& path) {
 }
 } // namespace
 
-std::string LastComponent(const std::string& path) {
-    const std::size_t at = path.find_last_of("/\\");
+std::string LastComponent(const std::string& path, bool posixNames) {
+    const std::size_t at = path.find_last_of(posixNames ? "/" : "/\\");
     return at == std::string::npos ? path : path.substr(at + 1);
 }
 
@@ -89,9 +89,10 @@ std::string ApplyNameTemplate(const std::string& name, const std::string& templ)
     return result;
 }
 
-std::string OutputPath(const std::string& folder, const std::string& destinationName) {
+std::string OutputPath(const std::string& folder, const std::string& destinationName,
+                       bool posixNames) {
     if (folder.empty()) throw TError("DestinationNaming: No destination folder given");
-    const std::string file = LastComponent(destinationName);
+    const std::string file = LastComponent(destinationName, posixNames);
     // "", "." and ".." would name the folder itself or its parent, not a file
     if (file.empty() || file == "." || file == "..")
         throw TError("DestinationNaming: The destination file name \"" + destinationName +
@@ -104,14 +105,17 @@ std::string OutputPath(const std::string& folder, const std::string& destination
 std::string FirstFreeName(const std::string& path,
                           const std::function<bool(const std::string&)>& taken) {
     if (!taken(path)) return path;
+    for (int n = 2; n <= kMaxNameNumber; ++n) {
+        std::string candidate = NumberedName(path, n);
+        if (!taken(candidate)) return candidate;
+    }
+    return "";
+}
+
+std::string NumberedName(const std::string& path, int n) {
     // the number goes before the extension, so the file still opens as a JPEG
     const std::size_t nameAt = path.find_last_of("/\\") + 1;
     const std::size_t dot = path.rfind('.');
     const std::size_t split = dot == std::string::npos || dot <= nameAt ? path.size() : dot;
-    for (int n = 2; n <= 9999; ++n) {
-        const std::string candidate =
-            path.substr(0, split) + " (" + std::to_string(n) + ")" + path.substr(split);
-        if (!taken(candidate)) return candidate;
-    }
-    return "";
+    return path.substr(0, split) + " (" + std::to_string(n) + ")" + path.substr(split);
 }

@@ -3,7 +3,8 @@
 #   bash scripts/setup.sh run [photos...]   install what is missing, build, start Trimvale
 #   bash scripts/setup.sh test              install what is missing, build with sanitizers and as
 #                                           Release, run every test in both builds
-#   bash scripts/setup.sh package           install what is missing, build, make the Debian package
+#   bash scripts/setup.sh package           install what is missing, build the Debian source package
+#                                           and its two binary packages in build-deb/, run lintian
 #   bash scripts/setup.sh tsan              build the tests of the worker pools with ThreadSanitizer, run them
 set -euo pipefail
 
@@ -14,8 +15,12 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-translations-l10n libgl-dev
           libjpeg62-turbo-dev libjpeg-turbo-progs gettext libgtest-dev libgmock-dev libbenchmark-dev
           dpkg-dev file)
+if [ "$mode" = package ]; then
+    packages+=(debhelper lintian xz-utils)
+fi
 if [ "$mode" = test ] || [ "$mode" = tsan ]; then
-    packages+=(libimage-exiftool-perl exiv2 xvfb xauth desktop-file-utils appstream lintian)
+    packages+=(libimage-exiftool-perl exiv2 xvfb xauth desktop-file-utils appstream lintian parallel
+               rsync openssh-client)
 fi
 
 missing=()
@@ -54,10 +59,19 @@ test)
     exit "$status"
     ;;
 package)
-    cmake -S "$root" -B "$root/build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTRIMVALE_BENCH=OFF
-    cmake --build "$root/build" -j "$jobs"
-    cd "$root/build"
-    cpack -G DEB
+    # the Debian source package from the files of the repository (debian/ apart, as
+    # the upstream tarball has it), then its two binary packages, checked by lintian
+    version=$(dpkg-parsechangelog -l "$root/debian/changelog" -S Version)
+    upstream=${version%-*}
+    out="$root/build-deb"
+    rm -rf "$out"
+    mkdir -p "$out"
+    (cd "$root" && git ls-files -z --cached --others --exclude-standard | grep -zv '^debian/' |
+        tar --null -T - --transform "s|^|trimvale-$upstream/|" -cJf "$out/trimvale_$upstream.orig.tar.xz")
+    tar -C "$out" -xf "$out/trimvale_$upstream.orig.tar.xz"
+    cp -r "$root/debian" "$out/trimvale-$upstream/"
+    (cd "$out/trimvale-$upstream" && DEB_BUILD_OPTIONS="parallel=$jobs" dpkg-buildpackage -us -uc)
+    lintian --pedantic "$out"/trimvale_"$version"_*.changes
     ;;
 tsan)
     pools=(CropSchedulerTest ThumbnailPoolTest ParallelRunsTest ImageLoaderTest MainFormTest)

@@ -25,6 +25,17 @@ bool HasDisplay() {
     return false;
 }
 
+std::string NoDisplayMessage();
+
+/// Until the window's platform is up, Qt's own complaints are held back: a
+/// display that does not answer ends the program with the one line and
+/// status 2, not with Qt's abort and its hints about plugins.
+void StartupMessages(QtMsgType type, const QMessageLogContext&, const QString&) {
+    if (type != QtFatalMsg) return;
+    std::cerr << NoDisplayMessage() << std::endl;
+    std::_Exit(2);
+}
+
 std::string NoDisplayMessage() {
     const char* text = N_("no display: start Trimvale from a desktop, or crop with `trimvale "
                           "--crop`");
@@ -46,7 +57,9 @@ int main(int argc, char* argv[]) {
         return 2;
     }
 
+    const QtMessageHandler previous = qInstallMessageHandler(StartupMessages);
     QApplication app(argc, argv);
+    qInstallMessageHandler(previous);
     QApplication::setApplicationName(QStringLiteral("Trimvale"));
     // the desktop entry gives the window its icon and its place in the menu
     QGuiApplication::setDesktopFileName(QStringLiteral("org.trimvale.Trimvale"));

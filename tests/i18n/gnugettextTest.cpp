@@ -74,28 +74,39 @@ std::string Mo(const std::string& crop) {
 
 } // namespace
 
-TEST(gnugettextTest, LanguageComesFromLangThenTheSystemLocale) {
+TEST(gnugettextTest, LanguageFollowsThePosixOrderOfTheLocaleVariables) {
     struct Case {
         const char* lang;
         const char* lcAll;
+        const char* lcMessages;
+        const char* language;
         const char* expected;
     };
     const Case cases[] = {
-        {"de_AT.UTF-8", "pl_PL.UTF-8", "de_AT"},
-        {"hu_HU", nullptr, "hu_HU"},
-        {"nl_NL.ISO-8859-1", nullptr, "nl_NL"},
-        {"C.UTF-8", nullptr, "en_US"},
-        {"", "pl_PL.UTF-8", "pl_PL"},
-        {nullptr, "da_DK.UTF-8", "da_DK"},
-        {nullptr, "C", "en_US"},
+        {"de_AT.UTF-8", "pl_PL.UTF-8", nullptr, nullptr, "pl_PL"},
+        {"de_AT.UTF-8", nullptr, "nl_NL.UTF-8", nullptr, "nl_NL"},
+        {"de_DE.UTF-8", "C", nullptr, nullptr, "en_US"},
+        {"hu_HU", nullptr, nullptr, nullptr, "hu_HU"},
+        {"nl_NL.ISO-8859-1", nullptr, nullptr, nullptr, "nl_NL"},
+        {"C.UTF-8", nullptr, nullptr, nullptr, "en_US"},
+        {"", "pl_PL.UTF-8", nullptr, nullptr, "pl_PL"},
+        {nullptr, "da_DK.UTF-8", nullptr, nullptr, "da_DK"},
+        {nullptr, "C", nullptr, nullptr, "en_US"},
+        {"de_DE@euro", nullptr, nullptr, nullptr, "de_DE"},
+        // GNU's list of wishes counts, but never over a C locale
+        {"nl_NL.UTF-8", nullptr, nullptr, "de:nl", "de"},
+        {"C", nullptr, nullptr, "de", "en_US"},
+        {"nl_NL.UTF-8", nullptr, nullptr, "", "nl_NL"},
     };
     for (const Case& c : cases) {
         TEnvironment env;
         env.Set("LANG", c.lang);
         env.Set("LC_ALL", c.lcAll);
-        env.Set("LC_MESSAGES", nullptr);
+        env.Set("LC_MESSAGES", c.lcMessages);
+        env.Set("LANGUAGE", c.language);
         EXPECT_EQ(LanguageFromEnvironment(), c.expected)
-            << (c.lang ? c.lang : "no LANG") << " / " << (c.lcAll ? c.lcAll : "no LC_ALL");
+            << (c.lang ? c.lang : "no LANG") << " / " << (c.lcAll ? c.lcAll : "no LC_ALL") << " / "
+            << (c.language ? c.language : "no LANGUAGE");
     }
 }
 

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -614,24 +615,23 @@ TEST(CropJobTest, AnOutputIsNoMoreOpenThanItsSource) {
 TEST(CropJobTest, ScratchOfEndedRunsIsRemoved) {
     TJobFixture f;
     const std::string out = f.dir.file("out/");
-    // a process id that no process has, and ours with another start time
+    // a process id that no process has, and ours: neither holds its folder
     const std::string gone = ".trimvale-" + std::to_string(0x3FFFFFFF) + "-1-AbCdEf";
-    const std::string reused = ".trimvale-" + std::to_string(getpid()) + "-1-AbCdEf";
-    for (const std::string& name : {gone, reused}) {
+    const std::string ours = ".trimvale-" + std::to_string(getpid()) + "-1-AbCdEf";
+    for (const std::string& name : {gone, ours}) {
         fs::create_directories(out + name);
         WriteFileBytes(out + name + "/result.jpg", "half a photo");
     }
-    // pid 1 with its true start time lives on
-    std::string stat = ReadFileBytes("/proc/1/stat");
-    std::istringstream fields(stat.substr(stat.rfind(')') + 2));
-    std::string field;
-    for (int i = 3; i <= 22; ++i)
-        fields >> field;
-    const std::string alive = ".trimvale-1-" + field + "-AbCdEf";
+    // a run of another process id namespace holds its folder locked: it lives on,
+    // whatever its id names here
+    const std::string alive = ".trimvale-" + std::to_string(0x3FFFFFFE) + "-1-AbCdEf";
     fs::create_directories(out + alive);
+    const int lock = open((out + alive).c_str(), O_RDONLY | O_DIRECTORY);
+    ASSERT_EQ(flock(lock, LOCK_EX), 0);
     ASSERT_EQ(RunCropJob(f.job).Outcome, TCropOutcome::Written);
     EXPECT_FALSE(fs::exists(out + gone));
-    EXPECT_FALSE(fs::exists(out + reused));
+    EXPECT_FALSE(fs::exists(out + ours));
     EXPECT_TRUE(fs::exists(out + alive));
+    close(lock);
     fs::remove(out + alive); // the fixture looks for leftovers
 }
