@@ -47,6 +47,8 @@ TPhotoReport CropPhoto(const TCropJob& planned, const TPhotoRunSettings& run) {
         // a new frame is not turned
         job.Crop = CropSpecOf(proposal.crop, 0, proposal.kind, proposal.orientation);
         job.Resolution = aspect.GetPPI(proposal.crop.width, proposal.flipped);
+        // a photo replaced between its plan and its cut is not cut with this area
+        job.Expected = proposal.layout;
     } catch (const TError& e) {
         return Report(TPhotoStatus::Failed, e.what());
     }

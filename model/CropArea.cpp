@@ -494,6 +494,6 @@ TCropProposal ProposeCrop(const std::string& fileName, const std::string& unit, 
     const bool flipped = autoFlip && area.IsPortrait();
     area.Propose(kind, horizontal, vertical, flipped);
     area.Center();
-    return {area.GetCrop(),     area.Kind(),       flipped,
-            area.Orientation(), area.ImageWidth(), area.ImageHeight()};
+    return {area.GetCrop(),    area.Kind(),        flipped, area.Orientation(),
+            area.ImageWidth(), area.ImageHeight(), layout};
 }

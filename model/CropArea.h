@@ -244,6 +244,7 @@ struct TCropProposal {
     int orientation = 1; ///< applied EXIF orientation, for the transformer
     int32_t imageWidth = 0;
     int32_t imageHeight = 0;
+    TJpegLayout layout; ///< the file as it was read for the proposal
 };
 /// Raises TError when the header cannot be read.
 TCropProposal ProposeCrop(const std::string& fileName, const std::string& unit, double horizontal,
