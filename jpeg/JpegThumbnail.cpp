@@ -172,14 +172,16 @@ bool RunGuarded(TJob* job, void (*step)(TJob*)) {
 class TDecoder {
 public:
     TDecoder(FILE* file, const uint8_t* data, std::size_t size)
-        : file_(file), buffer_(file ? kReadChunk : 0) {
+        // not zeroed: every byte is read into before it is used, and a header read
+        // that zeroed 64 KiB would cost more than the header itself
+        : file_(file), buffer_(file ? new JOCTET[kReadChunk] : nullptr) {
         std::memset(&job_, 0, sizeof job_);
         job_.cinfo.err = jpeg_std_error(&job_.err.pub);
         job_.err.pub.error_exit = OnErrorExit;
         job_.err.pub.emit_message = OnEmitMessage;
         job_.err.pub.output_message = OnOutputMessage;
         job_.src.file = file;
-        job_.src.buffer = buffer_.data();
+        job_.src.buffer = buffer_.get();
         job_.memory = data;
         job_.memorySize = size;
     }
@@ -211,7 +213,7 @@ private:
         void operator()(FILE* f) const { std::fclose(f); }
     };
     std::unique_ptr<FILE, TCloser> file_; // first, so it closes even if the rest fails
-    std::vector<JOCTET> buffer_;
+    std::unique_ptr<JOCTET[]> buffer_;
     TJob job_;
 };
 
