@@ -228,13 +228,15 @@ std::string IncompleteReason(const std::string& folder) {
 // The crop and the turn to landscape in one cut: turning the cut result again
 // would leave its partial blocks unturned. The area keeps what the turned
 // picture can cut exactly. Nothing when the source's header cannot be read.
-std::optional<TCropSpec> LandscapeSpec(const TCropJob& job) {
-    TJpegLayout layout;
+std::optional<TJpegLayout> SourceLayout(const TCropJob& job) {
     try {
-        layout = ReadJpegLayout(job.Source);
+        return ReadJpegLayout(job.Source);
     } catch (const std::exception&) {
         return std::nullopt;
     }
+}
+
+std::optional<TCropSpec> LandscapeSpec(const TCropJob& job, const TJpegLayout& layout) {
     const TTurn shown = OrientationTurn(job.Crop.Orientation).Then(job.Crop.Rotation);
     const TJpegView view = ViewOf(layout, shown);
     const TJpegView turnedView = ViewOf(layout, shown.Then(90));
@@ -251,14 +253,61 @@ std::optional<TCropSpec> LandscapeSpec(const TCropJob& job) {
     cut.Height = r.height;
     return cut;
 }
+/// A portrait cut is turned to landscape when the options ask for it.
+bool TurnsToLandscape(const TCropJob& job) {
+    return job.Crop.Height > job.Crop.Width && job.Options.AutoRotateToLandscapeAfterCrop;
+}
+
+/// The crop the first transformer call makes: the job's own, or turned to
+/// landscape in the same cut. Nothing when that turn cannot be planned (the
+/// header is unreadable): a second call then turns the result.
+std::optional<TCropSpec> CutSpec(const TCropJob& job, const std::optional<TJpegLayout>& layout) {
+    if (!TurnsToLandscape(job)) return job.Crop;
+    return layout ? LandscapeSpec(job, *layout) : std::nullopt;
+}
+
+/// Where the cut lies in its source, for a new EXIF thumbnail.
+std::optional<TThumbnailCut> CutIn(const TCropJob& job, const std::optional<TJpegLayout>& layout) {
+    // a landscape turn made by a second call is not followed here
+    const std::optional<TCropSpec> crop = CutSpec(job, layout);
+    if (!crop || !layout) return std::nullopt;
+    TThumbnailCut cut;
+    cut.SourceWidth = layout->width;
+    cut.SourceHeight = layout->height;
+    cut.Turn = OrientationTurn(crop->Orientation).Then(crop->Rotation);
+    const TJpegView view = ViewOf(*layout, cut.Turn);
+    // the whole view is what the transformer keeps when nothing is cut
+    const TCropRect shown = crop->Kind == "nocrop"
+                                ? TCropRect{0, 0, view.width, view.height}
+                                : TCropRect{crop->X, crop->Y, crop->Width, crop->Height};
+    cut.Stored = FromView(view, shown);
+    return cut;
+}
+
+/// The calls as CropJobCalls makes them, from the source's header read once.
+std::vector<TTransformCall> Calls(const TCropJob& job, const std::optional<TJpegLayout>& layout,
+                                  const std::string& into) {
+    // the cut keeps the source's form: progressive stays progressive, arithmetic arithmetic
+    const TJpegCoding coding = ReadJpegCoding(job.Source);
+    // arithmetic coding has no Huffman tables to optimise; the transformer refuses both
+    TTransformCall options = TransformOptions(job.Options.CopyMetadats,
+                                              job.Options.HuffmanOptimize && !coding.arithmetic);
+    if (job.Options.TransformerMemoryKB > 0)
+        options.Add("-maxmemory").Add(std::to_string(job.Options.TransformerMemoryKB));
+    if (coding.progressive) options.Add("-progressive");
+    if (coding.arithmetic) options.Add("-arithmetic");
+    const std::optional<TCropSpec> cut = CutSpec(job, layout);
+    std::vector<TTransformCall> calls{CropCall(options, cut ? *cut : job.Crop, job.Source, into)};
+    if (!cut) calls.push_back(LandscapeTurnCall(options, into));
+    return calls;
+}
+
 /// The size of the picture the job's transformer calls write: the view's
 /// whole, or the area with its corner moved up and left onto the block grid,
 /// as the transformer moves it. Nothing when the header cannot be read.
 std::optional<std::pair<int32_t, int32_t>> PlannedSize(const TCropJob& job,
                                                        const TJpegLayout& layout) {
-    const bool landscape =
-        job.Crop.Height > job.Crop.Width && job.Options.AutoRotateToLandscapeAfterCrop;
-    const std::optional<TCropSpec> crop = landscape ? LandscapeSpec(job) : job.Crop;
+    const std::optional<TCropSpec> crop = CutSpec(job, layout);
     if (!crop) return std::nullopt;
     const TJpegView view = ViewOf(layout, OrientationTurn(crop->Orientation).Then(crop->Rotation));
     if (crop->Kind == "nocrop") return std::pair{view.width, view.height};
@@ -328,53 +377,21 @@ std::string CropJobRefusal(const TCropJob& job) {
 }
 
 std::vector<TTransformCall> CropJobCalls(const TCropJob& job, const std::string& into) {
-    // the cut keeps the source's form: progressive stays progressive, arithmetic arithmetic
-    const TJpegCoding coding = ReadJpegCoding(job.Source);
-    // arithmetic coding has no Huffman tables to optimise; the transformer refuses both
-    TTransformCall options = TransformOptions(job.Options.CopyMetadats,
-                                              job.Options.HuffmanOptimize && !coding.arithmetic);
-    if (job.Options.TransformerMemoryKB > 0)
-        options.Add("-maxmemory").Add(std::to_string(job.Options.TransformerMemoryKB));
-    if (coding.progressive) options.Add("-progressive");
-    if (coding.arithmetic) options.Add("-arithmetic");
-    const bool landscape =
-        job.Crop.Height > job.Crop.Width && job.Options.AutoRotateToLandscapeAfterCrop;
-    const std::optional<TCropSpec> turned = landscape ? LandscapeSpec(job) : std::nullopt;
-    std::vector<TTransformCall> calls{
-        CropCall(options, turned ? *turned : job.Crop, job.Source, into)};
-    if (landscape && !turned) calls.push_back(LandscapeTurnCall(options, into));
-    return calls;
+    return Calls(job, TurnsToLandscape(job) ? SourceLayout(job) : std::nullopt, into);
 }
 
 std::optional<TThumbnailCut> ThumbnailCutOf(const TCropJob& job) {
-    const bool landscape =
-        job.Crop.Height > job.Crop.Width && job.Options.AutoRotateToLandscapeAfterCrop;
-    // a landscape turn made by a second call is not followed here
-    const std::optional<TCropSpec> crop = landscape ? LandscapeSpec(job) : job.Crop;
-    if (!crop) return std::nullopt;
-    TJpegLayout layout;
-    try {
-        layout = ReadJpegLayout(job.Source);
-    } catch (const std::exception&) {
-        return std::nullopt;
-    }
-    TThumbnailCut cut;
-    cut.SourceWidth = layout.width;
-    cut.SourceHeight = layout.height;
-    cut.Turn = OrientationTurn(crop->Orientation).Then(crop->Rotation);
-    const TJpegView view = ViewOf(layout, cut.Turn);
-    // the whole view is what the transformer keeps when nothing is cut
-    const TCropRect shown = crop->Kind == "nocrop"
-                                ? TCropRect{0, 0, view.width, view.height}
-                                : TCropRect{crop->X, crop->Y, crop->Width, crop->Height};
-    cut.Stored = FromView(view, shown);
-    return cut;
+    return CutIn(job, SourceLayout(job));
 }
 
 TCropResult RunCropJob(const TCropJob& job) {
     if (const std::string reason = CropJobRefusal(job); !reason.empty()) return Refused(reason);
+    // the header, read once: whether this is still the photo the area was chosen on,
+    // the turn to landscape, the new thumbnail and the size to expect
+    const std::optional<TJpegLayout> layout = SourceLayout(job);
+    std::vector<TTransformCall> calls = Calls(job, layout, job.Output);
     // messages name the file the user asked for, not the scratch file that is gone by then
-    const std::string shown = CropJobCalls(job, job.Output).front().ArgumentString();
+    const std::string shown = calls.front().ArgumentString();
 
     struct stat present;
     // a name that is taken in any way, a dangling link too, is not free
@@ -385,16 +402,9 @@ TCropResult RunCropJob(const TCropJob& job) {
     if (target.empty())
         return Refused(FillPlaceholders(TranslateOrKeep(N_("Unable to replace %1: %2")),
                                         {job.Output, SystemReason(linkError)}));
-    // the header says whether this is still the photo the area was chosen on
-    TJpegLayout layout;
-    bool readable = true;
-    try {
-        layout = ReadJpegLayout(job.Source);
-    } catch (const std::exception&) {
-        readable = false; // the transformer says what is wrong with it
-    }
-    if (readable)
-        if (const std::string reason = ChangedReason(job, layout); !reason.empty())
+    // an unreadable header is left to the transformer to explain
+    if (layout)
+        if (const std::string reason = ChangedReason(job, *layout); !reason.empty())
             return Refused(reason);
     const std::string folder = FolderOf(target);
     ClearAbandonedScratch(folder);
@@ -406,7 +416,11 @@ TCropResult RunCropJob(const TCropJob& job) {
     const std::string fresh = scratch.Path() + "/" + NameOf(target);
 
     const TTransformLimits limits{job.Options.TransformerTimeout, job.Stop};
-    for (const TTransformCall& call : CropJobCalls(job, fresh)) {
+    for (TTransformCall& call : calls) {
+        const auto scratchFor = [&](const std::string& path) {
+            return path == job.Output ? fresh : path;
+        };
+        call.SetFiles(scratchFor(call.Input()), scratchFor(call.Output()));
         const TTransformResult run = RunTransformer(job.Tool, call, limits, folder);
         if (!run.Ok) return {TCropOutcome::TransformFailed, shown, run.Reason};
     }
@@ -417,7 +431,7 @@ TCropResult RunCropJob(const TCropJob& job) {
     update.Upright = job.Crop.Orientation != 1;
     if (job.Options.UpdatePPI) update.Resolution = job.Resolution;
     // the EXIF thumbnail is cut from the source's own where it can be, without a decode
-    update.Cut = ThumbnailCutOf(job);
+    update.Cut = CutIn(job, layout);
     // records that still describe the uncut photo make a wrong file, not a written one
     if (const TMetadataResult updated = UpdateMetadata(fresh, update); !updated.Error.empty())
         return {
@@ -433,7 +447,7 @@ TCropResult RunCropJob(const TCropJob& job) {
         return {TCropOutcome::TransformFailed, shown, IncompleteReason(folder)};
     // what was written must be what was planned: a transformer that ignored the
     // cut, or a photo changed under the job, gives a picture of another size
-    if (const auto planned = readable ? PlannedSize(job, layout) : std::nullopt) {
+    if (const auto planned = layout ? PlannedSize(job, *layout) : std::nullopt) {
         TJpegLayout written;
         try {
             written = ReadJpegLayout(fresh);
