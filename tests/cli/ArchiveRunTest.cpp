@@ -15,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include "CommandRun.h"
 #include "JpegSamples.h"
 #include "TempDir.h"
 #include "core/ConsoleApp.h"
@@ -22,13 +23,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-const std::string kSep = "\xA4";
-
-struct TRun {
-    uint32_t Code;
-    std::vector<std::string> Lines;
-};
-
 class ArchiveRunTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -40,13 +34,8 @@ protected:
         settings = dir.file("Trimvale.ini");
         // the resolution update follows the cut; without it a dry run's calls make the
         // whole file. Names are kept as they are, so the outputs' are as hostile
-        WriteFileBytes(settings, "StorageTank" + kSep + "Settings" + kSep + "\r\n" +
-                                     Bool("UpdatePPI") + Bool("SafeNames") + "StorageTankEnd" +
-                                     kSep + "\r\n");
-    }
-
-    static std::string Bool(const std::string& key) {
-        return "Boolean" + kSep + key + kSep + "False\r\n";
+        WriteFileBytes(settings, SettingsText(BooleanLine("UpdatePPI", false) +
+                                              BooleanLine("SafeNames", false)));
     }
 
     /// A shell script with "$exe", "$ini", "$out" and "$in" set; both channels caught.
@@ -167,9 +156,8 @@ TEST_F(ArchiveRunTest, ScriptsGetWhatTheyAskForInAnySurroundings) {
     WriteFileBytes(in("giant.jpg"), giant);
     WriteFileBytes(dir.file("cut.ini"), ReadFileBytes(settings).substr(0, 40));
     // the window's own language, chosen in its preferences, is the window's only
-    WriteFileBytes(dir.file("de.ini"), "StorageTank" + kSep + "Settings" + kSep + "\r\nString" +
-                                           kSep + "Language" + kSep + "de_DE\r\nStorageTankEnd" +
-                                           kSep + "\r\n");
+    WriteFileBytes(dir.file("de.ini"), SettingsText("String\xA4Language\xA4"
+                                                    "de_DE\r\n"));
     const std::string crop = "\"$exe\" --crop --settings \"$ini\" --output \"$out\" ";
     struct TCase {
         std::string script;

@@ -20,6 +20,7 @@
 
 #include <gtest/gtest.h>
 
+#include "CommandRun.h"
 #include "JpegSamples.h"
 #include "TempDir.h"
 #include "cli/BatchOptions.h"
@@ -36,13 +37,6 @@ extern char** environ;
 namespace fs = std::filesystem;
 
 namespace {
-const std::string kSep = "\xA4";
-
-struct TRun {
-    uint32_t Code;
-    std::vector<std::string> Lines;
-};
-
 class BatchTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -57,12 +51,9 @@ protected:
 
     /// A settings file holding the given element lines (each ending in CR LF).
     void WriteSettings(const std::string& elements) {
-        WriteFileBytes(settings, "StorageTank" + kSep + "Settings" + kSep + "\r\n" + elements +
-                                     "StorageTankEnd" + kSep + "\r\n");
+        WriteFileBytes(settings, SettingsText(elements));
     }
-    static std::string Bool(const std::string& key, bool value) {
-        return "Boolean" + kSep + key + kSep + (value ? "True" : "False") + "\r\n";
-    }
+    static std::string Bool(const std::string& key, bool value) { return BooleanLine(key, value); }
 
     /// A shell script run with its arguments ("$0" is the program), both channels caught.
     static TRun Shell(const std::string& script, std::vector<std::string> args) {
@@ -466,9 +457,9 @@ TEST_F(BatchTest, WithoutHomeTheUserDatabaseNamesThePerUserFolders) {
 
 TEST_F(BatchTest, SettingsNamedRelativelyAreTheWorkingFoldersOwn) {
     samples::MakePhoto(in("a.jpg"), 160, 120);
-    WriteFileBytes(dir.file("rel.ini"), "StorageTank" + kSep + "Settings" + kSep + "\r\nString" +
-                                            kSep + "CroppedDir" + kSep + dir.file("chosen") +
-                                            "\r\nStorageTankEnd" + kSep + "\r\n");
+    WriteFileBytes(dir.file("rel.ini"), SettingsText("String\xA4"
+                                                     "CroppedDir\xA4" +
+                                                     dir.file("chosen") + "\r\n"));
     const fs::path cwd = fs::current_path();
     fs::current_path(dir.path());
     std::ostringstream out, err;
