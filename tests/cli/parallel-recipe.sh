@@ -29,7 +29,9 @@ shift
 # as ssh, which reads options after the machine as well, up to "--"
 [ "${1:-}" = -- ] && shift
 mkdir -p "$REMOTES/$host"
-cd "$REMOTES/$host" && HOME=$PWD exec sh -c "$*"
+# sshd gives the command a login's HOME and SHELL; parallel's remote side runs
+# the job with $SHELL, whatever the calling environment held
+cd "$REMOTES/$host" && HOME=$PWD SHELL=/bin/sh exec sh -c "$*"
 SSH
 chmod +x "$work/bin/fakessh"
 export REMOTES="$work/remotes" PATH="$work/bin:$PATH"
