@@ -93,6 +93,7 @@ TIFrame::~TIFrame() {
 
 void TIFrame::ConnectEditor() {
     connect(cropper_, &TCFrame::Recalculated, this, &TIFrame::UpdateReadouts);
+    connect(cropper_, &TCFrame::Recalculated, this, &TIFrame::Changed);
     connect(cropper_, &TCFrame::Selected, this, [this] {
         emit SelectRequested();
         // the editor shows that it has the keys
@@ -201,6 +202,17 @@ TFrameState TIFrame::State() const {
     state.Flipped = rotateCheck_->isChecked();
     state.Crop = GetCrop();
     return state;
+}
+
+TOrderPhoto TIFrame::Photo() const {
+    TOrderPhoto photo;
+    photo.Choice = State();
+    photo.Source = SourceLayout();
+    photo.Kind = Kind();
+    photo.Orientation = Orientation();
+    photo.Resolution = Resolution();
+    photo.Incomplete = Incomplete();
+    return photo;
 }
 
 void TIFrame::Restore(const TFrameState& state) {

@@ -8,6 +8,7 @@
 #include "core/ObserverPattern2.h"
 #include "frames/CFrame.h"
 #include "frames/FrameCommands.h"
+#include "model/PrintOrder.h"
 
 class QAction;
 class QCheckBox;
@@ -30,25 +31,6 @@ class TCropAspects;
 /// Split by concern: IFrame.cpp (state, aspects, read-outs, input),
 /// IFrameControls.cpp (the controls, their layout and the details level) and
 /// IFrameMenu.cpp (the popup menu and the commands).
-/// What the user can change in a frame, to be put back by an undo: the
-/// turn, the aspect choice and its flip, and the crop area. The file names
-/// the frame; the destination name comes back with a frame that comes back.
-struct TFrameState {
-    std::string File;
-    std::string DestName;
-    int32_t Rotation = 0;
-    int AspectIndex = -1;
-    std::string Aspect; // its description: found again after the list was edited
-    bool Flipped = false;
-    TCropRect Crop;
-    /// The same edit state (the destination name is the name edit's own).
-    bool SameEdit(const TFrameState& other) const {
-        // the aspect by its description: an edited list alone changes no frame
-        return File == other.File && Rotation == other.Rotation && Aspect == other.Aspect &&
-               Flipped == other.Flipped && Crop == other.Crop;
-    }
-};
-
 class TIFrame : public QWidget, public TObserver {
     Q_OBJECT
 public:
@@ -83,6 +65,8 @@ public:
     void SetMarked(bool marked);
     bool Marked() const { return marked_; }
     TFrameState State() const;
+    /// The frame's photo as the print order holds it.
+    TOrderPhoto Photo() const;
     /// Puts the frame back into a state read with State; raises TError when the
     /// photo cannot be read for the turn.
     void Restore(const TFrameState& state);
@@ -163,6 +147,8 @@ signals:
     void Edited();
     /// A key moved or resized the crop area.
     void KeyEdited();
+    /// The photo's area, aspect, turn or destination name changed, by the user or not.
+    void Changed();
     /// A press with Ctrl or Shift: the frame joins or leaves the chosen frames.
     void ExtendRequested(Qt::KeyboardModifiers modifiers);
     /// A plain press on the picture or the border: this frame alone is chosen.

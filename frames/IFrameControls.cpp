@@ -87,6 +87,7 @@ void TIFrame::BuildDetailPanel() {
     // the name and the mark share a row: a name of another length shares it anew
     connect(fileNameEdit_, &QLineEdit::textChanged, this, [this] {
         if (incompleteLabel_->isVisibleTo(detail_)) LayoutDetailPanel();
+        emit Changed();
     });
 
     const QColor ink = palette().color(QPalette::ButtonText);

@@ -118,7 +118,6 @@ TMainForm::~TMainForm() {
     thumbnails_->SetOnIdle({});
     reloads_->SetOnIdle({});
     // the undo steps go while the window can still hear of it
-    delete std::exchange(undo_, nullptr);
     // a thumbnail run still on stops before the pools it asks go
     loadForm_->Abort();
     // a run still out ends here: its jobs are killed and waited for

@@ -24,7 +24,6 @@ class QLineEdit;
 class QMenu;
 class QPushButton;
 class QToolButton;
-class QUndoStack;
 class IUserPrompt;
 class TAboutBoxJ;
 class TAspectForm;
@@ -40,12 +39,6 @@ class TSForm;
 class TStorageTank;
 class TThumbnailPool;
 
-/// A frame's state and its place in the list, for a frame that leaves or comes back.
-struct TPlacedFrame {
-    int Index = 0;
-    TFrameState State;
-};
-
 /// The main window: the grid of image frames, the menus and the bottom bar
 /// with the add and crop buttons and the destination folder. It owns the
 /// settings store, the image list and the dialogs, and hears the frames'
@@ -54,7 +47,7 @@ struct TPlacedFrame {
 /// (menus and view commands), MainFormImages.cpp (adding, navigating,
 /// removing), MainFormEditing.cpp (frames chosen together, undo and redo) and
 /// MainFormCrop.cpp (the crop run and the preview).
-class TMainForm : public QMainWindow, public IFrameCommands {
+class TMainForm : public QMainWindow, public IFrameCommands, private IOrderListener {
     Q_OBJECT
 public:
     /// Reads the settings (settingsFile decides where), chooses the language and
@@ -94,17 +87,10 @@ public:
     void ClearListExecute();
 
     // --- undo and redo ---
-    QUndoStack* UndoStack() const { return undo_; }
-    /// Makes what changed since the last step one step to undo: frames added,
-    /// removed and edited.
+    /// The photos in list order with what the user chose for each.
+    const TPrintOrder& Order() const { return order_; }
+    /// Ends the step the changes since the last one make: one to undo.
     void Checkpoint();
-    /// For the steps: frames put back into the given states, frames taken away
-    /// and brought back to their places; none of it becomes a step itself.
-    void RestoreStates(const std::vector<TFrameState>& states);
-    void TakeAway(const std::vector<TPlacedFrame>& frames);
-    void BringBack(const std::vector<TPlacedFrame>& frames, bool added);
-    /// Counts a step that may bring these frames back (+1) or one that went (-1).
-    void Hold(const std::vector<TPlacedFrame>& frames, int delta);
 
     // --- commands ---
     void RotateLeftExecute();
@@ -182,9 +168,13 @@ private:
     void TurnCurrent(int degrees);
     void CreateUndo();
     void UpdateUndoCommands();
-    /// The frames just as they are now are the base of the next step.
-    void Rebase();
-    TIFrame* FrameOf(const std::string& file) const;
+    /// The order takes what changed in the frame.
+    void FrameChanged(TIFrame* frame);
+    // IOrderListener: an undo or redo changed the order; the frames follow
+    void PhotoInserted(std::size_t index) override;
+    void PhotoRemoved(std::size_t index, const TOrderPhoto& photo) override;
+    void PhotoChanged(std::size_t index) override;
+    void RestoreFrame(TIFrame& frame, const TFrameState& state);
     void ChooseOnly();
     /// Keeps the frames chosen when the given one, one of them, becomes current.
     void KeepChoiceFor(TIFrame* frame);
@@ -210,7 +200,6 @@ private:
     /// it back; the others go once nothing holds them.
     void KeepFrame(TIFrame* frame);
     void PruneKeptFrames();
-    bool FrameInRemoved(const std::string& file) const;
     /// A kept frame back at the end of the list, sized and set as the list is now;
     /// null when none is kept for the file.
     TIFrame* ReturnKept(const std::string& file);
@@ -279,14 +268,13 @@ private:
     TKeyboardForm* keyboardForm_ = nullptr;
     TAspectForm* aspectForm_ = nullptr;
 
-    QUndoStack* undo_ = nullptr;
+    TPrintOrder order_;
     QTimer keyRun_;                                        // ends a run of key presses
-    std::map<std::string, TFrameState> baseline_;          // each frame at the last step, by file
-    std::vector<TPlacedFrame> removed_;                    // frames gone since, in that order
     std::map<std::string, std::unique_ptr<TIFrame>> kept_; // frames out of the list, by file
-    std::map<std::string, int> held_;         // steps that may bring a file's frame back
-    bool restoring_ = false;                  // an undo or redo is at work
-    bool spreading_ = false;                  // an aspect goes to all chosen frames
+    std::size_t firstBack_ = 0;   // the first place an undo or redo brought a frame back to
+    TIFrame* lastBack_ = nullptr; // the last frame it brought back
+    bool restoring_ = false;      // an undo or redo is at work
+    bool spreading_ = false;      // an aspect goes to all chosen frames
     TPreviewWindow* previewWindow_ = nullptr; // made when no viewer takes a preview
     int previewPpi_ = 0; ///< the print resolution of the crop last previewed; 0: the file's
     // a file of the add run already in the list, and how many were, told at its end

@@ -5,8 +5,6 @@
 #include <utility>
 
 #include <QAction>
-#include <QUndoCommand>
-#include <QUndoStack>
 
 #include "core/Error.h"
 #include "core/StorageTank.h"
@@ -22,62 +20,7 @@
 namespace {
 // a run of key presses is one step once the keys rest this long
 constexpr int kKeyRunPause = 800;
-constexpr int kUndoSteps = 100;
 
-/// A step that is already done when it is pushed: the first redo does nothing.
-class TDoneCommand : public QUndoCommand {
-public:
-    explicit TDoneCommand(TMainForm& window) : window_(window) {}
-    void redo() final {
-        if (std::exchange(first_, false)) return;
-        Redo();
-    }
-
-protected:
-    virtual void Redo() = 0;
-    TMainForm& window_;
-
-private:
-    bool first_ = true;
-};
-
-/// Changes to frames that stay in the list: each frame before and after.
-class TFrameEdit : public TDoneCommand {
-public:
-    TFrameEdit(TMainForm& window, std::vector<TFrameState> before, std::vector<TFrameState> after)
-        : TDoneCommand(window), before_(std::move(before)), after_(std::move(after)) {}
-    void undo() override { window_.RestoreStates(before_); }
-
-protected:
-    void Redo() override { window_.RestoreStates(after_); }
-
-private:
-    std::vector<TFrameState> before_, after_;
-};
-
-/// Frames that joined or left the list, with their places and states.
-class TListChange : public TDoneCommand {
-public:
-    TListChange(TMainForm& window, std::vector<TPlacedFrame> frames, bool added)
-        : TDoneCommand(window), frames_(std::move(frames)), added_(added) {
-        window_.Hold(frames_, 1);
-    }
-    ~TListChange() override { window_.Hold(frames_, -1); }
-    void undo() override { Apply(!added_); }
-
-protected:
-    void Redo() override { Apply(added_); }
-
-private:
-    void Apply(bool add) {
-        if (add)
-            window_.BringBack(frames_, added_);
-        else
-            window_.TakeAway(frames_);
-    }
-    std::vector<TPlacedFrame> frames_;
-    bool added_;
-};
 } // namespace
 
 // --- frames chosen together ---
@@ -151,7 +94,7 @@ void TMainForm::SelectAllExecute() {
 }
 
 void TMainForm::AspectChosenIn(TIFrame* frame, bool flip) {
-    if (spreading_ || IndexOf(frame) < 0 || !baseline_.count(frame->SourceFileName())) return;
+    if (spreading_ || IndexOf(frame) < 0 || order_.IndexOf(frame->SourceFileName()) < 0) return;
     const std::vector<TIFrame*> chosen = ChosenFrames();
     if (std::find(chosen.begin(), chosen.end(), frame) != chosen.end()) {
         // every chosen frame takes the choice, each with its own largest area
@@ -173,36 +116,53 @@ void TMainForm::AspectChosenIn(TIFrame* frame, bool flip) {
 // --- undo and redo ---
 
 void TMainForm::CreateUndo() {
-    undo_ = new QUndoStack(this);
-    // the oldest steps go, and with them the frames only they could bring back
-    undo_->setUndoLimit(kUndoSteps);
     keyRun_.setSingleShot(true);
     keyRun_.setInterval(kKeyRunPause);
     connect(&keyRun_, &QTimer::timeout, this, &TMainForm::Checkpoint);
-    connect(Action("UndoAction"), &QAction::triggered, this, [this] {
+    const auto step = [this](bool back) {
         if (processing_) return;
-        Checkpoint(); // a run of keys still open is the step to undo
-        undo_->undo();
-    });
-    connect(Action("RedoAction"), &QAction::triggered, this, [this] {
-        if (processing_) return;
-        Checkpoint();
-        undo_->redo();
-    });
+        keyRun_.stop(); // a run of keys still open is the step to undo
+        TBig* big = container_->Big();
+        big->SetUpdatesEnabled(false);
+        restoring_ = true;
+        firstBack_ = images_.size();
+        lastBack_ = nullptr;
+        if (back)
+            order_.Undo(*this);
+        else
+            order_.Redo(*this);
+        restoring_ = false;
+        // the grid shows its items in their order: those after the first that came
+        // back go to the end again
+        for (std::size_t i = firstBack_; i < images_.size(); ++i)
+            big->RemoveItem(images_[i]);
+        for (std::size_t i = firstBack_; i < images_.size(); ++i)
+            big->AddItem(images_[i]);
+        big->SetUpdatesEnabled(true);
+        // laid out now, so that the grid scrolls to where a frame came back, not to
+        // where it was put on its way there
+        container_->LayoutNow();
+        if (lastBack_) {
+            SetCurrentFrame(lastBack_);
+            big->ScrollIntoView(lastBack_);
+        }
+        PruneKeptFrames();
+        UpdateImageCommands();
+    };
+    connect(Action("UndoAction"), &QAction::triggered, this, [step] { step(true); });
+    connect(Action("RedoAction"), &QAction::triggered, this, [step] { step(false); });
     Action("RedoAction")
         ->setShortcuts(
             {QKeySequence(QStringLiteral("Ctrl+Shift+Z")), QKeySequence(QStringLiteral("Ctrl+Y"))});
     connect(Action("SelectAllAction"), &QAction::triggered, this, &TMainForm::SelectAllExecute);
     connect(Action("ClearListAction"), &QAction::triggered, this, &TMainForm::ClearListExecute);
-    connect(undo_, &QUndoStack::canUndoChanged, this, &TMainForm::UpdateUndoCommands);
-    connect(undo_, &QUndoStack::canRedoChanged, this, &TMainForm::UpdateUndoCommands);
     UpdateUndoCommands();
 }
 
 void TMainForm::UpdateUndoCommands() {
-    if (!undo_) return;
-    Action("UndoAction")->setEnabled(!processing_ && (undo_->canUndo() || keyRun_.isActive()));
-    Action("RedoAction")->setEnabled(!processing_ && undo_->canRedo());
+    Action("UndoAction")
+        ->setEnabled(!processing_ && (order_.CanUndo() || order_.StepOpen() || keyRun_.isActive()));
+    Action("RedoAction")->setEnabled(!processing_ && order_.CanRedo());
     Action("ClearListAction")->setEnabled(!processing_ && !images_.empty());
 }
 
@@ -212,44 +172,58 @@ void TMainForm::KeyEditIn(TIFrame*) {
 }
 
 void TMainForm::Checkpoint() {
-    if (restoring_ || !undo_) return;
+    if (restoring_) return;
     keyRun_.stop();
-    std::vector<TFrameState> before, after;
-    std::map<std::string, TFrameState> now;
-    std::vector<TPlacedFrame> added;
-    for (std::size_t i = 0; i < images_.size(); ++i) {
-        TFrameState state = images_[i]->State();
-        const auto it = baseline_.find(state.File);
-        if (it == baseline_.end()) {
-            added.push_back({static_cast<int>(i), state});
-        } else if (!it->second.SameEdit(state)) {
-            before.push_back(it->second);
-            after.push_back(state);
-        }
-        now.emplace(state.File, std::move(state));
-    }
-    std::vector<TPlacedFrame> removed = std::exchange(removed_, {});
-    std::erase_if(removed, [&now](const TPlacedFrame& p) { return now.count(p.State.File) > 0; });
-    baseline_ = std::move(now);
-    const int parts = !removed.empty() + !added.empty() + !before.empty();
-    if (parts == 0) {
-        UpdateUndoCommands();
-        return;
-    }
-    // what one action did is one step, however many frames it touched
-    if (parts > 1) undo_->beginMacro(QString());
-    if (!removed.empty()) undo_->push(new TListChange(*this, std::move(removed), false));
-    if (!before.empty()) undo_->push(new TFrameEdit(*this, std::move(before), std::move(after)));
-    if (!added.empty()) undo_->push(new TListChange(*this, std::move(added), true));
-    if (parts > 1) undo_->endMacro();
-    PruneKeptFrames();
+    if (order_.EndStep()) PruneKeptFrames();
     UpdateUndoCommands();
 }
 
-void TMainForm::Hold(const std::vector<TPlacedFrame>& frames, int delta) {
-    for (const TPlacedFrame& p : frames)
-        held_[p.State.File] += delta;
-    if (delta < 0) PruneKeptFrames();
+void TMainForm::FrameChanged(TIFrame* frame) {
+    // the order follows its frames as they change; what an undo does to a frame is
+    // the order's own change already
+    if (restoring_ || images_.size() != order_.Count()) return;
+    const int i = IndexOf(frame);
+    if (i >= 0) order_.Update(static_cast<std::size_t>(i), frame->Photo());
+}
+
+void TMainForm::PhotoInserted(std::size_t index) {
+    const TOrderPhoto& photo = order_.At(index);
+    TIFrame* frame = ReturnKept(photo.File());
+    if (!frame) frame = AddImage(photo.File());
+    if (!frame) {
+        prompt_->ShowError(FillPlaceholders(
+            Translate("The photo %1 cannot be read; its frame cannot come back."), {photo.File()}));
+        // the order holds what the window shows
+        order_.Forget(index);
+        return;
+    }
+    RestoreFrame(*frame, photo.Choice);
+    // back to its place in the list
+    images_.pop_back();
+    images_.insert(images_.begin() + static_cast<std::ptrdiff_t>(index), frame);
+    order_.Replace(index, frame->Photo());
+    firstBack_ = std::min(firstBack_, index);
+    lastBack_ = frame;
+}
+
+void TMainForm::PhotoRemoved(std::size_t index, const TOrderPhoto&) {
+    if (index < images_.size()) RemoveFrame(images_[index]);
+}
+
+void TMainForm::PhotoChanged(std::size_t index) {
+    if (index >= images_.size()) return;
+    TIFrame& frame = *images_[index];
+    RestoreFrame(frame, order_.At(index).Choice);
+    order_.Replace(index, frame.Photo());
+}
+
+void TMainForm::RestoreFrame(TIFrame& frame, const TFrameState& state) {
+    try {
+        frame.Restore(state);
+    } catch (const TError& e) {
+        // the photo cannot be read for its old turn: the frame stays as it is
+        prompt_->ShowError(e.what());
+    }
 }
 
 void TMainForm::KeepFrame(TIFrame* frame) {
@@ -265,11 +239,9 @@ void TMainForm::KeepFrame(TIFrame* frame) {
 }
 
 void TMainForm::PruneKeptFrames() {
+    // a frame out of the list stays, without its thumbnail, while a step may bring it back
     for (auto it = kept_.begin(); it != kept_.end();) {
-        const auto held = held_.find(it->first);
-        const bool needed = held != held_.end() && held->second > 0;
-        if (held != held_.end() && held->second <= 0) held_.erase(held);
-        if (needed || FrameInRemoved(it->first)) {
+        if (order_.MayReturn(it->first)) {
             ++it;
             continue;
         }
@@ -277,111 +249,6 @@ void TMainForm::PruneKeptFrames() {
         it->second.release()->deleteLater();
         it = kept_.erase(it);
     }
-}
-
-bool TMainForm::FrameInRemoved(const std::string& file) const {
-    return std::any_of(removed_.begin(), removed_.end(),
-                       [&file](const TPlacedFrame& p) { return p.State.File == file; });
-}
-
-void TMainForm::Rebase() {
-    baseline_.clear();
-    for (TIFrame* f : images_) {
-        TFrameState state = f->State();
-        baseline_.emplace(state.File, std::move(state));
-    }
-    removed_.clear();
-    UpdateUndoCommands();
-}
-
-TIFrame* TMainForm::FrameOf(const std::string& file) const {
-    for (TIFrame* f : images_)
-        if (f->SourceFileName() == file) return f;
-    return nullptr;
-}
-
-void TMainForm::RestoreStates(const std::vector<TFrameState>& states) {
-    restoring_ = true;
-    for (const TFrameState& state : states) {
-        TIFrame* frame = FrameOf(state.File);
-        if (!frame) continue;
-        try {
-            frame->Restore(state);
-        } catch (const TError& e) {
-            // the photo cannot be read for its old turn: the frame stays as it is
-            prompt_->ShowError(e.what());
-        }
-    }
-    restoring_ = false;
-    Rebase();
-}
-
-void TMainForm::TakeAway(const std::vector<TPlacedFrame>& frames) {
-    restoring_ = true;
-    TBig* big = container_->Big();
-    big->SetUpdatesEnabled(false);
-    for (const TPlacedFrame& p : frames)
-        if (TIFrame* frame = FrameOf(p.State.File)) RemoveFrame(frame);
-    big->SetUpdatesEnabled(true);
-    container_->RequestLayout();
-    restoring_ = false;
-    Rebase();
-}
-
-void TMainForm::BringBack(const std::vector<TPlacedFrame>& frames, bool added) {
-    restoring_ = true;
-    TBig* big = container_->Big();
-    big->SetUpdatesEnabled(false);
-    // removed frames come back last removed first, each to the place it left, so that
-    // every place is counted among the frames that were there then; added ones come
-    // back in the order of their final places
-    std::vector<TPlacedFrame> ordered = frames;
-    if (!added) std::reverse(ordered.begin(), ordered.end());
-    TIFrame* last = nullptr;
-    for (const TPlacedFrame& p : ordered) {
-        if (FrameOf(p.State.File)) continue;
-        TIFrame* frame = ReturnKept(p.State.File);
-        if (!frame) frame = AddImage(p.State.File);
-        if (!frame) {
-            prompt_->ShowError(FillPlaceholders(
-                Translate("The photo %1 cannot be read; its frame cannot come back."),
-                {p.State.File}));
-            continue;
-        }
-        try {
-            frame->Restore(p.State);
-        } catch (const TError& e) {
-            prompt_->ShowError(e.what());
-        }
-        // back to its old place in the list
-        images_.pop_back();
-        const std::size_t at =
-            std::min<std::size_t>(static_cast<std::size_t>(p.Index), images_.size());
-        images_.insert(images_.begin() + static_cast<std::ptrdiff_t>(at), frame);
-        last = frame;
-    }
-    // the grid shows its items in their order: those after the first change go to the end again
-    if (!ordered.empty()) {
-        const auto first = std::min_element(
-            ordered.begin(), ordered.end(),
-            [](const TPlacedFrame& a, const TPlacedFrame& b) { return a.Index < b.Index; });
-        const std::size_t from =
-            std::min<std::size_t>(static_cast<std::size_t>(first->Index), images_.size());
-        for (std::size_t i = from; i < images_.size(); ++i)
-            big->RemoveItem(images_[i]);
-        for (std::size_t i = from; i < images_.size(); ++i)
-            big->AddItem(images_[i]);
-    }
-    big->SetUpdatesEnabled(true);
-    // laid out now, so that the grid scrolls to where the frame came back, not to
-    // where it was put on its way there
-    container_->LayoutNow();
-    if (last) {
-        SetCurrentFrame(last);
-        big->ScrollIntoView(last);
-    }
-    restoring_ = false;
-    Rebase();
 }
 
 TIFrame* TMainForm::ReturnKept(const std::string& file) {

@@ -297,9 +297,11 @@ TIFrame* TMainForm::PlaceImage(const std::string& path, const std::function<bool
     connect(frame, &TIFrame::ExtendRequested, this,
             [this, frame](Qt::KeyboardModifiers keys) { ChooseFrame(frame, keys); });
     connect(frame, &TIFrame::SoleRequested, this, [this] { ChooseOnly(); });
+    connect(frame, &TIFrame::Changed, this, [this, frame] { FrameChanged(frame); });
     if (makeCurrent) SetCurrentFrame(frame);
     if (Get(*settings_, Options::AutoRotateCrop)) frame->AutoFlip();
     frame->CenterCrop();
+    if (!restoring_) order_.Insert(images_.size() - 1, frame->Photo());
     big->ScrollTo(Qt::Vertical, scroll);
     return frame;
 }
@@ -371,7 +373,7 @@ void TMainForm::RemoveExecute() {
 void TMainForm::RemoveFrame(TIFrame* frame) {
     int i = IndexOf(frame);
     // the frame can come back by an undo, in its state and place
-    if (i >= 0 && !restoring_) removed_.push_back({i, frame->State()});
+    if (i >= 0 && !restoring_) order_.Remove(static_cast<std::size_t>(i));
     container_->Big()->RemoveItem(frame);
     if (i >= 0) images_.erase(images_.begin() + i);
     if (frame == current_) current_ = nullptr;
@@ -455,7 +457,12 @@ void TMainForm::PreferencesExecute() {
     if (processing_) return;
     Checkpoint();
     // what new settings do to the frames (a new aspect list, whole-block heights) is no step
-    const auto rebase = qScopeGuard([this] { Rebase(); });
+    restoring_ = true;
+    const auto rebase = qScopeGuard([this] {
+        restoring_ = false;
+        for (std::size_t i = 0; i < images_.size() && i < order_.Count(); ++i)
+            order_.Replace(i, images_[i]->Photo());
+    });
     const int oldHuge = Get(*settings_, Options::HugeHeight);
     const int oldLook = Get(*settings_, Options::CropAreaLook);
     if (sForm_->exec() != QDialog::Accepted) return;
