@@ -91,6 +91,12 @@ public:
     /// Takes the photo's new state without any step (a setting changed it).
     void Replace(std::size_t index, TOrderPhoto photo) { photos_[index] = std::move(photo); }
 
+    /// What became of the photo's crop; no step.
+    void SetResult(std::size_t index, TPhotoState state, std::string reason = {}) {
+        photos_[index].State = state;
+        photos_[index].Reason = std::move(reason);
+    }
+
     /// Ends the open step; false when it held nothing.
     bool EndStep();
     bool StepOpen() const { return !open_.empty(); }

@@ -42,9 +42,9 @@
 #include "model/Options.h"
 #include "ui/AboutBox.h"
 #include "ui/AspectForm.h"
+#include "ui/CropRun.h"
 #include "ui/KeysForm.h"
 #include "ui/LayoutHelpers.h"
-#include "ui/MainFormCropRun.h"
 #include "ui/MessageBoxPrompt.h"
 #include "ui/Placement.h"
 #include "ui/SForm.h"
@@ -288,7 +288,7 @@ void TMainForm::closeEvent(QCloseEvent* event) {
     if (processing_) {
         // the crop run stops before its next frame and closes the window again
         // when its jobs have ended
-        StopCropRun();
+        if (cropRun_) cropRun_->StopForClose();
         event->ignore();
         return;
     }

@@ -32,7 +32,7 @@ class TIFrame;
 class TKeyboardForm;
 struct TListFault;
 class TLoadForm;
-class TMainFormCropRun;
+class TCropRun;
 class TMessageBoxPrompt;
 class TPreviewWindow;
 class TSForm;
@@ -214,12 +214,7 @@ private:
     void RemovePreview();
     /// The desktop's image viewer shows the preview, or else a window of the program's own.
     void OpenPreview(const std::string& path);
-    void CropJobsEnded();
     void EndCropRun();
-    void StopCropRun();
-    void CancelCropRun();
-    void ShowCropProgress();
-    void TellCropFailure(const std::string& file, const std::string& text);
 
     std::unique_ptr<TStorageTank> settings_;
     // decode thumbnails off the window's thread, for the add run and for frames
@@ -242,7 +237,9 @@ private:
     bool busy_ = false;
     bool closing_ = false;
     bool shown_ = false;
-    std::unique_ptr<TMainFormCropRun> cropRun_; // while a crop run's jobs are out
+    std::unique_ptr<TCropRun> cropRun_; // while a crop run's jobs are out
+    bool removeCropped_ = true;         // its written photos leave the list
+    bool endBusy_ = false;              // it set the busy cursor; its end clears it
 
     TCContainer* container_ = nullptr;
     QPushButton* addBtn_ = nullptr;
