@@ -43,6 +43,7 @@
 #include "ui/AboutBox.h"
 #include "ui/AspectForm.h"
 #include "ui/CropRun.h"
+#include "ui/FrameList.h"
 #include "ui/KeysForm.h"
 #include "ui/LayoutHelpers.h"
 #include "ui/MessageBoxPrompt.h"
@@ -76,6 +77,9 @@ TMainForm::TMainForm(TSettingsFile settingsFile, std::vector<std::string> files,
       commandLine_(std::move(files)) {
     setObjectName(QStringLiteral("MainForm"));
     resize(1000, 720);
+    thumbnails_ = std::make_unique<TThumbnailPool>();
+    // thumbnails made again decode in the background: scrolling comes first
+    reloads_ = std::make_unique<TThumbnailPool>(0, TThumbnailPool::TReader(), kReloadNiceness);
     CreateActions();
     CreateMenus();
     CreateBottomBar();
@@ -94,9 +98,6 @@ TMainForm::TMainForm(TSettingsFile settingsFile, std::vector<std::string> files,
     aspectForm_->setObjectName(QStringLiteral("AspectForm"));
     sForm_->SetAspectEditor(aspectForm_);
     loadForm_->SetAddImage([this](const std::string& path) { AddImage(path); });
-    thumbnails_ = std::make_unique<TThumbnailPool>();
-    // thumbnails made again decode in the background: scrolling comes first
-    reloads_ = std::make_unique<TThumbnailPool>(0, TThumbnailPool::TReader(), kReloadNiceness);
     thumbnails_->SetOnIdle([this] { ThumbnailsIdle(); });
     reloads_->SetOnIdle([this] { ThumbnailsIdle(); });
     // two decodes per worker may wait: the workers never idle, memory stays flat
@@ -117,22 +118,19 @@ TMainForm::~TMainForm() {
     // frames going withdraw their thumbnails: nothing is to be told of that
     thumbnails_->SetOnIdle({});
     reloads_->SetOnIdle({});
-    // the undo steps go while the window can still hear of it
     // a thumbnail run still on stops before the pools it asks go
     loadForm_->Abort();
     // a run still out ends here: its jobs are killed and waited for
     cropRun_.reset();
-    // frames observe the registry, which outlives the window: they detach as they go
-    for (TIFrame* frame : images_)
-        delete frame;
-    images_.clear();
-    current_ = nullptr;
-    released_.reset();
+    list_.reset();
     RemovePreview();
 }
 
 void TMainForm::FormCreate() {
     settings_ = std::make_unique<TStorageTank>("Settings", prompt_);
+    list_ = std::make_unique<TFrameList>(*container_, *settings_, *prompt_, *this, reloads_.get());
+    connect(list_.get(), &TFrameList::ListChanged, this, &TMainForm::UpdateImageCommands);
+    connect(list_.get(), &TFrameList::StepsChanged, this, &TMainForm::UpdateUndoCommands);
     try {
         previewFolder_ = GetTempDir();
     } catch (const TError&) {
@@ -272,7 +270,7 @@ void TMainForm::AddDropped(const std::vector<std::string>& paths) {
 bool TMainForm::FormCloseQuery() {
     if (processing_)
         return prompt_->Confirm(Translate("Trimvale is currently processing!\n\nExit anyway?"));
-    if (!images_.empty())
+    if (!Images().empty())
         return prompt_->Confirm(Translate("You have uncropped images!\n\nExit anyway?"));
     return true;
 }
@@ -306,7 +304,7 @@ void TMainForm::FormClose() {
           static_cast<QWidget*>(keyboardForm_), static_cast<QWidget*>(aspectForm_)})
         savePlacement(*settings_, *dialog, dialog->objectName().toStdString(), kDialogPlacement);
     settings_->remove(Options::ImageSize.key);
-    Set(*settings_, Options::ImageSize, imageSize_);
+    Set(*settings_, Options::ImageSize, ImageSize());
     Set(*settings_, Options::CroppedDir, dirEdit_->text().toStdString());
     Set(*settings_, Options::ProgramVersion, ShortVersion());
     settings_->remove("Aspects");
@@ -325,8 +323,8 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);
         const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
-        if (enter && (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier &&
-            !images_.empty() && current_ && Get(*settings_, Options::EnterCropsCurrentImage)) {
+        if (enter && (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier && CurrentFrame() &&
+            Get(*settings_, Options::EnterCropsCurrentImage)) {
             CropCurrentActionExecute();
             return true;
         }

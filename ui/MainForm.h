@@ -28,6 +28,7 @@ class IUserPrompt;
 class TAboutBoxJ;
 class TAspectForm;
 class TCContainer;
+class TFrameList;
 class TIFrame;
 class TKeyboardForm;
 struct TListFault;
@@ -41,13 +42,12 @@ class TThumbnailPool;
 
 /// The main window: the grid of image frames, the menus and the bottom bar
 /// with the add and crop buttons and the destination folder. It owns the
-/// settings store, the image list and the dialogs, and hears the frames'
-/// selection and navigation through their signals and their commands through
-/// IFrameCommands. Split by concern: MainForm.cpp (start and exit), MainFormMenus.cpp
-/// (menus and view commands), MainFormImages.cpp (adding, navigating,
-/// removing), MainFormEditing.cpp (frames chosen together, undo and redo) and
-/// MainFormCrop.cpp (the crop run and the preview).
-class TMainForm : public QMainWindow, public IFrameCommands, private IOrderListener {
+/// settings store, the print order's frames (TFrameList) and the dialogs, and
+/// answers the frames' commands through IFrameCommands. Split by concern:
+/// MainForm.cpp (start and exit), MainFormMenus.cpp (menus and view commands),
+/// MainFormImages.cpp (adding photos and the commands on them) and
+/// MainFormCrop.cpp (starting crop runs and the preview).
+class TMainForm : public QMainWindow, public IFrameCommands {
     Q_OBJECT
 public:
     /// Reads the settings (settingsFile decides where), chooses the language and
@@ -72,25 +72,16 @@ public:
     /// Files and folders dropped on the window, in drop order.
     void AddDropped(const std::vector<std::string>& paths);
     void SetCurrentFrame(TIFrame* frame);
-    TIFrame* CurrentFrame() const { return current_; }
-    const std::vector<TIFrame*>& Images() const { return images_; }
-    int ImageSize() const { return imageSize_; }
-
-    // --- frames chosen together ---
+    TIFrame* CurrentFrame() const;
+    const std::vector<TIFrame*>& Images() const;
+    int ImageSize() const;
     /// The current frame and the frames chosen with it, in list order.
     std::vector<TIFrame*> ChosenFrames() const;
-    /// A press with Ctrl (the frame joins or leaves) or Shift (the frames from the
-    /// current one to this one).
-    void ChooseFrame(TIFrame* frame, Qt::KeyboardModifiers keys);
+    /// The photos in list order, with what the user chose for each, and its frames.
+    TFrameList& List() const { return *list_; }
     void SelectAllExecute();
     /// Empties the list after asking; one step to undo.
     void ClearListExecute();
-
-    // --- undo and redo ---
-    /// The photos in list order with what the user chose for each.
-    const TPrintOrder& Order() const { return order_; }
-    /// Ends the step the changes since the last one make: one to undo.
-    void Checkpoint();
 
     // --- commands ---
     void RotateLeftExecute();
@@ -165,50 +156,19 @@ private:
     void AddImagesExecute();
     void AddFolderExecute(bool recursive);
     void BrowseBtnClick();
-    void TurnCurrent(int degrees);
-    void CreateUndo();
-    void UpdateUndoCommands();
-    /// The order takes what changed in the frame.
-    void FrameChanged(TIFrame* frame);
-    // IOrderListener: an undo or redo changed the order; the frames follow
-    void PhotoInserted(std::size_t index) override;
-    void PhotoRemoved(std::size_t index, const TOrderPhoto& photo) override;
-    void PhotoChanged(std::size_t index) override;
-    void RestoreFrame(TIFrame& frame, const TFrameState& state);
-    void ChooseOnly();
-    /// Keeps the frames chosen when the given one, one of them, becomes current.
-    void KeepChoiceFor(TIFrame* frame);
-    void AspectChosenIn(TIFrame* frame, bool flip);
-    void KeyEditIn(TIFrame* frame);
     /// The files not in the list yet, each once; already is the frame of the first
     /// file that is listed, or null.
     std::vector<std::string> NewFilesOnly(const std::vector<std::string>& files,
                                           TIFrame*& already) const;
     /// Selects the frame of a file added again and says so in the status bar.
     void ShowAlreadyListed(TIFrame* frame, std::size_t count);
-    TIFrame* PlaceImage(const std::string& path, const std::function<bool(TIFrame&)>& load);
-    TIFrame* PlaceImage(const std::string& path, const std::function<bool(TIFrame&)>& load,
-                        bool makeCurrent = true);
     void FrameArrived();
     void StartAddRun(const std::vector<std::string>& files);
     void AddRunEnded();
     void TellListFaults(const std::vector<TListFault>& faults);
     void NoteUnreadable(const std::string& path, std::string reason);
-    void RemoveFrame(TIFrame* frame);
-    void ReleaseFrame(TIFrame* frame);
-    /// A frame out of the list stays, without its thumbnail, while an undo may bring
-    /// it back; the others go once nothing holds them.
-    void KeepFrame(TIFrame* frame);
-    void PruneKeptFrames();
-    /// A kept frame back at the end of the list, sized and set as the list is now;
-    /// null when none is kept for the file.
-    TIFrame* ReturnKept(const std::string& file);
-    /// Makes the frame the user works in current, if it is one of the list.
-    void SelectedFrom(TIFrame* frame);
-    /// Moves the current frame as a navigation key in a frame asks.
-    void NavigateFrom(TCFrame::TNavigation where);
     void UpdateImageCommands();
-    int IndexOf(const TIFrame* frame) const;
+    void UpdateUndoCommands();
     bool MayChangeList() const;
     std::string StartFolder() const;
     void RemovePreview();
@@ -229,10 +189,6 @@ private:
     std::string previewScratch_; // the private folder in it that holds the preview
     std::function<void(const std::string&)> opener_;
     std::vector<std::string> commandLine_;
-    std::vector<TIFrame*> images_;
-    TIFrame* current_ = nullptr;
-    std::unique_ptr<TIFrame> released_;
-    int imageSize_ = 350;
     bool processing_ = false;
     bool busy_ = false;
     bool closing_ = false;
@@ -265,13 +221,7 @@ private:
     TKeyboardForm* keyboardForm_ = nullptr;
     TAspectForm* aspectForm_ = nullptr;
 
-    TPrintOrder order_;
-    QTimer keyRun_;                                        // ends a run of key presses
-    std::map<std::string, std::unique_ptr<TIFrame>> kept_; // frames out of the list, by file
-    std::size_t firstBack_ = 0;   // the first place an undo or redo brought a frame back to
-    TIFrame* lastBack_ = nullptr; // the last frame it brought back
-    bool restoring_ = false;      // an undo or redo is at work
-    bool spreading_ = false;      // an aspect goes to all chosen frames
+    std::unique_ptr<TFrameList> list_;
     TPreviewWindow* previewWindow_ = nullptr; // made when no viewer takes a preview
     int previewPpi_ = 0; ///< the print resolution of the crop last previewed; 0: the file's
     // a file of the add run already in the list, and how many were, told at its end

@@ -29,6 +29,7 @@
 #include "model/DestinationNaming.h"
 #include "model/Options.h"
 #include "ui/CropRun.h"
+#include "ui/FrameList.h"
 #include "ui/MainForm.h"
 #include "ui/PhotoFault.h"
 #include "ui/PreviewWindow.h"
@@ -49,7 +50,7 @@ QString CropProgressText(int finished, std::size_t of) {
 
 void TMainForm::CropCurrentActionExecute() {
     if (processing_) return;
-    if (!current_) {
+    if (!CurrentFrame()) {
         SetStatusText(tr_("No current image to crop"));
         return;
     }
@@ -59,13 +60,13 @@ void TMainForm::CropCurrentActionExecute() {
 void TMainForm::CropImagesActionExecute() {
     if (processing_) return;
     // no folder is made and no account given for a run of nothing
-    if (images_.empty()) {
+    if (Images().empty()) {
         prompt_->ShowMessage(Translate("There are no photos to crop: add some first."));
         return;
     }
     SetBusy(true);
     try {
-        CropFrames(images_, true, true);
+        CropFrames(Images(), true, true);
     } catch (...) {
         SetBusy(false);
         throw;
@@ -100,23 +101,23 @@ void TMainForm::CropFrames(std::vector<TIFrame*> frames, bool removeCropped, boo
     container_->Big()->SetUpdatesEnabled(false);
     removeCropped_ = removeCropped;
     cropRun_ = std::make_unique<TCropRun>(
-        order_, *prompt_,
+        list_->Order(), *prompt_,
         TCropRun::TSettings{folder, tool, Get(*settings_, Options::ExistingFile) == "Warn",
                             CropOptionsFrom(*settings_), summarise});
     connect(cropRun_.get(), &TCropRun::Progress, this,
             [this](int finished, int of) { SetStatusText(CropProgressText(finished, of)); });
     // a frame whose file was not written stays, so the user can mend and crop again
     connect(cropRun_.get(), &TCropRun::Written, this, [this](const std::string& file) {
-        const int i = order_.IndexOf(file);
+        const int i = list_->Order().IndexOf(file);
         if (!removeCropped_ || i < 0) return;
-        TIFrame* frame = images_[static_cast<std::size_t>(i)];
+        TIFrame* frame = Images()[static_cast<std::size_t>(i)];
         SetCurrentFrame(frame);
-        RemoveFrame(frame);
+        list_->Remove(frame);
     });
     connect(cropRun_.get(), &TCropRun::Ended, this, &TMainForm::EndCropRun);
     std::vector<std::string> files;
     for (const TIFrame* frame : frames)
-        if (IndexOf(frame) >= 0) files.push_back(frame->SourceFileName());
+        if (list_->IndexOf(frame) >= 0) files.push_back(frame->SourceFileName());
     // a close confirmed meanwhile ends the run before the next photo
     cropRun_->Start(files, [this] { return closing_; });
     if (cropRun_ && cropRun_->ProgressPanel()) {
@@ -134,10 +135,10 @@ void TMainForm::EndCropRun() {
     TBig* big = container_->Big();
     big->SetUpdatesEnabled(true);
     container_->LayoutNow();
-    if (current_) big->ScrollIntoView(current_);
+    if (CurrentFrame()) big->ScrollIntoView(CurrentFrame());
     SetStatusText(run->Cancelled() ? tr_("Cropping cancelled") : tr_("Finished cropping"));
     SetProcessing(false);
-    Checkpoint(); // the frames the run took away come back by one undo
+    list_->Checkpoint(); // the frames the run took away come back by one undo
     if (endBusy_) SetBusy(false);
     endBusy_ = false;
     run->DropProgress();
@@ -157,7 +158,7 @@ void TMainForm::OpenPreview(const std::string& path) {
 }
 
 void TMainForm::PreviewActionExecute() {
-    if (!current_) return;
+    if (!CurrentFrame()) return;
     if (previewScratch_.empty()) {
         // a folder no one else can write into: nothing can be planted in place of
         // the preview, and other copies of the program keep their own
@@ -175,7 +176,8 @@ void TMainForm::PreviewActionExecute() {
     const std::string preview = PreviewFile();
     std::error_code ec;
     fs::remove(preview, ec);
-    const TOrderPhoto& photo = order_.At(static_cast<std::size_t>(IndexOf(current_)));
+    const TOrderPhoto& photo =
+        list_->Order().At(static_cast<std::size_t>(list_->IndexOf(CurrentFrame())));
     const TTransformCall call = PreviewCall(SpecOf(photo), photo.File(), preview);
     const std::string tool = FindTransformer();
     TTransformResult run;
@@ -187,7 +189,7 @@ void TMainForm::PreviewActionExecute() {
         opener_(preview);
         return;
     }
-    if (const std::string fault = PhotoFault(current_->SourceFileName(), run.Reason);
+    if (const std::string fault = PhotoFault(photo.File(), run.Reason);
         !run.Reason.empty() && !fault.empty()) {
         prompt_->ShowError(fault);
         return;

@@ -11,11 +11,11 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
-#include <QScopeGuard>
 
 #include "core/Error.h"
 #include "core/FilesystemController.h"
 #include "core/StorageTank.h"
+#include "core/StringController.h"
 #include "core/UserPrompt.h"
 #include "frames/IFrame.h"
 #include "grid/CropContainer.h"
@@ -28,6 +28,7 @@
 #include "model/DestinationNaming.h"
 #include "model/ImageFiles.h"
 #include "model/Options.h"
+#include "ui/FrameList.h"
 #include "ui/MainForm.h"
 #include "ui/PhotoFault.h"
 #include "ui/PreviewFileDialog.h"
@@ -132,7 +133,7 @@ void TMainForm::StartAddRun(const std::vector<std::string>& files) {
     loadForm_->SetList(fresh);
     // decoded ahead at the screen's device pixels, as the editors decode their own
     loadForm_->SetThumbnailHeight(
-        DeviceHeight(TIFrame::EditorHeightFor(imageSize_, Get(*settings_, Options::Details)),
+        DeviceHeight(TIFrame::EditorHeightFor(ImageSize(), Get(*settings_, Options::Details)),
                      devicePixelRatioF()));
     loadForm_->SetHonourOrientation(Get(*settings_, Options::HonourOrientation));
     lastLayout_.invalidate();
@@ -170,14 +171,14 @@ void TMainForm::ThumbnailsIdle() {
 }
 
 void TMainForm::AddRunEnded() {
-    if (!current_ && !images_.empty()) SetCurrentFrame(images_.front());
+    if (!CurrentFrame() && !Images().empty()) SetCurrentFrame(Images().front());
     container_->LayoutNow(); // the last frames are shown at once
     // the frames shown decode their thumbnails at their final size: "added" once they have
     if (StatusText() == tr_("Images added") && thumbnails_->Pending() + reloads_->Pending() > 0) {
         SetStatusText(tr_("Making thumbnails..."));
         makingThumbnails_ = true;
     }
-    Checkpoint(); // the files added are one step
+    list_->Checkpoint(); // the files added are one step
     if (const auto [frame, count] = std::exchange(alreadyListed_, {}); frame)
         ShowAlreadyListed(frame, count);
     // files that came meanwhile were accepted then: a crop run begun since does not turn
@@ -206,7 +207,7 @@ std::vector<std::string> TMainForm::NewFilesOnly(const std::vector<std::string>&
     // a file listed twice would be cut twice into the same name, the uncropped copy
     // possibly last
     std::map<std::string, TIFrame*> listed;
-    for (TIFrame* frame : images_)
+    for (TIFrame* frame : Images())
         listed.emplace(SameFileKey(frame->SourceFileName()), frame);
     std::set<std::string> taken;
     std::vector<std::string> fresh;
@@ -224,7 +225,7 @@ std::vector<std::string> TMainForm::NewFilesOnly(const std::vector<std::string>&
 }
 
 void TMainForm::ShowAlreadyListed(TIFrame* frame, std::size_t count) {
-    if (!frame || IndexOf(frame) < 0) return;
+    if (!frame || list_->IndexOf(frame) < 0) return;
     SetCurrentFrame(frame);
     const QString name = QString::fromStdString(LastComponent(frame->SourceFileName()));
     SetStatusText(count > 1
@@ -235,8 +236,7 @@ void TMainForm::ShowAlreadyListed(TIFrame* frame, std::size_t count) {
 }
 
 TIFrame* TMainForm::AddImage(const std::string& path) {
-    TIFrame* frame = PlaceImage(
-        path, [&path](TIFrame& frame) { return frame.LoadFile(path); }, !Adding());
+    TIFrame* frame = list_->Place(path, !Adding());
     if (!frame && Adding()) NoteUnreadable(path, "");
     if (frame && Adding()) FrameArrived();
     return frame;
@@ -249,233 +249,129 @@ TIFrame* TMainForm::AddImage(const std::string& path, TDecodedThumbnail decoded,
         return nullptr;
     }
     // the user works on while frames arrive: the current frame changes only when there is none
-    TIFrame* frame = PlaceImage(
+    TIFrame* frame = list_->Place(
         path, [&](TIFrame& f) { return f.LoadFile(path, std::move(*decoded.Thumbnail), height); },
-        current_ == nullptr);
+        CurrentFrame() == nullptr);
     if (!frame) return nullptr;
     // the view size changed since the run began: the frame decodes again at its new height
-    if (height != TIFrame::EditorHeightFor(imageSize_, Get(*settings_, Options::Details)))
+    if (height != TIFrame::EditorHeightFor(ImageSize(), Get(*settings_, Options::Details)))
         frame->Reload();
     FrameArrived();
     return frame;
 }
 
-TIFrame* TMainForm::PlaceImage(const std::string& path, const std::function<bool(TIFrame&)>& load,
-                               bool makeCurrent) {
-    std::error_code ec;
-    if (!fs::is_regular_file(path, ec)) return nullptr;
-    TBig* big = container_->Big();
-    const int scroll = big->VertBar().Position;
-
-    auto* frame = new TIFrame(big->Viewport());
-    frame->SetCommands(this);
-    frame->SetThumbnailSource(reloads_.get());
-    frame->resize(frame->width(), imageSize_);
-    frame->move(0, static_cast<int>(images_.size()) * imageSize_);
-    images_.push_back(frame);
-    frame->SetDetails(Get(*settings_, Options::Details));
-    frame->SetHonourOrientation(Get(*settings_, Options::HonourOrientation));
-    frame->SetLandscapeTurn(Get(*settings_, Options::AutoRotateToLandscapeAfterCrop));
-    big->AddItem(frame);
-
-    if (!load(*frame)) {
-        big->RemoveItem(frame);
-        images_.pop_back();
-        ReleaseFrame(frame);
-        big->ScrollTo(Qt::Vertical, scroll);
-        return nullptr;
-    }
-    frame->SetDestFileName(NewDestinationName(path, *settings_));
-    frame->SetCropVisible(true);
-    frame->SetLook(Get(*settings_, Options::CropAreaLook));
-    connect(frame, &TIFrame::SelectRequested, this, [this, frame] { SelectedFrom(frame); });
-    connect(frame, &TIFrame::Navigate, this, &TMainForm::NavigateFrom);
-    connect(frame, &TIFrame::AspectChosen, this,
-            [this, frame](bool flip) { AspectChosenIn(frame, flip); });
-    connect(frame, &TIFrame::Edited, this, &TMainForm::Checkpoint);
-    connect(frame, &TIFrame::KeyEdited, this, [this, frame] { KeyEditIn(frame); });
-    connect(frame, &TIFrame::ExtendRequested, this,
-            [this, frame](Qt::KeyboardModifiers keys) { ChooseFrame(frame, keys); });
-    connect(frame, &TIFrame::SoleRequested, this, [this] { ChooseOnly(); });
-    connect(frame, &TIFrame::Changed, this, [this, frame] { FrameChanged(frame); });
-    if (makeCurrent) SetCurrentFrame(frame);
-    if (Get(*settings_, Options::AutoRotateCrop)) frame->AutoFlip();
-    frame->CenterCrop();
-    if (!restoring_) order_.Insert(images_.size() - 1, frame->Photo());
-    big->ScrollTo(Qt::Vertical, scroll);
-    return frame;
+TIFrame* TMainForm::CurrentFrame() const {
+    return list_->Current();
 }
 
 void TMainForm::SetCurrentFrame(TIFrame* frame) {
-    if (frame == current_) return;
-    KeepChoiceFor(frame);
-    if (current_) current_->SetSelected(false);
-    current_ = frame;
-    if (frame) {
-        container_->Big()->ScrollIntoView(frame);
-        // focus already on one of the frame's controls (which is how it became current)
-        // stays there
-        if (frame->isVisible() && frame->isEnabled() &&
-            !frame->isAncestorOf(QApplication::focusWidget()))
-            frame->FocusCrop();
-        frame->SetSelected(true);
-    }
-    UpdateImageCommands();
-    container_->Big()->SetCurrent(frame);
+    list_->SetCurrent(frame);
+}
+
+const std::vector<TIFrame*>& TMainForm::Images() const {
+    return list_->Frames();
+}
+
+int TMainForm::ImageSize() const {
+    return list_->ImageSize();
+}
+
+std::vector<TIFrame*> TMainForm::ChosenFrames() const {
+    return list_->Chosen();
 }
 
 void TMainForm::UpdateImageCommands() {
-    const bool some = current_ != nullptr;
+    const bool some = CurrentFrame() != nullptr;
     Action("PreviewAction")->setEnabled(some);
     for (const char* name :
          {"CropCurrentAction", "RotateLeftAction", "RotateRightAction", "RemoveAction"})
         Action(name)->setEnabled(some && !processing_);
-    if (emptyHint_) emptyHint_->setVisible(images_.empty());
+    if (emptyHint_) emptyHint_->setVisible(Images().empty());
     UpdateUndoCommands();
 }
 
-int TMainForm::IndexOf(const TIFrame* frame) const {
-    if (!frame) return -1;
-    const auto it = std::find(images_.begin(), images_.end(), frame);
-    return it == images_.end() ? -1 : static_cast<int>(it - images_.begin());
+void TMainForm::UpdateUndoCommands() {
+    Action("UndoAction")->setEnabled(!processing_ && list_->CanUndo());
+    Action("RedoAction")->setEnabled(!processing_ && list_->CanRedo());
+    Action("ClearListAction")->setEnabled(!processing_ && !Images().empty());
 }
 
 void TMainForm::RotateRightExecute() {
-    TurnCurrent(90);
+    list_->TurnChosen(90);
 }
 
 void TMainForm::RotateLeftExecute() {
-    TurnCurrent(270);
-}
-
-void TMainForm::TurnCurrent(int degrees) {
-    if (!current_ || processing_) return;
-    Checkpoint();
-    for (TIFrame* frame : ChosenFrames()) {
-        try {
-            frame->SetRotation((frame->Rotation() + degrees) % 360);
-        } catch (const TError& e) {
-            // the photo cannot be read again (moved or damaged): the frame stays as it was
-            prompt_->ShowError(e.what());
-        }
-    }
-    Checkpoint();
+    list_->TurnChosen(270);
 }
 
 void TMainForm::RemoveExecute() {
-    if (!current_ || processing_) return;
-    Checkpoint();
-    for (TIFrame* frame : ChosenFrames())
-        RemoveFrame(frame);
-    Checkpoint();
+    list_->RemoveChosen();
 }
 
-void TMainForm::RemoveFrame(TIFrame* frame) {
-    int i = IndexOf(frame);
-    // the frame can come back by an undo, in its state and place
-    if (i >= 0 && !restoring_) order_.Remove(static_cast<std::size_t>(i));
-    container_->Big()->RemoveItem(frame);
-    if (i >= 0) images_.erase(images_.begin() + i);
-    if (frame == current_) current_ = nullptr;
-    KeepFrame(frame);
-    if (i < 0) i = 0;
-    TIFrame* next = nullptr;
-    if (i < static_cast<int>(images_.size()))
-        next = images_[static_cast<std::size_t>(i)];
-    else if (!images_.empty())
-        next = images_.back();
-    SetCurrentFrame(next);
-    UpdateImageCommands();
-    container_->RequestLayout();
+void TMainForm::SelectAllExecute() {
+    list_->SelectAll();
 }
 
-void TMainForm::ReleaseFrame(TIFrame* frame) {
-    // the frame may be inside its own event now: it lives until the next release
-    frame->hide();
-    frame->setParent(nullptr);
-    released_.reset(frame);
-}
-
-void TMainForm::SelectedFrom(TIFrame* frame) {
-    // a frame already released may still be inside its own signal
-    if (IndexOf(frame) < 0 || frame == current_) return;
-    for (TIFrame* f : images_)
-        f->SetSelected(f == frame);
-    SetCurrentFrame(frame);
-}
-
-void TMainForm::NavigateFrom(TCFrame::TNavigation where) {
-    const int p = IndexOf(current_);
-    const int count = static_cast<int>(images_.size());
-    switch (where) {
-    case TCFrame::TNavigation::Previous:
-        if (p > 0) SetCurrentFrame(images_[static_cast<std::size_t>(p - 1)]);
-        break;
-    case TCFrame::TNavigation::Next:
-        if (p >= 0 && p < count - 1) SetCurrentFrame(images_[static_cast<std::size_t>(p + 1)]);
-        break;
-    case TCFrame::TNavigation::Home:
-        if (count > 0) SetCurrentFrame(images_.front());
-        break;
-    case TCFrame::TNavigation::End:
-        if (count > 0) SetCurrentFrame(images_.back());
-        break;
-    }
+void TMainForm::ClearListExecute() {
+    const std::size_t count = Images().size();
+    if (!MayChangeList() || count == 0) return;
+    // every photo still in the list is uncropped
+    if (prompt_->Confirm(FillPlaceholders(
+            TranslatePlural("Remove the %1 photo from the list? It has not been cropped.",
+                            "Remove all %1 photos from the list? None of them has been cropped.",
+                            count),
+            {std::to_string(count)})))
+        list_->RemoveAll();
 }
 
 void TMainForm::Preview(TIFrame& frame) {
-    SelectedFrom(&frame);
+    list_->SelectedFrom(&frame);
     PreviewActionExecute();
 }
 
 void TMainForm::CropCurrent(TIFrame& frame) {
-    SelectedFrom(&frame);
+    list_->SelectedFrom(&frame);
     CropCurrentActionExecute();
 }
 
 void TMainForm::RotateLeft(TIFrame& frame) {
-    SelectedFrom(&frame);
+    list_->SelectedFrom(&frame);
     RotateLeftExecute();
 }
 
 void TMainForm::RotateRight(TIFrame& frame) {
-    SelectedFrom(&frame);
+    list_->SelectedFrom(&frame);
     RotateRightExecute();
 }
 
 void TMainForm::Remove(TIFrame& frame) {
-    SelectedFrom(&frame);
+    list_->SelectedFrom(&frame);
     RemoveExecute();
 }
 
 bool TMainForm::IsEnabled(TFrameCommand command) const {
-    if (!current_) return false;
+    if (!CurrentFrame()) return false;
     return command == TFrameCommand::Preview || !processing_;
 }
 
 void TMainForm::PreferencesExecute() {
     if (processing_) return;
-    Checkpoint();
     // what new settings do to the frames (a new aspect list, whole-block heights) is no step
-    restoring_ = true;
-    const auto rebase = qScopeGuard([this] {
-        restoring_ = false;
-        for (std::size_t i = 0; i < images_.size() && i < order_.Count(); ++i)
-            order_.Replace(i, images_[i]->Photo());
+    list_->WithoutStep([this] {
+        const int oldHuge = Get(*settings_, Options::HugeHeight);
+        const int oldLook = Get(*settings_, Options::CropAreaLook);
+        if (sForm_->exec() != QDialog::Accepted) return;
+        const int newHuge = Get(*settings_, Options::HugeHeight);
+        if (newHuge != oldHuge && Action("HugeAction")->isChecked()) ApplyViewSize(newHuge);
+        // portrait areas take whole-block heights while results are turned to landscape
+        const bool landscape = Get(*settings_, Options::AutoRotateToLandscapeAfterCrop);
+        for (TIFrame* frame : Images())
+            frame->SetLandscapeTurn(landscape);
+        const int newLook = Get(*settings_, Options::CropAreaLook);
+        if (newLook != oldLook) {
+            // frames whose look the user chose by hand keep it
+            for (TIFrame* frame : Images())
+                if (frame->Cropper()->Look() == oldLook) frame->SetLook(newLook);
+        }
     });
-    const int oldHuge = Get(*settings_, Options::HugeHeight);
-    const int oldLook = Get(*settings_, Options::CropAreaLook);
-    if (sForm_->exec() != QDialog::Accepted) return;
-    const int newHuge = Get(*settings_, Options::HugeHeight);
-    if (newHuge != oldHuge && Action("HugeAction")->isChecked()) ApplyViewSize(newHuge);
-    // portrait areas take whole-block heights while results are turned to landscape
-    const bool landscape = Get(*settings_, Options::AutoRotateToLandscapeAfterCrop);
-    for (TIFrame* frame : images_)
-        frame->SetLandscapeTurn(landscape);
-    const int newLook = Get(*settings_, Options::CropAreaLook);
-    if (newLook != oldLook) {
-        // frames whose look the user chose by hand keep it
-        for (TIFrame* frame : images_)
-            if (frame->Cropper()->Look() == oldLook) frame->SetLook(newLook);
-    }
 }

@@ -17,6 +17,7 @@
 #include "i18n/gnugettext.h"
 #include "model/Options.h"
 #include "ui/AboutBox.h"
+#include "ui/FrameList.h"
 #include "ui/KeysForm.h"
 #include "ui/MainForm.h"
 #include "ui/ShellServices.h"
@@ -152,7 +153,17 @@ void TMainForm::CreateActions() {
     });
     connect(Action("RearrangeAction"), &QAction::triggered, this,
             [this] { container_->RequestLayout(); });
-    CreateUndo();
+    connect(Action("UndoAction"), &QAction::triggered, this, [this] {
+        if (!processing_) list_->Undo();
+    });
+    connect(Action("RedoAction"), &QAction::triggered, this, [this] {
+        if (!processing_) list_->Redo();
+    });
+    Action("RedoAction")
+        ->setShortcuts(
+            {QKeySequence(QStringLiteral("Ctrl+Shift+Z")), QKeySequence(QStringLiteral("Ctrl+Y"))});
+    connect(Action("SelectAllAction"), &QAction::triggered, this, &TMainForm::SelectAllExecute);
+    connect(Action("ClearListAction"), &QAction::triggered, this, &TMainForm::ClearListExecute);
 }
 
 void TMainForm::CreateMenus() {
@@ -266,11 +277,11 @@ void TMainForm::ViewSizeExecute(QAction* action) {
 
 void TMainForm::ApplyViewSize(int height) {
     SetBusy(true);
-    imageSize_ = height;
-    for (TIFrame* frame : images_)
+    list_->SetImageSize(height);
+    for (TIFrame* frame : Images())
         frame->resize(frame->width(), height);
     container_->RequestLayout();
-    for (TIFrame* frame : images_)
+    for (TIFrame* frame : Images())
         frame->Reload();
     SetBusy(false);
 }
@@ -286,7 +297,7 @@ void TMainForm::DetailsExecute(const std::string& level) {
     SetBusy(true);
     Set(*settings_, Options::Details, level);
     const std::string stored = Get(*settings_, Options::Details);
-    for (TIFrame* frame : images_)
+    for (TIFrame* frame : Images())
         frame->SetDetails(stored);
     container_->RequestLayout();
     SetBusy(false);

@@ -143,8 +143,9 @@ TEST_F(AddRunTest, CancelKeepsTheFramesThatArrivedAndFilesThatCameMeanwhileFollo
 TEST_F(AddRunTest, CropImagesShowsItsProgressAndCancelLeavesTheRestInTheList) {
     // a jpegtran slow enough to be cancelled while the first jobs run
     fs::create_directories(dir.file("bin"));
-    WriteFileBytes(dir.file("bin/jpegtran"),
-                   "#!/bin/sh\nsleep 0.3\nexec " + FindExecutable("jpegtran") + " \"$@\"\n");
+    WriteFileBytes(dir.file("bin/jpegtran"), "#!/bin/sh\ntouch \"" + dir.file("started") +
+                                                 "\"\nsleep 0.3\nexec " +
+                                                 FindExecutable("jpegtran") + " \"$@\"\n");
     fs::permissions(dir.file("bin/jpegtran"), fs::perms::owner_all);
     const std::string path = getenv("PATH");
     setenv("PATH", (dir.file("bin") + ":" + path).c_str(), 1);
@@ -160,6 +161,8 @@ TEST_F(AddRunTest, CropImagesShowsItsProgressAndCancelLeavesTheRestInTheList) {
     ASSERT_TRUE(bar && cancel);
     EXPECT_EQ(bar->maximum(), 12);
     EXPECT_TRUE(w->statusBar()->isAncestorOf(bar));
+    // cancelled once a job runs, however slowly the machine starts it
+    ASSERT_TRUE(QTest::qWaitFor([&] { return fs::exists(dir.file("started")); }, 30000));
     cancel->click();
     ASSERT_TRUE(ended.count() == 1 || ended.wait(30000));
     setenv("PATH", path.c_str(), 1);
