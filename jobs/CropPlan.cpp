@@ -57,6 +57,15 @@ TCropSpec CropSpecOf(const TCropRect& area, int rotation, const std::string& kin
     return crop;
 }
 
+TCropSpec CropSpecOf(const TOrderPhoto& photo) {
+    return CropSpecOf(photo.Choice.Crop, photo.Choice.Rotation, photo.Kind, photo.Orientation);
+}
+
+TCropPlanPhoto PlanPhotoOf(const TOrderPhoto& photo) {
+    return {photo.File(),     photo.Choice.DestName, "",          CropSpecOf(photo),
+            photo.Resolution, photo.Incomplete,      photo.Source};
+}
+
 TCropJob PlannedJob(const TCropPlanPhoto& photo, const TPlannedCrop& planned) {
     TCropJob job;
     job.Source = photo.Source;

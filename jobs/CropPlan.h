@@ -10,6 +10,7 @@
 #include "jobs/CropJob.h"
 #include "jobs/OutputNames.h"
 #include "jpeg/JpegLayout.h"
+#include "model/PrintOrder.h"
 
 /// One photo a crop run is asked to crop, in the run's order.
 struct TCropPlanPhoto {
@@ -101,3 +102,7 @@ std::string DestinationFolder(const std::string& typed);
 
 /// The crop of an area as the transformer takes it.
 TCropSpec CropSpecOf(const TCropRect& area, int rotation, const std::string& kind, int orientation);
+/// The crop of a photo of the print order.
+TCropSpec CropSpecOf(const TOrderPhoto& photo);
+/// What the plan takes of a photo of the print order.
+TCropPlanPhoto PlanPhotoOf(const TOrderPhoto& photo);

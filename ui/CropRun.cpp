@@ -24,17 +24,6 @@ namespace {
 // what a job in flight gets to end by itself once the window is to close
 constexpr std::chrono::milliseconds kCloseGrace{500};
 
-/// What the plan needs of a photo of the order.
-TCropPlanPhoto PlanPhotoOf(const TOrderPhoto& photo) {
-    const TFrameState& choice = photo.Choice;
-    return {choice.File,
-            choice.DestName,
-            "",
-            CropSpecOf(choice.Crop, choice.Rotation, photo.Kind, photo.Orientation),
-            photo.Resolution,
-            photo.Incomplete,
-            photo.Source};
-}
 } // namespace
 
 TCropRun::TCropRun(TPrintOrder& order, IUserPrompt& prompt, TSettings settings)

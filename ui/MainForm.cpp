@@ -41,7 +41,9 @@
 #include "model/ImageFiles.h"
 #include "model/Options.h"
 #include "ui/AboutBox.h"
+#include "ui/AddRun.h"
 #include "ui/AspectForm.h"
+#include "ui/CropPreview.h"
 #include "ui/CropRun.h"
 #include "ui/FrameList.h"
 #include "ui/KeysForm.h"
@@ -72,9 +74,7 @@ TMainForm::TMainForm(TSettingsFile settingsFile, std::vector<std::string> files,
                      IUserPrompt* prompt, QWidget* parent)
     : QMainWindow(parent), settingsFile_(std::move(settingsFile)),
       boxPrompt_(std::make_unique<TMessageBoxPrompt>(this)),
-      prompt_(prompt ? prompt : boxPrompt_.get()),
-      opener_([this](const std::string& path) { OpenPreview(path); }),
-      commandLine_(std::move(files)) {
+      prompt_(prompt ? prompt : boxPrompt_.get()), commandLine_(std::move(files)) {
     setObjectName(QStringLiteral("MainForm"));
     resize(1000, 720);
     thumbnails_ = std::make_unique<TThumbnailPool>();
@@ -91,19 +91,26 @@ TMainForm::TMainForm(TSettingsFile settingsFile, std::vector<std::string> files,
     // the thumbnail run's progress sits in the status bar: the window stays usable meanwhile
     loadForm_ = new TLoadForm(statusBar());
     statusBar()->addPermanentWidget(loadForm_);
-    connect(loadForm_, &TLoadForm::runEnded, this, &TMainForm::AddRunEnded);
     aboutBox_ = new TAboutBoxJ(this);
     keyboardForm_ = new TKeyboardForm(this);
     aspectForm_ = new TAspectForm(this);
     aspectForm_->setObjectName(QStringLiteral("AspectForm"));
     sForm_->SetAspectEditor(aspectForm_);
-    loadForm_->SetAddImage([this](const std::string& path) { AddImage(path); });
+    adding_ = std::make_unique<TAddRun>(
+        *list_, *loadForm_, *container_, *settings_, *prompt_,
+        [this](const QString& text) { SetStatusText(text); },
+        [this] { return devicePixelRatioF(); });
+    connect(loadForm_, &TLoadForm::runEnded, adding_.get(), &TAddRun::RunEnded);
+    connect(adding_.get(), &TAddRun::FramesIn, this, &TMainForm::AddRunFramesIn);
+    connect(adding_.get(), &TAddRun::Finished, this, &TMainForm::addRunFinished);
+    loadForm_->SetAddImage([this](const std::string& path) { adding_->AddImage(path); });
     thumbnails_->SetOnIdle([this] { ThumbnailsIdle(); });
     reloads_->SetOnIdle([this] { ThumbnailsIdle(); });
     // two decodes per worker may wait: the workers never idle, memory stays flat
     loadForm_->SetThumbnails(thumbnails_.get(), 2 * thumbnails_->Threads(),
                              [this](const std::string& path, TDecodedThumbnail decoded) {
-                                 AddImage(path, std::move(decoded), loadForm_->ThumbnailHeight());
+                                 adding_->AddImage(path, std::move(decoded),
+                                                   loadForm_->ThumbnailHeight());
                              });
     loadForm_->SetStatusText([this](const QString& text) { SetStatusText(text); });
 
@@ -123,7 +130,6 @@ TMainForm::~TMainForm() {
     // a run still out ends here: its jobs are killed and waited for
     cropRun_.reset();
     list_.reset();
-    RemovePreview();
 }
 
 void TMainForm::FormCreate() {
@@ -131,11 +137,13 @@ void TMainForm::FormCreate() {
     list_ = std::make_unique<TFrameList>(*container_, *settings_, *prompt_, *this, reloads_.get());
     connect(list_.get(), &TFrameList::ListChanged, this, &TMainForm::UpdateImageCommands);
     connect(list_.get(), &TFrameList::StepsChanged, this, &TMainForm::UpdateUndoCommands);
+    std::string previewFolder;
     try {
-        previewFolder_ = GetTempDir();
+        previewFolder = GetTempDir();
     } catch (const TError&) {
-        previewFolder_ = settingsFile_.SaveFolder() + "/"; // a folder that can hold files
+        previewFolder = settingsFile_.SaveFolder() + "/"; // a folder that can hold files
     }
+    preview_ = std::make_unique<TCropPreview>(previewFolder, *prompt_, this);
     settingsFile_.Load(*settings_, *prompt_);
     debugMenu_->menuAction()->setVisible(Get(*settings_, Options::Debug));
 
@@ -224,19 +232,7 @@ void TMainForm::CommandLineTimerTimer() {
     commandLineTimer_.stop();
     // the window has been painted by now; folders add their photos as Add Folder does,
     // in their place among the files
-    std::vector<std::string> files;
-    std::vector<TListFault> faults;
-    for (const std::string& path : commandLine_) {
-        std::error_code ec;
-        if (fs::is_directory(path, ec)) {
-            const std::vector<std::string> listed = ListImageFiles(path, false, &faults);
-            files.insert(files.end(), listed.begin(), listed.end());
-        } else {
-            files.push_back(path);
-        }
-    }
-    AddFiles(files);
-    TellListFaults(faults);
+    if (MayChangeList()) adding_->AddCommandLine(commandLine_);
 }
 
 void TMainForm::dragEnterEvent(QDragEnterEvent* event) {
@@ -255,16 +251,7 @@ void TMainForm::dropEvent(QDropEvent* event) {
 }
 
 void TMainForm::AddDropped(const std::vector<std::string>& paths) {
-    // folders go in at once, with their subfolders; the files follow as one run
-    std::vector<std::string> files;
-    for (const std::string& path : paths) {
-        const QFileInfo info(QString::fromStdString(path));
-        if (info.isFile())
-            files.push_back(info.absoluteFilePath().toStdString());
-        else if (info.isDir())
-            AddFolder(info.absoluteFilePath().toStdString(), true);
-    }
-    AddFiles(files);
+    if (MayChangeList()) adding_->AddDropped(paths);
 }
 
 bool TMainForm::FormCloseQuery() {
@@ -309,7 +296,7 @@ void TMainForm::FormClose() {
     Set(*settings_, Options::ProgramVersion, ShortVersion());
     settings_->remove("Aspects");
     settings_->add(GetCropAspects().SaveToTank());
-    RemovePreview();
+    preview_->Remove();
     std::string status;
     if (!settingsFile_.Save(*settings_, *prompt_, status))
         SetStatusText(QString::fromStdString(status));
@@ -365,13 +352,9 @@ void TMainForm::SetStatusText(const QString& text) {
 }
 
 std::string TMainForm::PreviewFile() const {
-    return previewScratch_.empty() ? std::string() : previewScratch_ + "/CropPreview.jpg";
+    return preview_->File();
 }
 
-void TMainForm::RemovePreview() {
-    if (previewScratch_.empty()) return;
-    // a viewer may still show the file; removing it is all the same to the viewer
-    std::error_code ec;
-    fs::remove_all(previewScratch_, ec);
-    previewScratch_.clear();
+void TMainForm::SetOpener(std::function<void(const std::string&)> opener) {
+    preview_->SetOpener(std::move(opener));
 }

@@ -26,6 +26,7 @@ class QPushButton;
 class QToolButton;
 class IUserPrompt;
 class TAboutBoxJ;
+class TAddRun;
 class TAspectForm;
 class TCContainer;
 class TFrameList;
@@ -33,9 +34,9 @@ class TIFrame;
 class TKeyboardForm;
 struct TListFault;
 class TLoadForm;
+class TCropPreview;
 class TCropRun;
 class TMessageBoxPrompt;
-class TPreviewWindow;
 class TSForm;
 class TStorageTank;
 class TThumbnailPool;
@@ -66,9 +67,6 @@ public:
     /// Whether a thumbnail run is on; addRunFinished tells when it and the files that
     /// followed it are all in.
     bool Adding() const;
-    TIFrame* AddImage(const std::string& path);
-    /// AddImage with a thumbnail decoded ahead for an editor of the given height.
-    TIFrame* AddImage(const std::string& path, TDecodedThumbnail decoded, int32_t height);
     /// Files and folders dropped on the window, in drop order.
     void AddDropped(const std::vector<std::string>& paths);
     void SetCurrentFrame(TIFrame* frame);
@@ -99,7 +97,7 @@ public:
     /// (made at the first preview); empty before that.
     std::string PreviewFile() const;
     /// How a finished preview is shown (the desktop's viewer by default).
-    void SetOpener(std::function<void(const std::string&)> opener) { opener_ = std::move(opener); }
+    void SetOpener(std::function<void(const std::string&)> opener);
 
     // --- state ---
     void SetProcessing(bool on);
@@ -156,24 +154,12 @@ private:
     void AddImagesExecute();
     void AddFolderExecute(bool recursive);
     void BrowseBtnClick();
-    /// The files not in the list yet, each once; already is the frame of the first
-    /// file that is listed, or null.
-    std::vector<std::string> NewFilesOnly(const std::vector<std::string>& files,
-                                          TIFrame*& already) const;
-    /// Selects the frame of a file added again and says so in the status bar.
-    void ShowAlreadyListed(TIFrame* frame, std::size_t count);
-    void FrameArrived();
-    void StartAddRun(const std::vector<std::string>& files);
-    void AddRunEnded();
-    void TellListFaults(const std::vector<TListFault>& faults);
-    void NoteUnreadable(const std::string& path, std::string reason);
+    /// An add run's frames are in: the status says whether thumbnails are still being made.
+    void AddRunFramesIn();
     void UpdateImageCommands();
     void UpdateUndoCommands();
     bool MayChangeList() const;
     std::string StartFolder() const;
-    void RemovePreview();
-    /// The desktop's image viewer shows the preview, or else a window of the program's own.
-    void OpenPreview(const std::string& path);
     void EndCropRun();
 
     std::unique_ptr<TStorageTank> settings_;
@@ -185,9 +171,6 @@ private:
     TSettingsFile settingsFile_;
     std::unique_ptr<TMessageBoxPrompt> boxPrompt_;
     IUserPrompt* prompt_;
-    std::string previewFolder_;  // the temporary folder
-    std::string previewScratch_; // the private folder in it that holds the preview
-    std::function<void(const std::string&)> opener_;
     std::vector<std::string> commandLine_;
     bool processing_ = false;
     bool busy_ = false;
@@ -214,16 +197,11 @@ private:
 
     TSForm* sForm_ = nullptr;
     TLoadForm* loadForm_ = nullptr;
-    std::vector<std::string> waitingFiles_; // added while a thumbnail run was on
-    QElapsedTimer lastLayout_;              // of the grid while frames arrive
-    std::vector<std::string> unreadable_;   // "name: reason", told once the run is over
+    std::unique_ptr<TAddRun> adding_;
+    std::unique_ptr<TCropPreview> preview_;
     TAboutBoxJ* aboutBox_ = nullptr;
     TKeyboardForm* keyboardForm_ = nullptr;
     TAspectForm* aspectForm_ = nullptr;
 
     std::unique_ptr<TFrameList> list_;
-    TPreviewWindow* previewWindow_ = nullptr; // made when no viewer takes a preview
-    int previewPpi_ = 0; ///< the print resolution of the crop last previewed; 0: the file's
-    // a file of the add run already in the list, and how many were, told at its end
-    std::pair<TIFrame*, std::size_t> alreadyListed_{nullptr, 0};
 };

@@ -28,6 +28,7 @@
 #include "jobs/SharedSettings.h"
 #include "model/DestinationNaming.h"
 #include "model/Options.h"
+#include "ui/CropPreview.h"
 #include "ui/CropRun.h"
 #include "ui/FrameList.h"
 #include "ui/MainForm.h"
@@ -38,9 +39,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-TCropSpec SpecOf(const TOrderPhoto& photo) {
-    return CropSpecOf(photo.Choice.Crop, photo.Choice.Rotation, photo.Kind, photo.Orientation);
-}
 
 // the count that picks the plural form is the whole, "of %2"
 QString CropProgressText(int finished, std::size_t of) {
@@ -149,56 +147,10 @@ void TMainForm::EndCropRun() {
     emit cropRunFinished();
 }
 
-void TMainForm::OpenPreview(const std::string& path) {
-    if (ShellOpen(path)) return;
-    if (!previewWindow_) previewWindow_ = new TPreviewWindow(this);
-    std::string why;
-    if (!previewWindow_->Show(path, &why, previewPpi_))
-        prompt_->ShowError(FillPlaceholders(Translate("Unable to read %1: %2"), {path, why}));
-}
-
 void TMainForm::PreviewActionExecute() {
     if (!CurrentFrame()) return;
-    if (previewScratch_.empty()) {
-        // a folder no one else can write into: nothing can be planted in place of
-        // the preview, and other copies of the program keep their own
-        const std::string base =
-            previewFolder_ + (previewFolder_.empty() || previewFolder_.back() == '/' ? "" : "/");
-        std::string pattern = base + "trimvale-XXXXXX";
-        if (!mkdtemp(pattern.data())) {
-            const int error = errno;
-            prompt_->ShowError(FillPlaceholders(Translate("Unable to create \"%1\": %2"),
-                                                {base, std::strerror(error)}));
-            return;
-        }
-        previewScratch_ = pattern;
-    }
-    const std::string preview = PreviewFile();
-    std::error_code ec;
-    fs::remove(preview, ec);
     const TOrderPhoto& photo =
         list_->Order().At(static_cast<std::size_t>(list_->IndexOf(CurrentFrame())));
-    const TTransformCall call = PreviewCall(SpecOf(photo), photo.File(), preview);
-    const std::string tool = FindTransformer();
-    TTransformResult run;
-    if (!tool.empty()) run = RunTransformer(tool, call, {}, previewScratch_);
-    // only what this call wrote is shown; an empty file is a failed write
-    if (run.Ok && !ec && fs::file_size(preview, ec) > 0 && !ec) {
-        // the crop is written with its print resolution; the preview keeps the source's
-        previewPpi_ = Get(*settings_, Options::UpdatePPI) ? photo.Resolution : 0;
-        opener_(preview);
-        return;
-    }
-    if (const std::string fault = PhotoFault(photo.File(), run.Reason);
-        !run.Reason.empty() && !fault.empty()) {
-        prompt_->ShowError(fault);
-        return;
-    }
-    prompt_->ShowError(
-        run.Reason.empty()
-            ? FillPlaceholders(Translate("Error: Defective JPEGTran call:\n%1\nEnsure that you "
-                                         "have write access to %2"),
-                               {call.ArgumentString(), previewScratch_})
-            : FillPlaceholders(Translate("Error: Defective JPEGTran call:\n%1\n%2"),
-                               {call.ArgumentString(), run.Reason}));
+    // the crop is written with its print resolution; the preview keeps the source's
+    preview_->Show(photo, Get(*settings_, Options::UpdatePPI) ? photo.Resolution : 0);
 }

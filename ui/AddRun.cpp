@@ -1,0 +1,218 @@
+#include "ui/AddRun.h"
+
+#include <filesystem>
+#include <map>
+#include <set>
+
+#include <QFileInfo>
+
+#include "core/FilesystemController.h"
+#include "core/StorageTank.h"
+#include "core/UserPrompt.h"
+#include "frames/IFrame.h"
+#include "grid/BigPanel.h"
+#include "grid/CropContainer.h"
+#include "grid/ImageLoader.h"
+#include "i18n/TranslateWindow.h"
+#include "i18n/gnugettext.h"
+#include "model/CropArea.h"
+#include "model/DestinationNaming.h"
+#include "model/ImageFiles.h"
+#include "model/Options.h"
+#include "ui/FrameList.h"
+#include "ui/PhotoFault.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+// The first lines of what could not be read, under one heading.
+std::string UnreadableList(const std::vector<std::string>& lines, std::size_t shown) {
+    std::string text = Translate("These folders and files could not be read:");
+    for (std::size_t i = 0; i < lines.size() && i < shown; ++i)
+        text += "\n" + lines[i];
+    if (lines.size() > shown) text += "\n...";
+    return text;
+}
+
+/// One spelling per file: links and "." or ".." resolved where the file exists.
+std::string SameFileKey(const std::string& path) {
+    std::error_code ec;
+    const fs::path canonical = fs::weakly_canonical(path, ec);
+    return ec ? fs::path(path).lexically_normal().string() : canonical.string();
+}
+} // namespace
+
+TAddRun::TAddRun(TFrameList& list, TLoadForm& loadForm, TCContainer& container,
+                 TStorageTank& settings, IUserPrompt& prompt,
+                 std::function<void(const QString&)> status, std::function<double()> pixelRatio)
+    : list_(list), loadForm_(loadForm), container_(container), settings_(settings), prompt_(prompt),
+      status_(std::move(status)), pixelRatio_(std::move(pixelRatio)) {}
+
+void TAddRun::AddFolder(const std::string& folder, bool recursive) {
+    std::vector<TListFault> faults;
+    AddFiles(ListImageFiles(folder, recursive, &faults));
+    TellListFaults(faults);
+}
+
+void TAddRun::AddCommandLine(const std::vector<std::string>& paths) {
+    std::vector<std::string> files;
+    std::vector<TListFault> faults;
+    for (const std::string& path : paths) {
+        std::error_code ec;
+        if (fs::is_directory(path, ec)) {
+            const std::vector<std::string> listed = ListImageFiles(path, false, &faults);
+            files.insert(files.end(), listed.begin(), listed.end());
+        } else {
+            files.push_back(path);
+        }
+    }
+    AddFiles(files);
+    TellListFaults(faults);
+}
+
+void TAddRun::AddDropped(const std::vector<std::string>& paths) {
+    std::vector<std::string> files;
+    for (const std::string& path : paths) {
+        const QFileInfo info(QString::fromStdString(path));
+        if (info.isFile())
+            files.push_back(info.absoluteFilePath().toStdString());
+        else if (info.isDir())
+            AddFolder(info.absoluteFilePath().toStdString(), true);
+    }
+    AddFiles(files);
+}
+
+void TAddRun::TellListFaults(const std::vector<TListFault>& faults) {
+    if (faults.empty()) return;
+    std::vector<std::string> lines;
+    for (const TListFault& fault : faults)
+        lines.push_back(fault.Path + ": " + fault.Reason);
+    prompt_.ShowError(UnreadableList(lines, 10));
+}
+
+void TAddRun::AddFiles(const std::vector<std::string>& files) {
+    if (!files.empty()) Start(files);
+}
+
+void TAddRun::Start(const std::vector<std::string>& files) {
+    if (Adding()) {
+        // files that come while a run is on (a drop, the command line) follow it
+        waiting_.insert(waiting_.end(), files.begin(), files.end());
+        return;
+    }
+    TIFrame* already = nullptr;
+    const std::vector<std::string> fresh = NewFilesOnly(files, already);
+    if (fresh.empty()) {
+        ShowAlreadyListed(already, files.size());
+        return;
+    }
+    // told when the run has ended, so that its own status line does not hide it
+    alreadyListed_ = {already, files.size() - fresh.size()};
+    loadForm_.SetList(fresh);
+    // decoded ahead at the screen's device pixels, as the editors decode their own
+    loadForm_.SetThumbnailHeight(
+        DeviceHeight(TIFrame::EditorHeightFor(list_.ImageSize(), Get(settings_, Options::Details)),
+                     pixelRatio_()));
+    loadForm_.SetHonourOrientation(Get(settings_, Options::HonourOrientation));
+    lastLayout_.invalidate();
+    loadForm_.Start();
+}
+
+bool TAddRun::Adding() const {
+    return !loadForm_.Finished();
+}
+
+TIFrame* TAddRun::AddImage(const std::string& path) {
+    TIFrame* frame = list_.Place(path, !Adding());
+    if (!frame && Adding()) NoteUnreadable(path, "");
+    if (frame && Adding()) FrameArrived();
+    return frame;
+}
+
+TIFrame* TAddRun::AddImage(const std::string& path, TDecodedThumbnail decoded, int32_t height) {
+    // a file the decoder refused would be dropped after its frame was made
+    if (!decoded.Thumbnail) {
+        NoteUnreadable(path, decoded.Error);
+        return nullptr;
+    }
+    // the user works on while frames arrive: the current frame changes only when there is none
+    TIFrame* frame = list_.Place(
+        path, [&](TIFrame& f) { return f.LoadFile(path, std::move(*decoded.Thumbnail), height); },
+        list_.Current() == nullptr);
+    if (!frame) return nullptr;
+    // the view size changed since the run began: the frame decodes again at its new height
+    if (height != TIFrame::EditorHeightFor(list_.ImageSize(), Get(settings_, Options::Details)))
+        frame->Reload();
+    FrameArrived();
+    return frame;
+}
+
+void TAddRun::FrameArrived() {
+    // the grid follows the arriving frames without being laid out once per frame
+    constexpr qint64 kLayoutEveryMs = 100;
+    // a frame that made the grid overflow is laid out at once: the columns narrow by
+    // the vertical bar at once, and no horizontal bar comes and goes meanwhile
+    const bool overflowing = container_.Big()->HorzBarShown();
+    if (!overflowing && lastLayout_.isValid() && lastLayout_.elapsed() < kLayoutEveryMs) return;
+    lastLayout_.start();
+    container_.LayoutNow();
+}
+
+void TAddRun::NoteUnreadable(const std::string& path, std::string reason) {
+    // what is wrong with the photo, in the user's words; the decoder's after it
+    const std::string said =
+        PhotoFault(path, reason,
+                   Translate(reason.empty() ? "The file is no JPEG photo that can be read"
+                                            : "The photo cannot be read"));
+    unreadable_.push_back(fs::path(path).filename().string() + ": " + said);
+}
+
+void TAddRun::RunEnded() {
+    if (!list_.Current() && !list_.Frames().empty()) list_.SetCurrent(list_.Frames().front());
+    container_.LayoutNow(); // the last frames are shown at once
+    emit FramesIn();
+    list_.Checkpoint(); // the files added are one step
+    if (const auto [frame, count] = std::exchange(alreadyListed_, {}); frame)
+        ShowAlreadyListed(frame, count);
+    // files that came meanwhile were accepted then: a crop run begun since does not turn
+    // them away; when they make a run of their own, its end tells the rest
+    if (!waiting_.empty()) {
+        Start(std::exchange(waiting_, {}));
+        if (Adding()) return;
+    }
+    // what could not be read is told once, after the whole add
+    if (!unreadable_.empty()) prompt_.ShowError(UnreadableList(std::exchange(unreadable_, {}), 20));
+    emit Finished();
+}
+
+std::vector<std::string> TAddRun::NewFilesOnly(const std::vector<std::string>& files,
+                                               TIFrame*& already) const {
+    // a file listed twice would be cut twice into the same name, the uncropped copy
+    // possibly last
+    std::map<std::string, TIFrame*> listed;
+    for (TIFrame* frame : list_.Frames())
+        listed.emplace(SameFileKey(frame->SourceFileName()), frame);
+    std::set<std::string> taken;
+    std::vector<std::string> fresh;
+    already = nullptr;
+    for (const std::string& file : files) {
+        const std::string key = SameFileKey(file);
+        const auto it = listed.find(key);
+        if (it != listed.end()) {
+            if (!already) already = it->second;
+        } else if (taken.insert(key).second) {
+            fresh.push_back(file);
+        }
+    }
+    return fresh;
+}
+
+void TAddRun::ShowAlreadyListed(TIFrame* frame, std::size_t count) {
+    if (!frame || list_.IndexOf(frame) < 0) return;
+    list_.SetCurrent(frame);
+    const QString name = QString::fromStdString(LastComponent(frame->SourceFileName()));
+    status_(count > 1 ? trn_("%1 file is already in the list and was not added again.",
+                             "%1 files are already in the list and were not added again.", count)
+                            .arg(count)
+                      : tr_("\"%1\" is already in the list; its frame is selected.").arg(name));
+}
