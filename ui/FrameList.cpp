@@ -49,6 +49,21 @@ int TFrameList::IndexOf(const TIFrame* frame) const {
     return it == frames_.end() ? -1 : static_cast<int>(it - frames_.begin());
 }
 
+void TFrameList::SetImageSize(int height) {
+    imageSize_ = height;
+    for (TIFrame* frame : frames_)
+        frame->resize(frame->width(), height);
+    container_.RequestLayout();
+    for (TIFrame* frame : frames_)
+        frame->Reload();
+}
+
+void TFrameList::SetDetails(const std::string& level) {
+    for (TIFrame* frame : frames_)
+        frame->SetDetails(level);
+    container_.RequestLayout();
+}
+
 // --- frames in and out ---
 
 TIFrame* TFrameList::Place(const std::string& path, bool makeCurrent) {

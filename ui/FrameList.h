@@ -41,7 +41,10 @@ public:
     int IndexOf(const TIFrame* frame) const;
     /// The height of every frame.
     int ImageSize() const { return imageSize_; }
-    void SetImageSize(int height) { imageSize_ = height; }
+    /// Every frame takes the height and decodes its thumbnail again for it.
+    void SetImageSize(int height);
+    /// "None", "Brief" or "Full" for every frame.
+    void SetDetails(const std::string& level);
     /// While set (a crop run is on), nothing changes the list or its photos.
     void SetLocked(bool locked) { locked_ = locked; }
 

@@ -9,10 +9,8 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
-#include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -22,7 +20,6 @@
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolButton>
-#include <QUndoStack>
 #include <QWheelEvent>
 
 #include "core/Error.h"
@@ -38,11 +35,11 @@
 #include "jobs/SharedSettings.h"
 #include "jobs/Transformer.h"
 #include "model/CropAspects.h"
-#include "model/ImageFiles.h"
 #include "model/Options.h"
 #include "ui/AboutBox.h"
 #include "ui/AddRun.h"
 #include "ui/AspectForm.h"
+#include "ui/BottomBar.h"
 #include "ui/CropPreview.h"
 #include "ui/CropRun.h"
 #include "ui/FrameList.h"
@@ -205,8 +202,8 @@ void TMainForm::FormShow() {
     Action(view)->setChecked(true);
     ViewSizeExecute(Action(view));
 
-    dirEdit_->setText(QString::fromStdString(CroppedDir(*settings_)));
-    dirEdit_->setFocus();
+    DirEdit()->setText(QString::fromStdString(CroppedDir(*settings_)));
+    DirEdit()->setFocus();
     setAcceptDrops(true);
 
     if (FindTransformer().empty()) prompt_->ShowError(MissingTransformerMessage());
@@ -292,7 +289,7 @@ void TMainForm::FormClose() {
         savePlacement(*settings_, *dialog, dialog->objectName().toStdString(), kDialogPlacement);
     settings_->remove(Options::ImageSize.key);
     Set(*settings_, Options::ImageSize, ImageSize());
-    Set(*settings_, Options::CroppedDir, dirEdit_->text().toStdString());
+    Set(*settings_, Options::CroppedDir, DirEdit()->text().toStdString());
     Set(*settings_, Options::ProgramVersion, ShortVersion());
     settings_->remove("Aspects");
     settings_->add(GetCropAspects().SaveToTank());
@@ -324,9 +321,7 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
 
 void TMainForm::SetProcessing(bool on) {
     processing_ = on;
-    for (QWidget* w : {static_cast<QWidget*>(exeBtn_), static_cast<QWidget*>(dirEdit_),
-                       static_cast<QWidget*>(browseBtn_), static_cast<QWidget*>(addBtn_)})
-        w->setEnabled(!on);
+    bar_->SetLocked(on);
     // nothing may change the image list or start a second run meanwhile
     for (const char* name :
          {"AddImagesAction", "AddFolderAction", "AddFoldersRecursivelyAction", "PreferencesAction"})

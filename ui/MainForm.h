@@ -1,20 +1,14 @@
 #pragma once
 
 #include <functional>
-#include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include <QElapsedTimer>
 #include <QMainWindow>
-#include <QPointer>
 #include <QTimer>
 
-#include "frames/CFrame.h"
 #include "frames/FrameCommands.h"
-#include "frames/IFrame.h"
-#include "frames/ThumbnailSource.h"
 #include "model/SettingsFile.h"
 
 class QAction;
@@ -22,17 +16,15 @@ class QActionGroup;
 class QLabel;
 class QLineEdit;
 class QMenu;
-class QPushButton;
-class QToolButton;
 class IUserPrompt;
 class TAboutBoxJ;
 class TAddRun;
 class TAspectForm;
+class TBottomBar;
 class TCContainer;
 class TFrameList;
 class TIFrame;
 class TKeyboardForm;
-struct TListFault;
 class TLoadForm;
 class TCropPreview;
 class TCropRun;
@@ -107,7 +99,7 @@ public:
     void SetStatusText(const QString& text);
     TStorageTank& Settings() const { return *settings_; }
     TCContainer* Container() const { return container_; }
-    QLineEdit* DirEdit() const { return dirEdit_; }
+    QLineEdit* DirEdit() const;
     TLoadForm* LoadForm() const { return loadForm_; }
     TSForm* SForm() const { return sForm_; }
     QAction* Action(const char* name) const;
@@ -153,7 +145,6 @@ private:
     void DetailsExecute(const std::string& level);
     void AddImagesExecute();
     void AddFolderExecute(bool recursive);
-    void BrowseBtnClick();
     /// An add run's frames are in: the status says whether thumbnails are still being made.
     void AddRunFramesIn();
     void UpdateImageCommands();
@@ -181,11 +172,7 @@ private:
     bool endBusy_ = false;              // it set the busy cursor; its end clears it
 
     TCContainer* container_ = nullptr;
-    QPushButton* addBtn_ = nullptr;
-    QPushButton* exeBtn_ = nullptr;
-    QLabel* toDirLabel_ = nullptr;
-    QLineEdit* dirEdit_ = nullptr;
-    QToolButton* browseBtn_ = nullptr;
+    TBottomBar* bar_ = nullptr;
     QLabel* status_ = nullptr;
     QLabel* emptyHint_ = nullptr;   ///< over the grid while the list is empty
     bool makingThumbnails_ = false; ///< the status bar says so until the pools are idle

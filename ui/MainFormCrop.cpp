@@ -86,7 +86,7 @@ void TMainForm::CropFrames(std::vector<TIFrame*> frames, bool removeCropped, boo
     const int n = static_cast<int>(frames.size());
     SetStatusText(trn_("Cropping %1 image...", "Cropping %1 images...", n).arg(n));
 
-    const std::string folder = DestinationFolder(dirEdit_->text().toStdString());
+    const std::string folder = DestinationFolder(DirEdit()->text().toStdString());
     std::error_code ec;
     if (!folder.empty()) fs::create_directories(folder, ec);
     if (folder.empty() || !fs::is_directory(folder, ec)) {
