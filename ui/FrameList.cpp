@@ -64,6 +64,13 @@ void TFrameList::SetDetails(const std::string& level) {
     container_.RequestLayout();
 }
 
+const TOrderPhoto* TFrameList::PhotoOf(const TIFrame* frame) const {
+    const int i = IndexOf(frame);
+    if (i < 0 || static_cast<std::size_t>(i) >= order_.Count()) return nullptr;
+    const TOrderPhoto& photo = order_.At(static_cast<std::size_t>(i));
+    return photo.File() == frame->SourceFileName() ? &photo : nullptr;
+}
+
 // --- frames in and out ---
 
 TIFrame* TFrameList::Place(const std::string& path, bool makeCurrent) {

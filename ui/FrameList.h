@@ -39,6 +39,8 @@ public:
     const std::vector<TIFrame*>& Frames() const { return frames_; }
     TIFrame* Current() const { return current_; }
     int IndexOf(const TIFrame* frame) const;
+    /// The photo the frame shows; null for a frame out of the list.
+    const TOrderPhoto* PhotoOf(const TIFrame* frame) const;
     /// The height of every frame.
     int ImageSize() const { return imageSize_; }
     /// Every frame takes the height and decodes its thumbnail again for it.

@@ -148,9 +148,8 @@ void TMainForm::EndCropRun() {
 }
 
 void TMainForm::PreviewActionExecute() {
-    if (!CurrentFrame()) return;
-    const TOrderPhoto& photo =
-        list_->Order().At(static_cast<std::size_t>(list_->IndexOf(CurrentFrame())));
+    const TOrderPhoto* photo = list_->PhotoOf(CurrentFrame());
+    if (!photo) return;
     // the crop is written with its print resolution; the preview keeps the source's
-    preview_->Show(photo, Get(*settings_, Options::UpdatePPI) ? photo.Resolution : 0);
+    preview_->Show(*photo, Get(*settings_, Options::UpdatePPI) ? photo->Resolution : 0);
 }
