@@ -5,10 +5,10 @@
 /// The texts are fixed: stored files and older code know them as they stand.
 ///
 /// Only code that needs no window sends named events: an aspect, an aspect
-/// list and the registry announce their changes, and the crop area tells its
-/// editor about recalculations and keys. Widgets and the main window talk
-/// through Qt signals instead (the editor's and the frame's), and a frame's
-/// commands reach the window through IFrameCommands.
+/// list and the registry announce their changes. The crop area is a plain
+/// value that sends nothing; widgets and the main window talk through Qt
+/// signals (the editor's and the frame's), and a frame's commands reach the
+/// window through IFrameCommands.
 namespace Events {
 
 /// An aspect's sizes, unit or description changed; value: the ratio (double).
@@ -18,15 +18,5 @@ inline constexpr char AspectChanged[] = "AspectChanged";
 inline constexpr char AspectListChanged[] = "AspectListChanged";
 /// A list's default position moved; value: the new position (integer).
 inline constexpr char NewDefaultAspect[] = "NewDefaultAspect";
-
-/// The crop area was recomputed (and the editor asked to redraw it).
-inline constexpr char Recalculated[] = "Recalculated";
-/// Space in the editor: the frame flips its aspect.
-inline constexpr char FlipAspect[] = "FlipAspect";
-/// Page Up, Page Down, End and Home in the editor: move to another frame.
-inline constexpr char PreviousImage[] = "PreviousImage";
-inline constexpr char NextImage[] = "NextImage";
-inline constexpr char EndImage[] = "EndImage";
-inline constexpr char HomeImage[] = "HomeImage";
 
 } // namespace Events

@@ -10,8 +10,6 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 
-#include "core/Events.h"
-
 namespace {
 constexpr int kTolerance = 5; // pixels around an edge that still grab it
 constexpr auto kDoubleClickPause = std::chrono::milliseconds(300);
@@ -29,8 +27,9 @@ protected:
         // every other key (Ctrl+D, Enter...) to the shortcuts a text edit would take
         if (event->type() == QEvent::ShortcutOverride) {
             auto* key = static_cast<QKeyEvent*>(event);
-            if (TCFrame::CropKey(key->key(), key->modifiers()) != 0 || TCFrame::IsMenuKey(key) ||
-                editor_->IsActionKey(key, false))
+            if (TCFrame::KeyCommand(key->key(), key->modifiers()).action !=
+                    TCFrame::TKeyCommand::TAction::None ||
+                TCFrame::IsMenuKey(key) || editor_->IsActionKey(key, false))
                 event->accept();
             else
                 event->ignore();
@@ -69,27 +68,14 @@ TCFrame::TCFrame(QWidget* parent)
     newHandler_->setFrame(false);
     setFocusPolicy(Qt::NoFocus);
     setFocusProxy(newHandler_);
-    area_.Subject().Attach(this);
-    area_.SetRepaint([this] { update(); });
+    area_.SetChangeHandler([this] {
+        update();
+        emit Recalculated();
+    });
     SyncSurface();
 }
 
 TCFrame::~TCFrame() = default;
-
-void TCFrame::Update(TObject*, const std::string& event, const TVariant&) {
-    if (event == Events::Recalculated)
-        emit Recalculated();
-    else if (event == Events::FlipAspect)
-        emit FlipAspect();
-    else if (event == Events::PreviousImage)
-        emit Navigate(TNavigation::Previous);
-    else if (event == Events::NextImage)
-        emit Navigate(TNavigation::Next);
-    else if (event == Events::HomeImage)
-        emit Navigate(TNavigation::Home);
-    else if (event == Events::EndImage)
-        emit Navigate(TNavigation::End);
-}
 
 void TCFrame::SetBackground(const QColor& color) {
     QPalette p = palette();
@@ -134,8 +120,7 @@ void TCFrame::Reload() {
     }
     WithdrawRequest();
     // the old picture, stretched to the new size, stands in meanwhile
-    area_.FitThumbnail();
-    area_.Recalculate();
+    area_.Refit();
     if (isVisible()) {
         RequestThumbnail();
         return;
@@ -151,9 +136,9 @@ void TCFrame::Reload() {
 
 void TCFrame::SetRotation(int32_t degrees) {
     SyncSurface();
-    const int32_t old = area_.Rotation();
+    const int32_t old = area_.Crop().Rotation();
     area_.SetRotation(degrees);
-    if (area_.Rotation() != old) WithdrawRequest(); // an answer for the old turn is void
+    if (area_.Crop().Rotation() != old) WithdrawRequest(); // an answer for the old turn is void
     update();
 }
 
@@ -170,7 +155,7 @@ void TCFrame::RequestThumbnail() {
     stale_ = false;
     const uint64_t generation = ++generation_;
     const int32_t h = std::max(1, height());
-    const int32_t rotation = area_.Rotation();
+    const int32_t rotation = area_.Crop().Rotation();
     // decoded at device pixels, so a scaled screen shows it sharp
     ticket_ = source_->Request(this, area_.FileName(), rotation, area_.DecodeHeight(),
                                area_.HonourOrientation(),
@@ -185,7 +170,7 @@ void TCFrame::ThumbnailArrived(uint64_t generation, int32_t height, int32_t rota
     ticket_ = 0;
     // a file that cannot be read now keeps the old picture
     if (!decoded.Thumbnail) return;
-    if (rotation != area_.Rotation()) return;
+    if (rotation != area_.Crop().Rotation()) return;
     if (height != std::max(1, this->height())) {
         // the editor changed height while the answer was on its way
         Reload();
@@ -193,8 +178,7 @@ void TCFrame::ThumbnailArrived(uint64_t generation, int32_t height, int32_t rota
     }
     area_.SetThumbnail(std::move(*decoded.Thumbnail));
     // a decode sizes by height alone: a wide photo must also fit the editor's width
-    area_.FitThumbnail();
-    area_.Recalculate();
+    area_.Refit();
     update();
 }
 
@@ -246,7 +230,7 @@ TCFrame::TZone TCFrame::HitTest(int x, int y) const {
     TCropRect t;
     area_.GetThumbCrop(t);
     TZone zone = TZone::None;
-    if (area_.Kind() != "fixed") {
+    if (area_.Crop().Kind() != "fixed") {
         const bool left = t.x - kTolerance <= px && px <= t.x + kTolerance;
         const bool right =
             !left && t.x + t.width - kTolerance <= px && px <= t.x + t.width + kTolerance;
@@ -273,8 +257,7 @@ void TCFrame::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     SyncSurface();
     if (!area_.Loaded()) return;
-    area_.FitThumbnail();
-    area_.Recalculate();
+    area_.Refit();
     SetBackground(palette().color(QPalette::Button));
     // a new height wants a thumbnail of its own: the old one, stretched, stands in meanwhile
     if (source_ && event->oldSize().height() > 0 &&
@@ -315,11 +298,11 @@ void TCFrame::mouseDoubleClickEvent(QMouseEvent* event) {
 
 void TCFrame::MouseShapeMouseDown(Qt::MouseButton button, int x, int y) {
     if (!area_.Loaded() || clock_() - lastDoubleClick_ < kDoubleClickPause) return;
-    if (area_.Kind() == "nocrop") {
+    if (area_.Crop().Kind() == "nocrop") {
         emit Selected();
         return;
     }
-    if (button == Qt::LeftButton && area_.CropVisible()) {
+    if (button == Qt::LeftButton && area_.Crop().CropVisible()) {
         const TZone zone = HitTest(x, y);
         if (zone != TZone::None) {
             dragging_ = true;
@@ -333,7 +316,7 @@ void TCFrame::MouseShapeMouseDown(Qt::MouseButton button, int x, int y) {
 }
 
 void TCFrame::MouseShapeMouseMove(int x, int y) {
-    if (!area_.Loaded() || area_.Kind() == "nocrop") return;
+    if (!area_.Loaded() || area_.Crop().Kind() == "nocrop") return;
     if (!dragging_) {
         switch (HitTest(x, y)) {
         case TZone::Inside:
@@ -398,7 +381,7 @@ void TCFrame::DragCorner(QPoint p) {
     const bool top = dragZone_ == TZone::TopLeft || dragZone_ == TZone::TopRight;
     const int width = left ? r.x + r.width - p.x() : p.x() - r.x;
     const int height = top ? r.y + r.height - p.y() : p.y() - r.y;
-    if (area_.Kind() == "defined") {
+    if (area_.Crop().Kind() == "defined") {
         // one side decides, the aspect gives the other
         if (std::abs(width - r.width) >= std::abs(height - r.height))
             area_.SetThumbWidth(width);
@@ -453,9 +436,27 @@ void TCFrame::FocusGrabberKeyDown(QKeyEvent* event) {
     }
     // commands put on the editor (the popup menu's flip) take their keys here
     if (IsActionKey(event, true)) return;
-    int key = CropKey(event->key(), event->modifiers());
+    const TKeyCommand command = KeyCommand(event->key(), event->modifiers());
+    // a photo not shown or without a visible area takes no key at all
+    if (command.action == TKeyCommand::TAction::None || !area_.Crop().Editable()) return;
+    using TAction = TKeyCommand::TAction;
     const TCropRect before = area_.GetCrop();
-    if (key != 0) area_.HandleKey(key, ShiftState(event->modifiers()));
+    switch (command.action) {
+    case TAction::Flip:
+        emit FlipAspect();
+        return;
+    case TAction::Navigate:
+        emit Navigate(command.where);
+        return;
+    case TAction::Move:
+        area_.Edit([&](TCropArea& a) { a.Move(command.columns, command.rows); });
+        break;
+    case TAction::Grow:
+        area_.Edit([&](TCropArea& a) { a.Grow(command.sign, command.step); });
+        break;
+    case TAction::None:
+        return;
+    }
     if (!(area_.GetCrop() == before)) emit KeyEdited();
 }
 
@@ -469,55 +470,81 @@ void TCFrame::KeyboardMenu() {
     // the menu opens over the middle of the crop area, where the user is looking
     QPoint at = rect().center();
     TCropRect t;
-    if (area_.CropVisible() && area_.GetThumbCrop(t))
+    if (area_.Crop().CropVisible() && area_.GetThumbCrop(t))
         at = ThumbRect().topLeft() + QPoint(t.x + t.width / 2, t.y + t.height / 2);
     QContextMenuEvent menu(QContextMenuEvent::Keyboard, at, mapToGlobal(at));
     QApplication::sendEvent(this, &menu);
 }
 
-int TCFrame::CropKey(int qtKey, Qt::KeyboardModifiers modifiers) {
+std::optional<TCFrame::TNavigation> TCFrame::NavigationOf(int qtKey) {
+    switch (qtKey) {
+    case Qt::Key_PageUp:
+        return TNavigation::Previous;
+    case Qt::Key_PageDown:
+        return TNavigation::Next;
+    case Qt::Key_Home:
+        return TNavigation::Home;
+    case Qt::Key_End:
+        return TNavigation::End;
+    default:
+        return std::nullopt;
+    }
+}
+
+TCFrame::TKeyCommand TCFrame::KeyCommand(int qtKey, Qt::KeyboardModifiers modifiers) {
+    using TAction = TKeyCommand::TAction;
+    TKeyCommand c;
+    if (const std::optional<TNavigation> where = NavigationOf(qtKey)) {
+        c.action = TAction::Navigate;
+        c.where = *where;
+        return c;
+    }
+    const auto move = [&c](int columns, int rows) {
+        c.action = TAction::Move;
+        c.columns = columns;
+        c.rows = rows;
+        return c;
+    };
+    // Shift alone gives the fine step and Ctrl alone the coarse one; any other
+    // mix of Shift, Ctrl and Alt the normal step
+    const Qt::KeyboardModifiers keys =
+        modifiers & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier);
+    const auto grow = [&c, keys](int sign) {
+        c.action = TAction::Grow;
+        c.sign = sign;
+        c.step = keys == Qt::ShiftModifier     ? TCropArea::TStep::Fine
+                 : keys == Qt::ControlModifier ? TCropArea::TStep::Coarse
+                                               : TCropArea::TStep::Normal;
+        return c;
+    };
     switch (qtKey) {
     case Qt::Key_Space:
-        return kKeySpace;
-    case Qt::Key_PageUp:
-        return kKeyPageUp;
-    case Qt::Key_PageDown:
-        return kKeyPageDown;
-    case Qt::Key_End:
-        return kKeyEnd;
-    case Qt::Key_Home:
-        return kKeyHome;
+        c.action = TAction::Flip;
+        return c;
     case Qt::Key_Left:
-        return kKeyLeft;
-    case Qt::Key_Up:
-        return kKeyUp;
+        return move(-1, 0);
     case Qt::Key_Right:
-        return kKeyRight;
+        return move(1, 0);
+    case Qt::Key_Up:
+        return move(0, -1);
     case Qt::Key_Down:
-        return kKeyDown;
+        return move(0, 1);
     // the main keyboard's plus, equals and minus resize as the keypad's do; with
     // Shift they arrive as "+" and "_" on many layouts, and Shift still means the fine step
     case Qt::Key_Plus:
     case Qt::Key_Equal:
-        return kKeyAdd;
+        return grow(1);
     case Qt::Key_Minus:
     case Qt::Key_Underscore:
-        return kKeySubtract;
+        return grow(-1);
     // layouts with a plus key of its own give its shifted character instead:
     // "*" (German, Italian, Spanish) and "?" (Danish, Norwegian, Swedish); the
     // keypad's "*" and "/" stay what they are
     case Qt::Key_Asterisk:
     case Qt::Key_Question:
-        return (modifiers & Qt::ShiftModifier) && !(modifiers & Qt::KeypadModifier) ? kKeyAdd : 0;
+        if ((modifiers & Qt::ShiftModifier) && !(modifiers & Qt::KeypadModifier)) return grow(1);
+        return c;
     default:
-        return 0;
+        return c;
     }
-}
-
-TShiftState TCFrame::ShiftState(Qt::KeyboardModifiers modifiers) {
-    TShiftState s = 0;
-    if (modifiers & Qt::ShiftModifier) s |= kShift;
-    if (modifiers & Qt::ControlModifier) s |= kCtrl;
-    if (modifiers & Qt::AltModifier) s |= kAlt;
-    return s;
 }

@@ -2,28 +2,28 @@
 
 #include <chrono>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include <QImage>
 #include <QPointer>
 #include <QWidget>
 
-#include "core/ObserverPattern2.h"
+#include "frames/CropView.h"
 #include "frames/ThumbnailSource.h"
-#include "model/CropArea.h"
 
 class QLineEdit;
 
 /// The crop area editor: shows one image's thumbnail centred in the widget with
 /// its crop area in one of five looks, turns mouse drags into crop area
-/// operations and passes every key that reaches its invisible focus receiver
-/// `NewHandler` to the crop area.
+/// operations and maps the keys that reach its invisible focus receiver
+/// `NewHandler` straight onto the area's operations (arrows move it by the grid,
+/// Plus and Minus resize it) or onto its signals (Space, the navigation keys).
 ///
-/// It tells its image frame what happens through Qt signals: the widget is its
-/// own paint surface, so a press ("Selected") and a double click come from here
-/// as much as the crop area's own news, which the editor hears as named events
-/// ("Recalculated", "FlipAspect", the navigation keys) and passes on as signals.
-class TCFrame : public QWidget, public TObserver {
+/// Its state is a TCropView: the crop area value and what shows it. It tells its
+/// image frame what happens through Qt signals: `Recalculated` after every change
+/// of the area, a press ("Selected"), a double click, `FlipAspect`, `Navigate`.
+class TCFrame : public QWidget {
     Q_OBJECT
 public:
     /// Where a navigation key asks the main window to go.
@@ -47,9 +47,19 @@ public:
     explicit TCFrame(QWidget* parent = nullptr);
     ~TCFrame() override;
 
-    /// The crop area state and arithmetic.
-    TCropArea& Area() { return area_; }
-    const TCropArea& Area() const { return area_; }
+    /// What a key in the editor asks for.
+    struct TKeyCommand {
+        enum class TAction { None, Move, Grow, Flip, Navigate };
+        TAction action = TAction::None;
+        int columns = 0, rows = 0; ///< Move: grid steps, -1, 0 or 1
+        int sign = 0;              ///< Grow: 1 grows, -1 shrinks
+        TCropArea::TStep step = TCropArea::TStep::Normal;
+        TNavigation where = TNavigation::Next;
+    };
+
+    /// The crop area and what shows it.
+    TCropView& Area() { return area_; }
+    const TCropView& Area() const { return area_; }
 
     /// Reads the image for the editor's current height; false when it cannot.
     bool LoadImage(const std::string& fileName);
@@ -92,9 +102,12 @@ public:
     /// Replaces the clock that times the pause after a double click.
     void SetClock(TClock clock) { clock_ = std::move(clock); }
 
-    /// Maps a key to the crop area's key codes; 0 for keys it does not know.
-    static int CropKey(int qtKey, Qt::KeyboardModifiers modifiers);
-    static TShiftState ShiftState(Qt::KeyboardModifiers modifiers);
+    /// What a key with its modifiers asks of the editor; TAction::None for keys
+    /// that are not the editor's.
+    static TKeyCommand KeyCommand(int qtKey, Qt::KeyboardModifiers modifiers);
+    /// Where Page Up, Page Down, Home and End go: the one map of navigation keys,
+    /// for the editor and the frame's other controls alike.
+    static std::optional<TNavigation> NavigationOf(int qtKey);
     /// The Menu key or Shift+F10, which ask for the context menu.
     static bool IsMenuKey(const QKeyEvent* event);
     /// Asks for the editor's context menu, as a right click does, over the crop area.
@@ -128,8 +141,6 @@ protected:
 
 private:
     friend class TFocusReceiver;
-    /// The crop area's named events, passed on as signals.
-    void Update(TObject* sender, const std::string& event, const TVariant& value) override;
     void SyncSurface();
     void RequestThumbnail();
     void ThumbnailArrived(uint64_t generation, int32_t height, int32_t rotation,
@@ -146,7 +157,7 @@ private:
     const QImage& ThumbImage();
     const QImage& BuildWork();
 
-    TCropArea area_;
+    TCropView area_;
     QPointer<IThumbnailSource> source_;
     uint64_t ticket_ = 0;     // the request in the source, 0 when none
     uint64_t generation_ = 0; // answers to older requests are dropped

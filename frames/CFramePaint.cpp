@@ -77,7 +77,7 @@ void TCFrame::paintEvent(QPaintEvent*) {
     const QRect rect = ThumbRect();
     const QRect whole(0, 0, thumb.Width(), thumb.Height());
     const QImage& image = ThumbImage();
-    if (!area_.CropVisible()) {
+    if (!area_.Crop().CropVisible()) {
         // the bitmap keeps its own proportions, as large as the thumbnail's place allows
         const QSize size = image.size().scaled(rect.size(), Qt::KeepAspectRatio);
         p.drawImage(QRect(rect.x() + (rect.width() - size.width()) / 2,

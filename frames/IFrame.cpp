@@ -71,7 +71,7 @@ TIFrame::TIFrame(QWidget* parent, TCropAspects* registry)
     posLabel_->clear();
     sizeLabel_->clear();
     fileNameEdit_->clear();
-    cropper_->Area().SetGrid(16, 16, 1, 1);
+    cropper_->Area().Edit([](TCropArea& area) { area.UseBlockGrid(); });
     ConnectEditor();
     registry_->Attach(this);
     TranslateWindow(this);
@@ -118,8 +118,7 @@ bool TIFrame::Reload() {
         return true;
     } catch (const std::exception&) {
         // the file went away after loading: keep showing the old thumbnail
-        cropper_->Area().FitThumbnail();
-        cropper_->Area().Recalculate();
+        cropper_->Area().Refit();
         return false;
     }
 }
@@ -159,7 +158,7 @@ void TIFrame::SetRotation(int32_t degrees) {
     cropper_->SetRotation(degrees);
     // the area turned its aspect with the picture: the flip box follows without
     // proposing a new area
-    const std::string& kind = cropper_->Area().Kind();
+    const std::string& kind = Kind();
     if ((Rotation() - old + 360) % 180 == 90 && (kind == "defined" || kind == "fixed")) {
         const QSignalBlocker block(rotateCheck_);
         rotateCheck_->setChecked(!rotateCheck_->isChecked());
@@ -170,10 +169,9 @@ void TIFrame::SetRotation(int32_t degrees) {
 void TIFrame::FitNewThumbnail() {
     // a decode sizes the thumbnail by the editor's height alone; a wide photo must also fit
     // the editor's width, or its sides and the crop edges are out of reach
-    TCropArea& area = cropper_->Area();
+    TCropView& area = cropper_->Area();
     area.SetSurfaceSize(cropper_->width(), cropper_->height());
-    area.FitThumbnail();
-    area.Recalculate();
+    area.Refit();
 }
 
 void TIFrame::SetMarked(bool marked) {
@@ -227,7 +225,7 @@ void TIFrame::Restore(const TFrameState& state) {
         rotateCheck_->setChecked(state.Flipped);
     }
     AspectComboChange();
-    cropper_->Area().Restore(state.Crop);
+    cropper_->Area().Edit([&state](TCropArea& area) { area.Restore(state.Crop); });
     if (!state.DestName.empty()) SetDestFileName(state.DestName);
 }
 
@@ -241,7 +239,7 @@ void TIFrame::ChooseAspect(int index, bool autoFlip) {
         const QSignalBlocker blockCombo(aspectCombo_);
         const QSignalBlocker blockCheck(rotateCheck_);
         aspectCombo_->setCurrentIndex(index);
-        rotateCheck_->setChecked(autoFlip && cropper_->Area().IsPortrait());
+        rotateCheck_->setChecked(autoFlip && Crop().IsPortrait());
     }
     AspectComboChange();
 }
@@ -274,7 +272,7 @@ void TIFrame::focusInEvent(QFocusEvent* event) {
 }
 
 void TIFrame::AutoFlip() {
-    if (cropper_->Area().IsPortrait()) rotateCheck_->setChecked(true);
+    if (Crop().IsPortrait()) rotateCheck_->setChecked(true);
 }
 
 void TIFrame::MakeNameSafe() {
@@ -290,7 +288,7 @@ int32_t TIFrame::Resolution() const {
     const TCropAspectList& list = registry_->CurrentList();
     const int index = aspectCombo_->currentIndex();
     if (index < 0 || index >= list.Count()) return -1;
-    return list.Items(index).GetPPI(cropper_->Area().CropWidth(), rotateCheck_->isChecked());
+    return list.Items(index).GetPPI(Crop().CropWidth(), rotateCheck_->isChecked());
 }
 
 // --- aspects ---
@@ -303,8 +301,11 @@ void TIFrame::AspectComboChange() {
     const TCropAspect& aspect = list.Items(index);
     const std::string& unit = aspect.Unit();
     rotateCheck_->setVisible(unit != "free" && unit != "nocrop");
-    cropper_->Area().Propose(KindOfUnit(unit), aspect.Horizontal(), aspect.Vertical(),
-                             rotateCheck_->isChecked());
+    // the same proposal as the command line's for a new photo
+    const bool flipped = rotateCheck_->isChecked();
+    cropper_->Area().Edit([&](TCropArea& area) {
+        area.Propose(KindOfUnit(unit), aspect.Horizontal(), aspect.Vertical(), flipped);
+    });
 }
 
 void TIFrame::FillAspects() {
@@ -322,7 +323,7 @@ void TIFrame::FillAspects() {
 // --- read-outs and events ---
 
 void TIFrame::UpdateReadouts() {
-    const TCropArea& area = cropper_->Area();
+    const TCropView& area = cropper_->Area();
     posLabel_->setText(Q(area.PositionText()));
     sizeLabel_->setText(Q(area.SizeText()));
     incompleteLabel_->setVisible(area.Incomplete());
@@ -381,25 +382,11 @@ bool TIFrame::eventFilter(QObject* watched, QEvent* event) {
 
 bool TIFrame::NavigationKeyCheck(QObject* watched, QKeyEvent* event) {
     using TNavigation = TCFrame::TNavigation;
-    TNavigation where;
-    switch (event->key()) {
-    case Qt::Key_PageUp:
-        where = TNavigation::Previous;
-        break;
-    case Qt::Key_PageDown:
-        where = TNavigation::Next;
-        break;
-    case Qt::Key_End:
-        where = TNavigation::End;
-        break;
-    case Qt::Key_Home:
-        where = TNavigation::Home;
-        break;
-    default:
-        // other keys go their normal way, untouched: a key marked unhandled here
-        // would travel on to the parents (Tab twice)
-        return false;
-    }
+    // other keys go their normal way, untouched: a key marked unhandled here
+    // would travel on to the parents (Tab twice)
+    const std::optional<TNavigation> found = TCFrame::NavigationOf(event->key());
+    if (!found) return false;
+    const TNavigation where = *found;
     // End and Home move the text cursor in the name edit
     const bool textKey = where == TNavigation::End || where == TNavigation::Home;
     if (watched == fileNameEdit_ && textKey) return false;

@@ -77,17 +77,23 @@ public:
     void ToggleFlip();
     void SetLook(int look);
 
-    void SetCropVisible(bool visible) { cropper_->Area().SetCropVisible(visible); }
+    void SetCropVisible(bool visible) {
+        cropper_->Area().Edit([visible](TCropArea& area) { area.SetCropVisible(visible); });
+    }
     void SetRotation(int32_t degrees);
-    int32_t Rotation() const { return cropper_->Area().Rotation(); }
+    int32_t Rotation() const { return Crop().Rotation(); }
     /// The EXIF orientation the photo is shown upright by (1 when none).
     int Orientation() const { return cropper_->Area().Orientation(); }
     /// Set before LoadFile: show the photo upright by its EXIF orientation.
     void SetHonourOrientation(bool honour) { cropper_->Area().SetHonourOrientation(honour); }
     /// Portrait areas keep whole-block heights while results are turned to landscape.
-    void SetLandscapeTurn(bool on) { cropper_->Area().SetWholeBlockPortrait(on); }
-    const std::string& Kind() const { return cropper_->Area().Kind(); }
-    TCropRect GetCrop() const { return cropper_->Area().GetCrop(); }
+    void SetLandscapeTurn(bool on) {
+        cropper_->Area().Edit([on](TCropArea& area) { area.SetWholeBlockPortrait(on); });
+    }
+    const std::string& Kind() const { return Crop().Kind(); }
+    TCropRect GetCrop() const { return Crop().GetCrop(); }
+    /// The crop area as a value: what the frame shows and the user edits.
+    const TCropArea& Crop() const { return cropper_->Area().Crop(); }
     /// Decodes the thumbnail again for the editor's height; false (the old
     /// thumbnail stretched to the new size) when the file cannot be read now.
     bool Reload();
@@ -108,7 +114,9 @@ public:
     void SetFocus();
     /// Flips the aspect of a portrait image.
     void AutoFlip();
-    void CenterCrop() { cropper_->Area().Center(); }
+    void CenterCrop() {
+        cropper_->Area().Edit([](TCropArea& area) { area.Center(); });
+    }
     void MakeNameSafe();
     void ApplyTemplate(const std::string& templ);
 

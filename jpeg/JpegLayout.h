@@ -72,6 +72,10 @@ TJpegView ViewOf(const TJpegLayout& layout, bool honourOrientation, int32_t rota
 TCropRect ToView(const TJpegView& view, const TCropRect& stored);
 TCropRect FromView(const TJpegView& view, const TCropRect& rect);
 
+/// Reads only the file's header: stored size, block and EXIF orientation.
+/// Raises TError like the thumbnail decoder, which reads it the same way.
+TJpegLayout ReadJpegLayout(const std::string& fileName);
+
 /// The largest part of a view rectangle that the transformer cuts exactly: its
 /// corner moved right and down onto the block grid, kept inside the view.
 TCropRect ExactCut(const TJpegView& view, const TCropRect& rect);

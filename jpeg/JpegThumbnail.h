@@ -63,7 +63,3 @@ TThumbnail ReadJpegThumbnail(const std::string& fileName, int32_t rotation, int3
 TThumbnail ReadJpegThumbnail(const uint8_t* data, std::size_t size, int32_t rotation,
                              int32_t surfaceHeight, const TJpegLimits& limits = {},
                              bool honourOrientation = true);
-
-/// Reads only the file's header: stored size, block and EXIF orientation.
-/// Raises TError like ReadJpegThumbnail.
-TJpegLayout ReadJpegLayout(const std::string& fileName);

@@ -2,30 +2,15 @@
 
 #include <algorithm>
 #include <cmath>
-#include <exception>
 #include <limits>
-
-#include "core/Error.h"
-#include "core/Events.h"
 
 namespace {
 // Quotients and products are formed with a 64-bit significand before truncation,
 // which decides cases such as 330 x (4000 / 3000) = 439.99...
 using TExtended = long double;
 
-/// Truncates toward zero; values beyond the 32-bit range saturate and NaN gives 0,
-/// so that a degenerate aspect cannot overflow the conversion. A value within
-/// 1e-9 of a whole number is that number: an exact ratio such as 19.05 : 12.7
-/// stored in binary must not lose a pixel (3000 / 1.5 = 1999.99...).
 int32_t Trunc(TExtended v) {
-    if (std::isnan(v)) return 0;
-    if (v >= TExtended(std::numeric_limits<int32_t>::max()))
-        return std::numeric_limits<int32_t>::max();
-    if (v <= TExtended(std::numeric_limits<int32_t>::min()))
-        return std::numeric_limits<int32_t>::min();
-    const TExtended whole = std::nearbyint(v);
-    if (std::fabs(v - whole) < TExtended(1e-9)) return int32_t(whole);
-    return int32_t(v);
+    return TruncPixels(v);
 }
 
 int32_t Snap(int32_t v, int32_t step) {
@@ -43,19 +28,15 @@ bool PositiveSize(double v) {
 }
 } // namespace
 
-TCropArea::TCropArea(ISubject* subject, TObject* sender)
-    : subject_(subject ? subject : &ownSubject_), sender_(sender ? sender : this),
-      reader_([this](const std::string& file, int32_t rotation, int32_t height) {
-          return ReadJpegThumbnail(file, rotation, height, {}, honourOrientation_);
-      }) {}
-
-void TCropArea::SetEventTarget(ISubject* subject, TObject* sender) {
-    subject_ = subject ? subject : &ownSubject_;
-    sender_ = sender ? sender : this;
-}
-
-void TCropArea::Notify(const std::string& event) {
-    subject_->Notify(sender_, event, std::string());
+int32_t TruncPixels(long double v) {
+    if (std::isnan(v)) return 0;
+    if (v >= TExtended(std::numeric_limits<int32_t>::max()))
+        return std::numeric_limits<int32_t>::max();
+    if (v <= TExtended(std::numeric_limits<int32_t>::min()))
+        return std::numeric_limits<int32_t>::min();
+    const TExtended whole = std::nearbyint(v);
+    if (std::fabs(v - whole) < TExtended(1e-9)) return int32_t(whole);
+    return int32_t(v);
 }
 
 void TCropArea::SetGrid(int32_t gridX, int32_t gridY, int32_t gridWidth, int32_t gridHeight) {
@@ -88,7 +69,7 @@ TCropRect TCropArea::GetCrop() const {
 }
 
 void TCropArea::Recalculate() {
-    if (!loaded_) return;
+    if (!shown_) return;
     cropX_ = std::max(0, cropX_);
     cropY_ = std::max(0, cropY_);
     cropWidth_ = std::max(gridWidth_, cropWidth_);
@@ -110,8 +91,6 @@ void TCropArea::Recalculate() {
         cropY_ = Snap(cropY_, GridY());
         cropWidth_ = Snap(cropWidth_, gridWidth_);
     }
-    if (repaint_) repaint_();
-    Notify(Events::Recalculated);
 }
 
 void TCropArea::SetAspect(const std::string& kind, double horizontal, double vertical) {
@@ -188,51 +167,24 @@ void TCropArea::SetWholeBlockPortrait(bool on) {
     Recalculate();
 }
 
-bool TCropArea::HandleKey(int& key, TShiftState shift) {
-    if (!loaded_ || !cropVisible_) return false;
-    switch (key) {
-    case kKeySpace:
-        Notify(Events::FlipAspect);
-        return true;
-    case kKeyPageUp:
-        Notify(Events::PreviousImage);
-        return true;
-    case kKeyPageDown:
-        Notify(Events::NextImage);
-        return true;
-    case kKeyEnd:
-        Notify(Events::EndImage);
-        return true;
-    case kKeyHome:
-        Notify(Events::HomeImage);
-        return true;
-    case kKeyLeft:
-        SetPosition(Add(cropX_, -int64_t(GridX())), cropY_);
-        return true;
-    case kKeyRight:
-        SetPosition(Add(cropX_, GridX()), cropY_);
-        return true;
-    case kKeyUp:
-        SetPosition(cropX_, Add(cropY_, -int64_t(GridY())));
-        return true;
-    case kKeyDown:
-        SetPosition(cropX_, Add(cropY_, GridY()));
-        return true;
-    case kKeyAdd:
-    case kKeySubtract:
-        if (kind_ != "fixed") Resize(key == kKeyAdd ? 1 : -1, shift);
-        key = 0; // no other control sees a resize key
-        return true;
-    default:
-        return false;
-    }
+void TCropArea::SetStoredHeight(int32_t height) {
+    storedHeight_ = height;
+    Recalculate();
 }
 
-void TCropArea::Resize(int sign, TShiftState shift) {
+bool TCropArea::Move(int columns, int rows) {
+    if (!Editable()) return false;
+    SetPosition(Add(cropX_, int64_t(columns) * GridX()), Add(cropY_, int64_t(rows) * GridY()));
+    return true;
+}
+
+bool TCropArea::Grow(int sign, TStep size) {
+    if (!Editable()) return false;
+    if (kind_ == "fixed") return true; // a fixed size is handled but stays
     int32_t step = normalStep_;
-    if (shift == kShift)
+    if (size == TStep::Fine)
         step = fineStep_;
-    else if (shift == kCtrl)
+    else if (size == TStep::Coarse)
         step = coarseStep_;
     step = std::max(gridWidth_, step / gridWidth_ * gridWidth_);
     const int32_t width = Add(cropWidth_, int64_t(sign) * step);
@@ -250,129 +202,46 @@ void TCropArea::Resize(int sign, TShiftState shift) {
         y = Add(y, -int64_t(sign) * dy);
     }
     SetArea(x, y, width);
-}
-
-void TCropArea::SetThumbPosition(int32_t tx, int32_t ty) {
-    if (!loaded_) return;
-    cropX_ = Trunc(imageWidth_ * (TExtended(tx) / thumbWidth_));
-    cropY_ = Trunc(imageHeight_ * (TExtended(ty) / thumbHeight_));
-    Recalculate();
-    Recalculate();
-}
-
-void TCropArea::SetThumbWidth(int32_t tw) {
-    if (!loaded_) return;
-    cropWidth_ = Trunc(TExtended(tw) / thumbWidth_ * imageWidth_);
-    Recalculate();
-}
-
-void TCropArea::SetThumbHeight(int32_t th) {
-    if (!loaded_) return;
-    if (kind_ == "defined")
-        cropWidth_ = Trunc(TExtended(th) / thumbHeight_ * imageHeight_ *
-                           (TExtended(aspectH_) / TExtended(aspectV_)));
-    else
-        storedHeight_ = Trunc(TExtended(th) / thumbHeight_ * imageHeight_);
-    Recalculate();
-}
-
-bool TCropArea::GetThumbCrop(TCropRect& rect) const {
-    if (!loaded_) return false;
-    rect.x = Trunc(TExtended(cropX_) / imageWidth_ * thumbWidth_);
-    rect.y = Trunc(TExtended(cropY_) / imageHeight_ * thumbHeight_);
-    rect.width = Trunc(TExtended(cropWidth_) / imageWidth_ * thumbWidth_);
-    rect.height = Trunc(TExtended(CropHeight()) / imageHeight_ * thumbHeight_);
     return true;
 }
 
-bool TCropArea::LoadImage(const std::string& fileName) {
-    TThumbnail thumb;
-    try {
-        thumb = reader_(fileName, rotation_, DecodeHeight());
-    } catch (const std::exception&) {
-        return false;
-    }
-    return LoadThumbnail(fileName, std::move(thumb));
-}
-
-bool TCropArea::LoadThumbnail(const std::string& fileName, TThumbnail thumb) {
-    sourceLayout_ = thumb.layout;
-    SetThumbnail(std::move(thumb));
-    fileName_ = fileName;
+void TCropArea::Open(const TJpegView& view) {
+    imageWidth_ = view.width;
+    imageHeight_ = view.height;
+    blockX_ = std::max(1, view.blockWidth);
+    blockY_ = std::max(1, view.blockHeight);
     cropX_ = 0;
     cropY_ = 0;
     cropWidth_ = imageWidth_;
     storedHeight_ = kind_ == "defined" ? CropHeight() : imageHeight_;
-    loaded_ = true;
+    shown_ = true;
     Recalculate();
     Center();
-    return true;
 }
 
-void TCropArea::ReadImage(const std::string& fileName) {
-    // decode completely before touching any state, so a failure changes nothing
-    SetThumbnail(reader_(fileName, rotation_, DecodeHeight()));
-}
-
-void TCropArea::DropThumbnail() {
-    thumbnail_ = TBitmap();
-    ++thumbnailVersion_;
-    work_ = TBitmap();
-}
-
-void TCropArea::SetThumbnail(TThumbnail thumb) {
-    imageWidth_ = thumb.imageWidth;
-    imageHeight_ = thumb.imageHeight;
-    imageRatio_ = thumb.imageRatio;
-    thumbWidth_ = thumb.thumbWidth;
-    thumbHeight_ = thumb.thumbHeight;
-    if (pixelRatio_ != 1.0) {
-        // decoded at device pixels: the surface sizes are those a decode at ratio 1
-        // would have given, so the area behaves alike at every ratio
-        if (thumb.thumbHeight == DecodeHeight()) {
-            thumbHeight_ = std::max(1, surfaceHeight_);
-            thumbWidth_ = std::max(1, ThumbWidthFor(thumbHeight_, imageRatio_));
-        } else {
-            thumbWidth_ = std::max(1, int32_t(std::lround(thumb.thumbWidth / pixelRatio_)));
-            thumbHeight_ = std::max(1, int32_t(std::lround(thumb.thumbHeight / pixelRatio_)));
-        }
-    }
-    thumbnail_ = std::move(thumb.bitmap);
-    ++thumbnailVersion_;
-    orientation_ = thumb.orientation;
-    incomplete_ = thumb.truncated;
-    blockX_ = std::max(1, thumb.blockWidth);
-    blockY_ = std::max(1, thumb.blockHeight);
-    work_ = TBitmap();
+void TCropArea::SetView(const TJpegView& view) {
+    imageWidth_ = view.width;
+    imageHeight_ = view.height;
+    blockX_ = std::max(1, view.blockWidth);
+    blockY_ = std::max(1, view.blockHeight);
     Recalculate();
 }
 
-TBitmap& TCropArea::WorkBitmap() {
-    if (!thumbnail_.Empty() &&
-        (work_.Width() != thumbnail_.Width() || work_.Height() != thumbnail_.Height()))
-        work_ = TBitmap(thumbnail_.Width(), thumbnail_.Height(), 24);
-    return work_;
+bool TCropArea::TakesTurn(int32_t degrees) const {
+    return degrees != rotation_ &&
+           (degrees == 0 || degrees == 90 || degrees == 180 || degrees == 270);
 }
 
-void TCropArea::Reload() {
-    if (loaded_) ReadImage(fileName_);
-}
-
-void TCropArea::SetRotation(int32_t degrees) {
-    if (degrees == rotation_ || (degrees != 0 && degrees != 90 && degrees != 180 && degrees != 270))
-        return;
+bool TCropArea::Turn(int32_t degrees, const TJpegView& view) {
+    if (!TakesTurn(degrees)) return false;
     const int32_t old = rotation_;
     const TCropRect before = GetCrop();
     const int32_t oldWidth = imageWidth_, oldHeight = imageHeight_;
     rotation_ = degrees;
-    if (!loaded_) return;
-    try {
-        ReadImage(fileName_);
-    } catch (...) {
-        rotation_ = old; // the sizes still belong to the old turn
-        throw;
-    }
+    if (!shown_) return true;
+    SetView(view);
     TurnArea(old, (degrees - old + 360) % 360, before, oldWidth, oldHeight);
+    return true;
 }
 
 namespace {
@@ -420,80 +289,34 @@ void TCropArea::TurnArea(int32_t from, int32_t turn, const TCropRect& r, int32_t
     turnResult_ = GetCrop();
 }
 
-void TCropArea::SetSurfaceSize(int32_t width, int32_t height) {
-    surfaceWidth_ = width;
-    surfaceHeight_ = height;
-}
-
-void TCropArea::SetPixelRatio(double ratio) {
-    pixelRatio_ = PositiveSize(ratio) ? ratio : 1.0;
-}
-
-int32_t DeviceHeight(int32_t surfaceHeight, double pixelRatio) {
-    const int32_t h = std::max(1, surfaceHeight);
-    if (pixelRatio == 1.0) return h;
-    return int32_t(std::clamp<double>(std::lround(h * pixelRatio), 1, kMaxThumbnailSide));
-}
-
-void TCropArea::FitThumbnail() {
-    if (!loaded_) return;
-    // a surface not laid out yet (size 0) still gets a thumbnail of at least one pixel
-    thumbHeight_ = std::max(1, surfaceHeight_);
-    thumbWidth_ = std::max(1, ThumbWidthFor(thumbHeight_, imageRatio_));
-    if (surfaceWidth_ > 0 && surfaceWidth_ < thumbWidth_) {
-        thumbWidth_ = std::max(1, surfaceWidth_);
-        thumbHeight_ = std::max(1, Trunc(TExtended(thumbWidth_) / TExtended(imageRatio_)));
-    }
-}
-
-int32_t TCropArea::PreferredWidth(int32_t height) const {
-    return ThumbWidthFor(height, imageRatio_);
-}
-
-std::string TCropArea::PositionText() const {
-    return "(" + std::to_string(cropX_) + ", " + std::to_string(cropY_) + ")";
-}
-
-std::string TCropArea::SizeText() const {
-    const TCropRect r = GetCrop();
-    return std::to_string(r.width) + "x" + std::to_string(r.height);
-}
-
 std::string KindOfUnit(const std::string& unit) {
     if (unit == "nocrop" || unit == "free") return unit;
     return unit == "pixels" ? "fixed" : "defined";
 }
 
-TCropProposal ProposeCrop(const std::string& fileName, const std::string& unit, double horizontal,
+TCropProposal ProposeCrop(const TJpegLayout& layout, const std::string& unit, double horizontal,
                           double vertical, bool autoFlip, bool honourOrientation,
                           bool wholeBlockPortrait) {
-    const TJpegLayout layout = ReadJpegLayout(fileName);
+    // as a newly added frame: the whole view, shown, then the aspect with the flip
+    // for a portrait view, centred once more
     TCropArea area;
-    area.SetGrid(16, 16, 1, 1);
-    area.SetHonourOrientation(honourOrientation);
+    area.UseBlockGrid();
     area.SetWholeBlockPortrait(wholeBlockPortrait);
-    // the sizes are all the geometry needs; nothing is decoded
-    area.SetReader([&layout, honourOrientation](const std::string&, int32_t rotation, int32_t) {
-        const TJpegView view = ViewOf(layout, honourOrientation, rotation);
-        TThumbnail t;
-        t.imageWidth = view.width;
-        t.imageHeight = view.height;
-        t.imageRatio = double(view.width) / double(std::max(1, view.height));
-        t.thumbWidth = t.thumbHeight = 1;
-        t.bitmap = TBitmap(1, 1, 24);
-        t.layout = layout;
-        t.orientation = honourOrientation ? layout.orientation : 1;
-        t.blockWidth = view.blockWidth;
-        t.blockHeight = view.blockHeight;
-        return t;
-    });
-    if (!area.LoadImage(fileName)) throw TError("CropArea: cannot read " + fileName);
+    const TJpegView view = ViewOf(layout, honourOrientation, 0);
+    area.Open(view);
     area.SetCropVisible(true);
-    // as a newly added frame: the aspect, the flip for a portrait view, centred once more
     const std::string kind = KindOfUnit(unit);
     const bool flipped = autoFlip && area.IsPortrait();
     area.Propose(kind, horizontal, vertical, flipped);
     area.Center();
-    return {area.GetCrop(),    area.Kind(),        flipped, area.Orientation(),
-            area.ImageWidth(), area.ImageHeight(), layout};
+    return {
+        area.GetCrop(),    area.Kind(),        flipped, honourOrientation ? layout.orientation : 1,
+        area.ImageWidth(), area.ImageHeight(), layout};
+}
+
+TCropProposal ProposeCrop(const std::string& fileName, const std::string& unit, double horizontal,
+                          double vertical, bool autoFlip, bool honourOrientation,
+                          bool wholeBlockPortrait) {
+    return ProposeCrop(ReadJpegLayout(fileName), unit, horizontal, vertical, autoFlip,
+                       honourOrientation, wholeBlockPortrait);
 }

@@ -50,16 +50,18 @@ int main(int argc, char** argv) {
     TCFrame editor;
     editor.resize(1200, 800);
     editor.show();
-    TCropArea& area = editor.Area();
-    area.SetGrid(16, 16, 1, 1);
+    TCropView& area = editor.Area();
+    area.Edit([](TCropArea& a) { a.UseBlockGrid(); });
     if (!editor.LoadImage(file.toStdString())) {
         std::fprintf(stderr, "cannot load %s\n", qPrintable(file));
         return 1;
     }
-    area.SetCropVisible(true);
-    area.SetAspect("defined", 3, 2);
-    area.Maximize();
-    area.SetArea(800, 600, 2400);
+    area.Edit([](TCropArea& a) {
+        a.SetCropVisible(true);
+        a.SetAspect("defined", 3, 2);
+        a.Maximize();
+        a.SetArea(800, 600, 2400);
+    });
     QApplication::processEvents();
     std::printf("thumbnail %dx%d in an editor of %dx%d, %d steps per look\n", area.ThumbWidth(),
                 area.ThumbHeight(), editor.width(), editor.height(), steps);

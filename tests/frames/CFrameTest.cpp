@@ -1,11 +1,15 @@
 #include "frames/CFrame.h"
 
 #include <chrono>
+#include <functional>
+#include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QKeyEvent>
+#include <QKeySequence>
 #include <QLineEdit>
 #include <QTest>
 
@@ -28,18 +32,18 @@ protected:
         editor.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&editor));
         UseFakeImage(area(), 3000, 2000, kColor);
-        area().SetGrid(16, 16, 1, 1);
+        area().Edit([](TCropArea& a) { a.UseBlockGrid(); });
         ASSERT_TRUE(editor.LoadImage("photo.jpg"));
-        area().SetAspect("free", 0, 0);
+        area().Edit([](TCropArea& a) { a.SetAspect("free", 0, 0); });
         area().SetThumbHeight(100);
-        area().SetArea(480, 400, 1500);
+        area().Edit([](TCropArea& a) { a.SetArea(480, 400, 1500); });
         editor.NewHandler()->clearFocus(); // showing the window focused it
         log.Listen(editor);
     }
-    TCropArea& area() { return editor.Area(); }
+    TCropView& area() { return editor.Area(); }
     void Reset() {
         area().SetThumbHeight(100);
-        area().SetArea(480, 400, 1500);
+        area().Edit([](TCropArea& a) { a.SetArea(480, 400, 1500); });
     }
     uint32_t Pixel(int x, int y) { return editor.grab().toImage().pixel(x, y) & 0xffffff; }
     void Press(Qt::MouseButton button, QPoint at) {
@@ -123,7 +127,7 @@ TEST_F(CFrameTest, FadeOfWhiteIsMidGreyAndHiddenAreaShowsThePlainThumbnail) {
     editor.Reload();
     editor.SetLook(TCFrame::kLookFade);
     EXPECT_EQ(Pixel(30, 0), 0x7F7F7Fu);
-    area().SetCropVisible(false);
+    area().Edit([](TCropArea& a) { a.SetCropVisible(false); });
     for (int look = 0; look < 5; ++look) {
         editor.SetLook(look);
         EXPECT_EQ(Pixel(30, 0), 0xFFFFFFu) << look;
@@ -142,7 +146,7 @@ TEST_F(CFrameTest, HiddenAreaKeepsTheBitmapsOwnProportions) {
                           .bitmap = TBitmap(100, 100, 24)};
     });
     editor.Reload();
-    area().SetCropVisible(false);
+    area().Edit([](TCropArea& a) { a.SetCropVisible(false); });
     ASSERT_EQ(editor.ThumbRect(), QRect(30, 0, 300, 200));
     for (int x : {80, 279}) // drawn 200x200, centred
         EXPECT_EQ(Pixel(x, 100), 0u) << x;
@@ -179,13 +183,15 @@ TEST_F(CFrameTest, HitTestUsesFiveInclusivePixelsAndCornersTakeBothEdges) {
     for (const TCase& c : cases)
         EXPECT_EQ(editor.HitTest(c.x, c.y), c.zone) << c.x << ", " << c.y;
 
-    area().SetAspect("fixed", 1500, 1000);
-    area().SetArea(480, 400, 1500);
+    area().Edit([](TCropArea& a) { a.SetAspect("fixed", 1500, 1000); });
+    area().Edit([](TCropArea& a) { a.SetArea(480, 400, 1500); });
     EXPECT_EQ(editor.HitTest(78, 90), Z::None); // a fixed size has no edges to pull
     EXPECT_EQ(editor.HitTest(150, 90), Z::Inside);
 
-    area().SetAspect("free", 0, 0);
-    area().SetArea(480, 400, 80); // 8 thumbnail pixels wide: too narrow to have an inside
+    area().Edit([](TCropArea& a) { a.SetAspect("free", 0, 0); });
+    area().Edit([](TCropArea& a) {
+        a.SetArea(480, 400, 80);
+    }); // 8 thumbnail pixels wide: too narrow to have an inside
     EXPECT_NE(editor.HitTest(82, 90), Z::Inside);
 }
 
@@ -207,7 +213,7 @@ TEST_F(CFrameTest, DragsMoveAndResizeByZoneOnTheGrid) {
 
     Reset();
     Drag({78, 90}, {300, 90}); // left edge past the right one: the width bottoms out
-    EXPECT_EQ(area().CropWidth(), 1);
+    EXPECT_EQ(area().Crop().CropWidth(), 1);
     EXPECT_FALSE(editor.Dragging());
 
     // a corner sizes both sides; the corner across stays (up to the grid)
@@ -219,11 +225,11 @@ TEST_F(CFrameTest, DragsMoveAndResizeByZoneOnTheGrid) {
     EXPECT_EQ(area().GetCrop(), (TCropRect{672, 592, 1300, 800}));
 
     // "defined": a top edge drag changes the width, the height follows
-    area().SetAspect("defined", 3, 2);
+    area().Edit([](TCropArea& a) { a.SetAspect("defined", 3, 2); });
     Reset();
     Drag({150, 40}, {150, 50});
-    EXPECT_EQ(area().CropWidth(), 1350);
-    EXPECT_EQ(area().CropHeight(), 900);
+    EXPECT_EQ(area().Crop().CropWidth(), 1350);
+    EXPECT_EQ(area().Crop().CropHeight(), 900);
     // a corner keeps the aspect: the side the pointer moved more along leads
     Reset();
     Drag({228, 40}, {258, 45});
@@ -274,7 +280,7 @@ TEST_F(CFrameTest, PressesFocusTheReceiverAndReportSelection) {
     // with no crop a press only reports, and the mouse changes nothing
     editor.NewHandler()->clearFocus();
     log.Clear();
-    area().SetAspect("nocrop", 0, 0);
+    area().Edit([](TCropArea& a) { a.SetAspect("nocrop", 0, 0); });
     const TCropRect before = area().GetCrop();
     Press(Qt::LeftButton, {150, 90});
     QTest::mouseMove(&editor, {200, 120});
@@ -323,11 +329,15 @@ TEST_F(CFrameTest, MainKeyboardPlusAndMinusResizeAsTheKeypadDoes) {
         {Qt::Key_Question, Qt::ShiftModifier, 1}, // Danish
         {Qt::Key_Asterisk, Qt::KeypadModifier, 0},
         {Qt::Key_Asterisk, Qt::NoModifier, 0},
+        // Shift alone is fine and Ctrl alone coarse; every other mix is the normal step
+        {Qt::Key_Plus, Qt::KeypadModifier | Qt::ShiftModifier | Qt::ControlModifier, 8},
+        {Qt::Key_Plus, Qt::KeypadModifier | Qt::AltModifier, 8},
+        {Qt::Key_Minus, Qt::KeypadModifier | Qt::ShiftModifier | Qt::AltModifier, -8},
     };
     for (const Case& c : cases) {
-        const int32_t before = area().CropWidth();
+        const int32_t before = area().Crop().CropWidth();
         QTest::keyClick(receiver, c.key, c.modifiers);
-        EXPECT_EQ(area().CropWidth(), before + c.change) << c.key << " " << int(c.modifiers);
+        EXPECT_EQ(area().Crop().CropWidth(), before + c.change) << c.key << " " << int(c.modifiers);
     }
     EXPECT_TRUE(receiver->text().isEmpty());
 }
@@ -340,14 +350,14 @@ TEST_F(CFrameTest, KeysReachTheCropAreaThroughTheInvisibleReceiver) {
     EXPECT_EQ(log.Count("Selected"), 1u);
 
     QTest::keyClick(receiver, Qt::Key_Right);
-    EXPECT_EQ(area().CropX(), 496);
+    EXPECT_EQ(area().Crop().CropX(), 496);
     QTest::keyClick(receiver, Qt::Key_Plus, Qt::KeypadModifier);
-    EXPECT_EQ(area().CropWidth(), 1508);
-    EXPECT_EQ(area().StoredHeight(), 1008);
+    EXPECT_EQ(area().Crop().CropWidth(), 1508);
+    EXPECT_EQ(area().Crop().StoredHeight(), 1008);
     QTest::keyClick(receiver, Qt::Key_Plus, Qt::KeypadModifier | Qt::ShiftModifier);
-    EXPECT_EQ(area().CropWidth(), 1509);
+    EXPECT_EQ(area().Crop().CropWidth(), 1509);
     QTest::keyClick(receiver, Qt::Key_A);
-    EXPECT_EQ(area().CropWidth(), 1509);
+    EXPECT_EQ(area().Crop().CropWidth(), 1509);
     EXPECT_TRUE(receiver->text().isEmpty());
 
     log.Clear();
@@ -368,6 +378,47 @@ TEST_F(CFrameTest, KeysReachTheCropAreaThroughTheInvisibleReceiver) {
     EXPECT_FALSE(remove.isAccepted());
 }
 
+// Each key is one operation on the area value, or one signal: the value the key
+// leaves equals a copy of the one before with that operation applied directly.
+TEST_F(CFrameTest, EachKeyIsOneOperationOnTheAreaOrOneSignal) {
+    QLineEdit* receiver = editor.NewHandler();
+    editor.GrabFocus();
+    using TStep = TCropArea::TStep;
+    const Qt::KeyboardModifiers pad = Qt::KeypadModifier;
+    struct Case {
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+        std::function<void(TCropArea&)> operation;
+        std::vector<std::string> signal;
+    };
+    const Case cases[] = {
+        {Qt::Key_Left, Qt::NoModifier, [](TCropArea& a) { a.Move(-1, 0); }, {}},
+        {Qt::Key_Down, Qt::ControlModifier, [](TCropArea& a) { a.Move(0, 1); }, {}},
+        {Qt::Key_Up, Qt::ShiftModifier, [](TCropArea& a) { a.Move(0, -1); }, {}},
+        {Qt::Key_Plus, pad, [](TCropArea& a) { a.Grow(1, TStep::Normal); }, {}},
+        {Qt::Key_Minus, pad | Qt::ShiftModifier, [](TCropArea& a) { a.Grow(-1, TStep::Fine); }, {}},
+        {Qt::Key_Plus,
+         pad | Qt::ControlModifier,
+         [](TCropArea& a) { a.Grow(1, TStep::Coarse); },
+         {}},
+        {Qt::Key_Space, Qt::NoModifier, nullptr, {"FlipAspect"}},
+        {Qt::Key_PageDown, Qt::NoModifier, nullptr, {"NextImage"}},
+        {Qt::Key_End, Qt::ShiftModifier, nullptr, {"EndImage"}},
+        {Qt::Key_A, Qt::NoModifier, nullptr, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(QKeySequence(c.key | c.modifiers).toString().toStdString());
+        TCropArea expected = area().Crop();
+        if (c.operation) c.operation(expected);
+        log.Clear();
+        QTest::keyClick(receiver, c.key, c.modifiers);
+        EXPECT_EQ(area().Crop(), expected);
+        EXPECT_EQ(log.Significant(), c.signal);
+        // every change is announced once, so the read-outs follow
+        EXPECT_EQ(log.Count("Recalculated"), c.operation ? 1u : 0u);
+    }
+}
+
 TEST_F(CFrameTest, ResizeFitsTheThumbnailAndLeavesTheCream) {
     TCFrame fresh;
     const QColor cream(255, 251, 240);
@@ -386,8 +437,8 @@ TEST_F(CFrameTest, ResizeFitsTheThumbnailAndLeavesTheCream) {
 TEST_F(CFrameTest, AreaOfAFittedThumbnailShowsItsOwnPartOfThePicture) {
     UseFakeImage(area(), 3000, 2000, kColor, 0x0000FF); // right half blue
     editor.Reload();
-    area().SetArea(1800, 400, 900); // in the right half
-    editor.resize(150, 200);        // the 300x200 bitmap now shows 150x100
+    area().Edit([](TCropArea& a) { a.SetArea(1800, 400, 900); }); // in the right half
+    editor.resize(150, 200); // the 300x200 bitmap now shows 150x100
     QApplication::processEvents();
     ASSERT_EQ(editor.ThumbRect(), QRect(0, 50, 150, 100));
     for (int look : {TCFrame::kLookFade, TCFrame::kLookGrey}) {
@@ -414,10 +465,12 @@ TEST(CFramePixelRatioTest, ScaledScreenDecodesAtDevicePixelsAndKeepsTheAreaInPla
         editor.show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(&editor));
         EXPECT_TRUE(editor.LoadImage(photo));
-        TCropArea& area = editor.Area();
-        area.SetGrid(16, 16, 1, 1);
-        area.SetAspect("free", 0, 0);
-        area.SetArea(320, 240, 800);
+        TCropView& area = editor.Area();
+        area.Edit([](TCropArea& a) {
+            a.UseBlockGrid();
+            a.SetAspect("free", 0, 0);
+            a.SetArea(320, 240, 800);
+        });
         editor.SetLook(TCFrame::kLookGrey);
         editor.grab(); // paints, building the work bitmap at the thumbnail's pixels
         TSeen seen{area.Thumbnail().Width(),

@@ -8,8 +8,8 @@
 #include "FakeThumbnail.h"
 #include "core/Error.h"
 #include "frames/CFrame.h"
+#include "frames/CropView.h"
 #include "frames/IFrame.h"
-#include "model/CropArea.h"
 
 /// Records what an editor or a frame signals, in order, by the names of the
 /// events the signals stand for ("Selected", "DoubleClick", "FlipAspect",
@@ -67,11 +67,11 @@ private:
     QObject context_; // connections end with the log
 };
 
-/// Makes a crop area read a picture of the given size whose thumbnail is filled
+/// Makes an editor's view read a picture of the given size whose thumbnail is filled
 /// with one colour (0xRRGGBB; the right half with a second one if given), so that
 /// geometry and pixels need no JPEG file. A file name starting with "missing"
 /// fails like an unreadable file.
-inline void UseFakeImage(TCropArea& area, int32_t width, int32_t height, uint32_t color,
+inline void UseFakeImage(TCropView& area, int32_t width, int32_t height, uint32_t color,
                          int64_t rightColor = -1) {
     area.SetReader([=](const std::string& file, int32_t rotation, int32_t surface) {
         if (file.rfind("missing", 0) == 0) throw TError("JpegThumbnail: cannot open " + file);

@@ -51,7 +51,7 @@ protected:
         UseFakeImage(area(), 3000, 2000, 0x808080);
         log.Listen(*frame);
     }
-    TCropArea& area() { return frame->Cropper()->Area(); }
+    TCropView& area() { return frame->Cropper()->Area(); }
     template <typename T> T* Child(const char* name) {
         T* child = frame->findChild<T*>(name);
         EXPECT_NE(child, nullptr) << name;

@@ -291,9 +291,9 @@ TEST(CropJobTest, CutsFilesWithAwkwardNames) {
 namespace {
 /// The area a frame shows on the file, turned by the given degrees.
 void LoadFrameArea(TCropArea& area, const std::string& file, int rotation) {
-    area.SetGrid(16, 16, 1, 1);
-    area.SetRotation(rotation);
-    ASSERT_TRUE(area.LoadImage(file));
+    area.UseBlockGrid();
+    area.Turn(rotation, TJpegView());
+    area.Open(ViewOf(ReadJpegLayout(file), true, rotation));
     area.SetCropVisible(true);
 }
 
@@ -390,7 +390,7 @@ TEST(CropJobTest, TurnedCutsMatchTheTrulyTurnedPhoto) {
                                  std::to_string(r.y) + (c.landscape ? " to landscape" : ""));
                     TCropJob job = f.job;
                     job.Source = source;
-                    job.Crop = {r.x, r.y, r.width, r.height, rotation, c.kind, area.Orientation()};
+                    job.Crop = {r.x, r.y, r.width, r.height, rotation, c.kind, orientation};
                     job.Options.AutoRotateToLandscapeAfterCrop = c.landscape;
                     ASSERT_EQ(RunCropJob(job).Outcome, TCropOutcome::Written);
                     const TPixels cut = Decode(job.Output);

@@ -47,7 +47,7 @@ TEST_F(ScaledScreenTest, ThumbnailsHoldTwiceThePixelsOfTheirLogicalSize) {
     window->AddFiles({dir.file("photo.jpg")});
     WaitForAddRun(*window);
     ASSERT_EQ(window->Images().size(), 1u);
-    const TCropArea& area = window->Images().front()->Cropper()->Area();
+    const TCropView& area = window->Images().front()->Cropper()->Area();
     ASSERT_GT(area.ThumbHeight(), 0);
     EXPECT_NEAR(area.Thumbnail().Width(), 2 * area.ThumbWidth(), 1);
     EXPECT_NEAR(area.Thumbnail().Height(), 2 * area.ThumbHeight(), 1);
