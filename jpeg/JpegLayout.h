@@ -113,3 +113,6 @@ bool IsFrameMarker(uint8_t marker);
 /// before it are skipped, not read. Baseline Huffman when the file cannot be
 /// read or has no frame header before its scan.
 TJpegCoding ReadJpegCoding(const std::string& fileName);
+/// The same from a file already open for reading, from its start (its read
+/// position moves; the descriptor stays open).
+TJpegCoding ReadJpegCoding(int fd);

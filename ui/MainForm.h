@@ -3,6 +3,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -203,7 +204,7 @@ private:
     void StartAddRun(const std::vector<std::string>& files);
     void AddRunEnded();
     void TellListFaults(const std::vector<TListFault>& faults);
-    void NoteUnreadable(const std::string& path, std::string reason);
+    void NoteUnreadable(const std::string& path, const std::optional<TFault>& fault);
     void RemoveFrame(TIFrame* frame);
     void ReleaseFrame(TIFrame* frame);
     /// A frame out of the list stays, without its thumbnail, while an undo may bring

@@ -246,17 +246,17 @@ void TMainForm::CropJobsEnded() {
         } else if (result.Outcome == TCropOutcome::TransformFailed) {
             // a damaged photo is what the user must learn of; else the call as the user
             // could type it, then why it failed in jpegtran's own words
-            std::string fault = PhotoFault(source, result.Reason);
+            std::string fault = PhotoFault(source, result.Fault);
             if (fault.empty())
                 fault = FillPlaceholders(Translate("Error: Defective JPEGTran call:\n%1\n%2"),
-                                         {result.ArgumentString, result.Reason});
+                                         {result.ArgumentString, result.Reason()});
             TellCropFailure(source, fault);
         } else if (result.Outcome == TCropOutcome::Exists) {
             // taken by someone else since the run began; nothing was replaced
             TellCropFailure(
                 source, FillPlaceholders(Translate("File exists: %1"), {frame->DestFileName()}));
         } else if (result.Outcome == TCropOutcome::Refused) {
-            TellCropFailure(source, result.Reason);
+            TellCropFailure(source, result.Reason());
         }
         // a frame whose file was not written stays, so the user can mend and crop again
         if (result.Outcome == TCropOutcome::Written && run.RemoveCropped && IndexOf(frame) >= 0) {
@@ -341,16 +341,16 @@ void TMainForm::PreviewActionExecute() {
         opener_(preview);
         return;
     }
-    if (const std::string fault = PhotoFault(current_->SourceFileName(), run.Reason);
-        !run.Reason.empty() && !fault.empty()) {
+    if (const std::string fault = PhotoFault(current_->SourceFileName(), run.Fault);
+        !run.Ok && !fault.empty()) {
         prompt_->ShowError(fault);
         return;
     }
     prompt_->ShowError(
-        run.Reason.empty()
+        run.Reason().empty()
             ? FillPlaceholders(Translate("Error: Defective JPEGTran call:\n%1\nEnsure that you "
                                          "have write access to %2"),
                                {call.ArgumentString(), previewScratch_})
             : FillPlaceholders(Translate("Error: Defective JPEGTran call:\n%1\n%2"),
-                               {call.ArgumentString(), run.Reason}));
+                               {call.ArgumentString(), run.Reason()}));
 }

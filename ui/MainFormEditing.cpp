@@ -15,6 +15,7 @@
 #include "frames/IFrame.h"
 #include "grid/BigPanel.h"
 #include "grid/CropContainer.h"
+#include "i18n/ErrorText.h"
 #include "i18n/gnugettext.h"
 #include "model/Options.h"
 #include "ui/MainForm.h"
@@ -309,7 +310,7 @@ void TMainForm::RestoreStates(const std::vector<TFrameState>& states) {
             frame->Restore(state);
         } catch (const TError& e) {
             // the photo cannot be read for its old turn: the frame stays as it is
-            prompt_->ShowError(e.what());
+            prompt_->ShowError(ErrorText(e));
         }
     }
     restoring_ = false;
@@ -351,7 +352,7 @@ void TMainForm::BringBack(const std::vector<TPlacedFrame>& frames, bool added) {
         try {
             frame->Restore(p.State);
         } catch (const TError& e) {
-            prompt_->ShowError(e.what());
+            prompt_->ShowError(ErrorText(e));
         }
         // back to its old place in the list
         images_.pop_back();

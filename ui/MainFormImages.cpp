@@ -21,6 +21,7 @@
 #include "grid/CropContainer.h"
 #include "grid/ImageLoader.h"
 #include "grid/ThumbnailPool.h"
+#include "i18n/ErrorText.h"
 #include "i18n/TranslateWindow.h"
 #include "i18n/gnugettext.h"
 #include "jobs/SharedSettings.h"
@@ -154,12 +155,11 @@ void TMainForm::FrameArrived() {
     container_->LayoutNow();
 }
 
-void TMainForm::NoteUnreadable(const std::string& path, std::string reason) {
-    // what is wrong with the photo, in the user's words; the decoder's after it
-    const std::string said =
-        PhotoFault(path, reason,
-                   Translate(reason.empty() ? "The file is no JPEG photo that can be read"
-                                            : "The photo cannot be read"));
+void TMainForm::NoteUnreadable(const std::string& path, const std::optional<TFault>& fault) {
+    // what is wrong with the photo, judged from the file where it shows it; the decoder's after it
+    std::string said = PhotoFault(path, fault ? *fault : TFault{});
+    if (said.empty())
+        said = fault ? ErrorText(*fault) : ErrorText({TErrorKind::NotAFile, path, "", ""});
     unreadable_.push_back(fs::path(path).filename().string() + ": " + said);
 }
 
@@ -237,7 +237,7 @@ void TMainForm::ShowAlreadyListed(TIFrame* frame, std::size_t count) {
 TIFrame* TMainForm::AddImage(const std::string& path) {
     TIFrame* frame = PlaceImage(
         path, [&path](TIFrame& frame) { return frame.LoadFile(path); }, !Adding());
-    if (!frame && Adding()) NoteUnreadable(path, "");
+    if (!frame && Adding()) NoteUnreadable(path, std::nullopt);
     if (frame && Adding()) FrameArrived();
     return frame;
 }
@@ -245,7 +245,7 @@ TIFrame* TMainForm::AddImage(const std::string& path) {
 TIFrame* TMainForm::AddImage(const std::string& path, TDecodedThumbnail decoded, int32_t height) {
     // a file the decoder refused would be dropped after its frame was made
     if (!decoded.Thumbnail) {
-        NoteUnreadable(path, decoded.Error);
+        NoteUnreadable(path, decoded.Fault);
         return nullptr;
     }
     // the user works on while frames arrive: the current frame changes only when there is none
@@ -354,7 +354,7 @@ void TMainForm::TurnCurrent(int degrees) {
             frame->SetRotation((frame->Rotation() + degrees) % 360);
         } catch (const TError& e) {
             // the photo cannot be read again (moved or damaged): the frame stays as it was
-            prompt_->ShowError(e.what());
+            prompt_->ShowError(ErrorText(e));
         }
     }
     Checkpoint();
