@@ -219,6 +219,7 @@ private:
             return TErrorKind::NotJpeg;
         // the limits bound the memory; a picture that needs more is too large
         case JERR_OUT_OF_MEMORY:
+        case JERR_NO_BACKING_STORE:
         case JERR_IMAGE_TOO_BIG:
         case JERR_WIDTH_OVERFLOW:
             return TErrorKind::TooLarge;

@@ -34,6 +34,9 @@ std::optional<TErrorKind> FileFault(const std::string& path) {
 std::string Technical(const TFault& fault) {
     switch (fault.Kind) {
     case TErrorKind::Other:
+    case TErrorKind::Missing:
+    case TErrorKind::NotAFile:
+    case TErrorKind::Empty:
     case TErrorKind::NotJpeg:
     case TErrorKind::CutShort:
     case TErrorKind::Damaged:
@@ -48,6 +51,8 @@ std::string Technical(const TFault& fault) {
 std::string PhotoFault(const std::string& path, const TFault& fault) {
     const std::optional<TErrorKind> kind = FileFault(path);
     if (!kind) return "";
+    // the reporter saw the same: its own words are the ones to show
+    if (*kind == fault.Kind) return ErrorText(fault);
     // of a file that is gone the reporter can only say the same, with the path
     if (*kind == TErrorKind::Missing) return ErrorText({*kind, path, "", ""});
     return ErrorText({*kind, path, Technical(fault), ""});
