@@ -2,6 +2,7 @@
 
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 /// What went wrong, as a person is told it: the kind picks the sentence
 /// (ErrorText in i18n/ErrorText.h makes it, translated), never the code that
@@ -22,6 +23,7 @@ enum class TErrorKind {
     BadOutputName,         ///< the destination name File names no file
     NoDestination,         ///< no destination folder is set
     SameFile,              ///< the output File is the source itself
+    AnotherPhoto,          ///< the output File is another photo of the run
     Exists,                ///< the output File's name is taken and not to be replaced
     CannotWrite,           ///< nothing can be written into the folder File; Detail says why
     CannotReplace,         ///< the output File cannot take the new picture; Detail says why

@@ -36,6 +36,7 @@ constexpr std::array kSentences{
               false},
     TSentence{NoDestination, N_("No destination folder is set"), TFill::None, false},
     TSentence{SameFile, N_("The output file %1 is the source file itself"), TFill::File, false},
+    TSentence{AnotherPhoto, N_("The output file is another photo named: %1"), TFill::File, false},
     TSentence{Exists, N_("File exists"), TFill::None, false},
     TSentence{CannotWrite, N_("Unable to write into %1: %2"), TFill::FileDetail, false},
     TSentence{CannotReplace, N_("Unable to replace %1: %2"), TFill::FileDetail, false},

@@ -22,7 +22,6 @@
 #include "core/FilesystemController.h"
 #include "core/StringController.h"
 #include "i18n/ErrorText.h"
-#include "i18n/gnugettext.h"
 #include "jobs/OutputNames.h"
 #include "jpeg/JpegCheck.h"
 #include "jpeg/JpegThumbnail.h"

@@ -157,8 +157,8 @@ TCropPlan PlanCrops(const std::vector<TCropPlanPhoto>& photos, const TCropPlanOp
             // an earlier part of the run knows the photo by its id only
             const auto named = sources.find(id);
             planned.Reason =
-                FillPlaceholders(TranslateOrKeep(N_("The output file is another photo named: %1")),
-                                 {named != sources.end() ? named->second : planned.Output});
+                ErrorText({TErrorKind::AnotherPhoto,
+                           named != sources.end() ? named->second : planned.Output, "", ""});
             continue;
         }
         planned.What = TPlannedCrop::NotReached;
