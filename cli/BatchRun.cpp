@@ -31,6 +31,7 @@
 #include "core/UserPrompt.h"
 #include "core/VersionController.h"
 #include "generated/Version.h"
+#include "i18n/ErrorText.h"
 #include "i18n/gnugettext.h"
 #include "jobs/CropPlan.h"
 #include "jobs/CropScheduler.h"
@@ -474,6 +475,8 @@ void CropAll(TPhotoWalk& walk, const TRunContext& context, const TPhotoRunSettin
         }
         try {
             photo->Report = CropPhoto(job, run);
+        } catch (const TError& e) {
+            photo->Report = {TPhotoStatus::Failed, ErrorText(e), {}};
         } catch (const std::exception& e) {
             photo->Report = {TPhotoStatus::Failed, e.what(), {}};
         }

@@ -3,7 +3,7 @@
 #include <filesystem>
 
 #include "core/Error.h"
-#include "i18n/gnugettext.h"
+#include "i18n/ErrorText.h"
 #include "jobs/CropPlan.h"
 #include "jpeg/JpegThumbnail.h"
 #include "model/CropArea.h"
@@ -25,7 +25,8 @@ TPhotoReport CropPhoto(const TCropJob& planned, const TPhotoRunSettings& run) {
     std::error_code ec;
     const uintmax_t bytes =
         std::filesystem::is_regular_file(source, ec) ? std::filesystem::file_size(source, ec) : 0;
-    if (!ec && bytes == 0) return Report(TPhotoStatus::Failed, Translate("The file is empty"));
+    if (!ec && bytes == 0)
+        return Report(TPhotoStatus::Failed, ErrorText({TErrorKind::Empty, source, "", ""}));
     TCropJob job = planned;
     try {
         const TCropAspect& aspect = *run.Aspect;
@@ -36,21 +37,19 @@ TPhotoReport CropPhoto(const TCropJob& planned, const TPhotoRunSettings& run) {
         // jpegtran holds the whole picture's coefficients; a header claiming a
         // giant is refused before it can take the machine's memory
         const uint64_t pixels = uint64_t(proposal.imageWidth) * uint64_t(proposal.imageHeight);
-        if (pixels > TJpegLimits{}.maxPixels)
-            return Report(TPhotoStatus::Failed, "JpegThumbnail: the image is too large");
+        if (pixels > TJpegLimits{}.maxPixels) throw TError(TErrorKind::TooLarge, source);
         // even a flat picture costs its blocks a bit or so each (Huffman coding
         // at least two bits a block); a few hundred bytes claiming a giant are a
         // trap that would cost jpegtran gigabytes
         if (!ec && pixels / kMostPixelsPerByte > bytes)
-            return Report(TPhotoStatus::Failed,
-                          Translate("The file is far too small for the picture its header claims"));
+            throw TError(TErrorKind::Implausible, source);
         // a new frame is not turned
         job.Crop = CropSpecOf(proposal.crop, 0, proposal.kind, proposal.orientation);
         job.Resolution = aspect.GetPPI(proposal.crop.width, proposal.flipped);
         // a photo replaced between its plan and its cut is not cut with this area
         job.Expected = proposal.layout;
     } catch (const TError& e) {
-        return Report(TPhotoStatus::Failed, e.what());
+        return Report(TPhotoStatus::Failed, ErrorText(e));
     }
     job.Tool = run.Tool;
     job.Options = run.Options;
@@ -70,18 +69,18 @@ TPhotoReport CropPhoto(const TCropJob& planned, const TPhotoRunSettings& run) {
         return done;
     }
     const TCropResult result = RunCropJob(job);
+    const std::string reason = result.Reason();
     switch (result.Outcome) {
     case TCropOutcome::Written:
         return done;
     case TCropOutcome::Exists: // another run took the name first
-        return Report(TPhotoStatus::Skipped, result.Reason);
+        return Report(TPhotoStatus::Skipped, reason);
     case TCropOutcome::TransformFailed:
         return Report(TPhotoStatus::Failed,
-                      result.Reason.empty()
-                          ? "Error: Defective JPEGTran call:" + result.ArgumentString
-                          : result.Reason);
+                      reason.empty() ? "Error: Defective JPEGTran call:" + result.ArgumentString
+                                     : reason);
     case TCropOutcome::Refused:
         break;
     }
-    return Report(TPhotoStatus::Failed, result.Reason);
+    return Report(TPhotoStatus::Failed, reason);
 }

@@ -7,12 +7,13 @@
 
 #include <QObject>
 
+#include "core/Error.h"
 #include "jpeg/JpegThumbnail.h"
 
 /// A thumbnail decoded away from the window's thread, or why it could not be.
 struct TDecodedThumbnail {
     std::optional<TThumbnail> Thumbnail;
-    std::string Error; ///< the decoder's message when there is no thumbnail
+    TFault Fault; ///< why there is no thumbnail
 };
 
 /// Where editors get thumbnails decoded off the user-interface thread. The

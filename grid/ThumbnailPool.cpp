@@ -11,6 +11,8 @@
 #include <QCoreApplication>
 #include <QEvent>
 
+#include "core/Error.h"
+
 namespace {
 // Posted to the pool when results wait; it carries nothing, the results stay
 // in the pool's queue, so that the lock orders every hand-over.
@@ -79,10 +81,12 @@ void TThumbnailPool::DecodeNext() {
     TDecodedThumbnail decoded;
     try {
         decoded.Thumbnail = reader_(job.FileName, job.Rotation, job.Height, job.HonourOrientation);
+    } catch (const TError& e) {
+        decoded.Fault = e.Fault();
     } catch (const std::exception& e) {
-        decoded.Error = e.what();
+        decoded.Fault = {TErrorKind::Damaged, job.FileName, e.what(), ""};
     } catch (...) {
-        decoded.Error = "JpegThumbnail: cannot decode " + job.FileName;
+        decoded.Fault = {TErrorKind::Damaged, job.FileName, "", ""};
     }
     lock.lock();
     results_.push_back({job.Ticket, std::move(decoded)});

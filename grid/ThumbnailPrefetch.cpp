@@ -29,7 +29,9 @@ void TThumbnailPrefetch::RequestUpTo(std::size_t end) {
 
 TDecodedThumbnail TThumbnailPrefetch::Take(std::size_t i) {
     const auto it = ready_.find(i);
-    if (it == ready_.end()) return {std::nullopt, "ThumbnailPrefetch: not decoded yet"};
+    // asked before its decode arrived: no picture, as for a file that cannot be read
+    if (it == ready_.end())
+        return {std::nullopt, {TErrorKind::Damaged, i < files_.size() ? files_[i] : "", "", ""}};
     TDecodedThumbnail decoded = std::move(it->second);
     ready_.erase(it);
     return decoded;

@@ -21,7 +21,7 @@
 #include "core/Error.h"
 #include "core/FilesystemController.h"
 #include "core/StringController.h"
-#include "i18n/gnugettext.h"
+#include "i18n/ErrorText.h"
 #include "jobs/OutputNames.h"
 #include "jpeg/JpegCheck.h"
 #include "jpeg/JpegThumbnail.h"
@@ -142,13 +142,52 @@ private:
     int error_ = 0;
 };
 
-TCropResult Refused(const std::string& reason) {
-    return {TCropOutcome::Refused, "", reason};
+TCropResult Refused(TFault fault) {
+    return {TCropOutcome::Refused, "", std::move(fault)};
+}
+
+TCropResult Failed(const std::string& shown, TFault fault) {
+    return {TCropOutcome::TransformFailed, shown, std::move(fault)};
 }
 
 // the system's own wording, safe to call from several jobs at once
 std::string SystemReason(int error) {
     return std::generic_category().message(error);
+}
+
+/// The source as the job reads it: opened once, and its header (the layout
+/// with the EXIF orientation, and the coding) read from that one descriptor.
+struct TSourceRead {
+    std::optional<TFault> Unreadable;  // the system's reason it cannot be opened
+    std::optional<TJpegLayout> Layout; // nothing when the header cannot be read
+    TJpegCoding Coding;
+};
+
+TSourceRead ReadSource(const std::string& path) {
+    TSourceRead read;
+    std::string why;
+    // a photo deleted or replaced since it was shown: the system says why, not jpegtran
+    const int fd = OpenRegularFile(path, why);
+    if (fd < 0) {
+        read.Unreadable = TFault{TErrorKind::CannotRead, path, why, ""};
+        return read;
+    }
+    read.Coding = ReadJpegCoding(fd);
+    try {
+        read.Layout = ReadJpegLayout(fd, path);
+    } catch (const std::exception&) {
+        // an unreadable header is left to the transformer to explain
+    }
+    ::close(fd);
+    return read;
+}
+
+/// Why the job's names rule it out, without reading the source.
+std::optional<TFault> NamingRefusal(const TCropJob& job) {
+    if (job.Output.empty() || NameOf(job.Output).empty())
+        return TFault{TErrorKind::NoOutputName, job.Source, "", ""};
+    if (IsSameFile(job.Source, job.Output)) return TFault{TErrorKind::SameFile, job.Output, "", ""};
+    return std::nullopt;
 }
 
 /// The file a write to output lands in: a symbolic link of the user's is
@@ -219,22 +258,15 @@ int ClaimFreeName(const std::string& fresh, const std::string& output) {
 }
 
 /// Why a written file is not whole: a full disk says so, naming the folder.
-std::string IncompleteReason(const std::string& folder) {
+TFault Incomplete(const std::string& folder, const std::string& output) {
     struct statvfs fs;
-    if (statvfs(folder.c_str(), &fs) == 0 && fs.f_bavail == 0) return DiskFullReason(folder, "");
-    return TranslateOrKeep(N_("jpegtran wrote an incomplete file"));
+    if (statvfs(folder.c_str(), &fs) == 0 && fs.f_bavail == 0) return DiskFull(folder, "");
+    return {TErrorKind::TransformerIncomplete, output, "", ""};
 }
 
 // The crop and the turn to landscape in one cut: turning the cut result again
 // would leave its partial blocks unturned. The area keeps what the turned
-// picture can cut exactly. Nothing when the source's header cannot be read.
-std::optional<TJpegLayout> SourceLayout(const TCropJob& job) {
-    try {
-        return ReadJpegLayout(job.Source);
-    } catch (const std::exception&) {
-        return std::nullopt;
-    }
-}
+// picture can cut exactly.
 
 std::optional<TCropSpec> LandscapeSpec(const TCropJob& job, const TJpegLayout& layout) {
     const TTurn shown = OrientationTurn(job.Crop.Orientation).Then(job.Crop.Rotation);
@@ -285,10 +317,11 @@ std::optional<TThumbnailCut> CutIn(const TCropJob& job, const std::optional<TJpe
 }
 
 /// The calls as CropJobCalls makes them, from the source's header read once.
-std::vector<TTransformCall> Calls(const TCropJob& job, const std::optional<TJpegLayout>& layout,
+std::vector<TTransformCall> Calls(const TCropJob& job, const TSourceRead& source,
                                   const std::string& into) {
+    const std::optional<TJpegLayout>& layout = source.Layout;
     // the cut keeps the source's form: progressive stays progressive, arithmetic arithmetic
-    const TJpegCoding coding = ReadJpegCoding(job.Source);
+    const TJpegCoding coding = source.Coding;
     // arithmetic coding has no Huffman tables to optimise; the transformer refuses both
     TTransformCall options = TransformOptions(job.Options.CopyMetadats,
                                               job.Options.HuffmanOptimize && !coding.arithmetic);
@@ -315,10 +348,10 @@ std::optional<std::pair<int32_t, int32_t>> PlannedSize(const TCropJob& job,
                      crop->Height + crop->Y % std::max(1, view.blockHeight)};
 }
 
-/// Why the source is not the photo the job was planned for, or "": replaced,
-/// rewritten or turned by another program since it was read, the area no
-/// longer inside its picture.
-std::string ChangedReason(const TCropJob& job, const TJpegLayout& now) {
+/// Why the source is not the photo the job was planned for, or nothing:
+/// replaced, rewritten or turned by another program since it was read, the
+/// area no longer inside its picture.
+std::optional<TFault> Changed(const TCropJob& job, const TJpegLayout& now) {
     bool same = true;
     if (job.Expected) {
         const TJpegLayout& then = *job.Expected;
@@ -334,9 +367,8 @@ std::string ChangedReason(const TCropJob& job, const TJpegLayout& now) {
                int64_t{job.Crop.X} + job.Crop.Width <= view.width &&
                int64_t{job.Crop.Y} + job.Crop.Height <= view.height;
     }
-    if (same) return "";
-    return FillPlaceholders(TranslateOrKeep(N_("The photo %1 has changed since it was added")),
-                            {job.Source});
+    if (same) return std::nullopt;
+    return TFault{TErrorKind::Changed, job.Source, "", ""};
 }
 
 std::string SizeText(int32_t width, int32_t height) {
@@ -361,57 +393,56 @@ bool IsSameFile(const std::string& a, const std::string& b) {
     return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
 
-std::string CropJobRefusal(const TCropJob& job) {
-    if (job.Output.empty() || NameOf(job.Output).empty())
-        return FillPlaceholders(TranslateOrKeep(N_("No output file name for %1")), {job.Source});
-    if (IsSameFile(job.Source, job.Output))
-        return FillPlaceholders(TranslateOrKeep(N_("The output file %1 is the source file itself")),
-                                {job.Output});
-    // a photo deleted or replaced since it was shown: the system says why, not jpegtran
+std::string TCropResult::Reason() const {
+    return Outcome == TCropOutcome::Written ? "" : ErrorText(Fault);
+}
+
+std::optional<TFault> CropJobRefusal(const TCropJob& job) {
+    if (auto refusal = NamingRefusal(job)) return refusal;
     std::string why;
     const int fd = OpenRegularFile(job.Source, why);
-    if (fd < 0)
-        return FillPlaceholders(TranslateOrKeep(N_("Unable to read %1: %2")), {job.Source, why});
+    if (fd < 0) return TFault{TErrorKind::CannotRead, job.Source, why, ""};
     ::close(fd);
-    return "";
+    return std::nullopt;
 }
 
 std::vector<TTransformCall> CropJobCalls(const TCropJob& job, const std::string& into) {
-    return Calls(job, TurnsToLandscape(job) ? SourceLayout(job) : std::nullopt, into);
+    return Calls(job, ReadSource(job.Source), into);
 }
 
 std::optional<TThumbnailCut> ThumbnailCutOf(const TCropJob& job) {
-    return CutIn(job, SourceLayout(job));
+    return CutIn(job, ReadSource(job.Source).Layout);
 }
 
 TCropResult RunCropJob(const TCropJob& job) {
-    if (const std::string reason = CropJobRefusal(job); !reason.empty()) return Refused(reason);
-    // the header, read once: whether this is still the photo the area was chosen on,
-    // the turn to landscape, the new thumbnail and the size to expect
-    const std::optional<TJpegLayout> layout = SourceLayout(job);
-    std::vector<TTransformCall> calls = Calls(job, layout, job.Output);
+    if (auto refusal = NamingRefusal(job)) return Refused(std::move(*refusal));
+    // the source, opened once: whether it can be read, its header (whether this is
+    // still the photo the area was chosen on, the turn to landscape, the new
+    // thumbnail and the size to expect) and its coding
+    const TSourceRead source = ReadSource(job.Source);
+    if (source.Unreadable) return Refused(*source.Unreadable);
+    const std::optional<TJpegLayout>& layout = source.Layout;
+    std::vector<TTransformCall> calls = Calls(job, source, job.Output);
     // messages name the file the user asked for, not the scratch file that is gone by then
     const std::string shown = calls.front().ArgumentString();
+    const TFault exists{TErrorKind::Exists, job.Output, "", ""};
 
     struct stat present;
     // a name that is taken in any way, a dangling link too, is not free
     if (!job.Replace && lstat(job.Output.c_str(), &present) == 0)
-        return {TCropOutcome::Exists, shown, TranslateOrKeep(N_("File exists"))};
+        return {TCropOutcome::Exists, shown, exists};
     int linkError = 0;
     const std::string target = job.Replace ? WriteTarget(job.Output, linkError) : job.Output;
     if (target.empty())
-        return Refused(FillPlaceholders(TranslateOrKeep(N_("Unable to replace %1: %2")),
-                                        {job.Output, SystemReason(linkError)}));
+        return Refused({TErrorKind::CannotReplace, job.Output, SystemReason(linkError), ""});
     // an unreadable header is left to the transformer to explain
     if (layout)
-        if (const std::string reason = ChangedReason(job, *layout); !reason.empty())
-            return Refused(reason);
+        if (auto changed = Changed(job, *layout)) return Refused(std::move(*changed));
     const std::string folder = FolderOf(target);
     ClearAbandonedScratch(folder);
     TScratchFolder scratch(folder);
     if (scratch.Path().empty())
-        return Refused(FillPlaceholders(TranslateOrKeep(N_("Unable to write into %1: %2")),
-                                        {folder, SystemReason(scratch.Error())}));
+        return Refused({TErrorKind::CannotWrite, folder, SystemReason(scratch.Error()), ""});
     // the same name as the output, so that its extension keeps its meaning
     const std::string fresh = scratch.Path() + "/" + NameOf(target);
 
@@ -421,11 +452,12 @@ TCropResult RunCropJob(const TCropJob& job) {
             return path == job.Output ? fresh : path;
         };
         call.SetFiles(scratchFor(call.Input()), scratchFor(call.Output()));
-        const TTransformResult run = RunTransformer(job.Tool, call, limits, folder);
-        if (!run.Ok) return {TCropOutcome::TransformFailed, shown, run.Reason};
+        TTransformResult run = RunTransformer(job.Tool, call, limits, folder);
+        // the fault names the photo, not the scratch file that is gone by then
+        if (run.Fault.File == fresh) run.Fault.File = job.Output;
+        if (!run.Ok) return Failed(shown, std::move(run.Fault));
     }
-    if (!IsCompleteJpeg(fresh))
-        return {TCropOutcome::TransformFailed, shown, IncompleteReason(folder)};
+    if (!IsCompleteJpeg(fresh)) return Failed(shown, Incomplete(folder, job.Output));
 
     TMetadataUpdate update;
     update.Upright = job.Crop.Orientation != 1;
@@ -434,17 +466,13 @@ TCropResult RunCropJob(const TCropJob& job) {
     update.Cut = CutIn(job, layout);
     // records that still describe the uncut photo make a wrong file, not a written one
     if (const TMetadataResult updated = UpdateMetadata(fresh, update); !updated.Error.empty())
-        return {
-            TCropOutcome::TransformFailed, shown,
-            updated.DiskFull
-                ? DiskFullReason(folder, "")
-                : FillPlaceholders(TranslateOrKeep(N_("Unable to update the records of %1: %2")),
-                                   {job.Output, updated.Error})};
+        return Failed(shown, updated.DiskFull ? DiskFull(folder, "")
+                                              : TFault{TErrorKind::RecordsNotUpdated, job.Output,
+                                                       updated.Error, ""});
     if (job.Options.CopyFileDates) CopyFileTimes(job.Source, fresh);
     SetMode(job, fresh, target);
     // the update rewrote the file; it too may have met a full disk
-    if (!IsCompleteJpeg(fresh))
-        return {TCropOutcome::TransformFailed, shown, IncompleteReason(folder)};
+    if (!IsCompleteJpeg(fresh)) return Failed(shown, Incomplete(folder, job.Output));
     // what was written must be what was planned: a transformer that ignored the
     // cut, or a photo changed under the job, gives a picture of another size
     if (const auto planned = layout ? PlannedSize(job, *layout) : std::nullopt) {
@@ -454,27 +482,19 @@ TCropResult RunCropJob(const TCropJob& job) {
         } catch (const std::exception&) {
         }
         if (written.width != planned->first || written.height != planned->second)
-            return {TCropOutcome::TransformFailed, shown,
-                    FillPlaceholders(
-                        TranslateOrKeep(
-                            N_("jpegtran wrote a picture of %1 pixels where %2 were planned")),
-                        {SizeText(written.width, written.height),
-                         SizeText(planned->first, planned->second)})};
+            return Failed(shown, {TErrorKind::WrongSize, job.Output,
+                                  SizeText(written.width, written.height),
+                                  SizeText(planned->first, planned->second)});
     }
 
     if (!job.Replace) {
         const int error = ClaimFreeName(fresh, target);
-        if (error == EEXIST)
-            return {TCropOutcome::Exists, shown, TranslateOrKeep(N_("File exists"))};
+        if (error == EEXIST) return {TCropOutcome::Exists, shown, exists};
         if (error != 0)
-            return {TCropOutcome::TransformFailed, shown,
-                    FillPlaceholders(TranslateOrKeep(N_("Unable to write into %1: %2")),
-                                     {folder, SystemReason(error)})};
+            return Failed(shown, {TErrorKind::CannotWrite, folder, SystemReason(error), ""});
     } else if (rename(fresh.c_str(), target.c_str()) != 0) {
         const int error = errno;
-        return {TCropOutcome::TransformFailed, shown,
-                FillPlaceholders(TranslateOrKeep(N_("Unable to replace %1: %2")),
-                                 {job.Output, SystemReason(error)})};
+        return Failed(shown, {TErrorKind::CannotReplace, job.Output, SystemReason(error), ""});
     }
-    return {TCropOutcome::Written, shown, ""};
+    return {TCropOutcome::Written, shown, {}};
 }

@@ -51,7 +51,9 @@ enum class TCropOutcome {
 struct TCropResult {
     TCropOutcome Outcome = TCropOutcome::Refused;
     std::string ArgumentString; // the call as it reads with the output's own path
-    std::string Reason;         // translated, for the user
+    TFault Fault;               // why not Written
+    /// The fault as the user reads it, translated; "" when Written.
+    std::string Reason() const;
 };
 
 /// Crops one image losslessly into job.Output. The transformer writes into a
@@ -70,10 +72,12 @@ struct TCropResult {
 /// only read. Safe to run for several jobs at once.
 TCropResult RunCropJob(const TCropJob& job);
 
-/// Why RunCropJob would refuse the job without running anything, or "".
-std::string CropJobRefusal(const TCropJob& job);
+/// Why RunCropJob would refuse the job without running anything: no output
+/// name, the output is the source itself, the source cannot be opened.
+std::optional<TFault> CropJobRefusal(const TCropJob& job);
 
-/// The transformer calls RunCropJob makes for the job, in order, writing into
+/// The transformer calls RunCropJob makes for the job (reading the source's
+/// header as it does, through one open), in order, writing into
 /// the given file: the cut, and the landscape turn when it is not part of it.
 /// Both keep the source's coding: progressive and arithmetic-coded sources
 /// give outputs coded the same way (arithmetic coding leaves out -optimize).

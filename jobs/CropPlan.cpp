@@ -10,6 +10,7 @@
 #include "core/Error.h"
 #include "core/FilesystemController.h"
 #include "core/StringController.h"
+#include "i18n/ErrorText.h"
 #include "i18n/gnugettext.h"
 #include "model/DestinationNaming.h"
 
@@ -153,18 +154,20 @@ TCropPlan PlanCrops(const std::vector<TCropPlanPhoto>& photos, const TCropPlanOp
                 photo.SubFolder.empty() ? folder : folder + "/" + photo.SubFolder;
             planned.Output = OutputPath(into, photo.DestinationName, options.PosixNames);
         } catch (const TError& e) {
-            planned.Reason = e.what();
+            planned.Reason = ErrorText(e);
             continue;
         }
         // the photo itself, or one it cannot read, is refused as the job would
-        planned.Reason = CropJobRefusal(PlannedJob(photo, planned));
-        if (!planned.Reason.empty()) continue;
+        if (const auto refusal = CropJobRefusal(PlannedJob(photo, planned))) {
+            planned.Reason = ErrorText(*refusal);
+            continue;
+        }
         if (TFileId id; FileIdOf(planned.Output, id) && written.IsSource(id)) {
             // an earlier part of the run knows the photo by its id only
             const auto named = sources.find(id);
             planned.Reason =
-                FillPlaceholders(TranslateOrKeep(N_("The output file is another photo named: %1")),
-                                 {named != sources.end() ? named->second : planned.Output});
+                ErrorText({TErrorKind::AnotherPhoto,
+                           named != sources.end() ? named->second : planned.Output, "", ""});
             continue;
         }
         planned.What = TPlannedCrop::NotReached;

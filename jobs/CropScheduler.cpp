@@ -4,6 +4,8 @@
 #include <exception>
 #include <filesystem>
 
+#include "core/Error.h"
+
 namespace {
 std::string Normal(const std::string& path) {
     return std::filesystem::path(path).lexically_normal().string();
@@ -92,13 +94,15 @@ void TCropScheduler::RunNext() {
     running_.push_back(&next->Job);
     lock.unlock();
     TCropResult result;
+    // an error stays with its job and is reported like any refusal
     try {
         result = runner_(next->Job);
+    } catch (const TError& e) {
+        result = {TCropOutcome::Refused, "", e.Fault()};
     } catch (const std::exception& e) {
-        // an error stays with its job and is reported like any refusal
-        result = {TCropOutcome::Refused, "", e.what()};
+        result = {TCropOutcome::Refused, "", {TErrorKind::Other, next->Job.Source, e.what(), ""}};
     } catch (...) {
-        result = {TCropOutcome::Refused, "", "Unable to crop " + next->Job.Source};
+        result = {TCropOutcome::Refused, "", {TErrorKind::Damaged, next->Job.Source, "", ""}};
     }
     lock.lock();
     running_.erase(std::find(running_.begin(), running_.end(), &next->Job));

@@ -9,6 +9,7 @@
 #include "core/ConsoleApp.h"
 #include "core/Error.h"
 #include "core/FilesystemController.h"
+#include "i18n/ErrorText.h"
 #include "i18n/gnugettext.h"
 #include "jpeg/JpegLayout.h"
 
@@ -177,9 +178,12 @@ bool SaysDiskFull(const std::string& errors) {
            errors.find("Disk quota exceeded") != std::string::npos;
 }
 
-std::string DiskFullReason(const std::string& folder, const std::string& words) {
-    std::string reason = Fill(N_("The disk holding %1 is full"), folder);
-    return words.empty() ? reason : reason + " (" + kTransformerName + ": " + words + ")";
+TFault DiskFull(const std::string& folder, const std::string& words) {
+    return {TErrorKind::DiskFull, folder, words, ""};
+}
+
+std::string TTransformResult::Reason() const {
+    return Ok ? "" : ErrorText(Fault);
 }
 
 TTransformResult RunTransformer(const std::string& tool, const TTransformCall& call,
@@ -193,28 +197,28 @@ TTransformResult RunTransformer(const std::string& tool, const TTransformCall& c
     try {
         run = RunProgram(tool, call.Arguments(), processLimits);
     } catch (const TError& e) {
-        result.Reason = e.what();
+        result.Fault = e.Fault();
         return result;
     }
     result.Ok = run.Ok();
     if (result.Ok) return result;
 
     const std::string words = Words(run.Errors);
+    const auto fault = [&](TErrorKind kind, const std::string& value = "") {
+        return TFault{kind, call.Input(), words, value};
+    };
     if (run.Stopped)
-        result.Reason = TranslateOrKeep(N_("Cropping cancelled"));
+        result.Fault = fault(TErrorKind::Cancelled);
     else if (run.TimedOut)
-        result.Reason =
-            Fill(N_("jpegtran did not finish in %1 s"), std::to_string(limits.TimeoutSeconds));
+        result.Fault = fault(TErrorKind::TimeOut, std::to_string(limits.TimeoutSeconds));
     else if (SaysDiskFull(run.Errors))
-        result.Reason = DiskFullReason(folder.empty() ? "." : folder, words);
+        result.Fault = DiskFull(folder.empty() ? "." : folder, words);
     else if (run.Signal != 0)
-        result.Reason = Fill(N_("jpegtran was ended by signal %1"), SignalName(run.Signal)) +
-                        (words.empty() ? "" : ": " + words);
+        result.Fault = fault(TErrorKind::TransformerSignal, SignalName(run.Signal));
     else if (!words.empty())
-        result.Reason = Fill(N_("jpegtran failed: %1"), words);
+        result.Fault = fault(TErrorKind::TransformerFailed);
     else
-        result.Reason =
-            Fill(N_("jpegtran failed with exit status %1"), std::to_string(run.ExitCode));
+        result.Fault = fault(TErrorKind::TransformerStatus, std::to_string(run.ExitCode));
     return result;
 }
 

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "core/Error.h"
+
 /// The crop of one image as the transformer sees it: a rectangle in pixels of
 /// the image as shown (upright by Orientation, then turned by Rotation, less the
 /// strips that cannot be cut exactly), the rotation in degrees clockwise, the
@@ -84,7 +86,9 @@ struct TTransformLimits {
 /// picture partly grey, so they fail the call as well.
 struct TTransformResult {
     bool Ok = false;
-    std::string Reason; ///< translated, with its own words; "" when Ok
+    TFault Fault; ///< why not, with jpegtran's own words
+    /// The fault as the user reads it, translated; "" when Ok.
+    std::string Reason() const;
 };
 
 /// Runs the transformer and judges it. folder is where its output goes; a
@@ -95,7 +99,7 @@ TTransformResult RunTransformer(const std::string& tool, const TTransformCall& c
 
 /// True when the transformer's words say the disk was full.
 bool SaysDiskFull(const std::string& errors);
-/// "The disk holding %1 is full", translated, for folder.
-std::string DiskFullReason(const std::string& folder, const std::string& words);
+/// The fault of a full disk holding folder; words: jpegtran's, when it said so.
+TFault DiskFull(const std::string& folder, const std::string& words);
 /// The message for a transformer that cannot be found: where Linux has it from.
 std::string MissingTransformerMessage();

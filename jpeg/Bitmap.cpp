@@ -37,9 +37,9 @@ TBitmap::TBitmap() : TBitmap(0, 0, 24) {}
 
 TBitmap::TBitmap(int32_t width, int32_t height, int bitsPerPixel) {
     if (width < 0 || height < 0 || !ValidDepth(bitsPerPixel))
-        throw TError("Bitmap: invalid size or depth");
+        throw TError(TErrorKind::Other, "", "invalid bitmap size or depth");
     const std::size_t row = RowSizeFor(width, bitsPerPixel);
-    if (uint64_t(row) * uint64_t(height) > kMaxPixelBytes) throw TError("Bitmap: too large");
+    if (uint64_t(row) * uint64_t(height) > kMaxPixelBytes) throw TError(TErrorKind::TooLarge, "");
     const std::size_t offset = kFileHeaderSize + kInfoHeaderSize;
     const std::size_t pixels = row * std::size_t(height);
     image_.assign(offset + pixels, 0);
@@ -70,7 +70,7 @@ std::size_t TBitmap::RowSizeFor(int32_t width, int bitsPerPixel) {
 void TBitmap::ReadHeaders() {
     const auto& b = image_;
     if (b.size() < kFileHeaderSize + kInfoHeaderSize || b[0] != 'B' || b[1] != 'M')
-        throw TError("Bitmap: not a bitmap image");
+        throw TError(TErrorKind::Other, "", "not a bitmap image");
     const uint32_t offset = Get32(b, 10);
     const int32_t width = int32_t(Get32(b, 18));
     const int32_t height = int32_t(Get32(b, 22));
@@ -78,12 +78,12 @@ void TBitmap::ReadHeaders() {
     // only uncompressed, bottom-up bitmaps have the row layout the rotations assume
     if (Get32(b, 14) < kInfoHeaderSize || Get32(b, 30) != 0 || width < 0 || height < 0 ||
         !ValidDepth(bits))
-        throw TError("Bitmap: unsupported bitmap layout");
+        throw TError(TErrorKind::Other, "", "unsupported bitmap layout");
     const std::size_t row = RowSizeFor(width, bits);
     const uint64_t needed = uint64_t(offset) + uint64_t(row) * uint64_t(height);
     if (offset < kFileHeaderSize + kInfoHeaderSize || needed > b.size() ||
         uint64_t(row) * uint64_t(height) > kMaxPixelBytes)
-        throw TError("Bitmap: pixel data out of bounds");
+        throw TError(TErrorKind::Other, "", "bitmap pixel data out of bounds");
     width_ = width;
     height_ = height;
     bits_ = bits;

@@ -7,6 +7,9 @@
 #include <numeric>
 #include <vector>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 namespace {
 TCropRect Mirror(const TCropRect& r, int32_t width) {
     return {width - r.x - r.width, r.y, r.width, r.height};
@@ -197,13 +200,12 @@ TJpegCoding CodingOfFrameMarker(uint8_t marker) {
     return {(marker & 3) == 2, (marker & 8) != 0};
 }
 
-TJpegCoding ReadJpegCoding(const std::string& fileName) {
-    struct TCloser {
-        void operator()(FILE* f) const { std::fclose(f); }
-    };
-    const std::unique_ptr<FILE, TCloser> file(std::fopen(fileName.c_str(), "rbe"));
-    if (!file) return {};
-    FILE* f = file.get();
+namespace {
+struct TCloser {
+    void operator()(FILE* f) const { std::fclose(f); }
+};
+
+TJpegCoding CodingOf(FILE* f) {
     if (std::fgetc(f) != 0xFF || std::fgetc(f) != 0xD8) return {};
     // a hostile file cannot keep the walk going for long: each step skips a segment
     for (int segments = 0; segments < 4096; ++segments) {
@@ -220,4 +222,22 @@ TJpegCoding ReadJpegCoding(const std::string& fileName) {
         if (std::fseek(f, long(hi << 8 | lo) - 2, SEEK_CUR) != 0) return {};
     }
     return {};
+}
+} // namespace
+
+TJpegCoding ReadJpegCoding(const std::string& fileName) {
+    const std::unique_ptr<FILE, TCloser> file(std::fopen(fileName.c_str(), "rbe"));
+    return file ? CodingOf(file.get()) : TJpegCoding{};
+}
+
+TJpegCoding ReadJpegCoding(int fd) {
+    const int own = fcntl(fd, F_DUPFD_CLOEXEC, 0);
+    if (own < 0) return {};
+    lseek(own, 0, SEEK_SET);
+    const std::unique_ptr<FILE, TCloser> file(fdopen(own, "rb"));
+    if (!file) {
+        close(own);
+        return {};
+    }
+    return CodingOf(file.get());
 }

@@ -75,6 +75,9 @@ TCropRect FromView(const TJpegView& view, const TCropRect& rect);
 /// Reads only the file's header: stored size, block and EXIF orientation.
 /// Raises TError like the thumbnail decoder, which reads it the same way.
 TJpegLayout ReadJpegLayout(const std::string& fileName);
+/// The same from a file already open for reading, from its start (its read
+/// position moves; the descriptor stays open). fileName names it in faults.
+TJpegLayout ReadJpegLayout(int fd, const std::string& fileName);
 
 /// The largest part of a view rectangle that the transformer cuts exactly: its
 /// corner moved right and down onto the block grid, kept inside the view.
@@ -117,3 +120,6 @@ bool IsFrameMarker(uint8_t marker);
 /// before it are skipped, not read. Baseline Huffman when the file cannot be
 /// read or has no frame header before its scan.
 TJpegCoding ReadJpegCoding(const std::string& fileName);
+/// The same from a file already open for reading, from its start (its read
+/// position moves; the descriptor stays open).
+TJpegCoding ReadJpegCoding(int fd);

@@ -10,6 +10,7 @@
 #include <memory>
 #include <vector>
 
+#include <fcntl.h>
 #include <jerror.h>
 #include <jpeglib.h>
 #include <sys/stat.h>
@@ -171,10 +172,10 @@ bool RunGuarded(TJob* job, void (*step)(TJob*)) {
 /// Owns one decoder job and its file; frees both on every path.
 class TDecoder {
 public:
-    TDecoder(FILE* file, const uint8_t* data, std::size_t size)
+    TDecoder(FILE* file, const uint8_t* data, std::size_t size, std::string name = "")
         // not zeroed: every byte is read into before it is used, and a header read
         // that zeroed 64 KiB would cost more than the header itself
-        : file_(file), buffer_(file ? new JOCTET[kReadChunk] : nullptr) {
+        : file_(file), buffer_(file ? new JOCTET[kReadChunk] : nullptr), name_(std::move(name)) {
         std::memset(&job_, 0, sizeof job_);
         job_.cinfo.err = jpeg_std_error(&job_.err.pub);
         job_.err.pub.error_exit = OnErrorExit;
@@ -193,9 +194,11 @@ public:
 
     TJob& Job() { return job_; }
     void Run(void (*step)(TJob*)) {
-        if (!RunGuarded(&job_, step))
-            throw TError(std::string("JpegThumbnail: ") + job_.err.message);
+        job_.err.pub.msg_code = 0;
+        if (!RunGuarded(&job_, step)) throw TError(KindOfFailure(), name_, job_.err.message);
     }
+    /// Raises the fault of the file read here.
+    [[noreturn]] void Fail(TErrorKind kind) { throw TError(kind, name_); }
     /// True when scan data follows the header, false when the file ends there.
     bool HasScanData() {
         TSource& src = job_.src;
@@ -209,11 +212,29 @@ public:
     }
 
 private:
+    /// What libjpeg's last error says about the file.
+    TErrorKind KindOfFailure() const {
+        switch (job_.err.pub.msg_code) {
+        case JERR_NO_SOI:
+            return TErrorKind::NotJpeg;
+        // the limits bound the memory; a picture that needs more is too large
+        case JERR_OUT_OF_MEMORY:
+        case JERR_NO_BACKING_STORE:
+        case JERR_IMAGE_TOO_BIG:
+        case JERR_WIDTH_OVERFLOW:
+            return TErrorKind::TooLarge;
+        default:
+            // a header that runs into the end of the data is a file cut short
+            return job_.src.atEnd ? TErrorKind::CutShort : TErrorKind::Damaged;
+        }
+    }
+
     struct TCloser {
         void operator()(FILE* f) const { std::fclose(f); }
     };
     std::unique_ptr<FILE, TCloser> file_; // first, so it closes even if the rest fails
     std::unique_ptr<JOCTET[]> buffer_;
+    std::string name_; // the file's path, for the fault; "" for data in memory
     TJob job_;
 };
 
@@ -281,10 +302,10 @@ TThumbnail Decode(TDecoder& decoder, int32_t rotation, int32_t surfaceHeight,
     TJob& job = decoder.Job();
     job.err.maxScans = limits.maxScans;
     decoder.Run(StepReadHeader);
-    if (!decoder.HasScanData()) throw TError("JpegThumbnail: the file ends before its image data");
+    if (!decoder.HasScanData()) decoder.Fail(TErrorKind::CutShort);
     j_decompress_ptr c = &job.cinfo;
     const uint64_t pixels = uint64_t(c->image_width) * uint64_t(c->image_height);
-    if (pixels > limits.maxPixels) throw TError("JpegThumbnail: the image is too large");
+    if (pixels > limits.maxPixels) decoder.Fail(TErrorKind::TooLarge);
 
     TThumbnail t;
     t.layout = LayoutOf(c);
@@ -381,28 +402,57 @@ int ScaleDenominatorFor(int32_t imageWidth, int32_t imageHeight, int32_t thumbWi
 }
 
 namespace {
+/// Why a photo could not be opened, judged from the file: gone, no file at
+/// all, or refused by the system in its words.
+TFault OpenFailure(const std::string& fileName, const std::string& reason) {
+    struct stat st;
+    if (stat(fileName.c_str(), &st) != 0)
+        return {errno == ENOENT ? TErrorKind::Missing : TErrorKind::CannotRead, fileName, reason,
+                ""};
+    if (!S_ISREG(st.st_mode)) return {TErrorKind::NotAFile, fileName, reason, ""};
+    return {TErrorKind::CannotRead, fileName, reason, ""};
+}
+
+/// The photo open as fd, as a stream that owns it; an empty file is refused.
+FILE* OpenedPhoto(int fd, const std::string& fileName, TJpegLayout& stamped) {
+    FILE* file = fdopen(fd, "rb");
+    if (!file) {
+        const std::string reason = SystemErrorText(errno);
+        ::close(fd);
+        throw TError(TErrorKind::CannotRead, fileName, reason);
+    }
+    struct stat st;
+    if (fstat(fileno(file), &st) == 0) {
+        stamped.fileSize = uint64_t(st.st_size);
+        stamped.modifiedNs = int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+        if (st.st_size == 0) {
+            std::fclose(file);
+            throw TError(TErrorKind::Empty, fileName);
+        }
+    }
+    return file;
+}
+
 // A FIFO or device named like a photo is refused at once instead of waited on.
 // stamped receives the file's size and last write as opened.
 FILE* OpenPhoto(const std::string& fileName, TJpegLayout& stamped) {
     std::string reason;
     const int fd = OpenRegularFile(fileName, reason);
-    FILE* file = fd < 0 ? nullptr : fdopen(fd, "rb");
-    if (fd >= 0 && !file) {
-        reason = SystemErrorText(errno);
-        ::close(fd);
-    }
-    if (!file) throw TError("JpegThumbnail: cannot open " + fileName + ": " + reason);
-    struct stat st;
-    if (fstat(fileno(file), &st) == 0) {
-        stamped.fileSize = uint64_t(st.st_size);
-        stamped.modifiedNs = int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
-    }
-    return file;
+    if (fd < 0) throw TError(OpenFailure(fileName, reason));
+    return OpenedPhoto(fd, fileName, stamped);
 }
 
 void Stamp(TJpegLayout& layout, const TJpegLayout& stamped) {
     layout.fileSize = stamped.fileSize;
     layout.modifiedNs = stamped.modifiedNs;
+}
+
+TJpegLayout LayoutOfOpened(FILE* file, const std::string& fileName, const TJpegLayout& stamped) {
+    TDecoder decoder(file, nullptr, 0, fileName);
+    decoder.Run(StepReadHeader);
+    TJpegLayout layout = LayoutOf(&decoder.Job().cinfo);
+    Stamp(layout, stamped);
+    return layout;
 }
 } // namespace
 
@@ -410,7 +460,7 @@ TThumbnail ReadJpegThumbnail(const std::string& fileName, int32_t rotation, int3
                              const TJpegLimits& limits, bool honourOrientation) {
     TJpegLayout stamped;
     FILE* file = OpenPhoto(fileName, stamped);
-    TDecoder decoder(file, nullptr, 0);
+    TDecoder decoder(file, nullptr, 0, fileName);
     TThumbnail t = Decode(decoder, rotation, surfaceHeight, limits, honourOrientation);
     Stamp(t.layout, stamped);
     return t;
@@ -425,10 +475,14 @@ TThumbnail ReadJpegThumbnail(const uint8_t* data, std::size_t size, int32_t rota
 
 TJpegLayout ReadJpegLayout(const std::string& fileName) {
     TJpegLayout stamped;
-    FILE* file = OpenPhoto(fileName, stamped);
-    TDecoder decoder(file, nullptr, 0);
-    decoder.Run(StepReadHeader);
-    TJpegLayout layout = LayoutOf(&decoder.Job().cinfo);
-    Stamp(layout, stamped);
-    return layout;
+    return LayoutOfOpened(OpenPhoto(fileName, stamped), fileName, stamped);
+}
+
+TJpegLayout ReadJpegLayout(int fd, const std::string& fileName) {
+    const int own = fcntl(fd, F_DUPFD_CLOEXEC, 0);
+    if (own < 0) throw TError(TErrorKind::CannotRead, fileName, SystemErrorText(errno));
+    // read from the start, whatever was read before; the caller's descriptor stays its own
+    lseek(own, 0, SEEK_SET);
+    TJpegLayout stamped;
+    return LayoutOfOpened(OpenedPhoto(own, fileName, stamped), fileName, stamped);
 }

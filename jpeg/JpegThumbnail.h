@@ -53,8 +53,9 @@ int ScaleDenominatorFor(int32_t imageWidth, int32_t imageHeight, int32_t thumbWi
 /// its EXIF orientation when that is honoured, then turned clockwise by rotation
 /// degrees (0, 90, 180, 270); strips that cannot be cut exactly in that turn
 /// are left out (see TJpegView). Only the scaled rows pass through
-/// memory, never the full-size picture. Raises TError ("JpegThumbnail: ...") when
-/// the file is missing, not a JPEG, cut off before its image data, too large for
+/// memory, never the full-size picture. Raises TError of the fault's kind, with
+/// the file and the system's or the decoder's words, when the file is missing,
+/// unreadable, empty, not a JPEG, cut off before its image data, too large for
 /// the limits or undecodable; scan data that ends early leaves the rest grey.
 TThumbnail ReadJpegThumbnail(const std::string& fileName, int32_t rotation, int32_t surfaceHeight,
                              const TJpegLimits& limits = {}, bool honourOrientation = true);

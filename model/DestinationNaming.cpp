@@ -91,12 +91,11 @@ std::string ApplyNameTemplate(const std::string& name, const std::string& templ)
 
 std::string OutputPath(const std::string& folder, const std::string& destinationName,
                        bool posixNames) {
-    if (folder.empty()) throw TError("DestinationNaming: No destination folder given");
+    if (folder.empty()) throw TError(TErrorKind::NoDestination, "");
     const std::string file = LastComponent(destinationName, posixNames);
     // "", "." and ".." would name the folder itself or its parent, not a file
     if (file.empty() || file == "." || file == "..")
-        throw TError("DestinationNaming: The destination file name \"" + destinationName +
-                     "\" names no file");
+        throw TError(TErrorKind::BadOutputName, destinationName);
     std::string path = folder;
     if (IsSeparator(path.back())) path.pop_back();
     return path + "/" + file;

@@ -13,6 +13,7 @@
 #include "grid/BigPanel.h"
 #include "grid/CropContainer.h"
 #include "grid/ImageLoader.h"
+#include "i18n/ErrorText.h"
 #include "i18n/TranslateWindow.h"
 #include "i18n/gnugettext.h"
 #include "model/CropArea.h"
@@ -124,7 +125,7 @@ bool TAddRun::Adding() const {
 
 TIFrame* TAddRun::AddImage(const std::string& path) {
     TIFrame* frame = list_.Place(path, !Adding());
-    if (!frame && Adding()) NoteUnreadable(path, "");
+    if (!frame && Adding()) NoteUnreadable(path, std::nullopt);
     if (frame && Adding()) FrameArrived();
     return frame;
 }
@@ -132,7 +133,7 @@ TIFrame* TAddRun::AddImage(const std::string& path) {
 TIFrame* TAddRun::AddImage(const std::string& path, TDecodedThumbnail decoded, int32_t height) {
     // a file the decoder refused would be dropped after its frame was made
     if (!decoded.Thumbnail) {
-        NoteUnreadable(path, decoded.Error);
+        NoteUnreadable(path, decoded.Fault);
         return nullptr;
     }
     // the user works on while frames arrive: the current frame changes only when there is none
@@ -158,12 +159,11 @@ void TAddRun::FrameArrived() {
     container_.LayoutNow();
 }
 
-void TAddRun::NoteUnreadable(const std::string& path, std::string reason) {
-    // what is wrong with the photo, in the user's words; the decoder's after it
-    const std::string said =
-        PhotoFault(path, reason,
-                   Translate(reason.empty() ? "The file is no JPEG photo that can be read"
-                                            : "The photo cannot be read"));
+void TAddRun::NoteUnreadable(const std::string& path, const std::optional<TFault>& fault) {
+    // what is wrong with the photo, judged from the file where it shows it; the decoder's after it
+    std::string said = PhotoFault(path, fault ? *fault : TFault{});
+    if (said.empty())
+        said = fault ? ErrorText(*fault) : ErrorText({TErrorKind::NotAFile, path, "", ""});
     unreadable_.push_back(fs::path(path).filename().string() + ": " + said);
 }
 

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -11,6 +12,7 @@
 #include <QObject>
 #include <QString>
 
+#include "core/Error.h"
 #include "frames/ThumbnailSource.h"
 
 class IUserPrompt;
@@ -60,7 +62,7 @@ signals:
 private:
     void Start(const std::vector<std::string>& files);
     void FrameArrived();
-    void NoteUnreadable(const std::string& path, std::string reason);
+    void NoteUnreadable(const std::string& path, const std::optional<TFault>& fault);
     /// The files not in the list yet, each once; already is the frame of the first
     /// file that is listed, or null.
     std::vector<std::string> NewFilesOnly(const std::vector<std::string>& files,

@@ -69,16 +69,15 @@ void TCropPreview::Show(const TOrderPhoto& photo, int ppi) {
         opener_(preview);
         return;
     }
-    if (const std::string fault = PhotoFault(photo.File(), run.Reason);
-        !run.Reason.empty() && !fault.empty()) {
+    if (const std::string fault = PhotoFault(photo.File(), run.Fault); !run.Ok && !fault.empty()) {
         prompt_.ShowError(fault);
         return;
     }
     prompt_.ShowError(
-        run.Reason.empty()
+        run.Reason().empty()
             ? FillPlaceholders(Translate("Error: Defective JPEGTran call:\n%1\nEnsure that you "
                                          "have write access to %2"),
                                {call.ArgumentString(), scratch_})
             : FillPlaceholders(Translate("Error: Defective JPEGTran call:\n%1\n%2"),
-                               {call.ArgumentString(), run.Reason}));
+                               {call.ArgumentString(), run.Reason()}));
 }

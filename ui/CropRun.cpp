@@ -161,16 +161,16 @@ void TCropRun::JobsEnded() {
         } else if (result.Outcome == TCropOutcome::TransformFailed) {
             // a damaged photo is what the user must learn of; else the call as the user
             // could type it, then why it failed in jpegtran's own words
-            std::string fault = PhotoFault(source, result.Reason);
+            std::string fault = PhotoFault(source, result.Fault);
             if (fault.empty())
                 fault = FillPlaceholders(Translate("Error: Defective JPEGTran call:\n%1\n%2"),
-                                         {result.ArgumentString, result.Reason});
+                                         {result.ArgumentString, result.Reason()});
             Fail(source, fault);
         } else if (result.Outcome == TCropOutcome::Exists) {
             // taken by someone else since the run began; nothing was replaced
             Fail(source, FillPlaceholders(Translate("File exists: %1"), {names_[ended->Index]}));
         } else if (result.Outcome == TCropOutcome::Refused) {
-            Fail(source, result.Reason);
+            Fail(source, result.Reason());
         }
     }
     holding_ = false;

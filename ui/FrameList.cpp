@@ -13,6 +13,7 @@
 #include "frames/IFrame.h"
 #include "grid/BigPanel.h"
 #include "grid/CropContainer.h"
+#include "i18n/ErrorText.h"
 #include "i18n/gnugettext.h"
 #include "jobs/SharedSettings.h"
 #include "model/Options.h"
@@ -336,7 +337,7 @@ void TFrameList::TurnChosen(int degrees) {
             frame->SetRotation((frame->Rotation() + degrees) % 360);
         } catch (const TError& e) {
             // the photo cannot be read again (moved or damaged): the frame stays as it was
-            prompt_.ShowError(e.what());
+            prompt_.ShowError(ErrorText(e));
         }
     }
     Checkpoint();
@@ -464,6 +465,6 @@ void TFrameList::RestoreFrame(TIFrame& frame, const TFrameState& state) {
         frame.Restore(state);
     } catch (const TError& e) {
         // the photo cannot be read for its old turn: the frame stays as it is
-        prompt_.ShowError(e.what());
+        prompt_.ShowError(ErrorText(e));
     }
 }

@@ -106,10 +106,10 @@ TEST_F(BatchTest, BadFilesAreNamedAndTheOthersWritten) {
     const std::vector<std::string> expected = {
         "failed: " + in("empty.jpg") + " -> " + out("empty.jpg") + ": The file is empty",
         "failed: " + in("huge.jpg") + " -> " + out("huge.jpg") +
-            ": JpegThumbnail: the image is too large",
+            ": The photo is too large to be read",
         "written: " + in(odd) + " -> " + out("it_s__S_touch_pwned____id_.jpg"),
         "failed: " + in("text.jpg") + " -> " + out("text.jpg") +
-            ": JpegThumbnail: Not a JPEG file: starts with 0x6e 0x6f",
+            ": The file is not a JPEG photo (Not a JPEG file: starts with 0x6e 0x6f)",
         "failed: " + in("truncated.jpg") + " -> " + out("truncated.jpg") +
             ": jpegtran failed: Premature end of JPEG file",
         "written: " + in("wide.jpg") + " -> " + out("wide.jpg"),
@@ -385,7 +385,8 @@ TEST_F(BatchTest, JsonLinesReportEveryPhoto) {
               (std::vector<std::string>{
                   "{\"source\":\"" + in("text.jpg") + "\",\"output\":\"" + out("text.jpg") +
                       "\",\"status\":\"failed\",\"width\":null,\"height\":null,\"ppi\":null,"
-                      "\"reason\":\"JpegThumbnail: Not a JPEG file: starts with 0x6e 0x6f\"}",
+                      "\"reason\":\"The file is not a JPEG photo (Not a JPEG file: starts with "
+                      "0x6e 0x6f)\"}",
                   "{\"source\":\"" + in("wide.jpg") + "\",\"output\":\"" + out("wide.jpg") +
                       "\",\"status\":\"written\",\"width\":400,\"height\":300,\"ppi\":null,"
                       "\"reason\":null}",

@@ -67,7 +67,7 @@ public:
             QMetaObject::invokeMethod(
                 h.context,
                 [done = std::move(h.done)] {
-                    done({TThumbnail(), ""});
+                    done({TThumbnail(), {}});
                 },
                 Qt::QueuedConnection);
         held_.clear();

@@ -31,7 +31,8 @@ struct TFakeDecoder {
             while (!open)
                 std::this_thread::sleep_for(1ms);
             ++decoded;
-            if (file.rfind("broken", 0) == 0) throw TError("JpegThumbnail: not a JPEG");
+            if (file.rfind("broken", 0) == 0)
+                throw TError(TErrorKind::NotJpeg, file, "Not a JPEG file: starts with 0x6e 0x6f");
             return FakeThumbnail(3000, 2000, rotation, height);
         };
     }
@@ -73,7 +74,9 @@ TEST(ThumbnailPoolTest, AnswersArriveOnTheWindowThreadUnlessWithdrawnOrTheAskerI
     ASSERT_EQ(answers.size(), 3u);
     EXPECT_EQ(answers["a"].Thumbnail->thumbWidth, 150);
     EXPECT_FALSE(answers["broken"].Thumbnail);
-    EXPECT_EQ(answers["broken"].Error, "JpegThumbnail: not a JPEG");
+    // the decoder's fault comes back whole: its kind, the file and its words
+    EXPECT_EQ(answers["broken"].Fault, (TFault{TErrorKind::NotJpeg, "broken",
+                                               "Not a JPEG file: starts with 0x6e 0x6f", ""}));
     EXPECT_TRUE(answers["d"].Thumbnail.has_value());
 }
 

@@ -65,7 +65,7 @@ TEST(CropJobTest, CutsLosslesslyOnBothSamplings) {
         TJobFixture f("source.jpg", 160, 128, sampling);
         f.job.Crop = {32, 48, 96, 64, 0, "defined"};
         const TCropResult r = RunCropJob(f.job);
-        ASSERT_EQ(r.Outcome, TCropOutcome::Written) << r.Reason;
+        ASSERT_EQ(r.Outcome, TCropOutcome::Written) << r.Reason();
         const TPixels cut = Decode(f.job.Output);
         ASSERT_EQ(cut.Width, 96);
         ASSERT_EQ(cut.Height, 64);
@@ -184,8 +184,8 @@ TEST(CropJobTest, AFailedCallLeavesAnEarlierOutputAndReportsTheCall) {
         job.Source = f.dir.file(name);
         const TCropResult r = RunCropJob(job);
         EXPECT_EQ(r.Outcome, TCropOutcome::Refused) << name;
-        EXPECT_EQ(r.Reason, "Unable to read " + job.Source + ": " +
-                                (name[0] == 'm' ? std::strerror(ENOENT) : "Not a regular file"));
+        EXPECT_EQ(r.Reason(), "Unable to read " + job.Source + ": " +
+                                  (name[0] == 'm' ? std::strerror(ENOENT) : "Not a regular file"));
         EXPECT_EQ(ReadFileBytes(f.job.Output), "an earlier result") << name;
     }
 }
@@ -206,17 +206,17 @@ TEST(CropJobTest, FailuresNameTheOutputAndTheReasonInTheChosenLanguage) {
         EXPECT_EQ(r.Outcome, TCropOutcome::TransformFailed);
         EXPECT_EQ(r.ArgumentString,
                   " -copy all -optimize \"" + f.job.Source + "\" \"" + f.job.Output + "\"");
-        EXPECT_EQ(r.Reason, FillPlaceholders(c.replace, {f.job.Output, std::strerror(EISDIR)}));
+        EXPECT_EQ(r.Reason(), FillPlaceholders(c.replace, {f.job.Output, std::strerror(EISDIR)}));
         TCropJob unnamed = f.job;
         unnamed.Output = "";
-        EXPECT_EQ(RunCropJob(unnamed).Reason, FillPlaceholders(c.noName, {f.job.Source}));
+        EXPECT_EQ(RunCropJob(unnamed).Reason(), FillPlaceholders(c.noName, {f.job.Source}));
     }
     SelectLanguage("en_US");
     fs::remove(f.job.Output);
     fs::create_symlink("result.jpg", f.job.Output); // a link onto itself
     const TCropResult loop = RunCropJob(f.job);
     EXPECT_EQ(loop.Outcome, TCropOutcome::Refused);
-    EXPECT_EQ(loop.Reason, "Unable to replace " + f.job.Output + ": " + std::strerror(ELOOP));
+    EXPECT_EQ(loop.Reason(), "Unable to replace " + f.job.Output + ": " + std::strerror(ELOOP));
 }
 
 TEST(CropJobTest, AReplacedOutputKeepsItsModeAndItsLink) {
@@ -265,7 +265,7 @@ TEST(CropJobTest, RefusesToWriteOverTheSource) {
         job.Output = output;
         const TCropResult r = RunCropJob(job);
         EXPECT_EQ(r.Outcome, TCropOutcome::Refused) << output;
-        EXPECT_NE(r.Reason.find("is the source file itself"), std::string::npos) << r.Reason;
+        EXPECT_NE(r.Reason().find("is the source file itself"), std::string::npos) << r.Reason();
     }
     TCropJob job = f.job;
     job.Output = f.dir.file("no such folder/x.jpg");
@@ -485,7 +485,7 @@ TEST(CropJobTest, AFailingTransformerLeavesTheEarlierOutputAndSaysWhy) {
         std::string reason = c.reason;
         if (const auto at = reason.find("%1"); at != std::string::npos)
             reason.replace(at, 2, f.dir.file("out"));
-        EXPECT_EQ(r.Reason, reason);
+        EXPECT_EQ(r.Reason(), reason);
         EXPECT_EQ(ReadFileBytes(f.job.Output), "an earlier result");
     }
 }
@@ -532,7 +532,7 @@ TEST(CropJobTest, WhatIsWrittenIsWhatWasPlanned) {
         std::string reason = c.reason;
         if (const auto at = reason.find("%1"); at != std::string::npos)
             reason.replace(at, 2, f.job.Source);
-        EXPECT_EQ(r.Reason, reason);
+        EXPECT_EQ(r.Reason(), reason);
         EXPECT_FALSE(fs::exists(f.job.Output));
     }
 }
@@ -545,7 +545,7 @@ TEST(CropJobTest, ASourceThatEndsEarlyFails) {
     f.original = ReadFileBytes(f.job.Source);
     const TCropResult r = RunCropJob(f.job);
     EXPECT_EQ(r.Outcome, TCropOutcome::TransformFailed);
-    EXPECT_EQ(r.Reason, "jpegtran failed: Premature end of JPEG file");
+    EXPECT_EQ(r.Reason(), "jpegtran failed: Premature end of JPEG file");
     EXPECT_FALSE(fs::exists(f.job.Output));
 }
 
@@ -578,7 +578,7 @@ TEST(CropJobTest, TakenNamesAndPlantedLinks) {
         }
         f.job.Replace = c.replace;
         const TCropResult r = RunCropJob(f.job);
-        EXPECT_EQ(r.Outcome, c.outcome) << r.Reason;
+        EXPECT_EQ(r.Outcome, c.outcome) << r.Reason();
         EXPECT_EQ(fs::exists(victim), c.targetWritten);
         const bool replaced = c.outcome == TCropOutcome::Written && !c.targetWritten;
         if (replaced) {

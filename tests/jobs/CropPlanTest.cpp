@@ -75,7 +75,7 @@ TEST_F(CropPlanTest, NamesAreGivenOnceAndRefusalsComeBeforeQuestions) {
                            {}, {});
     Expect(plan, {{TPlannedCrop::Crop, "a.jpg"},
                   {TPlannedCrop::Crop, "a (3).jpg"}, // "a (2).jpg" is someone else's
-                  {TPlannedCrop::Refused, "", "DestinationNaming: "},
+                  {TPlannedCrop::Refused, "", "The destination file name \"..\" names no file"},
                   {TPlannedCrop::Refused, "", "Unable to read " + dir.file("one/missing.jpg")},
                   {TPlannedCrop::Crop, "a (4).jpg"}});
     EXPECT_TRUE(plan.Questions.empty());

@@ -304,28 +304,52 @@ TEST(JpegThumbnailTest, BrokenFilesFailCleanly) {
     overLimit[sof + 7] = char(40000 >> 8);
     overLimit[sof + 8] = char(40000 & 255);
 
-    const std::pair<const char*, std::string> cases[] = {
-        {"empty", ""},
-        {"noise", noise},
-        {"png", std::string("\x89PNG\r\n\x1A\n", 8) + noise},
-        {"start of image only", "\xFF\xD8"},
-        {"cut in the tables", Cut(good, 120)},
-        {"cut before the scan data", Cut(good, ScanDataStart(good))},
-        {"absurd size", huge},
-        {"over the pixel limit", overLimit},
-        {"jpeg in the middle", noise.substr(0, 64) + good},
+    using enum TErrorKind;
+    const struct {
+        const char* name;
+        std::string bytes;
+        TErrorKind kind; // as the file is judged; the user's sentence follows from it
+    } cases[] = {
+        {"empty", "", Empty},
+        {"noise", noise, NotJpeg},
+        {"png", std::string("\x89PNG\r\n\x1A\n", 8) + noise, NotJpeg},
+        {"start of image only", "\xFF\xD8", CutShort},
+        {"cut in the tables", Cut(good, 120), CutShort},
+        {"cut before the scan data", Cut(good, ScanDataStart(good)), CutShort},
+        {"absurd size", huge, TooLarge},
+        {"over the pixel limit", overLimit, TooLarge},
+        {"jpeg in the middle", noise.substr(0, 64) + good, NotJpeg},
     };
-    for (const auto& [name, bytes] : cases) {
-        SCOPED_TRACE(name);
-        const std::string path = dir.file("broken.jpg");
-        WriteFileBytes(path, bytes);
-        EXPECT_THROW(ReadJpegThumbnail(path, 0, 100), TError);
-        EXPECT_THROW(
-            ReadJpegThumbnail(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), 0, 100),
-            TError);
+    const std::string path = dir.file("broken.jpg");
+    const auto faultOf = [](const std::function<void()>& read) {
+        try {
+            read();
+        } catch (const TError& e) {
+            return e.Fault();
+        }
+        return TFault{Other, "no fault", "", ""};
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        WriteFileBytes(path, c.bytes);
+        const TFault fault = faultOf([&] { ReadJpegThumbnail(path, 0, 100); });
+        EXPECT_EQ(fault.Kind, c.kind) << fault.Detail;
+        EXPECT_EQ(fault.File, path);
+        // the header alone may look whole; where it does not, the kind is the same
+        if (const TFault header = faultOf([&] { ReadJpegLayout(path); }); header.File == path)
+            EXPECT_EQ(header.Kind, c.kind);
+        EXPECT_THROW(ReadJpegThumbnail(reinterpret_cast<const uint8_t*>(c.bytes.data()),
+                                       c.bytes.size(), 0, 100),
+                     TError);
     }
-    EXPECT_THROW(ReadJpegThumbnail(dir.file("missing.jpg"), 0, 100), TError);
-    EXPECT_THROW(ReadJpegThumbnail(dir.path(), 0, 100), TError); // a folder
+    // libjpeg's own words go with the fault, never a name of ours
+    WriteFileBytes(path, "no JPEG here");
+    EXPECT_EQ(faultOf([&] { ReadJpegThumbnail(path, 0, 100); }).Detail,
+              "Not a JPEG file: starts with 0x6e 0x6f");
+    const TFault missing = faultOf([&] { ReadJpegThumbnail(dir.file("missing.jpg"), 0, 100); });
+    EXPECT_EQ(missing.Kind, Missing);
+    EXPECT_EQ(missing.File, dir.file("missing.jpg"));
+    EXPECT_EQ(faultOf([&] { ReadJpegThumbnail(dir.path(), 0, 100); }).Kind, NotAFile);
 }
 
 TEST(JpegThumbnailTest, ScanDataCutShortShowsGreyWhereTheDataEnds) {
@@ -356,7 +380,12 @@ TEST(JpegThumbnailTest, LimitsBoundMemoryAndWork) {
     EXPECT_THROW(ReadJpegThumbnail(progressive, 0, 70, pixels), TError);
     TJpegLimits memory; // the coefficient buffer of a progressive file does not fit
     memory.maxMemory = 200 * 1024;
-    EXPECT_THROW(ReadJpegThumbnail(progressive, 0, 70, memory), TError);
+    try {
+        ReadJpegThumbnail(progressive, 0, 70, memory);
+        ADD_FAILURE() << "read within too little memory";
+    } catch (const TError& e) {
+        EXPECT_EQ(e.Kind(), TErrorKind::TooLarge) << e.what();
+    }
     TJpegLimits scans;
     scans.maxScans = 3;
     EXPECT_THROW(ReadJpegThumbnail(progressive, 0, 70, scans), TError);

@@ -110,10 +110,15 @@ TEST(DestinationNaming, OutputPathRefusesNamesThatAreNoFile) {
             OutputPath("/home/u/out", name);
             ADD_FAILURE() << "no error for \"" << name << "\"";
         } catch (const TError& e) {
-            EXPECT_NE(std::string(e.what()).find("names no file"), std::string::npos);
+            EXPECT_EQ(e.Fault(), (TFault{TErrorKind::BadOutputName, name, "", ""}));
         }
     }
-    EXPECT_THROW(OutputPath("", "x.jpg"), TError);
+    try {
+        OutputPath("", "x.jpg");
+        ADD_FAILURE() << "no error without a folder";
+    } catch (const TError& e) {
+        EXPECT_EQ(e.Kind(), TErrorKind::NoDestination);
+    }
 }
 
 } // namespace
