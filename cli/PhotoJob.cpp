@@ -28,12 +28,18 @@ TPhotoReport CropPhoto(const TCropJob& planned, const TPhotoRunSettings& run) {
     if (!ec && bytes == 0)
         return Report(TPhotoStatus::Failed, ErrorText({TErrorKind::Empty, source, "", ""}));
     TCropJob job = planned;
+    // the photo is opened once: its header proposes the area and serves the job
+    const TSourceRead read = ReadSource(source);
+    if (read.Unreadable) return Report(TPhotoStatus::Failed, ErrorText(*read.Unreadable));
+    if (!read.Layout)
+        return Report(TPhotoStatus::Failed, ErrorText(read.HeaderFault.value_or(
+                                                TFault{TErrorKind::Damaged, source, "", ""})));
     try {
         const TCropAspect& aspect = *run.Aspect;
         // a turn to landscape after the crop wants portrait areas of whole blocks
-        const TCropProposal proposal =
-            ProposeCrop(source, aspect.Unit(), aspect.Horizontal(), aspect.Vertical(), run.AutoFlip,
-                        run.HonourOrientation, run.Options.AutoRotateToLandscapeAfterCrop);
+        const TCropProposal proposal = ProposeCrop(
+            *read.Layout, aspect.Unit(), aspect.Horizontal(), aspect.Vertical(), run.AutoFlip,
+            run.HonourOrientation, run.Options.AutoRotateToLandscapeAfterCrop);
         // jpegtran holds the whole picture's coefficients; a header claiming a
         // giant is refused before it can take the machine's memory
         const uint64_t pixels = uint64_t(proposal.imageWidth) * uint64_t(proposal.imageHeight);
@@ -64,11 +70,11 @@ TPhotoReport CropPhoto(const TCropJob& planned, const TPhotoRunSettings& run) {
     if (run.DryRun) {
         done.Status = TPhotoStatus::Planned;
         // exactly the calls the job makes, to be pasted into a shell
-        for (const TTransformCall& call : CropJobCalls(job, output))
+        for (const TTransformCall& call : CropJobCalls(job, read, output))
             done.Calls.push_back(call.ShellCommand(run.Tool));
         return done;
     }
-    const TCropResult result = RunCropJob(job);
+    const TCropResult result = RunCropJobWith(job, read);
     const std::string reason = result.Reason();
     switch (result.Outcome) {
     case TCropOutcome::Written:

@@ -155,33 +155,6 @@ std::string SystemReason(int error) {
     return std::generic_category().message(error);
 }
 
-/// The source as the job reads it: opened once, and its header (the layout
-/// with the EXIF orientation, and the coding) read from that one descriptor.
-struct TSourceRead {
-    std::optional<TFault> Unreadable;  // the system's reason it cannot be opened
-    std::optional<TJpegLayout> Layout; // nothing when the header cannot be read
-    TJpegCoding Coding;
-};
-
-TSourceRead ReadSource(const std::string& path) {
-    TSourceRead read;
-    std::string why;
-    // a photo deleted or replaced since it was shown: the system says why, not jpegtran
-    const int fd = OpenRegularFile(path, why);
-    if (fd < 0) {
-        read.Unreadable = TFault{TErrorKind::CannotRead, path, why, ""};
-        return read;
-    }
-    read.Coding = ReadJpegCoding(fd);
-    try {
-        read.Layout = ReadJpegLayout(fd, path);
-    } catch (const std::exception&) {
-        // an unreadable header is left to the transformer to explain
-    }
-    ::close(fd);
-    return read;
-}
-
 /// Why the job's names rule it out, without reading the source.
 std::optional<TFault> NamingRefusal(const TCropJob& job) {
     if (job.Output.empty() || NameOf(job.Output).empty())
@@ -406,8 +379,33 @@ std::optional<TFault> CropJobRefusal(const TCropJob& job) {
     return std::nullopt;
 }
 
+TSourceRead ReadSource(const std::string& path) {
+    TSourceRead read;
+    std::string why;
+    // a photo deleted or replaced since it was shown: the system says why, not jpegtran
+    const int fd = OpenRegularFile(path, why);
+    if (fd < 0) {
+        read.Unreadable = TFault{TErrorKind::CannotRead, path, why, ""};
+        return read;
+    }
+    read.Coding = ReadJpegCoding(fd);
+    try {
+        read.Layout = ReadJpegLayout(fd, path);
+    } catch (const TError& e) {
+        // the job leaves an unreadable header to the transformer to explain
+        read.HeaderFault = e.Fault();
+    }
+    ::close(fd);
+    return read;
+}
+
 std::vector<TTransformCall> CropJobCalls(const TCropJob& job, const std::string& into) {
-    return Calls(job, ReadSource(job.Source), into);
+    return CropJobCalls(job, ReadSource(job.Source), into);
+}
+
+std::vector<TTransformCall> CropJobCalls(const TCropJob& job, const TSourceRead& source,
+                                         const std::string& into) {
+    return Calls(job, source, into);
 }
 
 std::optional<TThumbnailCut> ThumbnailCutOf(const TCropJob& job) {
@@ -419,7 +417,11 @@ TCropResult RunCropJob(const TCropJob& job) {
     // the source, opened once: whether it can be read, its header (whether this is
     // still the photo the area was chosen on, the turn to landscape, the new
     // thumbnail and the size to expect) and its coding
-    const TSourceRead source = ReadSource(job.Source);
+    return RunCropJobWith(job, ReadSource(job.Source));
+}
+
+TCropResult RunCropJobWith(const TCropJob& job, const TSourceRead& source) {
+    if (auto refusal = NamingRefusal(job)) return Refused(std::move(*refusal));
     if (source.Unreadable) return Refused(*source.Unreadable);
     const std::optional<TJpegLayout>& layout = source.Layout;
     std::vector<TTransformCall> calls = Calls(job, source, job.Output);

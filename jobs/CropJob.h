@@ -7,6 +7,7 @@
 
 #include "jobs/Transformer.h"
 #include "jpeg/ExifThumbnail.h"
+#include "jpeg/JpegLayout.h"
 
 /// The option values a crop takes, with their usual defaults.
 struct TCropOptions {
@@ -72,6 +73,19 @@ struct TCropResult {
 /// only read. Safe to run for several jobs at once.
 TCropResult RunCropJob(const TCropJob& job);
 
+/// The source as a job reads it: opened once, and its header (the layout with
+/// the EXIF orientation, and the coding) read from that one descriptor.
+struct TSourceRead {
+    std::optional<TFault> Unreadable;  ///< the system's reason it cannot be opened
+    std::optional<TJpegLayout> Layout; ///< nothing when the header cannot be read
+    std::optional<TFault> HeaderFault; ///< why not, in the decoder's words
+    TJpegCoding Coding;
+};
+TSourceRead ReadSource(const std::string& path);
+/// RunCropJob with the source read already, so that a caller that proposes the
+/// area from the same header opens the photo once.
+TCropResult RunCropJobWith(const TCropJob& job, const TSourceRead& source);
+
 /// Why RunCropJob would refuse the job without running anything: no output
 /// name, the output is the source itself, the source cannot be opened.
 std::optional<TFault> CropJobRefusal(const TCropJob& job);
@@ -82,6 +96,8 @@ std::optional<TFault> CropJobRefusal(const TCropJob& job);
 /// Both keep the source's coding: progressive and arithmetic-coded sources
 /// give outputs coded the same way (arithmetic coding leaves out -optimize).
 std::vector<TTransformCall> CropJobCalls(const TCropJob& job, const std::string& into);
+std::vector<TTransformCall> CropJobCalls(const TCropJob& job, const TSourceRead& source,
+                                         const std::string& into);
 
 /// Where the job's cut lies in its source and how it is turned, for a new
 /// EXIF thumbnail cut from the source's own one (TMetadataUpdate::Cut);
