@@ -39,6 +39,9 @@ struct TOrderPhoto {
     int Orientation = 1;          ///< the EXIF orientation the photo is shown upright by
     int Resolution = -1;          ///< print resolution of the crop; -1 without one
     bool Incomplete = false;      ///< its data ends early: the rest shows grey
+    /// A cheap check of the file's content made when it was added, so that a
+    /// saved order can tell a photo touched from one changed; "" until made.
+    std::string ContentCheck;
     TPhotoState State = TPhotoState::Pending;
     std::string Reason; ///< why it failed, in the user's words
     const std::string& File() const { return Choice.File; }
