@@ -281,7 +281,17 @@ std::string OrderFileText(const std::string& orderPath, const TOrderSettings& se
                        "\", \"version\": " + std::to_string(kOrderFileVersion) + ",\n";
     for (const auto& [key, value] : head.items())
         text += " " + json(key).dump() + ": " + value.dump() + ",\n";
-    text += " \"options\": " + options.dump() + ",\n \"photos\": [";
+    json aspects = json::array();
+    for (const TOrderAspect& a : settings.Aspects) {
+        json aspect = json::object();
+        PutText(aspect, "description", a.Description);
+        aspect["horizontal"] = a.Horizontal;
+        aspect["vertical"] = a.Vertical;
+        PutText(aspect, "unit", a.Unit);
+        aspects.push_back(std::move(aspect));
+    }
+    text += " \"options\": " + options.dump() + ",\n";
+    text += " \"aspects\": " + aspects.dump() + ",\n \"photos\": [";
     bool first = true;
     for (const TOrderPhoto& photo : photos) {
         const TJpegLayout& s = photo.Source;
@@ -398,6 +408,23 @@ TOpenedOrder ParseOrderFile(const std::string& orderPath, const std::string& tex
             for (const auto& [key, member] : CutOptions())
                 opened.Settings.Options.*member =
                     GetBool(*options, key, opened.Settings.Options.*member);
+        }
+        if (const auto aspects = order.find("aspects"); aspects != order.end()) {
+            if (!aspects->is_array()) throw TDamaged{};
+            for (const json& a : *aspects) {
+                if (!a.is_object()) throw TDamaged{};
+                TOrderAspect aspect;
+                aspect.Description = GetText(a, "description");
+                aspect.Unit = GetText(a, "unit", false);
+                for (auto [key, value] : {std::pair{"horizontal", &aspect.Horizontal},
+                                          std::pair{"vertical", &aspect.Vertical}}) {
+                    const auto it = a.find(key);
+                    if (it == a.end() || !it->is_number() || it->get<double>() < 0)
+                        throw TDamaged{};
+                    *value = it->get<double>();
+                }
+                opened.Settings.Aspects.push_back(std::move(aspect));
+            }
         }
         const auto photos = order.find("photos");
         if (photos == order.end() || !photos->is_array()) throw TDamaged{};

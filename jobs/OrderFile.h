@@ -17,6 +17,8 @@
 ///      "options": {"CopyMetadats": true, "HuffmanOptimize": true, "UpdatePPI": true,
 ///                  "AutoRotateToLandscapeAfterCrop": false, "CopyFileDates": false,
 ///                  "CopyFilepermissions": false},
+///      "aspects": [{"description": "10x15 cm", "horizontal": 15, "vertical": 10,
+///                   "unit": "cm"}, ...],
 ///      "photos": [{"source": "2024/IMG_0001.jpg", "size": 3145728,
 ///                  "modified": 1717171717000000000, "check": "9f86d081884c7d65",
 ///                  "stored": [4000, 3000, 16, 16], "orientation": 6,
@@ -41,10 +43,21 @@ public:
     using TError::TError;
 };
 
+/// An aspect as the order keeps it, so that one no longer in the user's list
+/// can be added again as it was.
+struct TOrderAspect {
+    std::string Description;
+    double Horizontal = 0;
+    double Vertical = 0;
+    std::string Unit;
+    bool operator==(const TOrderAspect&) const = default;
+};
+
 /// What an order file holds besides the photos: what decides the cut.
 struct TOrderSettings {
-    std::string Destination; ///< the destination folder as typed
-    TCropOptions Options;    ///< only the options that change the bytes written are kept
+    std::string Destination;           ///< the destination folder as typed
+    TCropOptions Options;              ///< only the options that change the bytes written are kept
+    std::vector<TOrderAspect> Aspects; ///< the aspects of the list the order was made with
 };
 
 /// A photo of the order that was left out on opening, and why.

@@ -92,7 +92,10 @@ public:
         photos_.erase(photos_.begin() + static_cast<std::ptrdiff_t>(index));
     }
     /// Takes the photo's new state without any step (a setting changed it).
-    void Replace(std::size_t index, TOrderPhoto photo) { photos_[index] = std::move(photo); }
+    void Replace(std::size_t index, TOrderPhoto photo) {
+        KeepCheck(photos_[index], photo);
+        photos_[index] = std::move(photo);
+    }
 
     /// What became of the photo's crop; no step.
     void SetResult(std::size_t index, TPhotoState state, std::string reason = {}) {
@@ -112,6 +115,11 @@ public:
     bool MayReturn(const std::string& file) const;
 
 private:
+    /// A view's photo carries no content check: the one made when it was added stays.
+    static void KeepCheck(const TOrderPhoto& now, TOrderPhoto& photo) {
+        if (photo.ContentCheck.empty() && photo.File() == now.File())
+            photo.ContentCheck = now.ContentCheck;
+    }
     void Apply(const TOrderChange& change, bool forward, IOrderListener& listener);
 
     std::vector<TOrderPhoto> photos_;

@@ -75,6 +75,7 @@ TMixedOrder MixedOrder(const std::string& folder, const std::string& outside) {
     order.settings.Options.HuffmanOptimize = false;
     order.settings.Options.AutoRotateToLandscapeAfterCrop = true;
     order.settings.Options.CopyFileDates = true;
+    order.settings.Aspects = {{"10x15 cm", 15, 10, "cm"}, {"Quadrat \"1:1\"", 1, 1, "none"}};
     return order;
 }
 
@@ -100,6 +101,7 @@ TEST(OrderFileTest, WhatIsSavedOpensAgainAlsoAfterTheFolderMoved) {
         EXPECT_TRUE(opened.Settings.Options.AutoRotateToLandscapeAfterCrop);
         EXPECT_TRUE(opened.Settings.Options.CopyFileDates);
         EXPECT_TRUE(opened.Settings.Options.CopyMetadats);
+        EXPECT_EQ(opened.Settings.Aspects, mixed.settings.Aspects);
         ASSERT_EQ(opened.Photos.size(), mixed.photos.size());
         for (std::size_t i = 0; i < mixed.photos.size(); ++i) {
             TOrderPhoto want = mixed.photos[i];
@@ -174,6 +176,8 @@ TEST(OrderFileTest, FilesThatAreNoOrderOrCannotBeTrustedAreRefusedWithOneMessage
         {"a text as a number", replaced("\"resolution\":-1", "\"resolution\":\"-1\""),
          "is damaged"},
         {"no photos", replaced("\"photos\"", "\"pictures\""), "is damaged"},
+        {"an aspect of no size",
+         replaced("\"aspects\": []", "\"aspects\": [{\"description\": \"x\"}]"), "is damaged"},
         {"no version", replaced("\"version\": 1", "\"versio\": 1"), "is damaged"},
         {"a newer version", replaced("\"version\": 1", "\"version\": 7"), "newer version"},
         {"a photo", ReadFileBytes(dir.file("photo.jpg")), "is not a print order"},
