@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <sstream>
 
 #include <signal.h>
 #include <sys/wait.h>
@@ -18,6 +19,7 @@
 #include "CropRunWait.h"
 #include "ScriptedPrompt.h"
 #include "TempDir.h"
+#include "cli/BatchRun.h"
 #include "core/FilesystemController.h"
 #include "core/StorageTank.h"
 #include "frames/IFrame.h"
@@ -203,6 +205,18 @@ TEST_F(OrderWindowTest, AnOrderSavedAndOpenedBringsBackEveryAreaAndCutsTheSameBy
     EXPECT_TRUE(again->close());
     again.reset();
 
+    // the command line cuts the same order to the same bytes, one report line a photo
+    std::ostringstream out, err;
+    EXPECT_EQ(RunCommandLine({"--crop", "--settings", dir.file("prog/Trimvale.ini"), "--order",
+                              dir.file("moved/holiday.tvorder"), "--output", dir.file("cli"),
+                              "--format", "jsonl"},
+                             out, err, false),
+              0)
+        << err.str();
+    ExpectSameOutputs("cli");
+    const std::string report = out.str();
+    EXPECT_EQ(std::count(report.begin(), report.end(), '\n'), 4) << report;
+    EXPECT_NE(report.find("\"status\":\"written\""), std::string::npos) << report;
 }
 
 TEST_F(OrderWindowTest, AfterAKillTheNextStartOffersTheOrderAsItWas) {
