@@ -138,6 +138,7 @@ std::vector<TCropJob> PlanOutputs(const std::vector<TPhoto*>& photos, const std:
         // a photo of an order is planned as the window plans it
         if (photos[i]->Ordered) {
             planned.push_back(PlanPhotoOf(*photos[i]->Ordered));
+            planned.back().SubFolder = photos[i]->SubFolder;
             continue;
         }
         // the crop is proposed inside the job, once the photo is read; a "\" is

@@ -7,6 +7,7 @@
 #include "core/StringController.h"
 #include "i18n/gnugettext.h"
 #include "jobs/CropJob.h"
+#include "jobs/OrderSummary.h"
 
 namespace fs = std::filesystem;
 
@@ -55,7 +56,9 @@ bool TOrderWalk::Next(TWalkItem& item) {
     }
     if (nextPhoto_ < photos_.size()) {
         const TOrderPhoto& photo = *photos_[nextPhoto_++];
-        item = {photo.File(), "", ""};
+        // the prints of a size together, for a lab that takes them so
+        item = {photo.File(),
+                order_.Settings.SizeFolders ? AspectFolderName(photo.Choice.Aspect) : "", ""};
         item.Ordered = &photo;
         return true;
     }

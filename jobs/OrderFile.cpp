@@ -275,6 +275,7 @@ std::string OrderFileText(const std::string& orderPath, const TOrderSettings& se
     json options = json::object();
     for (const auto& [key, member] : CutOptions())
         options[key] = settings.Options.*member;
+    options["SizeSubfolders"] = settings.SizeFolders;
     // the marks first, so that a look at the file's start tells what it is;
     // then one photo a line, for a reader or a diff
     std::string text = "{\"format\": \"" + std::string(kFormat) +
@@ -408,6 +409,7 @@ TOpenedOrder ParseOrderFile(const std::string& orderPath, const std::string& tex
             for (const auto& [key, member] : CutOptions())
                 opened.Settings.Options.*member =
                     GetBool(*options, key, opened.Settings.Options.*member);
+            opened.Settings.SizeFolders = GetBool(*options, "SizeSubfolders", false);
         }
         if (const auto aspects = order.find("aspects"); aspects != order.end()) {
             if (!aspects->is_array()) throw TDamaged{};

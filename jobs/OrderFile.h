@@ -16,7 +16,7 @@
 ///      "destination": "/home/ann/Pictures/Cropped",
 ///      "options": {"CopyMetadats": true, "HuffmanOptimize": true, "UpdatePPI": true,
 ///                  "AutoRotateToLandscapeAfterCrop": false, "CopyFileDates": false,
-///                  "CopyFilepermissions": false},
+///                  "CopyFilepermissions": false, "SizeSubfolders": false},
 ///      "aspects": [{"description": "10x15 cm", "horizontal": 15, "vertical": 10,
 ///                   "unit": "cm"}, ...],
 ///      "photos": [{"source": "2024/IMG_0001.jpg", "size": 3145728,
@@ -58,6 +58,7 @@ struct TOrderSettings {
     std::string Destination;           ///< the destination folder as typed
     TCropOptions Options;              ///< only the options that change the bytes written are kept
     std::vector<TOrderAspect> Aspects; ///< the aspects of the list the order was made with
+    bool SizeFolders = false;          ///< each size into a subfolder named after its aspect
 };
 
 /// A photo of the order that was left out on opening, and why.

@@ -26,6 +26,8 @@ constexpr TActionSpec kActions[] = {
     {"SaveOrderAction", N_("&Save Order"), N_("Save the print order to its file"), "Ctrl+S"},
     {"SaveOrderAsAction", N_("Sa&ve Order As..."), N_("Save the print order to a new file"),
      "Ctrl+Shift+S"},
+    {"ExportSummaryAction", N_("Export Order Su&mmary..."),
+     N_("Write the prints per size and the photos of low resolution to a text or CSV file"), ""},
     {"AddImagesAction", N_("&Add Images..."), N_("Add images to the list"), "Ctrl+I"},
     {"AddFolderAction", N_("Add &Folder..."), N_("Add all images from a folder to the list"),
      "Ctrl+F"},

@@ -81,6 +81,7 @@ void TMainForm::CreateMenus() {
     recentMenu_->setObjectName(QStringLiteral("RecentOrdersMenu"));
     file->addAction(Action("SaveOrderAction"));
     file->addAction(Action("SaveOrderAsAction"));
+    file->addAction(Action("ExportSummaryAction"));
     file->addSeparator();
     file->addAction(Action("AddImagesAction"));
     file->addAction(Action("AddFolderAction"));

@@ -7,6 +7,7 @@
 
 #include "i18n/TranslateWindow.h"
 #include "i18n/gnugettext.h"
+#include "model/Options.h"
 #include "ui/FrameList.h"
 #include "ui/MainForm.h"
 #include "ui/OrderKeeper.h"
@@ -42,6 +43,13 @@ void TMainForm::MakeOrderKeeper() {
     });
     connect(Action("OpenOrderAction"), &QAction::triggered, this, [this] {
         if (MayChangeList()) keeper_->Open();
+    });
+    connect(Action("ExportSummaryAction"), &QAction::triggered, this, [this] {
+        const QString path =
+            QFileDialog::getSaveFileName(this, tr_("Export Order Summary"), {},
+                                         tr_("Text (*.txt);;CSV for spreadsheets (*.csv)"));
+        if (!path.isEmpty())
+            keeper_->ExportSummary(path.toStdString(), Get(*settings_, Options::LowResolutionPPI));
     });
     connect(recentMenu_, &QMenu::aboutToShow, this,
             [this] { keeper_->FillRecentMenu(*recentMenu_); });

@@ -1,5 +1,7 @@
 #include "ui/OrderKeeper.h"
 
+#include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <filesystem>
 #include <memory>
@@ -21,10 +23,12 @@
 #include "core/UserPrompt.h"
 #include "frames/IFrame.h"
 #include "i18n/gnugettext.h"
+#include "jobs/OrderSummary.h"
 #include "jobs/SharedSettings.h"
 #include "model/CropAspect.h"
 #include "model/CropAspectList.h"
 #include "model/CropAspects.h"
+#include "model/Options.h"
 #include "ui/FrameList.h"
 
 namespace fs = std::filesystem;
@@ -69,6 +73,7 @@ TOrderSettings TOrderKeeper::SettingsOfWindow() const {
     TOrderSettings settings;
     settings.Destination = host_.Destination();
     settings.Options = CropOptionsFrom(*host_.Settings);
+    settings.SizeFolders = Get(*host_.Settings, Options::SizeSubfolders);
     const TCropAspectList& list = GetCropAspects().CurrentList();
     for (int i = 0; i < list.Count(); ++i) {
         const TCropAspect& a = list.Items(i);
@@ -86,7 +91,8 @@ bool TOrderKeeper::Modified() const {
     if (unsaved_) return !photos.empty();
     if (photos.size() != saved_.size()) return true;
     for (std::size_t i = 0; i < photos.size(); ++i)
-        if (!photos[i].Choice.SameEdit(saved_[i]) || photos[i].Choice.DestName != saved_[i].DestName)
+        if (!photos[i].Choice.SameEdit(saved_[i]) ||
+            photos[i].Choice.DestName != saved_[i].DestName)
             return true;
     return false;
 }
@@ -234,6 +240,23 @@ bool TOrderKeeper::Load(const TOpenedOrder& order) {
             text += "\n" + d.File + ": " + d.Reason;
         host_.Prompt->ShowMessage(text);
     }
+    return true;
+}
+
+bool TOrderKeeper::ExportSummary(const std::string& path, int lowPpi) {
+    const TOrderSummary summary = SummariseOrder(host_.List->Order().Photos(), lowPpi);
+    std::string extension = fs::path(path).extension().string();
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    try {
+        WriteFileAtomically(path, extension == ".csv" ? OrderSummaryCsv(summary)
+                                                      : OrderSummaryText(summary) + "\n");
+    } catch (const TError& e) {
+        host_.Prompt->ShowError(
+            Text(N_("The order summary cannot be written to %1: %2"), {path, e.what()}));
+        return false;
+    }
+    host_.Status(QString::fromStdString(Text(N_("Order summary written to %1"), {path})));
     return true;
 }
 

@@ -74,6 +74,9 @@ public:
     /// Replaces the list with the order of the file. Photos left out are told
     /// once, each with its reason; an aspect no longer in the list is added.
     bool OpenFile(const std::string& path);
+    /// Writes the lab's view of the order (prints per size, photos below lowPpi)
+    /// to path: CSV when its name ends in ".csv", else text. False when it could not.
+    bool ExportSummary(const std::string& path, int lowPpi);
     /// The orders opened or saved last, newest first.
     std::vector<std::string> Recent() const;
     /// Fills the menu with the recent orders.
@@ -102,8 +105,8 @@ private:
     THost host_;
     std::string stateFolder_;
     std::string file_;
-    bool unsaved_ = false;              ///< not in any file the user chose
-    std::vector<TFrameState> saved_;    ///< the choices as last saved or opened
+    bool unsaved_ = false;           ///< not in any file the user chose
+    std::vector<TFrameState> saved_; ///< the choices as last saved or opened
     bool locked_ = false;
     int lockFd_ = -1;
     QTimer autosave_;

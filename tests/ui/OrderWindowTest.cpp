@@ -310,6 +310,50 @@ TEST_F(OrderWindowTest, TheAutosaveFollowsChangesAndAnEndWithoutCloseKeepsIt) {
     EXPECT_FALSE(fs::exists(autosave));
 }
 
+TEST_F(OrderWindowTest, TheLabSeesThePrintsPerSizeAndTheSizesInFoldersOfTheirOwn) {
+    WriteFileBytes(dir.file("prog/Trimvale.ini"),
+                   "StorageTank\xA4Settings\xA4\r\n"
+                   "Boolean\xA4SizeSubfolders\xA4True\r\n"
+                   "Integer\xA4LowResolutionPPI\xA4\x36\x30\r\n" // 60
+                   "StorageTankEnd\xA4\r\n");
+    auto w = Start({photo("turned.jpg"), photo("flipped.jpg"), photo("whole.jpg")});
+    WaitForImages(*w, 3);
+    ASSERT_EQ(w->Images().size(), 3u);
+    const TCropAspectList& aspects = GetCropAspects().CurrentList();
+    w->Images()[2]->ChooseAspect(AspectIndex("Free"), false);
+    w->List().Checkpoint();
+    const std::vector<TOrderPhoto> photos = w->List().Order().Photos();
+    ASSERT_EQ(photos[0].Choice.Aspect, aspects.Items(aspects.DefaultIndex()).Description());
+    const std::string size = photos[0].Choice.Aspect;
+
+    // the summary as the lab takes it, before anything is cut
+    ASSERT_TRUE(w->Keeper().ExportSummary(dir.file("summary.csv"), 60));
+    const std::string csv = ReadFileBytes(dir.file("summary.csv"));
+    EXPECT_EQ(
+        csv.rfind("kind,size,prints,file,ppi\r\nsize," + size + ",2,,\r\nsize,Free,1,,\r\n", 0), 0u)
+        << csv;
+    ASSERT_TRUE(w->Keeper().ExportSummary(dir.file("summary.txt"), 60));
+    EXPECT_EQ(
+        ReadFileBytes(dir.file("summary.txt")).rfind("Prints per size:\n  " + size + ": 2\n", 0),
+        0u);
+
+    w->DirEdit()->setText(QString::fromStdString(dir.file("out")));
+    w->CropImagesActionExecute();
+    WaitForCropRun(*w);
+    ASSERT_EQ(prompt.summaries.size(), 1u);
+    const std::string& account = prompt.summaries[0];
+    EXPECT_NE(account.find("Prints per size:\n  " + size + ": 2\n  Free: 1\n"), std::string::npos)
+        << account;
+    // 320 pixels over 6 inches: 53 ppi
+    EXPECT_NE(account.find("Below 60 ppi at their print size:\n  " + photo("turned.jpg") + " (" +
+                           size + "): "),
+              std::string::npos)
+        << account;
+    EXPECT_TRUE(fs::exists(dir.file("out/" + size + "/turned.jpg")));
+    EXPECT_TRUE(fs::exists(dir.file("out/" + size + "/flipped.jpg")));
+    EXPECT_TRUE(fs::exists(dir.file("out/Free/whole.jpg")));
+}
+
 TEST_F(OrderWindowTest, OpenRefusesWhatIsNoOrderWithOneMessageEach) {
     auto w = Start();
     const std::string damaged = dir.file("damaged.tvorder"), future = dir.file("future.tvorder"),
