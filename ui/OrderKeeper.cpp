@@ -159,7 +159,12 @@ bool TOrderKeeper::Save() {
 }
 
 bool TOrderKeeper::SaveAs() {
-    std::string path = host_.ChooseFile(true, file_);
+    // a first order is offered beside the photos, so that it moves with their folder
+    std::string start = file_;
+    if (start.empty() && !host_.List->Order().Empty())
+        start =
+            (fs::path(host_.List->Order().At(0).File()).parent_path() / "order.tvorder").string();
+    std::string path = host_.ChooseFile(true, start);
     if (path.empty()) return false;
     if (fs::path(path).extension().empty()) path += ".tvorder";
     const std::string before = file_;
