@@ -102,7 +102,8 @@ void TOrderKeeper::WaitForWrite() {
 }
 
 void TOrderKeeper::Autosave() {
-    if (!locked_) return;
+    // the copy an unclean end left is not written over before it was offered
+    if (!locked_ || !offered_) return;
     // a write still going: this one follows it
     if (writing_.valid() &&
         writing_.wait_for(std::chrono::seconds(0)) != std::future_status::ready) {
@@ -304,6 +305,14 @@ void TOrderKeeper::FillRecentMenu(QMenu& menu) {
 }
 
 void TOrderKeeper::OfferRestore() {
+    // from now on the autosave is this window's, with what changed meanwhile
+    struct TAfter {
+        TOrderKeeper& keeper;
+        ~TAfter() {
+            keeper.offered_ = true;
+            keeper.Changed();
+        }
+    } after{*this};
     const std::string path = AutosavePath();
     std::error_code error;
     if (!locked_ || !fs::is_regular_file(path, error)) return;

@@ -82,7 +82,8 @@ public:
     /// Fills the menu with the recent orders.
     void FillRecentMenu(QMenu& menu);
 
-    /// After an unclean end: offers to bring the autosave back.
+    /// After an unclean end: offers to bring the autosave back. Until it was
+    /// called, nothing is autosaved.
     void OfferRestore();
     /// Before a clean end: Save / Discard / Cancel when photos are left with
     /// changes not saved. False when the window is to stay open.
@@ -108,6 +109,7 @@ private:
     bool unsaved_ = false;           ///< not in any file the user chose
     std::vector<TFrameState> saved_; ///< the choices as last saved or opened
     bool locked_ = false;
+    bool offered_ = false; ///< the autosave of an unclean end was offered (or there was none)
     int lockFd_ = -1;
     QTimer autosave_;
     std::future<void> writing_;
