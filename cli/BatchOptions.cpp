@@ -96,7 +96,7 @@ TBatchOptions ParseBatchArguments(const std::vector<std::string>& args) {
         }
         const bool takesValue = name == "--output" || name == "--aspect" || name == "--existing" ||
                                 name == "--jobs" || name == "--settings" || name == "--timeout" ||
-                                name == "--files-from" || name == "--format";
+                                name == "--files-from" || name == "--format" || name == "--order";
         if (takesValue && !hasValue) {
             if (i + 1 >= args.size()) Fail(FillPlaceholders(Translate("%1 needs a value"), {name}));
             value = args[++i];
@@ -131,6 +131,8 @@ TBatchOptions ParseBatchArguments(const std::vector<std::string>& args) {
             options.SettingsFile = value;
         else if (name == "--files-from")
             options.FilesFrom = value;
+        else if (name == "--order")
+            options.Order = value;
         else if (name == "--null")
             options.NullSeparated = true;
         else if (name == "--format") {
@@ -146,7 +148,7 @@ TBatchOptions ParseBatchArguments(const std::vector<std::string>& args) {
     }
     if (options.Help || options.Version) return options;
     if (!crop) Fail(Translate("Options need --crop"));
-    if (options.Paths.empty() && options.FilesFrom.empty())
+    if (options.Paths.empty() && options.FilesFrom.empty() && options.Order.empty())
         Fail(Translate("No photos or folders named"));
     return options;
 }
@@ -184,6 +186,8 @@ std::string BatchHelp() {
         {"--files-from FILE",
          N_("crop the paths listed in FILE too, one a line (-: standard input)")},
         {"-0, --null", N_("the paths in that list are separated by NUL bytes")},
+        {"--order FILE", N_("cut the photos of a saved print order as the window would; PATHs "
+                            "and --files-from choose among them (default: all)")},
         {"--format text|jsonl",
          N_("report as text lines (default) or as one JSON object per photo")},
         {"-h, --help", N_("print this help")},

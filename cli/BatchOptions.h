@@ -14,9 +14,11 @@ struct TBatchOptions {
     unsigned Jobs = 0;              ///< photos cropped at once; 0: one per core
     bool Recursive = false;
     bool DryRun = false;
-    int Timeout = 0;            ///< seconds a jpegtran call may take; 0: the settings' own
-    std::string SettingsFile;   ///< read instead of the program's own settings file
-    std::string FilesFrom;      ///< a file listing more paths, "-" for standard input
+    int Timeout = 0;          ///< seconds a jpegtran call may take; 0: the settings' own
+    std::string SettingsFile; ///< read instead of the program's own settings file
+    std::string FilesFrom;    ///< a file listing more paths, "-" for standard input
+    /// A print order whose photos are cut as the window would; the paths choose among them.
+    std::string Order;
     bool NullSeparated = false; ///< that list separates paths by NUL bytes, not lines
     bool Jsonl = false;         ///< one JSON object per photo instead of the text lines
     bool Quiet = false;         ///< no progress line on standard error

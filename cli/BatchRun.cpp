@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <iterator>
 #include <memory>
 #include <mutex>
 #include <ostream>
@@ -22,6 +23,7 @@
 
 #include "cli/BatchOptions.h"
 #include "cli/JsonText.h"
+#include "cli/OrderRun.h"
 #include "cli/PhotoJob.h"
 #include "cli/PhotoWalk.h"
 #include "core/FilesystemController.h"
@@ -113,6 +115,7 @@ struct TPhoto {
     TPhotoReport Report;
     bool Decided = false; // settled before any job runs
     bool Finished = false;
+    const TOrderPhoto* Ordered = nullptr; // of a print order: cut with its own area
 };
 
 void Decide(TPhoto& photo, const std::string& reason) {
@@ -133,6 +136,12 @@ std::vector<TCropJob> PlanOutputs(const std::vector<TPhoto*>& photos, const std:
     for (std::size_t i = 0; i < photos.size(); ++i) {
         if (photos[i]->Decided) continue;
         inPlan.push_back(i);
+        // a photo of an order is planned as the window plans it
+        if (photos[i]->Ordered) {
+            planned.push_back(PlanPhotoOf(*photos[i]->Ordered));
+            planned.back().SubFolder = photos[i]->SubFolder;
+            continue;
+        }
         // the crop is proposed inside the job, once the photo is read; a "\" is
         // part of a Linux name, as in photos unpacked from a Windows archive
         planned.push_back({photos[i]->Source,
@@ -142,11 +151,15 @@ std::vector<TCropJob> PlanOutputs(const std::vector<TPhoto*>& photos, const std:
                            -1});
     }
     TCropPlanOptions options{folder, true, overwrite};
-    options.PosixNames = true;
+    // an order's names are the window's, and named as the window names them
+    options.PosixNames = std::none_of(photos.begin(), photos.end(),
+                                      [](const TPhoto* p) { return p->Ordered != nullptr; });
     options.Names = &names;
     const TCropPlan plan = PlanCrops(planned, options, [overwrite](const TCropQuestion& q) {
         // nobody can be asked: an existing file is replaced as the options
-        // say, and a protected one stays
+        // say, and a protected one stays; an order's incomplete photo was seen
+        // grey in the window when it was judged, and is cut as it is
+        if (q.Kind == TCropQuestion::Incomplete) return TAnswer::Yes;
         return q.Kind == TCropQuestion::Exists && overwrite ? TAnswer::Yes : TAnswer::No;
     });
     if (questions)
@@ -456,7 +469,8 @@ struct TRunContext {
 /// and each photo is reported and forgotten as soon as those before it are,
 /// so the memory stays flat whatever the count. The proposal needs the photo
 /// read, so it is made inside the job; every output belongs to one photo.
-void CropAll(TPhotoWalk& walk, const TRunContext& context, const TPhotoRunSettings& settings,
+template <typename TWalk>
+void CropAll(TWalk& walk, const TRunContext& context, const TPhotoRunSettings& settings,
              TReporter& reporter) {
     const TInterruptGuard guard;
     // the photos in flight end at once on an interruption: their jpegtran is killed
@@ -474,7 +488,7 @@ void CropAll(TPhotoWalk& walk, const TRunContext& context, const TPhotoRunSettin
             photo = byOutput.at(job.Output);
         }
         try {
-            photo->Report = CropPhoto(job, run);
+            photo->Report = photo->Ordered ? CropOrderedPhoto(job, run) : CropPhoto(job, run);
         } catch (const TError& e) {
             photo->Report = {TPhotoStatus::Failed, ErrorText(e), {}};
         } catch (const std::exception& e) {
@@ -510,7 +524,7 @@ void CropAll(TPhotoWalk& walk, const TRunContext& context, const TPhotoRunSettin
             std::vector<TPhoto*> part;
             TWalkItem item;
             while (part.size() < kPart && (walking = walk.Next(item))) {
-                window.push_back({item.Source, item.SubFolder, "", {}, false, false});
+                window.push_back({item.Source, item.SubFolder, "", {}, false, false, item.Ordered});
                 if (!item.Fault.empty()) Decide(window.back(), item.Fault);
                 part.push_back(&window.back());
             }
@@ -576,17 +590,46 @@ int RunBatch(const TBatchOptions& options, std::ostream& out, std::ostream& err,
     TCropAspects registry;
     LoadAspectRegistry(settings, registry);
     std::unique_ptr<TCropAspect> bare;
-    const TPhotoRunSettings run = RunSettings(settings, registry, options, bare);
+    TPhotoRunSettings run = RunSettings(settings, registry, options, bare);
 
-    const std::string folder =
-        DestinationFolder(options.Output.empty() ? CroppedDir(settings) : options.Output);
-    TPhotoWalk walk(options.Paths, OpenPathList(options), options.NullSeparated, options.Recursive,
-                    folder);
+    std::unique_ptr<TOrderWalk> order;
+    if (!options.Order.empty()) {
+        // the photos the paths and the list name, out of the order
+        std::vector<std::string> chosen = options.Paths;
+        if (const std::unique_ptr<std::istream> list = OpenPathList(options)) {
+            const std::string text{std::istreambuf_iterator<char>(*list), {}};
+            if (list->bad())
+                throw TUsageError(FillPlaceholders(Translate("Cannot read the list of paths %1"),
+                                                   {options.FilesFrom}));
+            for (std::string& path : SplitPathList(text, options.NullSeparated))
+                chosen.push_back(std::move(path));
+        }
+        order = std::make_unique<TOrderWalk>(OpenOrderFile(options.Order), options.Order, chosen);
+        // the cut is the order's own; how long a call may take stays the run's
+        const TCropOptions& cut = order->Settings().Options;
+        run.Options.CopyMetadats = cut.CopyMetadats;
+        run.Options.HuffmanOptimize = cut.HuffmanOptimize;
+        run.Options.AutoRotateToLandscapeAfterCrop = cut.AutoRotateToLandscapeAfterCrop;
+        run.Options.UpdatePPI = cut.UpdatePPI;
+        run.Options.CopyFileDates = cut.CopyFileDates;
+        run.Options.CopyFilepermissions = cut.CopyFilepermissions;
+    }
+    std::string typed = options.Output;
+    if (typed.empty() && order) typed = order->Settings().Destination;
+    const std::string folder = DestinationFolder(typed.empty() ? CroppedDir(settings) : typed);
     TReporter reporter(out, err, progress && !options.Quiet, options.Jsonl, run.DryRun);
     if (!run.DryRun)
         if (const std::string why = MakeFolder(folder); !why.empty()) throw TError(why);
-    CropAll(walk, {settings, options, folder, questions}, run, reporter);
-    if (walk.ListFailed())
+    bool listFailed = false;
+    if (order) {
+        CropAll(*order, {settings, options, folder, questions}, run, reporter);
+    } else {
+        TPhotoWalk walk(options.Paths, OpenPathList(options), options.NullSeparated,
+                        options.Recursive, folder);
+        CropAll(walk, {settings, options, folder, questions}, run, reporter);
+        listFailed = walk.ListFailed();
+    }
+    if (listFailed)
         throw TUsageError(
             FillPlaceholders(Translate("Cannot read the list of paths %1"), {options.FilesFrom}));
     if (interrupted) return 128 + interrupted;

@@ -21,7 +21,6 @@ TPhotoReport Report(TPhotoStatus status, const std::string& reason) {
 
 TPhotoReport CropPhoto(const TCropJob& planned, const TPhotoRunSettings& run) {
     const std::string& source = planned.Source;
-    const std::string& output = planned.Output;
     std::error_code ec;
     const uintmax_t bytes =
         std::filesystem::is_regular_file(source, ec) ? std::filesystem::file_size(source, ec) : 0;
@@ -57,6 +56,11 @@ TPhotoReport CropPhoto(const TCropJob& planned, const TPhotoRunSettings& run) {
     } catch (const TError& e) {
         return Report(TPhotoStatus::Failed, ErrorText(e));
     }
+    return CutPlannedPhoto(std::move(job), read, run);
+}
+
+TPhotoReport CutPlannedPhoto(TCropJob job, const TSourceRead& read, const TPhotoRunSettings& run) {
+    const std::string output = job.Output;
     job.Tool = run.Tool;
     job.Options = run.Options;
     job.Stop = run.Stop;

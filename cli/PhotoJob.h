@@ -39,3 +39,8 @@ struct TPhotoReport {
 /// is skipped. Only the header is read here: jpegtran reads every scan anyway
 /// and says when the data ends early. Safe to run for several photos at once.
 TPhotoReport CropPhoto(const TCropJob& planned, const TPhotoRunSettings& run);
+
+/// Cuts a job whose area is settled from its source as read (see ReadSource),
+/// with the run's tool, options and stop flag: written, skipped (the name was
+/// taken since the plan) or failed with the reason; a dry run gives the calls.
+TPhotoReport CutPlannedPhoto(TCropJob job, const TSourceRead& read, const TPhotoRunSettings& run);

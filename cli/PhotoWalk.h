@@ -9,11 +9,16 @@
 
 #include "jobs/OutputNames.h"
 
+struct TOrderPhoto;
+
 /// One photo a walk found, or a path it could not take (Fault says why).
 struct TWalkItem {
     std::string Source;
     std::string SubFolder; ///< below the folder named, kept below the output folder
     std::string Fault;     ///< empty for a photo
+    /// A photo of a print order: cut with its area, under its name; null for a
+    /// photo cut as a new frame would propose it.
+    const TOrderPhoto* Ordered = nullptr;
 };
 
 /// The photos of the paths named, one at a time, so that a run over an

@@ -37,6 +37,15 @@ public:
         else
             ShowMessage(text);
     }
+    /// A question whose three buttons say what they do ("Save", "Discard",
+    /// "Cancel"): the first answers Yes, the second No, the third Cancel.
+    /// escapeIsNo: Escape or closing the box answers No instead of Cancel.
+    /// Without such a box it is Ask.
+    virtual TAnswer AskWith(const std::string& text, const std::string& yes, const std::string& no,
+                            const std::string& cancel, bool escapeIsNo = false) {
+        (void)yes, (void)no, (void)cancel, (void)escapeIsNo;
+        return Ask(text);
+    }
     /// A warning with the buttons Yes and No only; true for Yes.
     virtual bool Confirm(const std::string& text) { return Ask(text) == TAnswer::Yes; }
 };

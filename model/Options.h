@@ -45,6 +45,10 @@ inline constexpr TBoolOption TransformFilename{"TransformFilename", false};
 inline constexpr TTextOption TransformTemplate{"TransformTemplate", "%N_Crop"};
 inline constexpr TTextOption ExistingFile{"ExistingFile", "Warn"};
 inline constexpr TTextOption Language{"Language", nullptr}; // default: the language in use
+// the lab's view: prints below this many pixels per inch are listed
+inline constexpr TIntOption LowResolutionPPI{"LowResolutionPPI", 150};
+// each size goes into a subfolder of the destination named after its aspect
+inline constexpr TBoolOption SizeSubfolders{"SizeSubfolders", false};
 
 // kept by the main window
 inline constexpr TBoolOption Debug{"Debug", false};

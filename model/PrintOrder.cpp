@@ -22,6 +22,7 @@ void TPrintOrder::Remove(std::size_t index) {
 
 void TPrintOrder::Update(std::size_t index, TOrderPhoto photo) {
     TOrderPhoto& now = photos_[index];
+    KeepCheck(now, photo);
     if (!now.Choice.SameEdit(photo.Choice)) {
         // a run of edits of one photo (keys, a drag) is one change of the step, as long
         // as nothing was added or removed after it

@@ -39,6 +39,9 @@ struct TOrderPhoto {
     int Orientation = 1;          ///< the EXIF orientation the photo is shown upright by
     int Resolution = -1;          ///< print resolution of the crop; -1 without one
     bool Incomplete = false;      ///< its data ends early: the rest shows grey
+    /// A cheap check of the file's content made when it was added, so that a
+    /// saved order can tell a photo touched from one changed; "" until made.
+    std::string ContentCheck;
     TPhotoState State = TPhotoState::Pending;
     std::string Reason; ///< why it failed, in the user's words
     const std::string& File() const { return Choice.File; }
@@ -89,7 +92,10 @@ public:
         photos_.erase(photos_.begin() + static_cast<std::ptrdiff_t>(index));
     }
     /// Takes the photo's new state without any step (a setting changed it).
-    void Replace(std::size_t index, TOrderPhoto photo) { photos_[index] = std::move(photo); }
+    void Replace(std::size_t index, TOrderPhoto photo) {
+        KeepCheck(photos_[index], photo);
+        photos_[index] = std::move(photo);
+    }
 
     /// What became of the photo's crop; no step.
     void SetResult(std::size_t index, TPhotoState state, std::string reason = {}) {
@@ -109,6 +115,11 @@ public:
     bool MayReturn(const std::string& file) const;
 
 private:
+    /// A view's photo carries no content check: the one made when it was added stays.
+    static void KeepCheck(const TOrderPhoto& now, TOrderPhoto& photo) {
+        if (photo.ContentCheck.empty() && photo.File() == now.File())
+            photo.ContentCheck = now.ContentCheck;
+    }
     void Apply(const TOrderChange& change, bool forward, IOrderListener& listener);
 
     std::vector<TOrderPhoto> photos_;

@@ -1,5 +1,6 @@
 #include "model/SettingsFile.h"
 
+#include <cstdlib>
 #include <filesystem>
 #include <system_error>
 
@@ -132,4 +133,14 @@ bool TSettingsFile::Save(const TStorageTank& store, IUserPrompt& prompt, std::st
         return false;
     }
     return true;
+}
+
+std::string TSettingsFile::StateFolder() const {
+    if (!individual_) return programDir_;
+    // the per-user state folder, as the per-user settings folder is found
+    if (const char* state = std::getenv("XDG_STATE_HOME"); state && *state == '/')
+        return std::string(state) + "/trimvale";
+    if (const char* home = std::getenv("HOME"); home && *home == '/')
+        return std::string(home) + "/.local/state/trimvale";
+    return {};
 }

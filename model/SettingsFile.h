@@ -32,6 +32,12 @@ public:
     std::string SaveFolder() const;
     std::string SavePath() const;
 
+    /// The folder for what the program keeps between runs besides its settings (the
+    /// open print order's autosave): beside the settings file when that lies beside
+    /// the program or was named, else "$XDG_STATE_HOME/trimvale" (by default
+    /// "~/.local/state/trimvale"); "" when unknown.
+    std::string StateFolder() const;
+
     /// Reads the settings. A file that cannot be read is reported once; what was
     /// read before the fault stays and every other setting takes its default.
     /// A settings file that is a link to nothing is reported too, and Save then

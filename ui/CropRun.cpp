@@ -14,6 +14,7 @@
 #include "i18n/TranslateWindow.h"
 #include "i18n/gnugettext.h"
 #include "jobs/CropPlan.h"
+#include "jobs/OrderSummary.h"
 #include "model/DestinationNaming.h"
 #include "model/PrintOrder.h"
 #include "ui/PhotoFault.h"
@@ -43,9 +44,17 @@ void TCropRun::Start(const std::vector<std::string>& files, const std::function<
     // First every question, in the order of the list; the plan alone decides
     // what each photo writes.
     std::vector<TCropPlanPhoto> photos;
+    std::vector<TOrderPhoto> ordered;
     for (const std::string& file : files)
-        if (const int i = order_.IndexOf(file); i >= 0)
-            photos.push_back(PlanPhotoOf(order_.At(static_cast<std::size_t>(i))));
+        if (const int i = order_.IndexOf(file); i >= 0) {
+            const TOrderPhoto& photo = order_.At(static_cast<std::size_t>(i));
+            photos.push_back(PlanPhotoOf(photo));
+            // the prints of a size together, for a lab that takes them so
+            if (settings_.SizeFolders)
+                photos.back().SubFolder = AspectFolderName(photo.Choice.Aspect);
+            ordered.push_back(photo);
+        }
+    lab_ = OrderSummaryText(SummariseOrder(ordered, settings_.LowPpi));
     const TCropPlan plan = PlanCrops(
         photos, {settings_.Folder, settings_.AskExisting},
         [this](const TCropQuestion& q) {
@@ -74,6 +83,12 @@ void TCropRun::Start(const std::vector<std::string>& files, const std::function<
         const TPlannedCrop& planned = plan.Photos[i];
         if (planned.What != TPlannedCrop::Crop) continue;
         TCropJob job = PlannedJob(photos[i], planned);
+        if (!photos[i].SubFolder.empty()) {
+            // a size's folder is made as the destination was; a failure is the job's to tell
+            std::error_code error;
+            std::filesystem::create_directories(std::filesystem::path(job.Output).parent_path(),
+                                                error);
+        }
         job.Tool = settings_.Tool;
         job.Options = settings_.Options;
         job.Stop = &stop_;
@@ -195,5 +210,6 @@ std::string TCropRun::SummaryText() const {
         for (const std::string& failure : failures_)
             text += "\n" + failure;
     }
+    if (!lab_.empty()) text += "\n\n" + lab_;
     return text;
 }

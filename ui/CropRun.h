@@ -33,6 +33,10 @@ public:
         TCropOptions Options;
         /// Crop Images ends with one account of the run instead of a message per failure.
         bool Summary = false;
+        /// Each size into a subfolder named after its aspect.
+        bool SizeFolders = false;
+        /// The account lists prints below this many pixels per inch.
+        int LowPpi = 150;
     };
 
     TCropRun(TPrintOrder& order, IUserPrompt& prompt, TSettings settings);
@@ -94,6 +98,7 @@ private:
     int notStarted_ = 0;
     std::vector<std::string> failures_; ///< "name: reason", in the run's order
     std::vector<std::string> renamed_;  ///< "asked → written", for outputs under a free name
+    std::string lab_;                   ///< prints per size and those of low resolution
     std::unique_ptr<QWidget> progress_;
     QProgressBar* bar_ = nullptr;
     /// Set to end the jobs in flight at once; outlives the scheduler, whose jobs

@@ -15,6 +15,7 @@
 #include "grid/CropContainer.h"
 #include "i18n/ErrorText.h"
 #include "i18n/gnugettext.h"
+#include "jobs/OrderFile.h"
 #include "jobs/SharedSettings.h"
 #include "model/Options.h"
 
@@ -120,7 +121,13 @@ TIFrame* TFrameList::Place(const std::string& path, const std::function<bool(TIF
     if (makeCurrent) SetCurrent(frame);
     if (Get(settings_, Options::AutoRotateCrop)) frame->AutoFlip();
     frame->CenterCrop();
-    if (!restoring_) order_.Insert(frames_.size() - 1, frame->Photo());
+    if (!restoring_) {
+        // made now, while the file is fresh in the cache: a saved order tells by it
+        // a photo only touched since from one changed
+        TOrderPhoto photo = frame->Photo();
+        photo.ContentCheck = ContentCheckOf(path);
+        order_.Insert(frames_.size() - 1, std::move(photo));
+    }
     big->ScrollTo(Qt::Vertical, scroll);
     emit ListChanged();
     return frame;

@@ -21,6 +21,13 @@ struct TActionSpec {
 // the "Enter crops" option; the menu only shows the key.
 constexpr TActionSpec kActions[] = {
     {"ExitAction", N_("E&xit"), N_("Quits the application"), "Alt+F4"},
+    {"OpenOrderAction", N_("&Open Order..."),
+     N_("Open a saved print order: its photos with their crop areas"), "Ctrl+O"},
+    {"SaveOrderAction", N_("&Save Order"), N_("Save the print order to its file"), "Ctrl+S"},
+    {"SaveOrderAsAction", N_("Sa&ve Order As..."), N_("Save the print order to a new file"),
+     "Ctrl+Shift+S"},
+    {"ExportSummaryAction", N_("Export Order Su&mmary..."),
+     N_("Write the prints per size and the photos of low resolution to a text or CSV file"), ""},
     {"AddImagesAction", N_("&Add Images..."), N_("Add images to the list"), "Ctrl+I"},
     {"AddFolderAction", N_("Add &Folder..."), N_("Add all images from a folder to the list"),
      "Ctrl+F"},

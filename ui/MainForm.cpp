@@ -46,6 +46,7 @@
 #include "ui/KeysForm.h"
 #include "ui/LayoutHelpers.h"
 #include "ui/MessageBoxPrompt.h"
+#include "ui/OrderKeeper.h"
 #include "ui/Placement.h"
 #include "ui/SForm.h"
 #include "ui/ShellServices.h"
@@ -126,6 +127,7 @@ TMainForm::~TMainForm() {
     loadForm_->Abort();
     // a run still out ends here: its jobs are killed and waited for
     cropRun_.reset();
+    keeper_.reset();
     list_.reset();
 }
 
@@ -134,6 +136,7 @@ void TMainForm::FormCreate() {
     list_ = std::make_unique<TFrameList>(*container_, *settings_, *prompt_, *this, reloads_.get());
     connect(list_.get(), &TFrameList::ListChanged, this, &TMainForm::UpdateImageCommands);
     connect(list_.get(), &TFrameList::StepsChanged, this, &TMainForm::UpdateUndoCommands);
+    MakeOrderKeeper();
     std::string previewFolder;
     try {
         previewFolder = GetTempDir();
@@ -229,7 +232,17 @@ void TMainForm::CommandLineTimerTimer() {
     commandLineTimer_.stop();
     // the window has been painted by now; folders add their photos as Add Folder does,
     // in their place among the files
-    if (MayChangeList()) adding_->AddCommandLine(commandLine_);
+    if (!MayChangeList()) return;
+    // what an unclean end left comes first; the command line's photos join it
+    keeper_->OfferRestore();
+    // an order named on the command line (a file manager's double click) opens
+    std::vector<std::string> photos;
+    for (const std::string& arg : commandLine_)
+        if (fs::path(arg).extension() == ".tvorder")
+            keeper_->OpenFile(arg);
+        else
+            photos.push_back(arg);
+    adding_->AddCommandLine(photos);
 }
 
 void TMainForm::dragEnterEvent(QDragEnterEvent* event) {
@@ -254,9 +267,8 @@ void TMainForm::AddDropped(const std::vector<std::string>& paths) {
 bool TMainForm::FormCloseQuery() {
     if (processing_)
         return prompt_->Confirm(Translate("Trimvale is currently processing!\n\nExit anyway?"));
-    if (!Images().empty())
-        return prompt_->Confirm(Translate("You have uncropped images!\n\nExit anyway?"));
-    return true;
+    // photos left with changes not saved: Save / Discard / Cancel, as editors ask
+    return keeper_->MayClose();
 }
 
 void TMainForm::closeEvent(QCloseEvent* event) {
@@ -294,6 +306,7 @@ void TMainForm::FormClose() {
     settings_->remove("Aspects");
     settings_->add(GetCropAspects().SaveToTank());
     preview_->Remove();
+    keeper_->EndCleanly();
     std::string status;
     if (!settingsFile_.Save(*settings_, *prompt_, status))
         SetStatusText(QString::fromStdString(status));

@@ -29,6 +29,7 @@ class TLoadForm;
 class TCropPreview;
 class TCropRun;
 class TMessageBoxPrompt;
+class TOrderKeeper;
 class TSForm;
 class TStorageTank;
 class TThumbnailPool;
@@ -69,6 +70,8 @@ public:
     std::vector<TIFrame*> ChosenFrames() const;
     /// The photos in list order, with what the user chose for each, and its frames.
     TFrameList& List() const { return *list_; }
+    /// The print order's file, its autosave and the recent orders.
+    TOrderKeeper& Keeper() const { return *keeper_; }
     void SelectAllExecute();
     /// Empties the list after asking; one step to undo.
     void ClearListExecute();
@@ -152,6 +155,7 @@ private:
     bool MayChangeList() const;
     std::string StartFolder() const;
     void EndCropRun();
+    void MakeOrderKeeper();
 
     std::unique_ptr<TStorageTank> settings_;
     // decode thumbnails off the window's thread, for the add run and for frames
@@ -191,4 +195,6 @@ private:
     TAspectForm* aspectForm_ = nullptr;
 
     std::unique_ptr<TFrameList> list_;
+    std::unique_ptr<TOrderKeeper> keeper_;
+    QMenu* recentMenu_ = nullptr;
 };

@@ -101,7 +101,9 @@ void TMainForm::CropFrames(std::vector<TIFrame*> frames, bool removeCropped, boo
     cropRun_ = std::make_unique<TCropRun>(
         list_->Order(), *prompt_,
         TCropRun::TSettings{folder, tool, Get(*settings_, Options::ExistingFile) == "Warn",
-                            CropOptionsFrom(*settings_), summarise});
+                            CropOptionsFrom(*settings_), summarise,
+                            Get(*settings_, Options::SizeSubfolders),
+                            Get(*settings_, Options::LowResolutionPPI)});
     connect(cropRun_.get(), &TCropRun::Progress, this,
             [this](int finished, int of) { SetStatusText(CropProgressText(finished, of)); });
     // a frame whose file was not written stays, so the user can mend and crop again

@@ -76,6 +76,13 @@ void TMainForm::CreateActions() {
 
 void TMainForm::CreateMenus() {
     QMenu* file = menuBar()->addMenu(QString::fromUtf8(N_("&File")));
+    file->addAction(Action("OpenOrderAction"));
+    recentMenu_ = file->addMenu(QString::fromUtf8(N_("Rece&nt Orders")));
+    recentMenu_->setObjectName(QStringLiteral("RecentOrdersMenu"));
+    file->addAction(Action("SaveOrderAction"));
+    file->addAction(Action("SaveOrderAsAction"));
+    file->addAction(Action("ExportSummaryAction"));
+    file->addSeparator();
     file->addAction(Action("AddImagesAction"));
     file->addAction(Action("AddFolderAction"));
     file->addAction(Action("AddFoldersRecursivelyAction"));

@@ -57,6 +57,24 @@ TAnswer TMessageBoxPrompt::AskForRun(const std::string& title, const std::string
     return TAnswer::Cancel; // Cancel, Escape or the window closed
 }
 
+TAnswer TMessageBoxPrompt::AskWith(const std::string& text, const std::string& yes,
+                                   const std::string& no, const std::string& cancel,
+                                   bool escapeIsNo) {
+    QMessageBox box(QMessageBox::Question, Title(""), QString::fromStdString(text),
+                    QMessageBox::NoButton, parent_);
+    QPushButton* first = box.addButton(QString::fromStdString(yes), QMessageBox::YesRole);
+    QPushButton* second = box.addButton(QString::fromStdString(no), QMessageBox::NoRole);
+    QPushButton* third = box.addButton(QString::fromStdString(cancel), QMessageBox::RejectRole);
+    box.setDefaultButton(first);
+    box.setEscapeButton(escapeIsNo ? second : third);
+    box.exec();
+    const QAbstractButton* clicked = box.clickedButton();
+    if (clicked == first) return TAnswer::Yes;
+    if (clicked == second) return TAnswer::No;
+    if (clicked == third) return TAnswer::Cancel;
+    return escapeIsNo ? TAnswer::No : TAnswer::Cancel;
+}
+
 bool TMessageBoxPrompt::Confirm(const std::string& text) {
     return QMessageBox::warning(parent_, Title(""), QString::fromStdString(text),
                                 QMessageBox::Yes | QMessageBox::No,

@@ -17,6 +17,8 @@ public:
     TAnswer Ask(const std::string& title, const std::string& text) override;
     TAnswer AskForRun(const std::string& title, const std::string& text) override;
     bool Confirm(const std::string& text) override;
+    TAnswer AskWith(const std::string& text, const std::string& yes, const std::string& no,
+                    const std::string& cancel, bool escapeIsNo) override;
     void ShowSummary(const std::string& text, const std::string& folder, bool failed) override;
 
 private:

@@ -304,8 +304,24 @@ QWidget* TSForm::BuildMiscPage() {
         MakeCheck(page, "UpdatePPICheck", N_("U&pdate PPI on crop (experimental)"),
                   N_("Updates the PPI (also refered to as DPI) for the cropped images. Makes the "
                      "cropping proces slower"));
-    for (QCheckBox* check : {landscapeCheck_, huffmanCheck_, updatePPICheck_})
+    sizeFoldersCheck_ =
+        MakeCheck(page, "SizeFoldersCheck", N_("Each si&ze in a subfolder named after its aspect"),
+                  N_("For labs that take their uploads per print size"));
+    for (QCheckBox* check : {landscapeCheck_, huffmanCheck_, updatePPICheck_, sizeFoldersCheck_})
         column->addWidget(check);
+
+    const char* lowHint = N_("The crop run's account and the order summary list the photos "
+                             "whose print would have fewer pixels per inch");
+    lowRow_ = new QWidget(page);
+    lowSpin_ = new QSpinBox(lowRow_);
+    lowSpin_->setObjectName(QStringLiteral("LowResolutionSpin"));
+    lowSpin_->setRange(1, 2400);
+    lowSpin_->setCorrectionMode(QAbstractSpinBox::CorrectToNearestValue);
+    lowSpin_->setToolTip(Q(lowHint));
+    lowLabel_ = MakeLabel(lowRow_, N_("Lo&w resolution below"), lowHint, lowSpin_);
+    lowUnitLabel_ = MakeLabel(lowRow_, N_("ppi at the print size"), lowHint, nullptr);
+    column->addSpacing(6);
+    column->addWidget(lowRow_);
 
     const char* hugeHint = N_("The size of huge thumbnails");
     hugeRow_ = new QWidget(page);
@@ -363,6 +379,9 @@ void TSForm::LayOutRows() {
     FitRow(timeoutRow_, false);
     ChainRightOf(timeoutLabel_, timeoutSpin_, timeoutUnitLabel_, kRowGap);
     FitRow(timeoutRow_, false);
+    FitRow(lowRow_, false);
+    ChainRightOf(lowLabel_, lowSpin_, lowUnitLabel_, kRowGap);
+    FitRow(lowRow_, false);
     FitRow(languageRow_, false);
     PlaceRightOf(languageLabel_, languageCombo_, kRowGap);
     FitRow(languageRow_, false);
@@ -397,6 +416,8 @@ void TSForm::LoadFromSettings() {
     landscapeCheck_->setChecked(Get(settings_, Options::AutoRotateToLandscapeAfterCrop));
     huffmanCheck_->setChecked(Get(settings_, Options::HuffmanOptimize));
     updatePPICheck_->setChecked(Get(settings_, Options::UpdatePPI));
+    sizeFoldersCheck_->setChecked(Get(settings_, Options::SizeSubfolders));
+    lowSpin_->setValue(Get(settings_, Options::LowResolutionPPI));
     hugeSpin_->setValue(Get(settings_, Options::HugeHeight));
     HugeSpinChange(hugeSpin_->value()); // an unchanged value sends no signal
     timeoutSpin_->setValue(Get(settings_, Options::TransformerTimeout));
@@ -425,6 +446,7 @@ void TSForm::LoadFromSettings() {
 void TSForm::OkBtnClick() {
     hugeSpin_->interpretText();
     timeoutSpin_->interpretText();
+    lowSpin_->interpretText();
     Set(settings_, Options::ShowCropsize3, showCropsizeCheck_->isChecked());
     Set(settings_, Options::EnterCropsCurrentImage, enterCheck_->isChecked());
     Set(settings_, Options::AutoRotateCrop, autoRotateCheck_->isChecked());
@@ -450,6 +472,8 @@ void TSForm::OkBtnClick() {
                         : ""));
     // after the older keys, so that a settings file keeps its order
     Set(settings_, Options::TransformerTimeout, timeoutSpin_->value());
+    Set(settings_, Options::SizeSubfolders, sizeFoldersCheck_->isChecked());
+    Set(settings_, Options::LowResolutionPPI, lowSpin_->value());
 
     // the registry tells the image frames itself
     registry_.LoadFromTank(*working_->SaveToTank());

@@ -114,6 +114,11 @@ private:
     QCheckBox* landscapeCheck_ = nullptr;
     QCheckBox* huffmanCheck_ = nullptr;
     QCheckBox* updatePPICheck_ = nullptr;
+    QCheckBox* sizeFoldersCheck_ = nullptr;
+    QWidget* lowRow_ = nullptr;
+    QLabel* lowLabel_ = nullptr;
+    QSpinBox* lowSpin_ = nullptr;
+    QLabel* lowUnitLabel_ = nullptr;
     QWidget* hugeRow_ = nullptr;
     QLabel* hugeLabel_ = nullptr;
     QSpinBox* hugeSpin_ = nullptr;

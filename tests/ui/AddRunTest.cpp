@@ -178,9 +178,11 @@ TEST_F(AddRunTest, CropImagesShowsItsProgressAndCancelLeavesTheRestInTheList) {
     EXPECT_GT(written, 0u);
     EXPECT_GT(left, 0u);
     EXPECT_EQ(written + left, some.size());
-    EXPECT_EQ(prompt.summaries[0], "Photos written: " + std::to_string(written) +
-                                       ", skipped: 0, failed: 0, not started: " +
-                                       std::to_string(left) + ".\nDestination: " + dir.file("out"));
+    // the account, then the lab's view of what was cut
+    const std::string head = "Photos written: " + std::to_string(written) +
+                             ", skipped: 0, failed: 0, not started: " + std::to_string(left) +
+                             ".\nDestination: " + dir.file("out") + "\n\nPrints per size:\n";
+    EXPECT_EQ(prompt.summaries[0].substr(0, head.size()), head);
     EXPECT_EQ(prompt.summaryFolders[0], dir.file("out"));
     // the frames left are the last of the list: the run goes in the list's order
     for (std::size_t i = 0; i < left; ++i)

@@ -458,13 +458,15 @@ TEST_F(MainFormTest, APhotoReplacedSinceItWasAddedIsNotCut) {
 TEST_F(MainFormTest, ClosingAsksAndWritesTheSettingsThatStartAgain) {
     auto w = Open({photo("a.jpg")});
     WaitForImages(*w, 1);
-    prompt.answers = {TAnswer::No};
+    // photos not saved in an order: Save / Discard / Cancel
+    prompt.answers = {TAnswer::Cancel};
     EXPECT_FALSE(w->close());
-    EXPECT_EQ(prompt.questions.back(), "You have uncropped images!\n\nExit anyway?");
+    EXPECT_EQ(prompt.questions.back(),
+              "The print order has changes that are not saved.\n\nSave them first?");
     EXPECT_EQ(w->Images().size(), 1u);
     Trigger(*w, "LargeAction");
     Trigger(*w, "Columns2Action");
-    prompt.answers = {TAnswer::Yes};
+    prompt.answers = {TAnswer::No};
     EXPECT_TRUE(w->close());
     w.reset();
 
@@ -814,8 +816,8 @@ TEST_F(MainFormTest, SameNamesGetFreeNamesAndFailuresSayWhy) {
                              "\n\nThese photos were written under another name:\n"
                              "a.jpg \u2192 a (2).jpg\n"
                              "\nThese photos were not cropped:\n"
-                             "b.jpg: The photo " + photo("b.jpg") +
-                             " has changed since it was added";
+                             "b.jpg: The photo " +
+                             photo("b.jpg") + " has changed since it was added";
     EXPECT_EQ(summary.substr(0, head.size()), head);
     EXPECT_EQ(prompt.summaryFolders[0], out("deeper"));
     EXPECT_TRUE(prompt.summaryFailed[0]);

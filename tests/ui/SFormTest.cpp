@@ -175,7 +175,8 @@ TEST_F(SFormTest, OkOnEmptyStoreWritesEveryKeyInOrder) {
         {"PreviewImages", "Boolean"},       {"HonourOrientation", "Boolean"},
         {"TransformFilename", "Boolean"},   {"TransformTemplate", "String"},
         {"ExistingFile", "String"},         {"Language", "String"},
-        {"TransformerTimeout", "Integer"},
+        {"TransformerTimeout", "Integer"},  {"SizeSubfolders", "Boolean"},
+        {"LowResolutionPPI", "Integer"},
     };
     ASSERT_EQ(settings.count(), int(expected.size()));
     for (int i = 0; i < settings.count(); ++i) {
@@ -214,6 +215,8 @@ TEST_F(SFormTest, StoredValuesSurviveAShowingAndOk) {
     settings.setValue("ExistingFile", "Overwrite");
     settings.setValue("Language", "hu_HU");
     settings.setValue("TransformerTimeout", 7);
+    settings.setValue("SizeSubfolders", true);
+    settings.setValue("LowResolutionPPI", 240);
     const std::string before = settings.toString();
     form.show();
     EXPECT_TRUE(Find<QLineEdit>("TransformFilenameEdit")->isEnabled());
