@@ -21,6 +21,7 @@
 #include "TempDir.h"
 #include "core/ConsoleApp.h"
 #include "frames/IFrame.h"
+#include "grid/CropContainer.h"
 #include "grid/ImageLoader.h"
 #include "jobs/CropJob.h"
 #include "ui/MainForm.h"
@@ -60,6 +61,17 @@ protected:
         w->DirEdit()->setText(QString::fromStdString(out("")));
         w->AddFiles(files);
         WaitForAddRun(*w);
+        // a layout the grid still owes and the thumbnails it asks for come before any
+        // comparison: a loaded machine may hold them back a while
+        w->Container()->LayoutNow();
+        const bool settled = QTest::qWaitFor(
+            [&w] {
+                for (const TIFrame* frame : w->Images())
+                    if (frame->Cropper()->ThumbnailPending()) return false;
+                return true;
+            },
+            30000);
+        EXPECT_TRUE(settled);
         // the files that could not be read were told once; what follows starts afresh
         told.push_back(prompt.errors);
         prompt = TScriptedPrompt();
