@@ -3,6 +3,7 @@
 #include <array>
 #include <utility>
 
+#include "core/StringController.h"
 #include "i18n/gnugettext.h"
 
 namespace {
@@ -53,20 +54,6 @@ constexpr std::array kSentences{
     TSentence{Cancelled, N_("Cropping cancelled"), TFill::None, false},
 };
 
-// the placeholders filled in one pass, so that a value holding "%2" stays as it is
-std::string Fill(const std::string& text, const std::string& one, const std::string& two) {
-    std::string out;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '%' && i + 1 < text.size() && (text[i + 1] == '1' || text[i + 1] == '2')) {
-            out += text[i + 1] == '1' ? one : two;
-            ++i;
-        } else {
-            out += text[i];
-        }
-    }
-    return out;
-}
-
 // the reporter's words on one line: a report is one line, a message box one sentence
 std::string OneLine(std::string words) {
     for (char& c : words)
@@ -90,22 +77,22 @@ std::string ErrorText(const TFault& fault) {
         said = text;
         break;
     case TFill::File:
-        said = Fill(text, fault.File, "");
+        said = FillPlaceholders(text, {fault.File, ""});
         break;
     case TFill::FileDetail:
-        said = Fill(text, fault.File, words);
+        said = FillPlaceholders(text, {fault.File, words});
         break;
     case TFill::Detail:
-        said = Fill(text, words, "");
+        said = FillPlaceholders(text, {words, ""});
         break;
     case TFill::Value:
-        said = Fill(text, fault.Value, "");
+        said = FillPlaceholders(text, {fault.Value, ""});
         break;
     case TFill::DetailValue:
-        said = Fill(text, words, fault.Value);
+        said = FillPlaceholders(text, {words, fault.Value});
         break;
     case TFill::Signal:
-        said = Fill(text, fault.Value, "") + (words.empty() ? "" : ": " + words);
+        said = FillPlaceholders(text, {fault.Value, ""}) + (words.empty() ? "" : ": " + words);
         break;
     }
     // a full disk names it first; jpegtran's words, when it said so, follow with its name

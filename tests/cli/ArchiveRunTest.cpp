@@ -23,15 +23,10 @@
 namespace fs = std::filesystem;
 
 namespace {
-class ArchiveRunTest : public ::testing::Test {
+class ArchiveRunTest : public TCommandTest {
 protected:
     void SetUp() override {
-        for (const char* name :
-             {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "LANGUAGE", "LC_ALL", "LC_MESSAGES"})
-            unsetenv(name);
-        setenv("LANG", "C", 1);
-        fs::create_directories(dir.file("in"));
-        settings = dir.file("Trimvale.ini");
+        TCommandTest::SetUp();
         // the resolution update follows the cut; without it a dry run's calls make the
         // whole file. Names are kept as they are, so the outputs' are as hostile
         WriteFileBytes(settings, SettingsText(BooleanLine("UpdatePPI", false) +
@@ -48,13 +43,6 @@ protected:
             run.Lines);
         return run;
     }
-    std::string in(const std::string& name) const { return dir.file("in/" + name); }
-    std::string out(const std::string& name = "") const {
-        return dir.file("out") + (name.empty() ? "" : "/" + name);
-    }
-
-    TTempDir dir;
-    std::string settings;
 };
 
 /// Every file below folder by its path there, with its decoded pixels.

@@ -37,15 +37,10 @@ extern char** environ;
 namespace fs = std::filesystem;
 
 namespace {
-class BatchTest : public ::testing::Test {
+class BatchTest : public TCommandTest {
 protected:
     void SetUp() override {
-        // no display of any kind: a window would end the program at once
-        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
-            unsetenv(name);
-        setenv("LANG", "C", 1);
-        fs::create_directories(dir.file("in"));
-        settings = dir.file("Trimvale.ini");
+        TCommandTest::SetUp();
         WriteSettings("");
     }
 
@@ -69,13 +64,6 @@ protected:
         run.Code = ExecuteConsoleApp(TRIMVALE_EXE, args, run.Lines);
         return run;
     }
-    std::string in(const std::string& name) const { return dir.file("in/" + name); }
-    std::string out(const std::string& name = "") const {
-        return dir.file("out") + (name.empty() ? "" : "/" + name);
-    }
-
-    TTempDir dir;
-    std::string settings;
 };
 
 /// A JPEG whose frame header claims the given size, over a small photo's data.

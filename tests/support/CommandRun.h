@@ -2,13 +2,41 @@
 
 // What the command-line tests run and the settings files they give it.
 #include <cstdint>
+#include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
+
+#include <gtest/gtest.h>
+
+#include "TempDir.h"
 
 /// A finished command: its exit status and the lines it printed.
 struct TRun {
     uint32_t Code;
     std::vector<std::string> Lines;
+};
+
+/// A command-line test's surroundings: no display of any kind (a window would end
+/// the program at once), English texts, photos in "in", outputs in "out" and the
+/// settings file beside them.
+class TCommandTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        for (const char* name :
+             {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "LANGUAGE", "LC_ALL", "LC_MESSAGES"})
+            unsetenv(name);
+        setenv("LANG", "C", 1);
+        std::filesystem::create_directories(dir.file("in"));
+        settings = dir.file("Trimvale.ini");
+    }
+    std::string in(const std::string& name) const { return dir.file("in/" + name); }
+    std::string out(const std::string& name = "") const {
+        return dir.file("out") + (name.empty() ? "" : "/" + name);
+    }
+
+    TTempDir dir;
+    std::string settings;
 };
 
 /// The settings file's text: a store named "Settings" holding the given
