@@ -96,7 +96,8 @@ TBatchOptions ParseBatchArguments(const std::vector<std::string>& args) {
         }
         const bool takesValue = name == "--output" || name == "--aspect" || name == "--existing" ||
                                 name == "--jobs" || name == "--settings" || name == "--timeout" ||
-                                name == "--files-from" || name == "--format" || name == "--order";
+                                name == "--files-from" || name == "--format" || name == "--order" ||
+                                name == "--faces";
         if (takesValue && !hasValue) {
             if (i + 1 >= args.size()) Fail(FillPlaceholders(Translate("%1 needs a value"), {name}));
             value = args[++i];
@@ -139,6 +140,10 @@ TBatchOptions ParseBatchArguments(const std::vector<std::string>& args) {
             if (value != "text" && value != "jsonl")
                 Fail(FillPlaceholders(Translate("--format takes text or jsonl: %1"), {value}));
             options.Jsonl = value == "jsonl";
+        } else if (name == "--faces") {
+            if (value != "on" && value != "off")
+                Fail(FillPlaceholders(Translate("--faces takes on or off: %1"), {value}));
+            options.KeepFaces = value == "on";
         } else if (name == "--help")
             options.Help = true;
         else if (name == "--version")
@@ -188,6 +193,8 @@ std::string BatchHelp() {
         {"-0, --null", N_("the paths in that list are separated by NUL bytes")},
         {"--order FILE", N_("cut the photos of a saved print order as the window would; PATHs "
                             "and --files-from choose among them (default: all)")},
+        {"--faces on|off", N_("whether the crop area keeps the faces found in a photo whole "
+                              "(default: the settings' own, on)")},
         {"--format text|jsonl",
          N_("report as text lines (default) or as one JSON object per photo")},
         {"-h, --help", N_("print this help")},

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,8 @@ struct TBatchOptions {
     bool NullSeparated = false; ///< that list separates paths by NUL bytes, not lines
     bool Jsonl = false;         ///< one JSON object per photo instead of the text lines
     bool Quiet = false;         ///< no progress line on standard error
+    /// Whether the first area keeps faces whole; unset: the settings' own.
+    std::optional<bool> KeepFaces;
     bool Help = false;
     bool Version = false;
 };

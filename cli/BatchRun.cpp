@@ -287,6 +287,14 @@ std::string JsonLine(const TPhoto& photo) {
                        ",\"height\":" + (sized ? number(r.Height) : "null") +
                        ",\"ppi\":" + (sized ? number(r.Ppi) : "null") +
                        ",\"reason\":" + (r.Reason.empty() ? "null" : JsonString(r.Reason));
+    // the cut in pixels of the stored photo, and the faces it keeps to
+    if (r.Crop.width > 0 && r.Status != TPhotoStatus::Failed)
+        line += ",\"crop\":{\"x\":" + std::to_string(r.Crop.x) + ",\"y\":" +
+                std::to_string(r.Crop.y) + ",\"width\":" + std::to_string(r.Crop.width) +
+                ",\"height\":" + std::to_string(r.Crop.height) + "}";
+    else
+        line += ",\"crop\":null";
+    line += ",\"faces\":" + (r.Faces >= 0 ? std::to_string(r.Faces) : std::string("null"));
     if (r.Status == TPhotoStatus::Planned) {
         line += ",\"calls\":[";
         for (std::size_t i = 0; i < r.Calls.size(); ++i)
@@ -430,6 +438,7 @@ TPhotoRunSettings RunSettings(const TStorageTank& settings, const TCropAspects& 
     if (!run.Aspect) throw TError(Translate("The settings hold no aspects"));
     run.AutoFlip = Get(settings, Options::AutoRotateCrop);
     run.HonourOrientation = Get(settings, Options::HonourOrientation);
+    run.KeepFaces = options.KeepFaces.value_or(Get(settings, Options::KeepFaces));
     run.Options = CropOptionsFrom(settings);
     if (options.Timeout > 0) run.Options.TransformerTimeout = options.Timeout;
     // a server's run is bounded as the window's decoder is: a header claiming a

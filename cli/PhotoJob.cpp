@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "core/Error.h"
+#include "faces/FaceFinder.h"
 #include "i18n/ErrorText.h"
 #include "jobs/CropPlan.h"
 #include "jpeg/JpegThumbnail.h"
@@ -27,6 +28,7 @@ TPhotoReport CropPhoto(const TCropJob& planned, const TPhotoRunSettings& run) {
     if (!ec && bytes == 0)
         return Report(TPhotoStatus::Failed, ErrorText({TErrorKind::Empty, source, "", ""}));
     TCropJob job = planned;
+    int faceCount = -1;
     // the photo is opened once: its header proposes the area and serves the job
     const TSourceRead read = ReadSource(source);
     if (read.Unreadable) return Report(TPhotoStatus::Failed, ErrorText(*read.Unreadable));
@@ -36,9 +38,20 @@ TPhotoReport CropPhoto(const TCropJob& planned, const TPhotoRunSettings& run) {
     try {
         const TCropAspect& aspect = *run.Aspect;
         // a turn to landscape after the crop wants portrait areas of whole blocks
-        const TCropProposal proposal = ProposeCrop(
+        TCropProposal proposal = ProposeCrop(
             *read.Layout, aspect.Unit(), aspect.Horizontal(), aspect.Vertical(), run.AutoFlip,
             run.HonourOrientation, run.Options.AutoRotateToLandscapeAfterCrop);
+        // faces matter only where the area leaves part of the picture out
+        const bool partial = proposal.crop.width < proposal.imageWidth ||
+                             proposal.crop.height < proposal.imageHeight;
+        if (run.KeepFaces && partial) {
+            const TFoundFaces faces = FindFaces(source);
+            faceCount = int(faces.Faces.size());
+            if (!faces.Faces.empty())
+                proposal = ProposeCrop(*read.Layout, aspect.Unit(), aspect.Horizontal(),
+                                       aspect.Vertical(), run.AutoFlip, run.HonourOrientation,
+                                       run.Options.AutoRotateToLandscapeAfterCrop, faces.Faces);
+        }
         // jpegtran holds the whole picture's coefficients; a header claiming a
         // giant is refused before it can take the machine's memory
         const uint64_t pixels = uint64_t(proposal.imageWidth) * uint64_t(proposal.imageHeight);
@@ -56,7 +69,9 @@ TPhotoReport CropPhoto(const TCropJob& planned, const TPhotoRunSettings& run) {
     } catch (const TError& e) {
         return Report(TPhotoStatus::Failed, ErrorText(e));
     }
-    return CutPlannedPhoto(std::move(job), read, run);
+    TPhotoReport report = CutPlannedPhoto(std::move(job), read, run);
+    report.Faces = faceCount;
+    return report;
 }
 
 TPhotoReport CutPlannedPhoto(TCropJob job, const TSourceRead& read, const TPhotoRunSettings& run) {
@@ -71,6 +86,11 @@ TPhotoReport CutPlannedPhoto(TCropJob job, const TSourceRead& read, const TPhoto
     done.Width = turned ? job.Crop.Height : job.Crop.Width;
     done.Height = turned ? job.Crop.Width : job.Crop.Height;
     done.Ppi = run.Options.UpdatePPI ? job.Resolution : -1;
+    if (read.Layout && job.Crop.Kind != "nocrop") {
+        const TJpegView view =
+            ViewOf(*read.Layout, OrientationTurn(job.Crop.Orientation).Then(job.Crop.Rotation));
+        done.Crop = FromView(view, {job.Crop.X, job.Crop.Y, job.Crop.Width, job.Crop.Height});
+    }
     if (run.DryRun) {
         done.Status = TPhotoStatus::Planned;
         // exactly the calls the job makes, to be pasted into a shell

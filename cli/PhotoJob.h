@@ -14,6 +14,7 @@ struct TPhotoRunSettings {
     const TCropAspect* Aspect = nullptr; ///< only read, from every job at once
     bool AutoFlip = true;                ///< "AutoRotateCrop"
     bool HonourOrientation = true;       ///< "HonourOrientation"
+    bool KeepFaces = true;               ///< "KeepFaces": the first area keeps faces whole
     TCropOptions Options;
     bool DryRun = false;
     const std::atomic<bool>* Stop = nullptr; ///< true: end the photos in flight now
@@ -30,6 +31,9 @@ struct TPhotoReport {
     int Width = 0;                  ///< the output's size in pixels, 0 when unknown
     int Height = 0;
     int Ppi = -1; ///< the print resolution written, -1 for none
+    /// The cut in pixels of the stored photo; no width while not settled.
+    TCropRect Crop;
+    int Faces = -1; ///< the faces the area keeps to; -1 when none were looked for
 };
 
 /// Crops one photo as planned (its source, output and whether to replace it:

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <exception>
 
+#include "model/FaceSlide.h"
+
 namespace {
 // the same significand as the area's own arithmetic
 using TExtended = long double;
@@ -183,4 +185,19 @@ std::string TCropView::PositionText() const {
 std::string TCropView::SizeText() const {
     const TCropRect r = area_.GetCrop();
     return std::to_string(r.width) + "x" + std::to_string(r.height);
+}
+
+std::vector<TCropRect> TCropView::FacesInView() const {
+    if (faces_.empty() || !area_.Shown()) return {};
+    TJpegLayout shown = sourceLayout_;
+    shown.orientation = orientation_;
+    return ::FacesInView(ViewOf(shown, true, area_.Rotation()), faces_);
+}
+
+bool TCropView::KeepFaces() {
+    const std::vector<TCropRect> faces = FacesInView();
+    if (faces.empty()) return false;
+    bool moved = false;
+    Edit([&](TCropArea& area) { moved = area.KeepFaces(faces); });
+    return moved;
 }

@@ -4,6 +4,7 @@
 #include <functional>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "jpeg/Bitmap.h"
 #include "jpeg/JpegThumbnail.h"
@@ -69,6 +70,13 @@ public:
     int Orientation() const { return orientation_; }
     /// The file's data ended early: the thumbnail's rest is grey.
     bool Incomplete() const { return incomplete_; }
+    /// The photo's faces, in pixels of its stored picture; they turn with it.
+    void SetFaces(std::vector<TCropRect> faces) { faces_ = std::move(faces); }
+    const std::vector<TCropRect>& Faces() const { return faces_; }
+    /// The faces where the view of the present turn shows them.
+    std::vector<TCropRect> FacesInView() const;
+    /// Slides the area, its size kept, to keep the faces whole; false when it stays.
+    bool KeepFaces();
 
     // --- thumbnail and surface ---
     const TBitmap& Thumbnail() const { return thumbnail_; }
@@ -130,6 +138,7 @@ private:
     bool incomplete_ = false;
     std::string fileName_;
     TJpegLayout sourceLayout_;
+    std::vector<TCropRect> faces_;
     double imageRatio_ = 0.0;
     int32_t thumbWidth_ = 0;
     int32_t thumbHeight_ = 200;

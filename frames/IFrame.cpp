@@ -303,8 +303,11 @@ void TIFrame::AspectComboChange() {
     rotateCheck_->setVisible(unit != "free" && unit != "nocrop");
     // the same proposal as the command line's for a new photo
     const bool flipped = rotateCheck_->isChecked();
+    // with the faces found in the photo, if any
+    const std::vector<TCropRect> faces = cropper_->Area().FacesInView();
     cropper_->Area().Edit([&](TCropArea& area) {
         area.Propose(KindOfUnit(unit), aspect.Horizontal(), aspect.Vertical(), flipped);
+        area.KeepFaces(faces);
     });
 }
 

@@ -4,6 +4,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include <QObject>
 
@@ -34,4 +35,15 @@ public:
     /// Takes back a request; true when it had not started decoding yet.
     /// Its done never runs either way.
     virtual bool Withdraw(uint64_t ticket) = 0;
+
+    /// The faces of a file, in pixels of its stored picture.
+    using TFacesDone = std::function<void(std::vector<TCropRect>)>;
+    /// Queues the search for the file's faces behind every thumbnail; done runs
+    /// as for Request. Returns the ticket, 0 where faces are not looked for.
+    virtual uint64_t RequestFaces(QObject* context, const std::string& fileName, TFacesDone done) {
+        (void)context;
+        (void)fileName;
+        (void)done;
+        return 0;
+    }
 };

@@ -12,11 +12,14 @@
 #include <QEvent>
 
 #include "core/Error.h"
+#include "faces/FaceFinder.h"
 
 namespace {
 // Posted to the pool when results wait; it carries nothing, the results stay
 // in the pool's queue, so that the lock orders every hand-over.
 const QEvent::Type kResultsWaiting = static_cast<QEvent::Type>(QEvent::User + 161);
+// the faces wait for every thumbnail and for the window
+constexpr int kFaceNiceness = 19;
 } // namespace
 
 namespace {
@@ -38,14 +41,56 @@ TThumbnailPool::TThumbnailPool(unsigned threads, TReader reader, int niceness, Q
         reader_ = [](const std::string& file, int32_t rotation, int32_t height, bool honour) {
             return ReadJpegThumbnail(file, rotation, height, {}, honour);
         };
+    faceReader_ = [](const std::string& file) { return FindFaces(file).Faces; };
 }
 
 TThumbnailPool::~TThumbnailPool() {
     {
         std::lock_guard lock(mutex_);
         queue_.clear();
+        faceQueue_.clear();
     }
+    if (facePool_) facePool_->Stop();
     pool_.Stop();
+}
+
+uint64_t TThumbnailPool::RequestFaces(QObject* context, const std::string& fileName,
+                                      TFacesDone done) {
+    if (!facePool_)
+        facePool_ = std::make_unique<TWorkerPool>(pool_.Threads(),
+                                                  [] { LowerPriority(kFaceNiceness); });
+    const uint64_t ticket = nextTicket_++;
+    waitingFaces_.emplace(ticket, TWaitingFaces{context, std::move(done)});
+    {
+        std::lock_guard lock(mutex_);
+        faceQueue_.push_back({ticket, fileName});
+    }
+    facePool_->Submit([this] { FindNext(); });
+    return ticket;
+}
+
+void TThumbnailPool::FindNext() {
+    std::unique_lock lock(mutex_);
+    if (faceQueue_.empty()) return;
+    TFaceJob job = std::move(faceQueue_.front());
+    faceQueue_.pop_front();
+    lock.unlock();
+    std::vector<TCropRect> faces;
+    try {
+        faces = faceReader_(job.FileName);
+    } catch (...) {
+        // a photo that cannot be read has no faces to keep
+    }
+    lock.lock();
+    faceResults_.push_back({job.Ticket, std::move(faces)});
+    PostResults();
+}
+
+void TThumbnailPool::PostResults() {
+    if (!wakePosted_) {
+        wakePosted_ = true;
+        QCoreApplication::postEvent(this, new QEvent(kResultsWaiting));
+    }
 }
 
 uint64_t TThumbnailPool::Request(QObject* context, const std::string& fileName, int32_t rotation,
@@ -61,6 +106,10 @@ uint64_t TThumbnailPool::Request(QObject* context, const std::string& fileName, 
 }
 
 bool TThumbnailPool::Withdraw(uint64_t ticket) {
+    if (waitingFaces_.erase(ticket) > 0) {
+        std::lock_guard lock(mutex_);
+        return std::erase_if(faceQueue_, [ticket](const TFaceJob& j) { return j.Ticket == ticket; }) > 0;
+    }
     if (waiting_.erase(ticket) == 0) return false;
     TellIdle();
     std::lock_guard lock(mutex_);
@@ -90,10 +139,7 @@ void TThumbnailPool::DecodeNext() {
     }
     lock.lock();
     results_.push_back({job.Ticket, std::move(decoded)});
-    if (!wakePosted_) {
-        wakePosted_ = true;
-        QCoreApplication::postEvent(this, new QEvent(kResultsWaiting));
-    }
+    PostResults();
 }
 
 void TThumbnailPool::customEvent(QEvent*) {
@@ -105,10 +151,19 @@ void TThumbnailPool::customEvent(QEvent*) {
 
 void TThumbnailPool::Deliver() {
     std::vector<TResult> results;
+    std::vector<TFaceResult> faces;
     {
         std::lock_guard lock(mutex_);
         results.swap(results_);
+        faces.swap(faceResults_);
         wakePosted_ = false;
+    }
+    for (TFaceResult& r : faces) {
+        const auto it = waitingFaces_.find(r.Ticket);
+        if (it == waitingFaces_.end()) continue; // withdrawn meanwhile
+        TWaitingFaces w = std::move(it->second);
+        waitingFaces_.erase(it);
+        if (w.Context && w.Done) w.Done(std::move(r.Faces));
     }
     for (TResult& r : results) {
         const auto it = waiting_.find(r.Ticket);

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <unordered_map>
@@ -28,12 +29,19 @@ public:
     /// to the window's thread (where the system allows it per thread).
     explicit TThumbnailPool(unsigned threads = 0, TReader reader = {}, int niceness = 0,
                             QObject* parent = nullptr);
+    /// Finds the faces of a file (a test gives its own).
+    using TFaceReader = std::function<std::vector<TCropRect>(const std::string&)>;
     /// Drops what has not started and waits for the decodes in progress.
     ~TThumbnailPool() override;
 
     uint64_t Request(QObject* context, const std::string& fileName, int32_t rotation,
                      int32_t height, bool honourOrientation, TDone done) override;
     bool Withdraw(uint64_t ticket) override;
+    /// On threads of their own at the lowest priority, made at the first
+    /// request: the thumbnails and the window go first.
+    uint64_t RequestFaces(QObject* context, const std::string& fileName,
+                          TFacesDone done) override;
+    void SetFaceReader(TFaceReader reader) { faceReader_ = std::move(reader); }
 
     unsigned Threads() const { return pool_.Threads(); }
     /// Requests not yet delivered or withdrawn.
@@ -61,12 +69,28 @@ private:
         QPointer<QObject> Context;
         TDone Done;
     };
+    struct TFaceJob {
+        uint64_t Ticket;
+        std::string FileName;
+    };
+    struct TFaceResult {
+        uint64_t Ticket;
+        std::vector<TCropRect> Faces;
+    };
+    struct TWaitingFaces {
+        QPointer<QObject> Context;
+        TFacesDone Done;
+    };
     void DecodeNext();
+    void FindNext();
+    void PostResults();
     void Deliver();
 
     TReader reader_;
     // the requesters, touched only on the pool's own thread
     std::unordered_map<uint64_t, TWaiting> waiting_;
+    std::unordered_map<uint64_t, TWaitingFaces> waitingFaces_;
+    TFaceReader faceReader_;
     std::function<void()> onIdle_;
     void TellIdle() {
         if (waiting_.empty() && onIdle_) onIdle_();
@@ -78,7 +102,10 @@ private:
     std::mutex mutex_;
     std::deque<TJob> queue_;
     std::vector<TResult> results_;
+    std::deque<TFaceJob> faceQueue_;
+    std::vector<TFaceResult> faceResults_;
     bool wakePosted_ = false;
-    // last: its threads end before anything they use
+    // last: their threads end before anything they use
     TWorkerPool pool_;
+    std::unique_ptr<TWorkerPool> facePool_;
 };

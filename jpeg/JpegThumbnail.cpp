@@ -486,3 +486,81 @@ TJpegLayout ReadJpegLayout(int fd, const std::string& fileName) {
     TJpegLayout stamped;
     return LayoutOfOpened(OpenedPhoto(own, fileName, stamped), fileName, stamped);
 }
+
+namespace {
+/// Rows straight into the grey picture, as far as it goes.
+struct TGreySink {
+    TGreyPicture* picture;
+    JDIMENSION row;
+};
+
+void SinkGrey(void* context, JSAMPARRAY rows, int count) {
+    TGreySink* s = static_cast<TGreySink*>(context);
+    const std::size_t width = std::size_t(s->picture->width);
+    for (int r = 0; r < count && s->row < JDIMENSION(s->picture->height); ++r, ++s->row)
+        std::memcpy(s->picture->pixels.data() + width * s->row, rows[r], width);
+}
+
+/// The XML of the XMP packet among the saved segments; "" without one.
+std::string XmpOf(j_decompress_ptr c) {
+    static const char kSignature[] = "http://ns.adobe.com/xap/1.0/";
+    const std::size_t n = sizeof kSignature; // with its zero byte
+    for (jpeg_saved_marker_ptr m = c->marker_list; m; m = m->next)
+        if (m->marker == JPEG_APP0 + 1 && m->data_length > n &&
+            std::memcmp(m->data, kSignature, n) == 0)
+            return std::string(reinterpret_cast<const char*>(m->data) + n, m->data_length - n);
+    return {};
+}
+} // namespace
+
+TGreyPicture ReadJpegGrey(const std::string& fileName, int32_t longSide,
+                          const std::function<bool(const TGreyPicture&)>& decode,
+                          const TJpegLimits& limits) {
+    TJpegLayout stamped;
+    FILE* file = OpenPhoto(fileName, stamped);
+    TDecoder decoder(file, nullptr, 0, fileName);
+    TJob& job = decoder.Job();
+    job.err.maxScans = limits.maxScans;
+    decoder.Run(StepReadHeader);
+    j_decompress_ptr c = &job.cinfo;
+    TGreyPicture picture;
+    picture.layout = LayoutOf(c);
+    Stamp(picture.layout, stamped);
+    picture.xmp = XmpOf(c);
+    if (decode && !decode(picture)) return picture;
+    if (!decoder.HasScanData()) decoder.Fail(TErrorKind::CutShort);
+    if (uint64_t(c->image_width) * uint64_t(c->image_height) > limits.maxPixels)
+        decoder.Fail(TErrorKind::TooLarge);
+    if (c->jpeg_color_space == JCS_CMYK || c->jpeg_color_space == JCS_YCCK) return picture;
+
+    const int64_t longest = std::max<int64_t>(1, std::max(c->image_width, c->image_height));
+    unsigned eighths = 1;
+    while (eighths < 8 && longest * eighths / 8 < longSide)
+        ++eighths;
+    c->scale_num = eighths;
+    c->scale_denom = 8;
+    c->out_color_space = JCS_GRAYSCALE;
+    // what is looked for is coarse: the fast transform and plain upsampling will do
+    c->dct_method = JDCT_IFAST;
+    c->do_fancy_upsampling = FALSE;
+    c->mem->max_memory_to_use = limits.maxMemory;
+    job.progress.progress_monitor = OnProgress;
+    c->progress = &job.progress;
+    decoder.Run(StepStart);
+
+    picture.width = int32_t(c->output_width);
+    picture.height = int32_t(c->output_height);
+    picture.pixels.assign(std::size_t(picture.width) * std::size_t(picture.height), 128);
+    const int rowCount = std::max(1, c->rec_outbuf_height);
+    std::vector<JSAMPLE> rowData(std::size_t(c->output_width) * std::size_t(rowCount));
+    std::vector<JSAMPROW> rows(static_cast<std::size_t>(rowCount));
+    for (int i = 0; i < rowCount; ++i)
+        rows[std::size_t(i)] = rowData.data() + std::size_t(c->output_width) * std::size_t(i);
+    TGreySink sink{&picture, 0};
+    job.rows = rows.data();
+    job.rowCount = rowCount;
+    job.sink = SinkGrey;
+    job.sinkContext = &sink;
+    decoder.Run(StepReadRows);
+    return picture;
+}

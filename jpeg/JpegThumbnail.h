@@ -2,7 +2,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "jpeg/Bitmap.h"
 #include "jpeg/JpegLayout.h"
@@ -64,3 +66,22 @@ TThumbnail ReadJpegThumbnail(const std::string& fileName, int32_t rotation, int3
 TThumbnail ReadJpegThumbnail(const uint8_t* data, std::size_t size, int32_t rotation,
                              int32_t surfaceHeight, const TJpegLimits& limits = {},
                              bool honourOrientation = true);
+
+/// The stored picture in grey, not turned, decoded at the smallest of the
+/// decoder's scales (n/8) whose long side reaches longSide pixels (or at full
+/// size), for finding what it shows.
+struct TGreyPicture {
+    TJpegLayout layout;
+    std::string xmp; ///< the XMP packet (the XML alone), "" without one
+    int32_t width = 0; ///< of the pixels; 0 when they were not decoded
+    int32_t height = 0;
+    std::vector<uint8_t> pixels; ///< width x height, a byte a pixel, row by row
+};
+
+/// Reads the header and XMP packet of a JPEG file, then the grey picture unless
+/// decode, given what was read so far, says it is not needed. A CMYK picture
+/// gives no pixels. Raises TError as ReadJpegThumbnail does; data that ends
+/// early leaves the rest grey.
+TGreyPicture ReadJpegGrey(const std::string& fileName, int32_t longSide,
+                          const std::function<bool(const TGreyPicture&)>& decode = {},
+                          const TJpegLimits& limits = {});

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <limits>
 
+#include "model/FaceSlide.h"
+
 namespace {
 // Quotients and products are formed with a 64-bit significand before truncation,
 // which decides cases such as 330 x (4000 / 3000) = 439.99...
@@ -289,6 +291,15 @@ void TCropArea::TurnArea(int32_t from, int32_t turn, const TCropRect& r, int32_t
     turnResult_ = GetCrop();
 }
 
+bool TCropArea::KeepFaces(const std::vector<TCropRect>& faces) {
+    if (!Editable() || faces.empty()) return false;
+    const TCropRect now = GetCrop();
+    const TCropRect to = SlideToFaces(imageWidth_, imageHeight_, now, GridX(), GridY(), faces);
+    if (to == now) return false;
+    SetPosition(to.x, to.y);
+    return true;
+}
+
 std::string KindOfUnit(const std::string& unit) {
     if (unit == "nocrop" || unit == "free") return unit;
     return unit == "pixels" ? "fixed" : "defined";
@@ -297,6 +308,13 @@ std::string KindOfUnit(const std::string& unit) {
 TCropProposal ProposeCrop(const TJpegLayout& layout, const std::string& unit, double horizontal,
                           double vertical, bool autoFlip, bool honourOrientation,
                           bool wholeBlockPortrait) {
+    return ProposeCrop(layout, unit, horizontal, vertical, autoFlip, honourOrientation,
+                       wholeBlockPortrait, {});
+}
+
+TCropProposal ProposeCrop(const TJpegLayout& layout, const std::string& unit, double horizontal,
+                          double vertical, bool autoFlip, bool honourOrientation,
+                          bool wholeBlockPortrait, const std::vector<TCropRect>& faces) {
     // as a newly added frame: the whole view, shown, then the aspect with the flip
     // for a portrait view, centred once more
     TCropArea area;
@@ -309,6 +327,7 @@ TCropProposal ProposeCrop(const TJpegLayout& layout, const std::string& unit, do
     const bool flipped = autoFlip && area.IsPortrait();
     area.Propose(kind, horizontal, vertical, flipped);
     area.Center();
+    if (!faces.empty()) area.KeepFaces(FacesInView(view, faces));
     return {
         area.GetCrop(),    area.Kind(),        flipped, honourOrientation ? layout.orientation : 1,
         area.ImageWidth(), area.ImageHeight(), layout};

@@ -66,6 +66,9 @@ public:
     /// The one proposal of an area for an aspect: the aspect applied (its sizes
     /// swapped when flipped), the largest area of it, centred.
     void Propose(const std::string& kind, double horizontal, double vertical, bool flipped);
+    /// Slides the area, its size kept, so that it keeps the faces (in pixels of
+    /// the view) whole; see SlideToFaces. False when it stays.
+    bool KeepFaces(const std::vector<TCropRect>& faces);
 
     // --- the area ---
     void SetArea(int32_t x, int32_t y, int32_t width);
@@ -158,6 +161,11 @@ struct TCropProposal {
     int32_t imageHeight = 0;
     TJpegLayout layout; ///< the file as it was read for the proposal
 };
+/// The proposal for a header already read; with faces (in pixels of the stored
+/// picture) the area keeps them whole.
+TCropProposal ProposeCrop(const TJpegLayout& layout, const std::string& unit, double horizontal,
+                          double vertical, bool autoFlip, bool honourOrientation,
+                          bool wholeBlockPortrait, const std::vector<TCropRect>& faces);
 /// The proposal for a header already read.
 TCropProposal ProposeCrop(const TJpegLayout& layout, const std::string& unit, double horizontal,
                           double vertical, bool autoFlip, bool honourOrientation,

@@ -41,6 +41,8 @@ inline constexpr TIntOption HugeHeight{"HugeHeight", 800};
 inline constexpr TBoolOption SafeNames{"SafeNames", true};
 inline constexpr TBoolOption PreviewImages{"PreviewImages", false};
 inline constexpr TBoolOption HonourOrientation{"HonourOrientation", true};
+// the first crop area of a new photo slides to keep the faces found in it whole
+inline constexpr TBoolOption KeepFaces{"KeepFaces", true};
 inline constexpr TBoolOption TransformFilename{"TransformFilename", false};
 inline constexpr TTextOption TransformTemplate{"TransformTemplate", "%N_Crop"};
 inline constexpr TTextOption ExistingFile{"ExistingFile", "Warn"};

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <optional>
 #include <utility>
 
 #include <QApplication>
@@ -33,6 +34,8 @@ TFrameList::TFrameList(TCContainer& container, TStorageTank& settings, IUserProm
     keyRun_.setSingleShot(true);
     keyRun_.setInterval(kKeyRunPause);
     connect(&keyRun_, &QTimer::timeout, this, &TFrameList::Checkpoint);
+    slide_.setSingleShot(true);
+    connect(&slide_, &QTimer::timeout, this, &TFrameList::SlideToFaces);
 }
 
 TFrameList::~TFrameList() {
@@ -126,14 +129,17 @@ TIFrame* TFrameList::Place(const std::string& path, const std::function<bool(TIF
         // a photo only touched since from one changed
         TOrderPhoto photo = frame->Photo();
         photo.ContentCheck = ContentCheckOf(path);
+        if (Get(settings_, Options::KeepFaces)) firstChoice_[frame] = photo.Choice;
         order_.Insert(frames_.size() - 1, std::move(photo));
     }
+    LookForFaces(frame);
     big->ScrollTo(Qt::Vertical, scroll);
     emit ListChanged();
     return frame;
 }
 
 void TFrameList::Remove(TIFrame* frame) {
+    firstChoice_.erase(frame);
     int i = IndexOf(frame);
     // the frame can come back by an undo, in its state and place
     if (i >= 0 && !restoring_) order_.Remove(static_cast<std::size_t>(i));
@@ -197,6 +203,44 @@ TIFrame* TFrameList::ReturnKept(const std::string& file) {
     // the thumbnail went with the frame; it is decoded again for the present size
     frame->Reload();
     return frame;
+}
+
+// --- faces ---
+
+void TFrameList::LookForFaces(TIFrame* frame) {
+    if (!reloads_ || !Get(settings_, Options::KeepFaces)) return;
+    reloads_->RequestFaces(frame, frame->SourceFileName(),
+                           [this, frame](std::vector<TCropRect> faces) {
+                               FacesFound(frame, std::move(faces));
+                           });
+}
+
+void TFrameList::FacesFound(TIFrame* frame, std::vector<TCropRect> faces) {
+    const auto first = firstChoice_.find(frame);
+    const std::optional<TFrameState> proposed =
+        first == firstChoice_.end() ? std::nullopt : std::optional(first->second);
+    if (first != firstChoice_.end()) firstChoice_.erase(first);
+    if (IndexOf(frame) < 0 || faces.empty()) return;
+    frame->Cropper()->Area().SetFaces(std::move(faces));
+    if (proposed) {
+        toSlide_.emplace_back(frame, *proposed);
+        slide_.start(0);
+    }
+}
+
+void TFrameList::SlideToFaces() {
+    // a step the user (or an add run) has open is theirs alone
+    if (locked_ || order_.StepOpen() || keyRun_.isActive()) {
+        slide_.start(kKeyRunPause / 4);
+        return;
+    }
+    Checkpoint();
+    for (const auto& [frame, proposed] : std::exchange(toSlide_, {})) {
+        const TOrderPhoto* photo = PhotoOf(frame);
+        // an area the user has touched meanwhile stays where they put it
+        if (photo && photo->Choice.SameEdit(proposed)) frame->Cropper()->Area().KeepFaces();
+    }
+    Checkpoint();
 }
 
 // --- the current frame and the frames chosen with it ---

@@ -110,6 +110,13 @@ private:
     /// A kept frame back at the end of the list, sized and set as the list is now;
     /// null when none is kept for the file.
     TIFrame* ReturnKept(const std::string& file);
+    /// With the setting on, the faces of the frame's photo are looked for; later
+    /// proposals keep them whole.
+    void LookForFaces(TIFrame* frame);
+    void FacesFound(TIFrame* frame, std::vector<TCropRect> faces);
+    /// The first areas still as proposed slide to their faces, as one step of
+    /// their own, once no other step is open.
+    void SlideToFaces();
 
     TCContainer& container_;
     TStorageTank& settings_;
@@ -123,6 +130,11 @@ private:
     std::map<std::string, std::unique_ptr<TIFrame>> kept_; // frames out of the list, by file
     int imageSize_ = 350;
     bool locked_ = false;
+    // frames whose faces are looked for, with their first choice: only an area
+    // still as first proposed slides to the faces
+    std::map<const TIFrame*, TFrameState> firstChoice_;
+    std::vector<std::pair<TIFrame*, TFrameState>> toSlide_;
+    QTimer slide_;
     bool restoring_ = false;      // the frames follow the order
     bool spreading_ = false;      // an aspect goes to all chosen frames
     QTimer keyRun_;               // ends a run of key presses

@@ -247,8 +247,12 @@ QWidget* TSForm::BuildFilesPage() {
     honourOrientationCheck_ =
         MakeCheck(page, "HonourOrientationCheck", N_("Show photos &upright by their orientation"),
                   N_("Turn photos as their EXIF orientation says, and crop them upright"));
-    for (QCheckBox* check : {copyMetaCheck_, copyDateCheck_, permissionCheck_, safeNamesCheck_,
-                             previewImagesCheck_, honourOrientationCheck_, transformFilenameCheck_})
+    keepFacesCheck_ = MakeCheck(
+        page, "KeepFacesCheck", N_("Keep &faces in the first crop area"),
+        N_("Looks for faces in each photo added and moves its first crop area to keep them whole"));
+    for (QCheckBox* check :
+         {copyMetaCheck_, copyDateCheck_, permissionCheck_, safeNamesCheck_, previewImagesCheck_,
+          honourOrientationCheck_, keepFacesCheck_, transformFilenameCheck_})
         column->addWidget(check);
 
     transformFilenameEdit_ = new QLineEdit(page);
@@ -424,6 +428,7 @@ void TSForm::LoadFromSettings() {
     safeNamesCheck_->setChecked(Get(settings_, Options::SafeNames));
     previewImagesCheck_->setChecked(Get(settings_, Options::PreviewImages));
     honourOrientationCheck_->setChecked(Get(settings_, Options::HonourOrientation));
+    keepFacesCheck_->setChecked(Get(settings_, Options::KeepFaces));
     transformFilenameCheck_->setChecked(Get(settings_, Options::TransformFilename));
     transformFilenameEdit_->setText(
         QString::fromStdString(Get(settings_, Options::TransformTemplate)));
@@ -461,6 +466,7 @@ void TSForm::OkBtnClick() {
     Set(settings_, Options::SafeNames, safeNamesCheck_->isChecked());
     Set(settings_, Options::PreviewImages, previewImagesCheck_->isChecked());
     Set(settings_, Options::HonourOrientation, honourOrientationCheck_->isChecked());
+    Set(settings_, Options::KeepFaces, keepFacesCheck_->isChecked());
     Set(settings_, Options::TransformFilename, transformFilenameCheck_->isChecked());
     Set(settings_, Options::TransformTemplate, transformFilenameEdit_->text().toStdString());
     Set(settings_, Options::ExistingFile,

@@ -102,6 +102,7 @@ private:
     QCheckBox* safeNamesCheck_ = nullptr;
     QCheckBox* previewImagesCheck_ = nullptr;
     QCheckBox* honourOrientationCheck_ = nullptr;
+    QCheckBox* keepFacesCheck_ = nullptr;
     QCheckBox* transformFilenameCheck_ = nullptr;
     QLineEdit* transformFilenameEdit_ = nullptr;
     QLabel* sampleLabel_ = nullptr;
