@@ -30,11 +30,13 @@ std::vector<TCropRect> NamedFaces(const TGreyPicture& picture) {
     return faces;
 }
 
-/// The detector of this thread, made when first asked for (it takes some 0.4 s).
+/// The detector of this thread: a detector keeps its scratch while it looks,
+/// so each thread has its own, copied from one made when first asked for
+/// (making it takes some 0.4 s, a copy a few milliseconds).
 dlib::frontal_face_detector& Detector() {
+    static const dlib::frontal_face_detector made = dlib::get_frontal_face_detector();
     thread_local std::unique_ptr<dlib::frontal_face_detector> detector;
-    if (!detector)
-        detector = std::make_unique<dlib::frontal_face_detector>(dlib::get_frontal_face_detector());
+    if (!detector) detector = std::make_unique<dlib::frontal_face_detector>(made);
     return *detector;
 }
 

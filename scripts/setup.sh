@@ -14,7 +14,7 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-translations-l10n libgl-dev
           libjpeg62-turbo-dev libjpeg-turbo-progs gettext libgtest-dev libgmock-dev libbenchmark-dev
-          dpkg-dev file nlohmann-json3-dev)
+          dpkg-dev file nlohmann-json3-dev libdlib-dev liblapack-dev)
 if [ "$mode" = package ]; then
     packages+=(debhelper lintian xz-utils)
 fi

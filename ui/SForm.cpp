@@ -139,7 +139,13 @@ QWidget* TSForm::BuildCroppingPage() {
 
     autoRotateCheck_ = MakeCheck(page, "AutoRotateCheck", N_("A&uto flip aspect"),
                                  N_("Flip aspect if the imageheight is larger than its width"));
-    grid->addWidget(autoRotateCheck_, 0, 0, 1, 2);
+    keepFacesCheck_ = MakeCheck(
+        page, "KeepFacesCheck", N_("&Keep faces in the first crop area"),
+        N_("Looks for faces in each photo added and moves its first crop area to keep them whole"));
+    auto* checks = new QHBoxLayout;
+    checks->addWidget(autoRotateCheck_);
+    checks->addWidget(keepFacesCheck_, 1);
+    grid->addLayout(checks, 0, 0, 1, 2);
 
     defaultCropBox_ = new QComboBox(page);
     defaultCropBox_->setObjectName(QStringLiteral("DefaultCropBox"));
@@ -247,12 +253,8 @@ QWidget* TSForm::BuildFilesPage() {
     honourOrientationCheck_ =
         MakeCheck(page, "HonourOrientationCheck", N_("Show photos &upright by their orientation"),
                   N_("Turn photos as their EXIF orientation says, and crop them upright"));
-    keepFacesCheck_ = MakeCheck(
-        page, "KeepFacesCheck", N_("Keep &faces in the first crop area"),
-        N_("Looks for faces in each photo added and moves its first crop area to keep them whole"));
-    for (QCheckBox* check :
-         {copyMetaCheck_, copyDateCheck_, permissionCheck_, safeNamesCheck_, previewImagesCheck_,
-          honourOrientationCheck_, keepFacesCheck_, transformFilenameCheck_})
+    for (QCheckBox* check : {copyMetaCheck_, copyDateCheck_, permissionCheck_, safeNamesCheck_,
+                             previewImagesCheck_, honourOrientationCheck_, transformFilenameCheck_})
         column->addWidget(check);
 
     transformFilenameEdit_ = new QLineEdit(page);

@@ -374,10 +374,11 @@ TEST_F(BatchTest, JsonLinesReportEveryPhoto) {
                   "{\"source\":\"" + in("text.jpg") + "\",\"output\":\"" + out("text.jpg") +
                       "\",\"status\":\"failed\",\"width\":null,\"height\":null,\"ppi\":null,"
                       "\"reason\":\"The file is not a JPEG photo (Not a JPEG file: starts with "
-                      "0x6e 0x6f)\"}",
+                      "0x6e 0x6f)\",\"crop\":null,\"faces\":null}",
                   "{\"source\":\"" + in("wide.jpg") + "\",\"output\":\"" + out("wide.jpg") +
                       "\",\"status\":\"written\",\"width\":400,\"height\":300,\"ppi\":null,"
-                      "\"reason\":null}",
+                      "\"reason\":null,\"crop\":{\"x\":0,\"y\":0,\"width\":400,\"height\":300},"
+                      "\"faces\":null}",
               }));
     const TRun print = Crop({"--format=jsonl", "--aspect", "10x15 cm", in("wide.jpg")});
     ASSERT_EQ(print.Lines.size(), 1u);
@@ -400,6 +401,55 @@ TEST_F(BatchTest, JsonLinesReportEveryPhoto) {
     };
     for (const TCase& c : cases)
         EXPECT_EQ(JsonString(c.text), c.json) << c.text;
+}
+
+// The faces a photo names (as phones and photo managers write them) move its first area
+// so that none is cut, also on a photo stored sideways; --faces and the setting say whether.
+TEST_F(BatchTest, TheFirstAreaKeepsTheFacesWhole) {
+    // 640x480 under 10x15 cm keeps the width, 426 high, centred at y 16; stored sideways it
+    // keeps the height, 426 wide, centred at x 16
+    for (const char* name : {"top.jpg", "bottom.jpg", "sideways.jpg", "plain.jpg"})
+        samples::MakePhoto(in(name), 640, 480);
+    WriteFileBytes(in("sideways.jpg"), samples::WithSegment(ReadFileBytes(in("sideways.jpg")),
+                                                            samples::OrientationExif(6)));
+    samples::NameFaces(in("top.jpg"), 640, 480, {{0.5, 0.08, 0.1, 0.1}});
+    samples::NameFaces(in("bottom.jpg"), 640, 480, {{0.3, 0.93, 0.1, 0.1}, {0.6, 0.5, 0.1, 0.1}});
+    // at the stored top, which is the upright photo's right
+    samples::NameFaces(in("sideways.jpg"), 640, 480, {{0.1, 0.08, 0.1, 0.1}});
+    const std::string slid = "top 0,0 1|bottom 0,48 2|sideways 0,6 1|plain 0,16 0|";
+    const std::string centred = "top 0,16 null|bottom 0,16 null|sideways 0,38 null|plain 0,16 null|";
+    struct TCase {
+        bool setting;
+        std::vector<std::string> args;
+        std::string expected; // each photo's crop corner in stored pixels, and its faces
+    };
+    for (const TCase& c : {TCase{true, {}, slid}, TCase{true, {"--faces", "off"}, centred},
+                           TCase{false, {}, centred}, TCase{false, {"--faces=on"}, slid}}) {
+        WriteSettings(Bool("KeepFaces", c.setting));
+        std::vector<std::string> args{"--dry-run", "--format", "jsonl", "--aspect", "10x15 cm"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        for (const char* name : {"top.jpg", "bottom.jpg", "sideways.jpg", "plain.jpg"})
+            args.push_back(in(name));
+        const TRun run = Crop(args);
+        EXPECT_EQ(run.Code, 0u);
+        std::string got;
+        for (const std::string& line : run.Lines) {
+            const auto field = [&](const std::string& name) {
+                const std::size_t at = line.find("\"" + name + "\":");
+                if (at == std::string::npos) return std::string("?");
+                const std::size_t from = at + name.size() + 3;
+                return line.substr(from, line.find_first_of(",}", from) - from);
+            };
+            const std::size_t crop = line.find("\"crop\":{");
+            const std::string name = fs::path(line.substr(11, line.find('"', 11) - 11)).stem();
+            got += name + " " + (crop == std::string::npos ? "none" : "") +
+                   field("x") + "," + field("y") + " " + field("faces") + "|";
+            // the area keeps its size, stored 426 high however it is shown
+            EXPECT_NE(line.find(",\"height\":426}"), std::string::npos) << line;
+        }
+        EXPECT_EQ(got, c.expected) << "setting " << c.setting;
+    }
+    EXPECT_EQ(Crop({"--faces", "maybe", in("top.jpg")}).Code, 2u);
 }
 
 TEST_F(BatchTest, WithoutADisplayTheWindowSaysHowToStartAndEnds) {

@@ -202,6 +202,26 @@ inline std::string Tag(const std::string& path, const std::string& tag) {
     return lines.empty() ? "" : lines[0];
 }
 
+/// A face a photo manager named: its centre and size as fractions of the stored picture.
+struct TNamedFace {
+    double x, y, w, h;
+};
+
+/// Names faces in the photo's XMP as phones and photo managers do (mwg-rs regions).
+inline void NameFaces(const std::string& path, int width, int height,
+                      const std::vector<TNamedFace>& faces) {
+    std::string list;
+    for (const TNamedFace& f : faces)
+        list += std::string(list.empty() ? "" : ",") + "{Area={X=" + std::to_string(f.x) +
+                ",Y=" + std::to_string(f.y) + ",W=" + std::to_string(f.w) +
+                ",H=" + std::to_string(f.h) + ",Unit=normalized},Type=Face}";
+    Run("exiftool", {"-q", "-overwrite_original",
+                     "-XMP-mwg-rs:RegionInfo={AppliedToDimensions={W=" + std::to_string(width) +
+                         ",H=" + std::to_string(height) + ",Unit=pixel},RegionList=[" + list +
+                         "]}",
+                     path});
+}
+
 /// The EXIF thumbnail as exiftool finds it, decoded; empty when there is none.
 inline TPixels Thumbnail(const std::string& path) {
     // exiftool names the file it writes after the name less its extension, then the extension

@@ -173,10 +173,10 @@ TEST_F(SFormTest, OkOnEmptyStoreWritesEveryKeyInOrder) {
         {"HuffmanOptimize", "Boolean"},     {"UpdatePPI", "Boolean"},
         {"HugeHeight", "Integer"},          {"SafeNames", "Boolean"},
         {"PreviewImages", "Boolean"},       {"HonourOrientation", "Boolean"},
-        {"TransformFilename", "Boolean"},   {"TransformTemplate", "String"},
-        {"ExistingFile", "String"},         {"Language", "String"},
-        {"TransformerTimeout", "Integer"},  {"SizeSubfolders", "Boolean"},
-        {"LowResolutionPPI", "Integer"},
+        {"KeepFaces", "Boolean"},           {"TransformFilename", "Boolean"},
+        {"TransformTemplate", "String"},    {"ExistingFile", "String"},
+        {"Language", "String"},             {"TransformerTimeout", "Integer"},
+        {"SizeSubfolders", "Boolean"},      {"LowResolutionPPI", "Integer"},
     };
     ASSERT_EQ(settings.count(), int(expected.size()));
     for (int i = 0; i < settings.count(); ++i) {
@@ -193,6 +193,7 @@ TEST_F(SFormTest, OkOnEmptyStoreWritesEveryKeyInOrder) {
     EXPECT_EQ(settings.getString("ExistingFile"), "Warn");
     EXPECT_EQ(settings.getString("Language", "absent"), ""); // the system's language
     EXPECT_EQ(settings.getInteger("TransformerTimeout"), 120);
+    EXPECT_TRUE(settings.getBoolean("KeepFaces", false));
 }
 
 TEST_F(SFormTest, StoredValuesSurviveAShowingAndOk) {
@@ -210,6 +211,7 @@ TEST_F(SFormTest, StoredValuesSurviveAShowingAndOk) {
     settings.setValue("SafeNames", false);
     settings.setValue("PreviewImages", true);
     settings.setValue("HonourOrientation", false);
+    settings.setValue("KeepFaces", false);
     settings.setValue("TransformFilename", true);
     settings.setValue("TransformTemplate", "crop_%N");
     settings.setValue("ExistingFile", "Overwrite");
