@@ -84,6 +84,8 @@ public:
     void Redo() { Step(false); }
     /// What the change does to the frames (new settings, a new aspect list) is no step.
     void WithoutStep(const std::function<void()>& change);
+    /// Faces of new photos are still looked for, or their areas still to slide.
+    bool LookingForFaces() const { return !firstChoice_.empty() || !toSlide_.empty(); }
 
 signals:
     /// The current frame or the list changed: the commands on them are due.

@@ -24,6 +24,7 @@
 #include "frames/IFrame.h"
 #include "jobs/CropPlan.h"
 #include "model/CropAspects.h"
+#include "ui/FrameList.h"
 #include "ui/MainForm.h"
 
 namespace fs = std::filesystem;
@@ -62,6 +63,15 @@ TEST(CommandLineCropTest, WritesWhatTheWindowWritesForAFreshFrame) {
     samples::MakePhoto(dir.file("photos/fine.jpg"), 650, 410, "4x1");
     photos.push_back(dir.file("photos/sideways.jpg"));
     photos.push_back(dir.file("photos/fine.jpg"));
+    // faces a photo manager named at the top, and people whose faces are found
+    samples::MakePhoto(dir.file("photos/named.jpg"), 800, 600);
+    samples::NameFaces(dir.file("photos/named.jpg"), 800, 600, {{0.2, 0.06, 0.08, 0.08}});
+    photos.push_back(dir.file("photos/named.jpg"));
+    const fs::path people = fs::path(TRIMVALE_FACE_PHOTOS) / "dlib_2008_001322_3-2_1.jpg";
+    if (fs::exists(people)) {
+        fs::copy_file(people, dir.file("photos/people.jpg"));
+        photos.push_back(dir.file("photos/people.jpg"));
+    }
 
     // the built-in settings, a fixed pixel size with other options, and
     // portrait results turned to landscape with the EXIF turn left alone
@@ -96,6 +106,13 @@ TEST(CommandLineCropTest, WritesWhatTheWindowWritesForAFreshFrame) {
             for (int i = 0; i < 200 && window.Images().size() < photos.size(); ++i)
                 QTest::qWait(20);
             ASSERT_EQ(window.Images().size(), photos.size());
+            // the areas slide to the faces once they are found
+            for (int i = 0; i < 1500 && window.List().LookingForFaces(); ++i)
+                QTest::qWait(20);
+            ASSERT_FALSE(window.List().LookingForFaces());
+            for (const TIFrame* frame : window.Images())
+                if (frame->SourceFileName() == dir.file("photos/named.jpg"))
+                    EXPECT_EQ(frame->Cropper()->Area().GetCrop().y, 0) << "the face stays whole";
             window.DirEdit()->setText(QString::fromStdString(byWindow));
             window.CropImagesActionExecute();
             WaitForCropRun(window);
