@@ -129,10 +129,12 @@ TIFrame* TFrameList::Place(const std::string& path, const std::function<bool(TIF
         // a photo only touched since from one changed
         TOrderPhoto photo = frame->Photo();
         photo.ContentCheck = ContentCheckOf(path);
-        if (Get(settings_, Options::KeepFaces)) firstChoice_[frame] = photo.Choice;
+        // a new photo's first area slides to its faces once they are found
+        if (LookForFaces(frame)) firstChoice_[frame] = photo.Choice;
         order_.Insert(frames_.size() - 1, std::move(photo));
+    } else {
+        LookForFaces(frame);
     }
-    LookForFaces(frame);
     big->ScrollTo(Qt::Vertical, scroll);
     emit ListChanged();
     return frame;
@@ -207,12 +209,12 @@ TIFrame* TFrameList::ReturnKept(const std::string& file) {
 
 // --- faces ---
 
-void TFrameList::LookForFaces(TIFrame* frame) {
-    if (!reloads_ || !Get(settings_, Options::KeepFaces)) return;
-    reloads_->RequestFaces(frame, frame->SourceFileName(),
-                           [this, frame](std::vector<TCropRect> faces) {
-                               FacesFound(frame, std::move(faces));
-                           });
+bool TFrameList::LookForFaces(TIFrame* frame) {
+    if (!reloads_ || !Get(settings_, Options::KeepFaces)) return false;
+    return reloads_->RequestFaces(frame, frame->SourceFileName(),
+                                  [this, frame](std::vector<TCropRect> faces) {
+                                      FacesFound(frame, std::move(faces));
+                                  }) != 0;
 }
 
 void TFrameList::FacesFound(TIFrame* frame, std::vector<TCropRect> faces) {
@@ -220,9 +222,10 @@ void TFrameList::FacesFound(TIFrame* frame, std::vector<TCropRect> faces) {
     const std::optional<TFrameState> proposed =
         first == firstChoice_.end() ? std::nullopt : std::optional(first->second);
     if (first != firstChoice_.end()) firstChoice_.erase(first);
-    if (IndexOf(frame) < 0 || faces.empty()) return;
+    if (faces.empty()) return;
+    // a frame out of the list keeps them too: an undo may bring it back
     frame->Cropper()->Area().SetFaces(std::move(faces));
-    if (proposed) {
+    if (proposed && IndexOf(frame) >= 0) {
         toSlide_.emplace_back(frame, *proposed);
         slide_.start(0);
     }

@@ -113,8 +113,8 @@ private:
     /// null when none is kept for the file.
     TIFrame* ReturnKept(const std::string& file);
     /// With the setting on, the faces of the frame's photo are looked for; later
-    /// proposals keep them whole.
-    void LookForFaces(TIFrame* frame);
+    /// proposals keep them whole. False when they are not.
+    bool LookForFaces(TIFrame* frame);
     void FacesFound(TIFrame* frame, std::vector<TCropRect> faces);
     /// The first areas still as proposed slide to their faces, as one step of
     /// their own, once no other step is open.
