@@ -25,6 +25,8 @@ namespace fs = std::filesystem;
 namespace {
 // a run of key presses is one step once the keys rest this long
 constexpr int kKeyRunPause = 800;
+// the first areas whose faces were found within this long slide as one step
+constexpr int kFacesBatch = 1500;
 } // namespace
 
 TFrameList::TFrameList(TCContainer& container, TStorageTank& settings, IUserPrompt& prompt,
@@ -218,17 +220,23 @@ bool TFrameList::LookForFaces(TIFrame* frame) {
 }
 
 void TFrameList::FacesFound(TIFrame* frame, std::vector<TCropRect> faces) {
-    const auto first = firstChoice_.find(frame);
-    const std::optional<TFrameState> proposed =
-        first == firstChoice_.end() ? std::nullopt : std::optional(first->second);
-    if (first != firstChoice_.end()) firstChoice_.erase(first);
-    if (faces.empty()) return;
-    // a frame out of the list keeps them too: an undo may bring it back
-    frame->Cropper()->Area().SetFaces(std::move(faces));
-    if (proposed && IndexOf(frame) >= 0) {
-        toSlide_.emplace_back(frame, *proposed);
-        slide_.start(0);
+    std::optional<TFrameState> proposed;
+    if (const auto first = firstChoice_.find(frame); first != firstChoice_.end()) {
+        proposed = first->second;
+        firstChoice_.erase(first);
     }
+    if (!faces.empty()) {
+        // a frame out of the list keeps them too: an undo may bring it back
+        frame->Cropper()->Area().SetFaces(std::move(faces));
+        if (proposed && IndexOf(frame) >= 0) toSlide_.emplace_back(frame, *proposed);
+    }
+    if (toSlide_.empty()) return;
+    // the areas of photos added together slide together, a step every while at most,
+    // not one a photo (which would crowd the add out of the steps kept)
+    if (firstChoice_.empty())
+        slide_.start(0);
+    else if (!slide_.isActive())
+        slide_.start(kFacesBatch);
 }
 
 void TFrameList::SlideToFaces() {

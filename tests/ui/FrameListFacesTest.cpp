@@ -86,6 +86,9 @@ TEST_F(FrameListFacesTest, TheFirstAreaSlidesToTheFacesAsAStepOfItsOwnUnlessTheU
     const std::vector<TCropRect> faces{{40, 14, 64, 48}};
     source.found[0](faces);
     source.found[1](faces);
+    // the areas of photos added together slide together, once all their faces are in
+    QTest::qWait(50);
+    EXPECT_EQ(Area(0), centred);
     source.found[2]({});
     QTest::qWait(50);
     EXPECT_EQ(Area(0), (TCropRect{0, 0, 640, 426}));
