@@ -17,6 +17,9 @@ namespace {
 constexpr int32_t kLongSide = 720;
 // the detector's score a face in the enlarged picture must pass (0 in the first)
 constexpr double kSmallFaceThreshold = 0.2;
+// the levels of the enlarged picture's pyramid (each 5/6 of the one before) that
+// hold faces smaller than the first look finds
+constexpr unsigned long kSmallFaceLevels = 4;
 
 std::atomic<uint64_t> detections{0};
 
@@ -30,14 +33,31 @@ std::vector<TCropRect> NamedFaces(const TGreyPicture& picture) {
     return faces;
 }
 
-/// The detector of this thread: a detector keeps its scratch while it looks,
-/// so each thread has its own, copied from one made when first asked for
-/// (making it takes some 0.4 s, a copy a few milliseconds).
-dlib::frontal_face_detector& Detector() {
-    static const dlib::frontal_face_detector made = dlib::get_frontal_face_detector();
-    thread_local std::unique_ptr<dlib::frontal_face_detector> detector;
-    if (!detector) detector = std::make_unique<dlib::frontal_face_detector>(made);
-    return *detector;
+/// The detectors of this thread: one for faces of every size, and one that only
+/// looks at the largest levels of its picture's pyramid, for the second look at
+/// twice the size (its smaller levels repeat the first look). A detector keeps its
+/// scratch while it looks, so each thread has its own, copied from ones made when
+/// first asked for (making them takes some 0.4 s, a copy a few milliseconds).
+struct TDetectors {
+    dlib::frontal_face_detector all;
+    dlib::frontal_face_detector small;
+};
+
+TDetectors& Detectors() {
+    static const TDetectors made = [] {
+        TDetectors d{dlib::get_frontal_face_detector(), {}};
+        dlib::frontal_face_detector::image_scanner_type scanner;
+        scanner.copy_configuration(d.all.get_scanner());
+        scanner.set_max_pyramid_levels(kSmallFaceLevels);
+        std::vector<dlib::frontal_face_detector::feature_vector_type> weights;
+        for (unsigned long i = 0; i < d.all.num_detectors(); ++i)
+            weights.push_back(d.all.get_w(i));
+        d.small = dlib::frontal_face_detector(scanner, d.all.get_overlap_tester(), weights);
+        return d;
+    }();
+    thread_local std::unique_ptr<TDetectors> detectors;
+    if (!detectors) detectors = std::make_unique<TDetectors>(made);
+    return *detectors;
 }
 
 /// The detector's faces in the grey picture, in stored pixels of the photo.
@@ -66,12 +86,13 @@ std::vector<TCropRect> DetectedFaces(const TGreyPicture& picture) {
             to[x] = *from;
     }
     ++detections;
-    std::vector<dlib::rectangle> found = Detector()(upright);
+    TDetectors& detectors = Detectors();
+    std::vector<dlib::rectangle> found = detectors.all(upright);
     if (found.empty()) {
         // no face of a tenth of the picture: people further away, at twice the
         // size, where only the surer finds count
         dlib::pyramid_up(upright);
-        found = Detector()(upright, kSmallFaceThreshold);
+        found = detectors.small(upright, kSmallFaceThreshold);
         for (dlib::rectangle& r : found)
             r = dlib::rectangle(r.left() / 2, r.top() / 2, r.right() / 2, r.bottom() / 2);
     }

@@ -13,6 +13,7 @@
 #include "frames/ThumbnailSource.h"
 
 class QLineEdit;
+class QPainter;
 
 /// The crop area editor: shows one image's thumbnail centred in the widget with
 /// its crop area in one of five looks, turns mouse drags into crop area
@@ -82,6 +83,12 @@ public:
     bool ThumbnailPending() const { return ticket_ != 0 || stale_; }
 
     int Look() const { return look_; }
+    /// Whether the faces found in the photo are marked, faintly (while its frame is selected).
+    void SetFaceMarks(bool on) {
+        if (on == faceMarks_) return;
+        faceMarks_ = on;
+        update();
+    }
     /// Stores the look and repaints when it differs.
     void SetLook(int look);
 
@@ -131,6 +138,8 @@ signals:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    /// A faint frame around each face found, over the thumbnail drawn into rect.
+    void MarkFaces(QPainter& p, const QRect& rect);
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
@@ -165,6 +174,7 @@ private:
     QLineEdit* newHandler_;
     TClock clock_;
     int look_ = kLookGrey;
+    bool faceMarks_ = false;
     bool dragging_ = false;
     TZone dragZone_ = TZone::None;
     /// A corner dragged to p (thumbnail pixels): both sides change, the opposite

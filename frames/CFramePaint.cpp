@@ -1,5 +1,5 @@
 // The crop area editor's painting: the thumbnail and its crop area in one of
-// the five looks.
+// the five looks, and the faint marks of the faces found.
 #include "frames/CFrame.h"
 
 #include <cstring>
@@ -132,5 +132,26 @@ void TCFrame::paintEvent(QPaintEvent*) {
         }
         break;
     }
+    }
+    if (faceMarks_) MarkFaces(p, rect);
+}
+
+void TCFrame::MarkFaces(QPainter& p, const QRect& rect) {
+    const TCropArea& crop = area_.Crop();
+    if (crop.ImageWidth() <= 0 || crop.ImageHeight() <= 0) return;
+    const std::vector<TCropRect> faces = area_.FacesInView();
+    if (faces.empty()) return;
+    // faint enough to leave the picture to the eye, on light and dark faces alike
+    p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setBrush(Qt::NoBrush);
+    const double sx = double(rect.width()) / crop.ImageWidth();
+    const double sy = double(rect.height()) / crop.ImageHeight();
+    for (const TCropRect& f : faces) {
+        const QRectF mark(rect.x() + f.x * sx, rect.y() + f.y * sy, f.width * sx, f.height * sy);
+        p.setPen(QPen(QColor(0, 0, 0, 70), 3));
+        p.drawRoundedRect(mark, 4, 4);
+        p.setPen(QPen(QColor(255, 255, 255, 150), 1, Qt::DashLine));
+        p.drawRoundedRect(mark, 4, 4);
     }
 }

@@ -187,6 +187,7 @@ void TIFrame::SetSelected(bool selected) {
                         : marked_ ? highlight.lighter(160)
                                   : palette().color(QPalette::Button));
     SetPanelColor(cropBorder_, selected ? kSkyBlue : palette().color(QPalette::Button));
+    cropper_->SetFaceMarks(selected);
     UpdateFlipKey();
 }
 

@@ -18,8 +18,9 @@ namespace {
 // Posted to the pool when results wait; it carries nothing, the results stay
 // in the pool's queue, so that the lock orders every hand-over.
 const QEvent::Type kResultsWaiting = static_cast<QEvent::Type>(QEvent::User + 161);
-// the faces wait for every thumbnail and for the window
-constexpr int kFaceNiceness = 19;
+// the faces wait for the window and the thumbnails being added, yet still come
+// while another program keeps the processors busy
+constexpr int kFaceNiceness = 10;
 } // namespace
 
 namespace {

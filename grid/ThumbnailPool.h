@@ -37,8 +37,8 @@ public:
     uint64_t Request(QObject* context, const std::string& fileName, int32_t rotation,
                      int32_t height, bool honourOrientation, TDone done) override;
     bool Withdraw(uint64_t ticket) override;
-    /// On threads of their own at the lowest priority, made at the first
-    /// request: the thumbnails and the window go first.
+    /// On threads of their own at a low priority, made at the first request:
+    /// the thumbnails and the window go first.
     uint64_t RequestFaces(QObject* context, const std::string& fileName,
                           TFacesDone done) override;
     void SetFaceReader(TFaceReader reader) { faceReader_ = std::move(reader); }

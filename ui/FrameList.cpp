@@ -228,6 +228,7 @@ void TFrameList::FacesFound(TIFrame* frame, std::vector<TCropRect> faces) {
     if (!faces.empty()) {
         // a frame out of the list keeps them too: an undo may bring it back
         frame->Cropper()->Area().SetFaces(std::move(faces));
+        frame->Cropper()->update(); // marked while selected
         if (proposed && IndexOf(frame) >= 0) toSlide_.emplace_back(frame, *proposed);
     }
     if (toSlide_.empty()) return;
