@@ -1,9 +1,9 @@
 #include "faces/FaceFinder.h"
 
-#include <algorithm>
 #include <atomic>
 #include <exception>
 #include <memory>
+#include <vector>
 
 #include <dlib/image_processing/frontal_face_detector.h>
 
