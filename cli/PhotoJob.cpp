@@ -41,6 +41,15 @@ TPhotoReport CropPhoto(const TCropJob& planned, const TPhotoRunSettings& run) {
         TCropProposal proposal = ProposeCrop(
             *read.Layout, aspect.Unit(), aspect.Horizontal(), aspect.Vertical(), run.AutoFlip,
             run.HonourOrientation, run.Options.AutoRotateToLandscapeAfterCrop);
+        // jpegtran holds the whole picture's coefficients; a header claiming a
+        // giant is refused before it can take the machine's memory
+        const uint64_t pixels = uint64_t(proposal.imageWidth) * uint64_t(proposal.imageHeight);
+        if (pixels > TJpegLimits{}.maxPixels) throw TError(TErrorKind::TooLarge, source);
+        // even a flat picture costs its blocks a bit or so each (Huffman coding
+        // at least two bits a block); a few hundred bytes claiming a giant are a
+        // trap that would cost jpegtran gigabytes
+        if (!ec && pixels / kMostPixelsPerByte > bytes)
+            throw TError(TErrorKind::Implausible, source);
         // faces matter only where the area leaves part of the picture out
         const bool partial = proposal.crop.width < proposal.imageWidth ||
                              proposal.crop.height < proposal.imageHeight;
@@ -52,15 +61,6 @@ TPhotoReport CropPhoto(const TCropJob& planned, const TPhotoRunSettings& run) {
                                        aspect.Vertical(), run.AutoFlip, run.HonourOrientation,
                                        run.Options.AutoRotateToLandscapeAfterCrop, faces.Faces);
         }
-        // jpegtran holds the whole picture's coefficients; a header claiming a
-        // giant is refused before it can take the machine's memory
-        const uint64_t pixels = uint64_t(proposal.imageWidth) * uint64_t(proposal.imageHeight);
-        if (pixels > TJpegLimits{}.maxPixels) throw TError(TErrorKind::TooLarge, source);
-        // even a flat picture costs its blocks a bit or so each (Huffman coding
-        // at least two bits a block); a few hundred bytes claiming a giant are a
-        // trap that would cost jpegtran gigabytes
-        if (!ec && pixels / kMostPixelsPerByte > bytes)
-            throw TError(TErrorKind::Implausible, source);
         // a new frame is not turned
         job.Crop = CropSpecOf(proposal.crop, 0, proposal.kind, proposal.orientation);
         job.Resolution = aspect.GetPPI(proposal.crop.width, proposal.flipped);

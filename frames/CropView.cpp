@@ -194,10 +194,7 @@ std::vector<TCropRect> TCropView::FacesInView() const {
     return ::FacesInView(ViewOf(shown, true, area_.Rotation()), faces_);
 }
 
-bool TCropView::KeepFaces() {
+void TCropView::KeepFaces() {
     const std::vector<TCropRect> faces = FacesInView();
-    if (faces.empty()) return false;
-    bool moved = false;
-    Edit([&](TCropArea& area) { moved = area.KeepFaces(faces); });
-    return moved;
+    if (!faces.empty()) Edit([&](TCropArea& area) { area.KeepFaces(faces); });
 }

@@ -72,11 +72,10 @@ public:
     bool Incomplete() const { return incomplete_; }
     /// The photo's faces, in pixels of its stored picture; they turn with it.
     void SetFaces(std::vector<TCropRect> faces) { faces_ = std::move(faces); }
-    const std::vector<TCropRect>& Faces() const { return faces_; }
     /// The faces where the view of the present turn shows them.
     std::vector<TCropRect> FacesInView() const;
-    /// Slides the area, its size kept, to keep the faces whole; false when it stays.
-    bool KeepFaces();
+    /// Slides the area, its size kept, to keep the faces whole.
+    void KeepFaces();
 
     // --- thumbnail and surface ---
     const TBitmap& Thumbnail() const { return thumbnail_; }

@@ -40,10 +40,5 @@ public:
     using TFacesDone = std::function<void(std::vector<TCropRect>)>;
     /// Queues the search for the file's faces behind every thumbnail; done runs
     /// as for Request. Returns the ticket, 0 where faces are not looked for.
-    virtual uint64_t RequestFaces(QObject* context, const std::string& fileName, TFacesDone done) {
-        (void)context;
-        (void)fileName;
-        (void)done;
-        return 0;
-    }
+    virtual uint64_t RequestFaces(QObject*, const std::string&, TFacesDone) { return 0; }
 };

@@ -71,20 +71,41 @@ uint64_t TThumbnailPool::RequestFaces(QObject* context, const std::string& fileN
 }
 
 void TThumbnailPool::FindNext() {
+    RunOldest(faceQueue_, faceResults_, [this](const TFaceJob& job) {
+        try {
+            return faceReader_(job.FileName);
+        } catch (...) {
+            return std::vector<TCropRect>(); // a photo that cannot be read has no faces to keep
+        }
+    });
+}
+
+template <typename TJobOf, typename TValue, typename TWork>
+void TThumbnailPool::RunOldest(std::deque<TJobOf>& queue, std::vector<TAnswer<TValue>>& answers,
+                               TWork work) {
     std::unique_lock lock(mutex_);
-    if (faceQueue_.empty()) return;
-    TFaceJob job = std::move(faceQueue_.front());
-    faceQueue_.pop_front();
+    // a request withdrawn meanwhile leaves its task nothing to do
+    if (queue.empty()) return;
+    TJobOf job = std::move(queue.front());
+    queue.pop_front();
     lock.unlock();
-    std::vector<TCropRect> faces;
-    try {
-        faces = faceReader_(job.FileName);
-    } catch (...) {
-        // a photo that cannot be read has no faces to keep
-    }
+    TValue value = work(job);
     lock.lock();
-    faceResults_.push_back({job.Ticket, std::move(faces)});
+    answers.push_back({job.Ticket, std::move(value)});
     PostResults();
+}
+
+template <typename TDoneCall, typename TValue>
+void TThumbnailPool::HandOver(std::unordered_map<uint64_t, TWaitingFor<TDoneCall>>& waiting,
+                              std::vector<TAnswer<TValue>>& answers) {
+    for (TAnswer<TValue>& answer : answers) {
+        const auto it = waiting.find(answer.Ticket);
+        if (it == waiting.end()) continue; // withdrawn meanwhile
+        TWaitingFor<TDoneCall> w = std::move(it->second);
+        waiting.erase(it);
+        // a requester destroyed meanwhile gets nothing
+        if (w.Context && w.Done) w.Done(std::move(answer.Value));
+    }
 }
 
 void TThumbnailPool::PostResults() {
@@ -122,25 +143,20 @@ bool TThumbnailPool::Withdraw(uint64_t ticket) {
 }
 
 void TThumbnailPool::DecodeNext() {
-    std::unique_lock lock(mutex_);
-    // a request withdrawn meanwhile leaves its task nothing to do
-    if (queue_.empty()) return;
-    TJob job = std::move(queue_.front());
-    queue_.pop_front();
-    lock.unlock();
-    TDecodedThumbnail decoded;
-    try {
-        decoded.Thumbnail = reader_(job.FileName, job.Rotation, job.Height, job.HonourOrientation);
-    } catch (const TError& e) {
-        decoded.Fault = e.Fault();
-    } catch (const std::exception& e) {
-        decoded.Fault = {TErrorKind::Damaged, job.FileName, e.what(), ""};
-    } catch (...) {
-        decoded.Fault = {TErrorKind::Damaged, job.FileName, "", ""};
-    }
-    lock.lock();
-    results_.push_back({job.Ticket, std::move(decoded)});
-    PostResults();
+    RunOldest(queue_, results_, [this](const TJob& job) {
+        TDecodedThumbnail decoded;
+        try {
+            decoded.Thumbnail =
+                reader_(job.FileName, job.Rotation, job.Height, job.HonourOrientation);
+        } catch (const TError& e) {
+            decoded.Fault = e.Fault();
+        } catch (const std::exception& e) {
+            decoded.Fault = {TErrorKind::Damaged, job.FileName, e.what(), ""};
+        } catch (...) {
+            decoded.Fault = {TErrorKind::Damaged, job.FileName, "", ""};
+        }
+        return decoded;
+    });
 }
 
 void TThumbnailPool::customEvent(QEvent*) {
@@ -159,20 +175,7 @@ void TThumbnailPool::Deliver() {
         faces.swap(faceResults_);
         wakePosted_ = false;
     }
-    for (TFaceResult& r : faces) {
-        const auto it = waitingFaces_.find(r.Ticket);
-        if (it == waitingFaces_.end()) continue; // withdrawn meanwhile
-        TWaitingFaces w = std::move(it->second);
-        waitingFaces_.erase(it);
-        if (w.Context && w.Done) w.Done(std::move(r.Faces));
-    }
-    for (TResult& r : results) {
-        const auto it = waiting_.find(r.Ticket);
-        if (it == waiting_.end()) continue; // withdrawn meanwhile
-        TWaiting w = std::move(it->second);
-        waiting_.erase(it);
-        // a requester destroyed meanwhile gets nothing
-        if (w.Context && w.Done) w.Done(std::move(r.Decoded));
-    }
+    HandOver(waitingFaces_, faces);
+    HandOver(waiting_, results);
     if (!results.empty()) TellIdle();
 }

@@ -61,26 +61,32 @@ private:
         int32_t Height;
         bool HonourOrientation;
     };
-    struct TResult {
-        uint64_t Ticket;
-        TDecodedThumbnail Decoded;
-    };
-    struct TWaiting {
-        QPointer<QObject> Context;
-        TDone Done;
-    };
     struct TFaceJob {
         uint64_t Ticket;
         std::string FileName;
     };
-    struct TFaceResult {
+    /// What a worker found for a request.
+    template <typename TValue> struct TAnswer {
         uint64_t Ticket;
-        std::vector<TCropRect> Faces;
+        TValue Value;
     };
-    struct TWaitingFaces {
+    using TResult = TAnswer<TDecodedThumbnail>;
+    using TFaceResult = TAnswer<std::vector<TCropRect>>;
+    /// Who asked, and what to call with the answer.
+    template <typename TDoneCall> struct TWaitingFor {
         QPointer<QObject> Context;
-        TFacesDone Done;
+        TDoneCall Done;
     };
+    using TWaiting = TWaitingFor<TDone>;
+    using TWaitingFaces = TWaitingFor<TFacesDone>;
+    /// Takes the oldest job of the queue, if any is left, runs work on it
+    /// unlocked and hands its answer back.
+    template <typename TJobOf, typename TValue, typename TWork>
+    void RunOldest(std::deque<TJobOf>& queue, std::vector<TAnswer<TValue>>& answers, TWork work);
+    /// Calls each requester still waiting with its answer.
+    template <typename TDoneCall, typename TValue>
+    static void HandOver(std::unordered_map<uint64_t, TWaitingFor<TDoneCall>>& waiting,
+                         std::vector<TAnswer<TValue>>& answers);
     void DecodeNext();
     void FindNext();
     void PostResults();

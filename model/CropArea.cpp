@@ -307,13 +307,6 @@ std::string KindOfUnit(const std::string& unit) {
 
 TCropProposal ProposeCrop(const TJpegLayout& layout, const std::string& unit, double horizontal,
                           double vertical, bool autoFlip, bool honourOrientation,
-                          bool wholeBlockPortrait) {
-    return ProposeCrop(layout, unit, horizontal, vertical, autoFlip, honourOrientation,
-                       wholeBlockPortrait, {});
-}
-
-TCropProposal ProposeCrop(const TJpegLayout& layout, const std::string& unit, double horizontal,
-                          double vertical, bool autoFlip, bool honourOrientation,
                           bool wholeBlockPortrait, const std::vector<TCropRect>& faces) {
     // as a newly added frame: the whole view, shown, then the aspect with the flip
     // for a portrait view, centred once more

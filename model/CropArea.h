@@ -165,11 +165,8 @@ struct TCropProposal {
 /// picture) the area keeps them whole.
 TCropProposal ProposeCrop(const TJpegLayout& layout, const std::string& unit, double horizontal,
                           double vertical, bool autoFlip, bool honourOrientation,
-                          bool wholeBlockPortrait, const std::vector<TCropRect>& faces);
-/// The proposal for a header already read.
-TCropProposal ProposeCrop(const TJpegLayout& layout, const std::string& unit, double horizontal,
-                          double vertical, bool autoFlip, bool honourOrientation,
-                          bool wholeBlockPortrait = false);
+                          bool wholeBlockPortrait = false,
+                          const std::vector<TCropRect>& faces = {});
 /// Reads the header first; raises TError when it cannot be read.
 TCropProposal ProposeCrop(const std::string& fileName, const std::string& unit, double horizontal,
                           double vertical, bool autoFlip, bool honourOrientation,
