@@ -121,21 +121,33 @@ void TCFrame::Reload() {
     WithdrawRequest();
     // the old picture, stretched to the new size, stands in meanwhile
     area_.Refit();
-    if (isVisible()) {
-        RequestThumbnail();
-        return;
-    }
-    // out of view nothing is drawn: decode once it shows, and keep no bitmap
-    // larger than the one that will replace it
-    stale_ = true;
-    const TBitmap& old = area_.Thumbnail();
-    const int32_t h = area_.DecodeHeight();
-    if (int64_t(old.Width()) * old.Height() > int64_t(h) * area_.PreferredWidth(h))
-        area_.DropThumbnail();
+    RequestThumbnail();
+}
+
+void TCFrame::Show(const std::string& fileName, const TJpegLayout& layout, int orientation,
+                   bool incomplete, std::vector<TCropRect> faces, const TCropArea& area) {
+    SyncSurface();
+    WithdrawRequest();
+    area_.Show(fileName, layout, orientation, incomplete, std::move(faces), area);
+    if (!area_.HasThumbnail()) NewThumbnailDue();
+    update();
+}
+
+void TCFrame::NewThumbnailDue() {
+    // a frame near the view but not in it decodes too, after those in view
+    if (source_) RequestThumbnail();
 }
 
 void TCFrame::SetRotation(int32_t degrees) {
     SyncSurface();
+    if (source_) {
+        if (!area_.TurnShown(degrees)) return;
+        // an answer for the old turn is void
+        WithdrawRequest();
+        NewThumbnailDue();
+        update();
+        return;
+    }
     const int32_t old = area_.Crop().Rotation();
     area_.SetRotation(degrees);
     if (area_.Crop().Rotation() != old) WithdrawRequest(); // an answer for the old turn is void
@@ -144,7 +156,6 @@ void TCFrame::SetRotation(int32_t degrees) {
 
 void TCFrame::WithdrawRequest() {
     ++generation_;
-    stale_ = false;
     if (ticket_ && source_) source_->Withdraw(ticket_);
     ticket_ = 0;
 }
@@ -152,16 +163,25 @@ void TCFrame::WithdrawRequest() {
 void TCFrame::RequestThumbnail() {
     // the decode height follows the editor as it is now, also when it was resized unseen
     SyncSurface();
-    stale_ = false;
     const uint64_t generation = ++generation_;
     const int32_t h = std::max(1, height());
     const int32_t rotation = area_.Crop().Rotation();
+    if (std::optional<TThumbnail> kept = source_->Cached(area_.FileName(), rotation,
+                                                         area_.DecodeHeight(),
+                                                         area_.HonourOrientation())) {
+        area_.SetThumbnail(std::move(*kept));
+        area_.Refit();
+        update();
+        return;
+    }
     // decoded at device pixels, so a scaled screen shows it sharp
     ticket_ = source_->Request(this, area_.FileName(), rotation, area_.DecodeHeight(),
                                area_.HonourOrientation(),
                                [this, generation, h, rotation](TDecodedThumbnail decoded) {
                                    ThumbnailArrived(generation, h, rotation, std::move(decoded));
                                });
+    // what is in view goes before what was asked for ahead
+    if (isVisible()) source_->Hurry(ticket_);
 }
 
 void TCFrame::ThumbnailArrived(uint64_t generation, int32_t height, int32_t rotation,
@@ -184,7 +204,15 @@ void TCFrame::ThumbnailArrived(uint64_t generation, int32_t height, int32_t rota
 
 void TCFrame::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
-    if (stale_ && source_ && area_.Loaded()) RequestThumbnail();
+    // a frame scrolled into view is decoded before those near it
+    if (ticket_ && source_) source_->Hurry(ticket_);
+}
+
+void TCFrame::Release() {
+    WithdrawRequest();
+    area_.DropThumbnail();
+    workImage_ = QImage();
+    thumbImage_ = QImage();
 }
 
 void TCFrame::hideEvent(QHideEvent* event) {
@@ -193,13 +221,6 @@ void TCFrame::hideEvent(QHideEvent* event) {
     area_.ReleaseWorkBitmap();
     workImage_ = QImage();
     thumbImage_ = QImage();
-    // a frame scrolled away decodes when it is back: a withdrawn answer never comes,
-    // whether its decode had started or not
-    if (ticket_ && source_) {
-        source_->Withdraw(ticket_);
-        ticket_ = 0;
-        stale_ = true;
-    }
 }
 
 void TCFrame::SetLook(int look) {
@@ -263,10 +284,7 @@ void TCFrame::resizeEvent(QResizeEvent* event) {
     if (source_ && event->oldSize().height() > 0 &&
         event->oldSize().height() != event->size().height()) {
         WithdrawRequest();
-        if (isVisible())
-            RequestThumbnail();
-        else
-            stale_ = true;
+        NewThumbnailDue();
     }
 }
 

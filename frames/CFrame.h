@@ -67,20 +67,28 @@ public:
     /// LoadImage with a thumbnail decoded elsewhere at the given surface height;
     /// one made for another height than the editor's is decoded again here.
     bool LoadThumbnail(const std::string& fileName, TThumbnail thumb, int32_t height);
+    /// Shows a photo read before with its area as it stands (see TCropView::Show);
+    /// its thumbnail comes from the source's store, else is decoded there.
+    void Show(const std::string& fileName, const TJpegLayout& layout, int orientation,
+              bool incomplete, std::vector<TCropRect> faces, const TCropArea& area);
     /// Device pixels per widget pixel that thumbnails are decoded and drawn at: the
     /// screen's unless set here (0 follows the screen again); read on the next decode.
     void SetPixelRatio(double ratio);
     double PixelRatio() const;
     /// Decodes the loaded image again for the editor's current height. With a
     /// thumbnail source this happens off the window's thread: the old picture is
-    /// stretched (or, when it was larger, a plain placeholder shown) until the
-    /// new one arrives, and an editor out of view decodes only once it is shown.
+    /// stretched until the new one arrives.
     void Reload();
+    /// Gives up the photo's picture and any decode still asked for: the frame
+    /// goes spare until it shows another photo.
+    void Release();
+    /// Turns the photo; with a thumbnail source nothing is decoded here: the picture
+    /// shown turns at once and the new turn's thumbnail follows from the source.
     void SetRotation(int32_t degrees);
     /// Where Reload has thumbnails decoded; none decodes on the spot.
     void SetThumbnailSource(IThumbnailSource* source) { source_ = source; }
-    /// True while a new thumbnail is awaited or deferred until the editor shows.
-    bool ThumbnailPending() const { return ticket_ != 0 || stale_; }
+    /// True while a new thumbnail is awaited.
+    bool ThumbnailPending() const { return ticket_ != 0; }
 
     int Look() const { return look_; }
     /// Whether the faces found in the photo are marked, faintly (while its frame is selected).
@@ -152,6 +160,8 @@ private:
     friend class TFocusReceiver;
     void SyncSurface();
     void RequestThumbnail();
+    /// A thumbnail for the area as it is now, asked for at once; first in line when in view.
+    void NewThumbnailDue();
     void ThumbnailArrived(uint64_t generation, int32_t height, int32_t rotation,
                           TDecodedThumbnail decoded);
     void WithdrawRequest();
@@ -170,7 +180,6 @@ private:
     QPointer<IThumbnailSource> source_;
     uint64_t ticket_ = 0;     // the request in the source, 0 when none
     uint64_t generation_ = 0; // answers to older requests are dropped
-    bool stale_ = false;      // a new thumbnail is due when the editor shows
     QLineEdit* newHandler_;
     TClock clock_;
     int look_ = kLookGrey;

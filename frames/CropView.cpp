@@ -4,6 +4,7 @@
 #include <cmath>
 #include <exception>
 
+#include "jpeg/bmpRot.h"
 #include "model/FaceSlide.h"
 
 namespace {
@@ -50,6 +51,47 @@ bool TCropView::LoadThumbnail(const std::string& fileName, TThumbnail thumb) {
     TakeThumbnail(thumb);
     fileName_ = fileName;
     area_.Open(ViewOfThumbnail(thumb));
+    Changed();
+    return true;
+}
+
+void TCropView::Show(const std::string& fileName, const TJpegLayout& layout, int orientation,
+                     bool incomplete, std::vector<TCropRect> faces, const TCropArea& area) {
+    const bool sameThumbnail = fileName == fileName_ && area.Rotation() == area_.Rotation() &&
+                               area.ImageWidth() == area_.ImageWidth() &&
+                               area.ImageHeight() == area_.ImageHeight();
+    fileName_ = fileName;
+    sourceLayout_ = layout;
+    orientation_ = orientation;
+    incomplete_ = incomplete;
+    faces_ = std::move(faces);
+    area_ = area;
+    if (area.ImageHeight() > 0) imageRatio_ = double(area.ImageWidth()) / area.ImageHeight();
+    if (!sameThumbnail) DropThumbnail();
+    FitThumbnail();
+    Changed();
+}
+
+bool TCropView::TurnShown(int32_t degrees) {
+    if (!area_.TakesTurn(degrees)) return false;
+    if (!Loaded()) {
+        area_.Turn(degrees, TJpegView());
+        return true;
+    }
+    TJpegLayout shown = sourceLayout_;
+    shown.orientation = orientation_;
+    const TJpegView view = ViewOf(shown, true, degrees);
+    switch ((degrees - area_.Rotation() + 360) % 360) {
+    case 90: Rotate90Right(thumbnail_); break;
+    case 180: Rotate180(thumbnail_); break;
+    case 270: Rotate90Left(thumbnail_); break;
+    default: break;
+    }
+    ++thumbnailVersion_;
+    work_ = TBitmap();
+    if (view.height > 0) imageRatio_ = double(view.width) / view.height;
+    area_.Turn(degrees, view);
+    FitThumbnail();
     Changed();
     return true;
 }

@@ -53,6 +53,18 @@ public:
     /// LoadImage with a thumbnail decoded elsewhere for the current rotation
     /// and decode height.
     bool LoadThumbnail(const std::string& fileName, TThumbnail thumb);
+    /// Shows a photo read before, its area as it stands, without decoding: the
+    /// thumbnail follows (SetThumbnail); until then the frame draws a plain
+    /// placeholder of the view's proportions. A thumbnail of the same file and
+    /// turn already shown stays.
+    void Show(const std::string& fileName, const TJpegLayout& layout, int orientation,
+              bool incomplete, std::vector<TCropRect> faces, const TCropArea& area);
+    /// Turns as SetRotation does without decoding: the thumbnail shown is turned
+    /// in memory and stands in until one of the new turn is decoded. False for
+    /// no turn.
+    bool TurnShown(int32_t degrees);
+    /// Whether a thumbnail is shown.
+    bool HasThumbnail() const { return !thumbnail_.Empty(); }
     /// Decodes the loaded image again, for a new surface height; raises TError.
     void Reload();
     /// Takes a thumbnail of the current turn decoded elsewhere, as a reload would.
@@ -72,6 +84,7 @@ public:
     bool Incomplete() const { return incomplete_; }
     /// The photo's faces, in pixels of its stored picture; they turn with it.
     void SetFaces(std::vector<TCropRect> faces) { faces_ = std::move(faces); }
+    const std::vector<TCropRect>& Faces() const { return faces_; }
     /// The faces where the view of the present turn shows them.
     std::vector<TCropRect> FacesInView() const;
     /// Slides the area, its size kept, to keep the faces whole.

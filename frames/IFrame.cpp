@@ -211,7 +211,30 @@ TOrderPhoto TIFrame::Photo() const {
     photo.Orientation = Orientation();
     photo.Resolution = Resolution();
     photo.Incomplete = Incomplete();
+    photo.Faces = cropper_->Area().Faces();
     return photo;
+}
+
+void TIFrame::Show(const TOrderPhoto& photo, const TCropArea& area) {
+    const QSignalBlocker blockFrame(this);
+    {
+        const QSignalBlocker blockCombo(aspectCombo_);
+        const QSignalBlocker blockCheck(rotateCheck_);
+        int index = aspectCombo_->findText(QString::fromStdString(photo.Choice.Aspect));
+        if (index < 0) index = photo.Choice.AspectIndex;
+        if (index >= 0 && index < aspectCombo_->count()) aspectCombo_->setCurrentIndex(index);
+        rotateCheck_->setChecked(photo.Choice.Flipped);
+        if (registry_->Count() > 0 && index >= 0 && index < registry_->CurrentList().Count()) {
+            const std::string& unit = registry_->CurrentList().Items(index).Unit();
+            rotateCheck_->setVisible(unit != "free" && unit != "nocrop");
+        }
+    }
+    SetDestFileName(photo.Choice.DestName);
+    cropper_->Area().SetHonourOrientation(photo.Orientation == photo.Source.orientation);
+    LayoutChildren(); // the editor's height decides the thumbnail's
+    cropper_->Show(photo.File(), photo.Source, photo.Orientation, photo.Incomplete, photo.Faces,
+                   area);
+    UpdateReadouts();
 }
 
 void TIFrame::Restore(const TFrameState& state) {

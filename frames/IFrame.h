@@ -70,6 +70,10 @@ public:
     /// Puts the frame back into a state read with State; raises TError when the
     /// photo cannot be read for the turn.
     void Restore(const TFrameState& state);
+    /// Shows a photo of the order with its crop area as it stands, without reading
+    /// the file: the frame is reused for whichever photo comes into view. Tells nothing
+    /// (no Changed): the photo is the order's already.
+    void Show(const TOrderPhoto& photo, const TCropArea& area);
     /// Chooses an aspect as the user does, its flip as a new photo of this
     /// shape gets it: the largest area of it, centred.
     void ChooseAspect(int index, bool autoFlip);
@@ -120,6 +124,8 @@ public:
     void MakeNameSafe();
     void ApplyTemplate(const std::string& templ);
 
+    /// The width a frame of the given height wants for a view of the given proportions.
+    int PreferredWidthFor(int frameHeight, double viewRatio) const;
     /// The editor's preferred width for its height plus the borders around it.
     int PreferredWidth() const { return PreferredWidthForHeight(height()); }
     /// The same for a frame of the given height.

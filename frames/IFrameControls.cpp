@@ -217,6 +217,12 @@ int TIFrame::PreferredWidthForHeight(int frameHeight) const {
     return cropper_->PreferredWidth(editorHeight) + borders;
 }
 
+int TIFrame::PreferredWidthFor(int frameHeight, double viewRatio) const {
+    const int borders = 2 * kMarginBorder + 2 * kOuterBorder;
+    const int editorHeight = std::max(0, frameHeight - borders - detailHeight_);
+    return ThumbWidthFor(editorHeight, viewRatio) + borders;
+}
+
 int TIFrame::DetailHeightFor(const std::string& level) {
     if (level == "None") return 0;
     if (level == "Brief") return kRow1Top + kEditHeight + kGap;

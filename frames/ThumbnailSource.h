@@ -36,6 +36,14 @@ public:
     /// Its done never runs either way.
     virtual bool Withdraw(uint64_t ticket) = 0;
 
+    /// A thumbnail decoded before for the same file, turn, height and orientation
+    /// and still kept, if any: a frame shown again takes it without waiting.
+    virtual std::optional<TThumbnail> Cached(const std::string&, int32_t, int32_t, bool) {
+        return std::nullopt;
+    }
+    /// Moves a request not started yet ahead of the others: what the user sees goes first.
+    virtual void Hurry(uint64_t) {}
+
     /// The faces of a file, in pixels of its stored picture.
     using TFacesDone = std::function<void(std::vector<TCropRect>)>;
     /// Queues the search for the file's faces behind every thumbnail; done runs

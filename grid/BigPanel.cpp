@@ -156,6 +156,18 @@ void TBig::ComputeBounds() {
             WidenBounds(*item);
         }
     }
+    if (extentRight_ > 0 || extentBottom_ > 0) {
+        if (first) minX_ = minY_ = 0;
+        maxRight_ = std::max(maxRight_, extentRight_);
+        maxBottom_ = std::max(maxBottom_, extentBottom_);
+    }
+}
+
+void TBig::SetExtent(int32_t right, int32_t bottom) {
+    if (right == extentRight_ && bottom == extentBottom_) return;
+    extentRight_ = right;
+    extentBottom_ = bottom;
+    Rearrange();
 }
 
 void TBig::WidenBounds(const TBigControl& item) {
@@ -216,6 +228,7 @@ void TBig::BarMoved(Qt::Orientation bar, int value) {
     if (state.Position == value) return;
     state.Position = value;
     if (updatesEnabled_) Reposition();
+    emit Scrolled();
 }
 
 void TBig::ScrollTo(Qt::Orientation bar, int position) {
@@ -226,6 +239,7 @@ void TBig::ScrollTo(Qt::Orientation bar, int position) {
     state.Position = p;
     SyncBar(state, bar == Qt::Vertical ? scrollBarV_ : scrollBarH_);
     if (updatesEnabled_) Reposition();
+    emit Scrolled();
 }
 
 void TBig::WheelScroll(int delta) {

@@ -80,6 +80,9 @@ public:
     bool UpdatesEnabled() const { return updatesEnabled_; }
     void SetUpdatesEnabled(bool on) { updatesEnabled_ = on; }
     void SetMargins(int horizontal, int vertical);
+    /// The plane reaches at least this far, whatever items it holds: the rows of a
+    /// list whose items are made only near the view.
+    void SetExtent(int32_t right, int32_t bottom);
 
     int MinX() const { return minX_; }
     int MinY() const { return minY_; }
@@ -93,6 +96,10 @@ public:
     QWidget* Viewport() const { return bigHolder_; }
     /// Width of the vertical scroll bar, which the layout keeps free when rows overflow.
     int VertBarWidth() const;
+
+signals:
+    /// The visible part of the plane moved: a bar was dragged or scrolled to.
+    void Scrolled();
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -115,6 +122,7 @@ private:
     int minX_ = 0, minY_ = 0, maxRight_ = 1, maxBottom_ = 1;
     bool updatesEnabled_ = true;
     int marginH_ = 0, marginV_ = 0;
+    int32_t extentRight_ = 0, extentBottom_ = 0;
     TScrollState horz_, vert_;
 
     QWidget* scrollbarHPanel_;

@@ -119,12 +119,30 @@ uint64_t TThumbnailPool::Request(QObject* context, const std::string& fileName, 
                                  int32_t height, bool honourOrientation, TDone done) {
     const uint64_t ticket = nextTicket_++;
     waiting_.emplace(ticket, TWaiting{context, std::move(done)});
+    TJob job{ticket, fileName, rotation, height, honourOrientation};
+    if (cache_) asked_.emplace(ticket, job);
     {
         std::lock_guard lock(mutex_);
-        queue_.push_back({ticket, fileName, rotation, height, honourOrientation});
+        queue_.push_back(std::move(job));
     }
     pool_.Submit([this] { DecodeNext(); });
     return ticket;
+}
+
+std::optional<TThumbnail> TThumbnailPool::Cached(const std::string& fileName, int32_t rotation,
+                                                 int32_t height, bool honourOrientation) {
+    if (!cache_) return std::nullopt;
+    return cache_->Find(fileName, rotation, height, honourOrientation);
+}
+
+void TThumbnailPool::Hurry(uint64_t ticket) {
+    std::lock_guard lock(mutex_);
+    const auto it = std::find_if(queue_.begin(), queue_.end(),
+                                 [ticket](const TJob& j) { return j.Ticket == ticket; });
+    if (it == queue_.end() || it == queue_.begin()) return;
+    TJob job = std::move(*it);
+    queue_.erase(it);
+    queue_.push_front(std::move(job));
 }
 
 bool TThumbnailPool::Withdraw(uint64_t ticket) {
@@ -137,8 +155,9 @@ bool TThumbnailPool::Withdraw(uint64_t ticket) {
     std::lock_guard lock(mutex_);
     const auto it = std::find_if(queue_.begin(), queue_.end(),
                                  [ticket](const TJob& j) { return j.Ticket == ticket; });
-    if (it == queue_.end()) return false; // decoding or done: its result is dropped
+    if (it == queue_.end()) return false; // decoding or done: its result is only kept
     queue_.erase(it);
+    asked_.erase(ticket);
     return true;
 }
 
@@ -176,6 +195,15 @@ void TThumbnailPool::Deliver() {
         wakePosted_ = false;
     }
     HandOver(waitingFaces_, faces);
+    for (const TResult& result : results) {
+        const auto it = asked_.find(result.Ticket);
+        if (it == asked_.end()) continue;
+        const TJob& job = it->second;
+        if (cache_ && result.Value.Thumbnail)
+            cache_->Keep(job.FileName, job.Rotation, job.Height, job.HonourOrientation,
+                         *result.Value.Thumbnail);
+        asked_.erase(it);
+    }
     HandOver(waiting_, results);
     if (!results.empty()) TellIdle();
 }

@@ -12,6 +12,7 @@
 #include <QPointer>
 
 #include "frames/ThumbnailSource.h"
+#include "grid/ThumbnailCache.h"
 #include "jobs/WorkerPool.h"
 
 /// Decodes thumbnails on worker threads, as many as the machine has cores, in
@@ -37,6 +38,12 @@ public:
     uint64_t Request(QObject* context, const std::string& fileName, int32_t rotation,
                      int32_t height, bool honourOrientation, TDone done) override;
     bool Withdraw(uint64_t ticket) override;
+    /// Thumbnails decoded here are kept in the cache (also those whose requester
+    /// withdrew once the decode had begun), and Cached answers from it.
+    void SetCache(TThumbnailCache* cache) { cache_ = cache; }
+    std::optional<TThumbnail> Cached(const std::string& fileName, int32_t rotation, int32_t height,
+                                     bool honourOrientation) override;
+    void Hurry(uint64_t ticket) override;
     /// On threads of their own at a low priority, made at the first request:
     /// the thumbnails and the window go first.
     uint64_t RequestFaces(QObject* context, const std::string& fileName,
@@ -93,6 +100,9 @@ private:
     void Deliver();
 
     TReader reader_;
+    TThumbnailCache* cache_ = nullptr;
+    // what each decode not yet delivered was asked for, to keep its thumbnail
+    std::unordered_map<uint64_t, TJob> asked_;
     // the requesters, touched only on the pool's own thread
     std::unordered_map<uint64_t, TWaiting> waiting_;
     std::unordered_map<uint64_t, TWaitingFaces> waitingFaces_;

@@ -55,6 +55,8 @@ inline constexpr TBoolOption SizeSubfolders{"SizeSubfolders", false};
 // kept by the main window
 inline constexpr TBoolOption Debug{"Debug", false};
 inline constexpr TIntOption ImageSize{"ImageSize", 350};
+// megabytes of decoded thumbnails kept for photos scrolled away
+inline constexpr TIntOption ThumbnailMemory{"ThumbnailMemory", 256};
 inline constexpr TTextOption CroppedDir{"CroppedDir", nullptr}; // default: beside the pictures
 inline constexpr TIntOption MaxColumns{"MaxColumns", 0};
 inline constexpr TTextOption Details{"Details", "Full"};

@@ -44,6 +44,8 @@ struct TOrderPhoto {
     std::string ContentCheck;
     TPhotoState State = TPhotoState::Pending;
     std::string Reason; ///< why it failed, in the user's words
+    /// The faces found in the photo, in pixels of its stored picture; none until looked for.
+    std::vector<TCropRect> Faces;
     const std::string& File() const { return Choice.File; }
 };
 

@@ -101,7 +101,7 @@ void TAddRun::Start(const std::vector<std::string>& files) {
         waiting_.insert(waiting_.end(), files.begin(), files.end());
         return;
     }
-    TIFrame* already = nullptr;
+    std::string already;
     const std::vector<std::string> fresh = NewFilesOnly(files, already);
     if (fresh.empty()) {
         ShowAlreadyListed(already, files.size());
@@ -123,29 +123,24 @@ bool TAddRun::Adding() const {
     return !loadForm_.Finished();
 }
 
-TIFrame* TAddRun::AddImage(const std::string& path) {
-    TIFrame* frame = list_.Place(path, !Adding());
-    if (!frame && Adding()) NoteUnreadable(path, std::nullopt);
-    if (frame && Adding()) FrameArrived();
-    return frame;
+bool TAddRun::AddImage(const std::string& path) {
+    const bool added = list_.Place(path, !Adding());
+    if (!added && Adding()) NoteUnreadable(path, std::nullopt);
+    if (added && Adding()) FrameArrived();
+    return added;
 }
 
-TIFrame* TAddRun::AddImage(const std::string& path, TDecodedThumbnail decoded, int32_t height) {
-    // a file the decoder refused would be dropped after its frame was made
+bool TAddRun::AddImage(const std::string& path, const TDecodedThumbnail& decoded) {
+    // a file the decoder refused is not listed
     if (!decoded.Thumbnail) {
         NoteUnreadable(path, decoded.Fault);
-        return nullptr;
+        return false;
     }
-    // the user works on while frames arrive: the current frame changes only when there is none
-    TIFrame* frame = list_.Place(
-        path, [&](TIFrame& f) { return f.LoadFile(path, std::move(*decoded.Thumbnail), height); },
-        list_.Current() == nullptr);
-    if (!frame) return nullptr;
-    // the view size changed since the run began: the frame decodes again at its new height
-    if (height != TIFrame::EditorHeightFor(list_.ImageSize(), Get(settings_, Options::Details)))
-        frame->Reload();
+    // the user works on while photos arrive: the current one changes only when there is none
+    list_.Add(path, decoded.Thumbnail->layout, decoded.Thumbnail->truncated,
+              list_.CurrentIndex() < 0);
     FrameArrived();
-    return frame;
+    return true;
 }
 
 void TAddRun::FrameArrived() {
@@ -168,12 +163,12 @@ void TAddRun::NoteUnreadable(const std::string& path, const std::optional<TFault
 }
 
 void TAddRun::RunEnded() {
-    if (!list_.Current() && !list_.Frames().empty()) list_.SetCurrent(list_.Frames().front());
+    if (list_.CurrentIndex() < 0 && !list_.Empty()) list_.SetCurrentIndex(0);
     container_.LayoutNow(); // the last frames are shown at once
     emit FramesIn();
     list_.Checkpoint(); // the files added are one step
-    if (const auto [frame, count] = std::exchange(alreadyListed_, {}); frame)
-        ShowAlreadyListed(frame, count);
+    if (const auto [file, count] = std::exchange(alreadyListed_, {}); !file.empty())
+        ShowAlreadyListed(file, count);
     // files that came meanwhile were accepted then: a crop run begun since does not turn
     // them away; when they make a run of their own, its end tells the rest
     if (!waiting_.empty()) {
@@ -186,20 +181,20 @@ void TAddRun::RunEnded() {
 }
 
 std::vector<std::string> TAddRun::NewFilesOnly(const std::vector<std::string>& files,
-                                               TIFrame*& already) const {
+                                               std::string& already) const {
     // a file listed twice would be cut twice into the same name, the uncropped copy
     // possibly last
-    std::map<std::string, TIFrame*> listed;
-    for (TIFrame* frame : list_.Frames())
-        listed.emplace(SameFileKey(frame->SourceFileName()), frame);
+    std::map<std::string, std::string> listed;
+    for (const TOrderPhoto& photo : list_.Order().Photos())
+        listed.emplace(SameFileKey(photo.File()), photo.File());
     std::set<std::string> taken;
     std::vector<std::string> fresh;
-    already = nullptr;
+    already.clear();
     for (const std::string& file : files) {
         const std::string key = SameFileKey(file);
         const auto it = listed.find(key);
         if (it != listed.end()) {
-            if (!already) already = it->second;
+            if (already.empty()) already = it->second;
         } else if (taken.insert(key).second) {
             fresh.push_back(file);
         }
@@ -207,10 +202,11 @@ std::vector<std::string> TAddRun::NewFilesOnly(const std::vector<std::string>& f
     return fresh;
 }
 
-void TAddRun::ShowAlreadyListed(TIFrame* frame, std::size_t count) {
-    if (!frame || list_.IndexOf(frame) < 0) return;
-    list_.SetCurrent(frame);
-    const QString name = QString::fromStdString(LastComponent(frame->SourceFileName()));
+void TAddRun::ShowAlreadyListed(const std::string& file, std::size_t count) {
+    const int index = list_.Order().IndexOf(file);
+    if (index < 0) return;
+    list_.SetCurrentIndex(index);
+    const QString name = QString::fromStdString(LastComponent(file));
     status_(count > 1 ? trn_("%1 file is already in the list and was not added again.",
                              "%1 files are already in the list and were not added again.", count)
                             .arg(count)

@@ -44,10 +44,10 @@ public:
     void AddDropped(const std::vector<std::string>& paths);
     /// Whether a thumbnail run is on.
     bool Adding() const;
-    /// A frame for the file, read on the spot.
-    TIFrame* AddImage(const std::string& path);
-    /// The same with a thumbnail decoded ahead for an editor of the given height.
-    TIFrame* AddImage(const std::string& path, TDecodedThumbnail decoded, int32_t height);
+    /// The file's photo, its header read on the spot; false when it cannot be read.
+    bool AddImage(const std::string& path);
+    /// The same with a thumbnail decoded ahead (which the thumbnail source keeps).
+    bool AddImage(const std::string& path, const TDecodedThumbnail& decoded);
     /// What could not be looked into is told, not passed over.
     void TellListFaults(const std::vector<TListFault>& faults);
     /// The thumbnail run has ended: what is left of the add follows.
@@ -63,12 +63,12 @@ private:
     void Start(const std::vector<std::string>& files);
     void FrameArrived();
     void NoteUnreadable(const std::string& path, const std::optional<TFault>& fault);
-    /// The files not in the list yet, each once; already is the frame of the first
-    /// file that is listed, or null.
+    /// The files not in the list yet, each once; already is the file of the first
+    /// one that is listed, or "".
     std::vector<std::string> NewFilesOnly(const std::vector<std::string>& files,
-                                          TIFrame*& already) const;
-    /// Selects the frame of a file added again and says so in the status bar.
-    void ShowAlreadyListed(TIFrame* frame, std::size_t count);
+                                          std::string& already) const;
+    /// Selects the photo of a file added again and says so in the status bar.
+    void ShowAlreadyListed(const std::string& file, std::size_t count);
 
     TFrameList& list_;
     TLoadForm& loadForm_;
@@ -81,5 +81,5 @@ private:
     QElapsedTimer lastLayout_;            // of the grid while frames arrive
     std::vector<std::string> unreadable_; // "name: reason", told once the run is over
     // a file of the run already in the list, and how many were, told at its end
-    std::pair<TIFrame*, std::size_t> alreadyListed_{nullptr, 0};
+    std::pair<std::string, std::size_t> alreadyListed_{"", 0};
 };

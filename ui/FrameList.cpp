@@ -18,7 +18,9 @@
 #include "i18n/gnugettext.h"
 #include "jobs/OrderFile.h"
 #include "jobs/SharedSettings.h"
+#include "model/CropAspects.h"
 #include "model/Options.h"
+#include "model/PhotoEdit.h"
 
 namespace fs = std::filesystem;
 
@@ -27,6 +29,12 @@ namespace {
 constexpr int kKeyRunPause = 800;
 // the first areas whose faces were found within this long slide as one step
 constexpr int kFacesBatch = 1500;
+// frames are kept for this many screens above and below the view
+constexpr int kNearScreens = 1;
+// and for at least this many photos, so that a short list has a frame for each
+constexpr std::size_t kLeastFrames = 48;
+// frames without a row kept for the next rows to come into view
+constexpr std::size_t kSpareFrames = 24;
 } // namespace
 
 TFrameList::TFrameList(TCContainer& container, TStorageTank& settings, IUserPrompt& prompt,
@@ -38,16 +46,25 @@ TFrameList::TFrameList(TCContainer& container, TStorageTank& settings, IUserProm
     connect(&keyRun_, &QTimer::timeout, this, &TFrameList::Checkpoint);
     slide_.setSingleShot(true);
     connect(&slide_, &QTimer::timeout, this, &TFrameList::SlideToFaces);
+    container_.SetCells([this] { return Cells(); }, [this] { ShowRows(); });
 }
 
 TFrameList::~TFrameList() {
+    container_.SetCells({}, {});
     // frames observe the aspect registry, which outlives the list: they detach as they go
-    for (TIFrame* frame : frames_)
+    for (TIFrame*& frame : frames_) {
         delete frame;
-    frames_.clear();
-    current_ = nullptr;
-    released_.reset();
-    kept_.clear();
+        frame = nullptr;
+    }
+    spare_.clear();
+}
+
+const TCropAspectList& TFrameList::Aspects() const {
+    return GetCropAspects().CurrentList();
+}
+
+TIFrame* TFrameList::Current() const {
+    return current_ >= 0 ? frames_[static_cast<std::size_t>(current_)] : nullptr;
 }
 
 int TFrameList::IndexOf(const TIFrame* frame) const {
@@ -56,63 +73,106 @@ int TFrameList::IndexOf(const TIFrame* frame) const {
     return it == frames_.end() ? -1 : static_cast<int>(it - frames_.begin());
 }
 
+const TOrderPhoto* TFrameList::PhotoOf(const TIFrame* frame) const {
+    const int i = IndexOf(frame);
+    return i < 0 ? nullptr : &order_.At(static_cast<std::size_t>(i));
+}
+
 void TFrameList::SetImageSize(int height) {
     imageSize_ = height;
-    for (TIFrame* frame : frames_)
+    for (const auto& frame : spare_)
         frame->resize(frame->width(), height);
-    container_.RequestLayout();
     for (TIFrame* frame : frames_)
-        frame->Reload();
+        if (frame) {
+            frame->resize(frame->width(), height);
+            frame->Reload();
+        }
+    container_.RequestLayout();
 }
 
 void TFrameList::SetDetails(const std::string& level) {
-    for (TIFrame* frame : frames_)
+    for (const auto& frame : spare_)
         frame->SetDetails(level);
+    for (TIFrame* frame : frames_)
+        if (frame) frame->SetDetails(level);
     container_.RequestLayout();
 }
 
-const TOrderPhoto* TFrameList::PhotoOf(const TIFrame* frame) const {
-    const int i = IndexOf(frame);
-    if (i < 0 || static_cast<std::size_t>(i) >= order_.Count()) return nullptr;
-    const TOrderPhoto& photo = order_.At(static_cast<std::size_t>(i));
-    return photo.File() == frame->SourceFileName() ? &photo : nullptr;
+// --- rows and their frames ---
+
+TGridCells TFrameList::Cells() {
+    TGridCells cells;
+    cells.Count = static_cast<int>(rows_.size());
+    cells.Height = imageSize_;
+    if (rows_.empty()) return cells;
+    // every column as wide as the widest photo wants
+    double widest = 0.0;
+    for (const TRow& row : rows_)
+        if (row.Area.ImageHeight() > 0)
+            widest = std::max(widest, double(row.Area.ImageWidth()) / row.Area.ImageHeight());
+    TIFrame* sample = nullptr;
+    for (TIFrame* frame : frames_)
+        if (frame) sample = frame;
+    if (!sample) {
+        sample = TakeFrame();
+        spare_.emplace_back(sample);
+    }
+    cells.MinWidth = sample->minimumWidth();
+    cells.PreferredWidth = sample->PreferredWidthFor(imageSize_, widest);
+    return cells;
 }
 
-// --- frames in and out ---
-
-TIFrame* TFrameList::Place(const std::string& path, bool makeCurrent) {
-    return Place(
-        path, [&path](TIFrame& frame) { return frame.LoadFile(path); }, makeCurrent);
+std::pair<std::size_t, std::size_t> TFrameList::NearRows() const {
+    TGridShape shape = container_.Shape();
+    shape.Count = static_cast<int>(rows_.size());
+    if (shape.RowHeight <= 0) shape.RowHeight = imageSize_;
+    const TBig* big = container_.Big();
+    const int top = big->VertBarShown() ? big->VertBar().Position : 0;
+    const int screen = std::max(big->Viewport()->height(), imageSize_);
+    auto [first, end] =
+        shape.CellsBetween(top - kNearScreens * screen, top + (kNearScreens + 1) * screen);
+    std::size_t from = static_cast<std::size_t>(first), to = static_cast<std::size_t>(end);
+    to = std::max(to, std::min(rows_.size(), from + kLeastFrames));
+    return {from, to};
 }
 
-TIFrame* TFrameList::Place(const std::string& path, const std::function<bool(TIFrame&)>& load,
-                           bool makeCurrent) {
-    std::error_code ec;
-    if (!fs::is_regular_file(path, ec)) return nullptr;
+void TFrameList::ShowRows() {
+    if (showing_) return;
+    showing_ = true;
+    const auto [first, end] = NearRows();
     TBig* big = container_.Big();
-    const int scroll = big->VertBar().Position;
+    const bool was = big->UpdatesEnabled();
+    big->SetUpdatesEnabled(false);
+    for (std::size_t i = 0; i < frames_.size(); ++i)
+        if (frames_[i] && (i < first || i >= end)) Unbind(i);
+    const TGridShape& shape = container_.Shape();
+    const bool laidOut = shape.ColWidth > 0;
+    for (std::size_t i = first; i < end; ++i) {
+        if (!frames_[i]) Bind(i);
+        TIFrame* frame = frames_[i];
+        if (TBigControl* item = big->FindItem(frame); item && laidOut) {
+            const QRect cell = shape.Cell(static_cast<int>(i));
+            big->SetItemBounds(item, cell.x(), cell.y(), imageSize_, cell.width());
+        }
+    }
+    big->SetUpdatesEnabled(was);
+    big->Rearrange();
+    showing_ = false;
+}
 
-    auto* frame = new TIFrame(big->Viewport());
+TIFrame* TFrameList::TakeFrame() {
+    if (!spare_.empty()) {
+        TIFrame* frame = spare_.back().release();
+        spare_.pop_back();
+        return frame;
+    }
+    auto* frame = new TIFrame;
+    ++made_;
     frame->SetCommands(&commands_);
     frame->SetThumbnailSource(reloads_);
     frame->resize(frame->width(), imageSize_);
-    frame->move(0, static_cast<int>(frames_.size()) * imageSize_);
-    frames_.push_back(frame);
     frame->SetDetails(Get(settings_, Options::Details));
-    frame->SetHonourOrientation(Get(settings_, Options::HonourOrientation));
-    frame->SetLandscapeTurn(Get(settings_, Options::AutoRotateToLandscapeAfterCrop));
-    big->AddItem(frame);
-
-    if (!load(*frame)) {
-        big->RemoveItem(frame);
-        frames_.pop_back();
-        Release(frame);
-        big->ScrollTo(Qt::Vertical, scroll);
-        return nullptr;
-    }
-    frame->SetDestFileName(NewDestinationName(path, settings_));
     frame->SetCropVisible(true);
-    frame->SetLook(Get(settings_, Options::CropAreaLook));
     connect(frame, &TIFrame::SelectRequested, this, [this, frame] { SelectedFrom(frame); });
     connect(frame, &TIFrame::Navigate, this, &TFrameList::Navigate);
     connect(frame, &TIFrame::AspectChosen, this,
@@ -123,113 +183,173 @@ TIFrame* TFrameList::Place(const std::string& path, const std::function<bool(TIF
             [this, frame](Qt::KeyboardModifiers keys) { Choose(frame, keys); });
     connect(frame, &TIFrame::SoleRequested, this, &TFrameList::ChooseOnly);
     connect(frame, &TIFrame::Changed, this, [this, frame] { FrameChanged(frame); });
-    if (makeCurrent) SetCurrent(frame);
-    if (Get(settings_, Options::AutoRotateCrop)) frame->AutoFlip();
-    frame->CenterCrop();
-    if (!restoring_) {
-        // made now, while the file is fresh in the cache: a saved order tells by it
-        // a photo only touched since from one changed
-        TOrderPhoto photo = frame->Photo();
-        photo.ContentCheck = ContentCheckOf(path);
-        // a new photo's first area slides to its faces once they are found
-        if (LookForFaces(frame)) firstChoice_[frame] = photo.Choice;
-        order_.Insert(frames_.size() - 1, std::move(photo));
-    } else {
-        LookForFaces(frame);
-    }
-    big->ScrollTo(Qt::Vertical, scroll);
-    emit ListChanged();
     return frame;
 }
 
-void TFrameList::Remove(TIFrame* frame) {
-    firstChoice_.erase(frame);
-    int i = IndexOf(frame);
-    // the frame can come back by an undo, in its state and place
-    if (i >= 0 && !restoring_) order_.Remove(static_cast<std::size_t>(i));
+void TFrameList::Bind(std::size_t index) {
+    TIFrame* frame = TakeFrame();
+    TBig* big = container_.Big();
+    const TRow& row = rows_[index];
+    frame->resize(frame->width(), imageSize_);
+    frame->SetDetails(Get(settings_, Options::Details));
+    frame->move(0, static_cast<int>(index) * imageSize_);
+    big->AddItem(frame);
+    frames_[index] = frame;
+    frame->Show(order_.At(index), row.Area);
+    frame->SetLook(row.Look >= 0 ? row.Look : Get(settings_, Options::CropAreaLook));
+    frame->SetMarked(row.Marked);
+    frame->SetSelected(static_cast<int>(index) == current_);
+    if (static_cast<int>(index) == current_) big->SetCurrent(frame);
+}
+
+void TFrameList::Unbind(std::size_t index) {
+    TIFrame* frame = std::exchange(frames_[index], nullptr);
+    if (!frame) return;
+    const int look = frame->Cropper()->Look();
+    rows_[index].Look = look == Get(settings_, Options::CropAreaLook) ? -1 : look;
     container_.Big()->RemoveItem(frame);
-    if (i >= 0) frames_.erase(frames_.begin() + i);
-    if (frame == current_) current_ = nullptr;
-    Keep(frame);
-    if (i < 0) i = 0;
-    TIFrame* next = nullptr;
-    if (i < static_cast<int>(frames_.size()))
-        next = frames_[static_cast<std::size_t>(i)];
-    else if (!frames_.empty())
-        next = frames_.back();
-    SetCurrent(next);
+    frame->SetMarked(false);
+    frame->SetSelected(false);
+    // the pool keeps what it decoded; the frame keeps nothing of the photo's picture
+    frame->Cropper()->Release();
+    if (spare_.size() < kSpareFrames)
+        spare_.emplace_back(frame);
+    else
+        frame->deleteLater(); // it may be inside its own event now (its menu's Remove)
+}
+
+void TFrameList::InsertRow(std::size_t index, TRow row) {
+    rows_.insert(rows_.begin() + static_cast<std::ptrdiff_t>(index), std::move(row));
+    frames_.insert(frames_.begin() + static_cast<std::ptrdiff_t>(index), nullptr);
+    if (current_ >= static_cast<int>(index)) ++current_;
+}
+
+void TFrameList::EraseRow(std::size_t index) {
+    Unbind(index);
+    rows_.erase(rows_.begin() + static_cast<std::ptrdiff_t>(index));
+    frames_.erase(frames_.begin() + static_cast<std::ptrdiff_t>(index));
+    if (current_ == static_cast<int>(index))
+        current_ = -1;
+    else if (current_ > static_cast<int>(index))
+        --current_;
+}
+
+void TFrameList::EditRow(std::size_t index,
+                         const std::function<void(TOrderPhoto&, TCropArea&)>& edit) {
+    TOrderPhoto photo = order_.At(index);
+    edit(photo, rows_[index].Area);
+    order_.Update(index, std::move(photo));
+    if (TIFrame* frame = frames_[index]) frame->Show(order_.At(index), rows_[index].Area);
+}
+
+void TFrameList::ScrollToRow(std::size_t index) {
+    const TGridShape& shape = container_.Shape();
+    if (shape.ColWidth <= 0) return;
+    TBig* big = container_.Big();
+    const QRect cell = shape.Cell(static_cast<int>(index));
+    const int view = big->Viewport()->height();
+    const int pos = big->VertBar().Position;
+    if (cell.height() >= view || cell.top() < pos)
+        big->ScrollTo(Qt::Vertical, cell.top());
+    else if (cell.top() + cell.height() > pos + view)
+        big->ScrollTo(Qt::Vertical, cell.top() + cell.height() - view);
+}
+
+// --- photos in and out ---
+
+void TFrameList::Add(const std::string& path, const TJpegLayout& layout, bool incomplete,
+                     bool makeCurrent) {
+    TRow row;
+    TOrderPhoto photo =
+        NewPhoto(path, layout, incomplete, Aspects(),
+                 {Get(settings_, Options::AutoRotateCrop), Get(settings_, Options::HonourOrientation),
+                  Get(settings_, Options::AutoRotateToLandscapeAfterCrop)},
+                 NewDestinationName(path, settings_), row.Area);
+    // made now, while the file is fresh in the cache: a saved order tells by it
+    // a photo only touched since from one changed
+    photo.ContentCheck = ContentCheckOf(path);
+    // a new photo's first area slides to its faces once they are found
+    if (LookForFaces(path)) firstChoice_[path] = photo.Choice;
+    const std::size_t index = rows_.size();
+    InsertRow(index, std::move(row));
+    order_.Insert(index, std::move(photo));
+    if (index < NearRows().second) ShowRows();
+    if (makeCurrent) SetCurrentIndex(static_cast<int>(index));
+    emit ListChanged();
+}
+
+bool TFrameList::Place(const std::string& path, bool makeCurrent) {
+    std::error_code ec;
+    if (!fs::is_regular_file(path, ec)) return false;
+    try {
+        Add(path, ReadJpegLayout(path), false, makeCurrent);
+    } catch (const TError&) {
+        return false;
+    }
+    return true;
+}
+
+bool TFrameList::PlaceSaved(const TFrameState& choice) {
+    if (!Place(choice.File, false)) return false;
+    const std::size_t index = rows_.size() - 1;
+    TOrderPhoto photo = order_.At(index);
+    photo.Choice = choice;
+    rows_[index].Area =
+        AreaOfPhoto(photo, Aspects(), Get(settings_, Options::AutoRotateToLandscapeAfterCrop));
+    TakeArea(photo, rows_[index].Area, Aspects());
+    order_.Replace(index, photo);
+    if (TIFrame* frame = frames_[index]) frame->Show(order_.At(index), rows_[index].Area);
+    return true;
+}
+
+void TFrameList::RemoveAt(std::size_t index) {
+    RemoveRows({index});
+}
+
+void TFrameList::RemoveRows(std::vector<std::size_t> indices) {
+    if (indices.empty()) return;
+    std::sort(indices.begin(), indices.end());
+    indices.erase(std::unique(indices.begin(), indices.end()), indices.end());
+    const std::size_t first = indices.front();
+    // from the end, so that the places still to go stay where they are and a long
+    // list moves once
+    for (auto it = indices.rbegin(); it != indices.rend(); ++it) {
+        firstChoice_.erase(order_.At(*it).File());
+        if (!restoring_) order_.Remove(*it);
+        EraseRow(*it);
+    }
+    if (current_ < 0 && !rows_.empty()) SetCurrentIndex(static_cast<int>(std::min(first, rows_.size() - 1)));
+    ShowRows();
     emit ListChanged();
     container_.RequestLayout();
 }
 
-void TFrameList::Release(TIFrame* frame) {
-    // the frame may be inside its own event now: it lives until the next release
-    frame->hide();
-    frame->setParent(nullptr);
-    released_.reset(frame);
-}
-
-void TFrameList::Keep(TIFrame* frame) {
-    frame->hide();
-    frame->setParent(nullptr);
-    frame->SetMarked(false);
-    frame->SetSelected(false);
-    frame->Cropper()->Area().DropThumbnail();
-    std::unique_ptr<TIFrame>& place = kept_[frame->SourceFileName()];
-    // a frame kept before for the same file (added again since) gives way
-    if (place) place.release()->deleteLater();
-    place.reset(frame);
-}
-
-void TFrameList::PruneKept() {
-    for (auto it = kept_.begin(); it != kept_.end();) {
-        if (order_.MayReturn(it->first)) {
-            ++it;
-            continue;
-        }
-        // the frame may be inside its own event now (its menu's Remove)
-        it->second.release()->deleteLater();
-        it = kept_.erase(it);
-    }
-}
-
-TIFrame* TFrameList::ReturnKept(const std::string& file) {
-    const auto it = kept_.find(file);
-    if (it == kept_.end()) return nullptr;
-    TIFrame* frame = it->second.release();
-    kept_.erase(it);
-    frame->resize(frame->width(), imageSize_);
-    frame->move(0, static_cast<int>(frames_.size()) * imageSize_);
-    frame->SetDetails(Get(settings_, Options::Details));
-    frame->SetLandscapeTurn(Get(settings_, Options::AutoRotateToLandscapeAfterCrop));
-    frames_.push_back(frame);
-    container_.Big()->AddItem(frame);
-    // the thumbnail went with the frame; it is decoded again for the present size
-    frame->Reload();
-    return frame;
-}
-
 // --- faces ---
 
-bool TFrameList::LookForFaces(TIFrame* frame) {
+bool TFrameList::LookForFaces(const std::string& file) {
     if (!reloads_ || !Get(settings_, Options::KeepFaces)) return false;
-    return reloads_->RequestFaces(frame, frame->SourceFileName(),
-                                  [this, frame](std::vector<TCropRect> faces) {
-                                      FacesFound(frame, std::move(faces));
-                                  }) != 0;
+    return reloads_->RequestFaces(this, file, [this, file](std::vector<TCropRect> faces) {
+        FacesFound(file, std::move(faces));
+    }) != 0;
 }
 
-void TFrameList::FacesFound(TIFrame* frame, std::vector<TCropRect> faces) {
+void TFrameList::FacesFound(const std::string& file, std::vector<TCropRect> faces) {
     std::optional<TFrameState> proposed;
-    if (const auto first = firstChoice_.find(frame); first != firstChoice_.end()) {
+    if (const auto first = firstChoice_.find(file); first != firstChoice_.end()) {
         proposed = first->second;
         firstChoice_.erase(first);
     }
-    if (!faces.empty()) {
-        // a frame out of the list keeps them too: an undo may bring it back
-        frame->Cropper()->Area().SetFaces(std::move(faces));
-        frame->Cropper()->update(); // marked while selected
-        if (proposed && IndexOf(frame) >= 0) toSlide_.emplace_back(frame, *proposed);
+    const int i = order_.IndexOf(file);
+    if (!faces.empty() && i >= 0) {
+        const std::size_t index = static_cast<std::size_t>(i);
+        TOrderPhoto photo = order_.At(index);
+        photo.Faces = faces;
+        order_.Replace(index, std::move(photo));
+        if (TIFrame* frame = frames_[index]) {
+            frame->Cropper()->Area().SetFaces(std::move(faces));
+            frame->Cropper()->update(); // marked while selected
+        }
+        if (proposed) toSlide_.emplace_back(file, *proposed);
     }
     if (toSlide_.empty()) return;
     // the areas of photos added together slide together, a step every while at most,
@@ -247,23 +367,32 @@ void TFrameList::SlideToFaces() {
         return;
     }
     Checkpoint();
-    for (const auto& [frame, proposed] : std::exchange(toSlide_, {})) {
-        const TOrderPhoto* photo = PhotoOf(frame);
+    for (const auto& [file, proposed] : std::exchange(toSlide_, {})) {
+        const int i = order_.IndexOf(file);
         // an area the user has touched meanwhile stays where they put it
-        if (photo && photo->Choice.SameEdit(proposed)) frame->Cropper()->Area().KeepFaces();
+        if (i < 0 || !order_.At(static_cast<std::size_t>(i)).Choice.SameEdit(proposed)) continue;
+        EditRow(static_cast<std::size_t>(i), [this](TOrderPhoto& photo, TCropArea& area) {
+            SlidePhotoToFaces(photo, area, Aspects());
+        });
     }
     Checkpoint();
 }
 
-// --- the current frame and the frames chosen with it ---
+// --- the current photo and those chosen with it ---
 
-void TFrameList::SetCurrent(TIFrame* frame) {
-    if (frame == current_) return;
-    KeepChoiceFor(frame);
-    if (current_) current_->SetSelected(false);
-    current_ = frame;
+void TFrameList::SetCurrentIndex(int index) {
+    if (index >= static_cast<int>(rows_.size())) index = -1;
+    if (index == current_) return;
+    KeepChoiceFor(index);
+    if (TIFrame* old = Current()) old->SetSelected(false);
+    current_ = index;
+    TIFrame* frame = nullptr;
+    if (index >= 0) {
+        ScrollToRow(static_cast<std::size_t>(index));
+        ShowRows();
+        frame = frames_[static_cast<std::size_t>(index)];
+    }
     if (frame) {
-        container_.Big()->ScrollIntoView(frame);
         // focus already on one of the frame's controls (which is how it became current)
         // stays there
         if (frame->isVisible() && frame->isEnabled() &&
@@ -275,117 +404,139 @@ void TFrameList::SetCurrent(TIFrame* frame) {
     container_.Big()->SetCurrent(frame);
 }
 
+void TFrameList::ShowCurrent() {
+    if (current_ < 0) return;
+    ScrollToRow(static_cast<std::size_t>(current_));
+    ShowRows();
+}
+
 void TFrameList::SelectedFrom(TIFrame* frame) {
-    // a frame already released may still be inside its own signal
-    if (IndexOf(frame) < 0 || frame == current_) return;
+    // a frame handed on may still be inside its own signal
+    const int index = IndexOf(frame);
+    if (index < 0 || index == current_) return;
     for (TIFrame* f : frames_)
-        f->SetSelected(f == frame);
-    SetCurrent(frame);
+        if (f) f->SetSelected(f == frame);
+    SetCurrentIndex(index);
 }
 
 void TFrameList::Navigate(TCFrame::TNavigation where) {
-    const int p = IndexOf(current_);
-    const int count = static_cast<int>(frames_.size());
+    const int count = static_cast<int>(rows_.size());
+    if (count == 0) return;
     switch (where) {
     case TCFrame::TNavigation::Previous:
-        if (p > 0) SetCurrent(frames_[static_cast<std::size_t>(p - 1)]);
+        if (current_ > 0) SetCurrentIndex(current_ - 1);
         break;
     case TCFrame::TNavigation::Next:
-        if (p >= 0 && p < count - 1) SetCurrent(frames_[static_cast<std::size_t>(p + 1)]);
+        if (current_ >= 0 && current_ < count - 1) SetCurrentIndex(current_ + 1);
         break;
     case TCFrame::TNavigation::Home:
-        if (count > 0) SetCurrent(frames_.front());
+        SetCurrentIndex(0);
         break;
     case TCFrame::TNavigation::End:
-        if (count > 0) SetCurrent(frames_.back());
+        SetCurrentIndex(count - 1);
         break;
     }
 }
 
-std::vector<TIFrame*> TFrameList::Chosen() const {
-    std::vector<TIFrame*> chosen;
-    for (TIFrame* f : frames_)
-        if (f == current_ || f->Marked()) chosen.push_back(f);
+std::vector<std::size_t> TFrameList::Chosen() const {
+    std::vector<std::size_t> chosen;
+    for (std::size_t i = 0; i < rows_.size(); ++i)
+        if (static_cast<int>(i) == current_ || rows_[i].Marked) chosen.push_back(i);
     return chosen;
 }
 
+void TFrameList::SetMarked(std::size_t index, bool marked) {
+    if (rows_[index].Marked == marked) return;
+    rows_[index].Marked = marked;
+    if (TIFrame* frame = frames_[index]) frame->SetMarked(marked);
+}
+
 void TFrameList::Choose(TIFrame* frame, Qt::KeyboardModifiers keys) {
-    if (IndexOf(frame) < 0) return;
-    if (!current_) {
-        SelectedFrom(frame);
+    const int index = IndexOf(frame);
+    if (index >= 0) ChooseAt(static_cast<std::size_t>(index), keys);
+}
+
+void TFrameList::ChooseAt(std::size_t index, Qt::KeyboardModifiers keys) {
+    if (index >= rows_.size()) return;
+    const int at = static_cast<int>(index);
+    if (current_ < 0) {
+        SetCurrentIndex(at);
         return;
     }
     if (keys & Qt::ShiftModifier) {
-        // the frames from the current one to this one; with Ctrl as well, added to the rest
-        const int from = IndexOf(current_), to = IndexOf(frame);
-        for (int i = 0; i < static_cast<int>(frames_.size()); ++i) {
+        // the photos from the current one to this one; with Ctrl as well, added to the rest
+        const int from = current_, to = at;
+        for (int i = 0; i < static_cast<int>(rows_.size()); ++i) {
             const bool inside = (i - from) * (i - to) <= 0;
-            TIFrame* f = frames_[static_cast<std::size_t>(i)];
-            if (inside || !(keys & Qt::ControlModifier)) f->SetMarked(inside && f != current_);
+            if (inside || !(keys & Qt::ControlModifier))
+                SetMarked(static_cast<std::size_t>(i), inside && i != current_);
         }
-        if (frame != current_) {
-            frame->SetMarked(true);
-            SelectedFrom(frame);
+        if (at != current_) {
+            SetMarked(index, true);
+            SetCurrentIndex(at);
         }
         return;
     }
-    if (frame == current_) {
-        // the current frame leaves the choice; another chosen one becomes current
-        const std::vector<TIFrame*> chosen = Chosen();
+    if (at == current_) {
+        // the current photo leaves the choice; another chosen one becomes current
+        const std::vector<std::size_t> chosen = Chosen();
         if (chosen.size() < 2) return;
-        TIFrame* next = chosen.front() == frame ? chosen[1] : chosen.front();
-        TIFrame* old = current_;
-        SelectedFrom(next);
-        old->SetMarked(false);
+        const std::size_t next = chosen.front() == index ? chosen[1] : chosen.front();
+        const std::size_t old = index;
+        SetCurrentIndex(static_cast<int>(next));
+        SetMarked(old, false);
         return;
     }
-    if (frame->Marked()) {
-        frame->SetMarked(false);
+    if (rows_[index].Marked) {
+        SetMarked(index, false);
         return;
     }
-    current_->SetMarked(true);
-    frame->SetMarked(true);
-    SelectedFrom(frame);
+    SetMarked(static_cast<std::size_t>(current_), true);
+    SetMarked(index, true);
+    SetCurrentIndex(at);
 }
 
 void TFrameList::ChooseOnly() {
-    for (TIFrame* f : frames_)
-        if (f->Marked()) f->SetMarked(false);
+    for (std::size_t i = 0; i < rows_.size(); ++i)
+        SetMarked(i, false);
 }
 
-void TFrameList::KeepChoiceFor(TIFrame* frame) {
-    // the current frame is always one of the chosen: a frame outside them ends the choice
-    if (frame && frame->Marked()) {
-        frame->SetMarked(false);
-        if (current_) current_->SetMarked(true);
+void TFrameList::KeepChoiceFor(int index) {
+    // the current photo is always one of the chosen: one outside them ends the choice
+    if (index >= 0 && rows_[static_cast<std::size_t>(index)].Marked) {
+        SetMarked(static_cast<std::size_t>(index), false);
+        if (current_ >= 0) SetMarked(static_cast<std::size_t>(current_), true);
     } else {
         ChooseOnly();
     }
 }
 
 void TFrameList::SelectAll() {
-    if (frames_.empty()) return;
-    if (!current_) SetCurrent(frames_.front());
-    for (TIFrame* f : frames_)
-        f->SetMarked(f != current_);
+    if (rows_.empty()) return;
+    if (current_ < 0) SetCurrentIndex(0);
+    for (std::size_t i = 0; i < rows_.size(); ++i)
+        SetMarked(i, static_cast<int>(i) != current_);
 }
 
-// --- what acts on the chosen frames ---
+// --- what acts on the chosen photos ---
 
 void TFrameList::AspectChosenIn(TIFrame* frame, bool flip) {
-    if (spreading_ || IndexOf(frame) < 0 || order_.IndexOf(frame->SourceFileName()) < 0) return;
-    const std::vector<TIFrame*> chosen = Chosen();
-    if (std::find(chosen.begin(), chosen.end(), frame) != chosen.end()) {
-        // every chosen frame takes the choice, each with its own largest area
+    const int at = IndexOf(frame);
+    if (spreading_ || at < 0) return;
+    const std::vector<std::size_t> chosen = Chosen();
+    if (std::find(chosen.begin(), chosen.end(), static_cast<std::size_t>(at)) != chosen.end()) {
+        // every chosen photo takes the choice, each with its own largest area
         spreading_ = true;
         const int index = frame->State().AspectIndex;
         const bool autoFlip = Get(settings_, Options::AutoRotateCrop);
-        for (TIFrame* f : chosen) {
-            if (f == frame) continue;
-            if (flip)
-                f->ToggleFlip();
-            else
-                f->ChooseAspect(index, autoFlip);
+        for (std::size_t i : chosen) {
+            if (static_cast<int>(i) == at) continue;
+            EditRow(i, [&](TOrderPhoto& photo, TCropArea& area) {
+                if (flip)
+                    ToggleFlip(photo, area, Aspects());
+                else
+                    ChooseAspect(photo, area, Aspects(), index, autoFlip);
+            });
         }
         spreading_ = false;
     }
@@ -393,36 +544,66 @@ void TFrameList::AspectChosenIn(TIFrame* frame, bool flip) {
 }
 
 void TFrameList::TurnChosen(int degrees) {
-    if (!current_ || locked_) return;
+    if (current_ < 0 || locked_) return;
     Checkpoint();
-    for (TIFrame* frame : Chosen()) {
-        try {
-            frame->SetRotation((frame->Rotation() + degrees) % 360);
-        } catch (const TError& e) {
-            // the photo cannot be read again (moved or damaged): the frame stays as it was
-            prompt_.ShowError(ErrorText(e));
+    std::string gone;
+    for (std::size_t i : Chosen()) {
+        // a photo whose file has gone stays as it was: it could not be cut in any turn
+        std::error_code ec;
+        if (!fs::exists(order_.At(i).File(), ec)) {
+            if (gone.empty()) gone = order_.At(i).File();
+            continue;
         }
+        const int32_t to = (order_.At(i).Choice.Rotation + degrees) % 360;
+        // a frame turns the picture it shows at once; the rest only turn their areas
+        if (TIFrame* frame = frames_[i])
+            frame->SetRotation(to);
+        else
+            EditRow(i, [&](TOrderPhoto& photo, TCropArea& area) {
+                TurnPhoto(photo, area, Aspects(), to);
+            });
     }
     Checkpoint();
+    if (!gone.empty()) prompt_.ShowError(ErrorText(TFault{TErrorKind::Missing, gone, "", ""}));
 }
 
 void TFrameList::RemoveChosen() {
-    if (!current_ || locked_) return;
+    if (current_ < 0 || locked_) return;
     Checkpoint();
-    for (TIFrame* frame : Chosen())
-        Remove(frame);
+    RemoveRows(Chosen());
     Checkpoint();
 }
 
 void TFrameList::RemoveAll() {
     Checkpoint();
-    TBig* big = container_.Big();
-    big->SetUpdatesEnabled(false);
-    while (!frames_.empty())
-        Remove(frames_.back());
-    big->SetUpdatesEnabled(true);
-    container_.RequestLayout();
+    std::vector<std::size_t> all(rows_.size());
+    for (std::size_t i = 0; i < all.size(); ++i)
+        all[i] = i;
+    RemoveRows(std::move(all));
     Checkpoint();
+}
+
+void TFrameList::SetLandscapeTurn(bool on) {
+    for (std::size_t i = 0; i < rows_.size(); ++i) {
+        TCropArea& area = rows_[i].Area;
+        const TCropArea before = area;
+        area.SetWholeBlockPortrait(on);
+        if (area == before) continue;
+        TOrderPhoto photo = order_.At(i);
+        TakeArea(photo, area, Aspects());
+        order_.Replace(i, std::move(photo));
+        if (TIFrame* frame = frames_[i]) frame->Show(order_.At(i), area);
+    }
+}
+
+void TFrameList::ChangeLook(int oldLook, int newLook) {
+    for (std::size_t i = 0; i < rows_.size(); ++i) {
+        if (TIFrame* frame = frames_[i]) {
+            if (frame->Cropper()->Look() == oldLook) frame->SetLook(newLook);
+        } else if (rows_[i].Look == newLook) {
+            rows_[i].Look = -1;
+        }
+    }
 }
 
 void TFrameList::WithoutStep(const std::function<void()>& change) {
@@ -431,7 +612,10 @@ void TFrameList::WithoutStep(const std::function<void()>& change) {
     change();
     restoring_ = false;
     for (std::size_t i = 0; i < frames_.size(); ++i)
-        order_.Replace(i, frames_[i]->Photo());
+        if (TIFrame* frame = frames_[i]) {
+            rows_[i].Area = frame->Crop();
+            order_.Replace(i, frame->Photo());
+        }
 }
 
 // --- undo and redo ---
@@ -448,86 +632,60 @@ void TFrameList::KeyEdited() {
 void TFrameList::Checkpoint() {
     if (restoring_) return;
     keyRun_.stop();
-    if (order_.EndStep()) PruneKept();
+    order_.EndStep();
     emit StepsChanged();
 }
 
 void TFrameList::FrameChanged(TIFrame* frame) {
     // the order follows its frames as they change; what an undo does to a frame is
     // the order's own change already
-    if (restoring_ || frames_.size() != order_.Count()) return;
+    if (restoring_) return;
     const int i = IndexOf(frame);
-    if (i >= 0) order_.Update(static_cast<std::size_t>(i), frame->Photo());
+    if (i < 0) return;
+    const std::size_t index = static_cast<std::size_t>(i);
+    rows_[index].Area = frame->Crop();
+    order_.Update(index, frame->Photo());
 }
 
 void TFrameList::Step(bool back) {
     if (locked_) return;
     keyRun_.stop(); // a run of keys still open is the step to undo
-    TBig* big = container_.Big();
-    big->SetUpdatesEnabled(false);
     restoring_ = true;
-    firstBack_ = frames_.size();
-    lastBack_ = nullptr;
+    lastBack_ = -1;
     if (back)
         order_.Undo(*this);
     else
         order_.Redo(*this);
     restoring_ = false;
-    // the grid shows its items in their order: those after the first that came back
-    // go to the end again
-    for (std::size_t i = firstBack_; i < frames_.size(); ++i)
-        big->RemoveItem(frames_[i]);
-    for (std::size_t i = firstBack_; i < frames_.size(); ++i)
-        big->AddItem(frames_[i]);
-    big->SetUpdatesEnabled(true);
-    // laid out now, so that the grid scrolls to where a frame came back, not to
-    // where it was put on its way there
+    // laid out now, so that the grid scrolls to where a photo came back
     container_.LayoutNow();
-    if (lastBack_) {
-        SetCurrent(lastBack_);
-        big->ScrollIntoView(lastBack_);
-    }
-    PruneKept();
+    if (lastBack_ >= 0) SetCurrentIndex(lastBack_);
+    if (current_ < 0 && !rows_.empty()) SetCurrentIndex(0);
     emit ListChanged();
     emit StepsChanged();
 }
 
 void TFrameList::PhotoInserted(std::size_t index) {
-    const TOrderPhoto& photo = order_.At(index);
-    TIFrame* frame = ReturnKept(photo.File());
-    if (!frame) frame = Place(photo.File(), true);
-    if (!frame) {
-        prompt_.ShowError(FillPlaceholders(
-            Translate("The photo %1 cannot be read; its frame cannot come back."), {photo.File()}));
-        // the order holds what the window shows
-        order_.Forget(index);
-        return;
-    }
-    RestoreFrame(*frame, photo.Choice);
-    // back to its place in the list
-    frames_.pop_back();
-    frames_.insert(frames_.begin() + static_cast<std::ptrdiff_t>(index), frame);
-    order_.Replace(index, frame->Photo());
-    firstBack_ = std::min(firstBack_, index);
-    lastBack_ = frame;
+    TRow row;
+    row.Area = AreaOfPhoto(order_.At(index), Aspects(),
+                           Get(settings_, Options::AutoRotateToLandscapeAfterCrop));
+    InsertRow(index, std::move(row));
+    lastBack_ = static_cast<int>(index);
 }
 
 void TFrameList::PhotoRemoved(std::size_t index, const TOrderPhoto&) {
-    if (index < frames_.size()) Remove(frames_[index]);
+    if (index >= rows_.size()) return;
+    const bool wasCurrent = current_ == static_cast<int>(index);
+    EraseRow(index);
+    if (lastBack_ > static_cast<int>(index)) --lastBack_;
+    // the photo after it (or before, at the end) becomes current
+    if (wasCurrent && lastBack_ < 0 && !rows_.empty())
+        lastBack_ = static_cast<int>(std::min(index, rows_.size() - 1));
 }
 
 void TFrameList::PhotoChanged(std::size_t index) {
-    if (index >= frames_.size()) return;
-    TIFrame& frame = *frames_[index];
-    RestoreFrame(frame, order_.At(index).Choice);
-    order_.Replace(index, frame.Photo());
-}
-
-void TFrameList::RestoreFrame(TIFrame& frame, const TFrameState& state) {
-    try {
-        frame.Restore(state);
-    } catch (const TError& e) {
-        // the photo cannot be read for its old turn: the frame stays as it is
-        prompt_.ShowError(ErrorText(e));
-    }
+    if (index >= rows_.size()) return;
+    rows_[index].Area = AreaOfPhoto(order_.At(index), Aspects(),
+                                    Get(settings_, Options::AutoRotateToLandscapeAfterCrop));
+    if (TIFrame* frame = frames_[index]) frame->Show(order_.At(index), rows_[index].Area);
 }

@@ -2,6 +2,7 @@
 // command line and dropped files, and the close questions.
 #include "ui/MainForm.h"
 
+#include <algorithm>
 #include <filesystem>
 
 #include <utility>
@@ -75,9 +76,13 @@ TMainForm::TMainForm(TSettingsFile settingsFile, std::vector<std::string> files,
       prompt_(prompt ? prompt : boxPrompt_.get()), commandLine_(std::move(files)) {
     setObjectName(QStringLiteral("MainForm"));
     resize(1000, 720);
+    // what both pools decode is kept for frames shown again
+    thumbnailCache_ = std::make_unique<TThumbnailCache>();
     thumbnails_ = std::make_unique<TThumbnailPool>();
     // thumbnails made again decode in the background: scrolling comes first
     reloads_ = std::make_unique<TThumbnailPool>(0, TThumbnailPool::TReader(), kReloadNiceness);
+    thumbnails_->SetCache(thumbnailCache_.get());
+    reloads_->SetCache(thumbnailCache_.get());
     CreateActions();
     CreateMenus();
     CreateBottomBar();
@@ -107,8 +112,7 @@ TMainForm::TMainForm(TSettingsFile settingsFile, std::vector<std::string> files,
     // two decodes per worker may wait: the workers never idle, memory stays flat
     loadForm_->SetThumbnails(thumbnails_.get(), 2 * thumbnails_->Threads(),
                              [this](const std::string& path, TDecodedThumbnail decoded) {
-                                 adding_->AddImage(path, std::move(decoded),
-                                                   loadForm_->ThumbnailHeight());
+                                 adding_->AddImage(path, decoded);
                              });
     loadForm_->SetStatusText([this](const QString& text) { SetStatusText(text); });
 
@@ -145,6 +149,8 @@ void TMainForm::FormCreate() {
     }
     preview_ = std::make_unique<TCropPreview>(previewFolder, *prompt_, this);
     settingsFile_.Load(*settings_, *prompt_);
+    thumbnailCache_->SetBudget(std::size_t(std::clamp(Get(*settings_, Options::ThumbnailMemory), 16, 65536))
+                               << 20);
     debugMenu_->menuAction()->setVisible(Get(*settings_, Options::Debug));
 
     SelectLanguage(Get(*settings_, Options::Language, CurrentLanguage()));
@@ -320,7 +326,8 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);
         const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
-        if (enter && (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier && CurrentFrame() &&
+        if (enter && (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier &&
+            list_->CurrentIndex() >= 0 &&
             Get(*settings_, Options::EnterCropsCurrentImage)) {
             CropCurrentActionExecute();
             return true;

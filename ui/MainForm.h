@@ -32,6 +32,7 @@ class TMessageBoxPrompt;
 class TOrderKeeper;
 class TSForm;
 class TStorageTank;
+class TThumbnailCache;
 class TThumbnailPool;
 
 /// The main window: the grid of image frames, the menus and the bottom bar
@@ -64,9 +65,10 @@ public:
     void AddDropped(const std::vector<std::string>& paths);
     void SetCurrentFrame(TIFrame* frame);
     TIFrame* CurrentFrame() const;
+    /// The frame of each photo of the list; null for a photo away from the view.
     const std::vector<TIFrame*>& Images() const;
     int ImageSize() const;
-    /// The current frame and the frames chosen with it, in list order.
+    /// The frames of the current photo and those chosen with it, in list order.
     std::vector<TIFrame*> ChosenFrames() const;
     /// The photos in list order, with what the user chose for each, and its frames.
     TFrameList& List() const { return *list_; }
@@ -84,10 +86,13 @@ public:
     void CropImagesActionExecute();
     void PreviewActionExecute();
     void PreferencesExecute();
-    /// The crop run over frames, last to first: the questions are asked at
+    /// The crop run over photos of the list: the questions are asked at
     /// once, the jobs end later; cropRunFinished tells when the run is over.
     /// summarise: one account at the end instead of a message per failure.
-    void CropFrames(std::vector<TIFrame*> frames, bool removeCropped, bool summarise = false);
+    void CropPhotos(std::vector<std::string> files, bool removeCropped, bool summarise = false);
+    /// The same for the photos the frames show.
+    void CropFrames(const std::vector<TIFrame*>& frames, bool removeCropped,
+                    bool summarise = false);
     /// Full path of the preview file, inside a folder of this window's own
     /// (made at the first preview); empty before that.
     std::string PreviewFile() const;
@@ -161,6 +166,7 @@ private:
     // decode thumbnails off the window's thread, for the add run and for frames
     // made again; both outlive every frame (the destructor releases them first)
     static constexpr int kReloadNiceness = 10;
+    std::unique_ptr<TThumbnailCache> thumbnailCache_;
     std::unique_ptr<TThumbnailPool> thumbnails_;
     std::unique_ptr<TThumbnailPool> reloads_;
     TSettingsFile settingsFile_;

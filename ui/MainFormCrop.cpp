@@ -48,23 +48,29 @@ QString CropProgressText(int finished, std::size_t of) {
 
 void TMainForm::CropCurrentActionExecute() {
     if (processing_) return;
-    if (!CurrentFrame()) {
+    if (list_->CurrentIndex() < 0) {
         SetStatusText(tr_("No current image to crop"));
         return;
     }
-    CropFrames(ChosenFrames(), true);
+    std::vector<std::string> files;
+    for (std::size_t i : list_->Chosen())
+        files.push_back(list_->Order().At(i).File());
+    CropPhotos(std::move(files), true);
 }
 
 void TMainForm::CropImagesActionExecute() {
     if (processing_) return;
     // no folder is made and no account given for a run of nothing
-    if (Images().empty()) {
+    if (list_->Empty()) {
         prompt_->ShowMessage(Translate("There are no photos to crop: add some first."));
         return;
     }
     SetBusy(true);
     try {
-        CropFrames(Images(), true, true);
+        std::vector<std::string> files;
+        for (const TOrderPhoto& photo : list_->Order().Photos())
+            files.push_back(photo.File());
+        CropPhotos(std::move(files), true, true);
     } catch (...) {
         SetBusy(false);
         throw;
@@ -76,14 +82,22 @@ void TMainForm::CropImagesActionExecute() {
         SetBusy(false);
 }
 
-void TMainForm::CropFrames(std::vector<TIFrame*> frames, bool removeCropped, bool summarise) {
+void TMainForm::CropFrames(const std::vector<TIFrame*>& frames, bool removeCropped,
+                           bool summarise) {
+    std::vector<std::string> files;
+    for (const TIFrame* frame : frames)
+        if (list_->IndexOf(frame) >= 0) files.push_back(frame->SourceFileName());
+    CropPhotos(std::move(files), removeCropped, summarise);
+}
+
+void TMainForm::CropPhotos(std::vector<std::string> files, bool removeCropped, bool summarise) {
     if (processing_) return;
     const std::string tool = FindTransformer();
     if (tool.empty()) {
         prompt_->ShowError(MissingTransformerMessage());
         return;
     }
-    const int n = static_cast<int>(frames.size());
+    const int n = static_cast<int>(files.size());
     SetStatusText(trn_("Cropping %1 image...", "Cropping %1 images...", n).arg(n));
 
     const std::string folder = DestinationFolder(DirEdit()->text().toStdString());
@@ -110,14 +124,10 @@ void TMainForm::CropFrames(std::vector<TIFrame*> frames, bool removeCropped, boo
     connect(cropRun_.get(), &TCropRun::Written, this, [this](const std::string& file) {
         const int i = list_->Order().IndexOf(file);
         if (!removeCropped_ || i < 0) return;
-        TIFrame* frame = Images()[static_cast<std::size_t>(i)];
-        SetCurrentFrame(frame);
-        list_->Remove(frame);
+        list_->SetCurrentIndex(i);
+        list_->RemoveAt(static_cast<std::size_t>(i));
     });
     connect(cropRun_.get(), &TCropRun::Ended, this, &TMainForm::EndCropRun);
-    std::vector<std::string> files;
-    for (const TIFrame* frame : frames)
-        if (list_->IndexOf(frame) >= 0) files.push_back(frame->SourceFileName());
     // a close confirmed meanwhile ends the run before the next photo
     cropRun_->Start(files, [this] { return closing_; });
     if (cropRun_ && cropRun_->ProgressPanel()) {
@@ -135,7 +145,7 @@ void TMainForm::EndCropRun() {
     TBig* big = container_->Big();
     big->SetUpdatesEnabled(true);
     container_->LayoutNow();
-    if (CurrentFrame()) big->ScrollIntoView(CurrentFrame());
+    list_->ShowCurrent();
     SetStatusText(run->Cancelled() ? tr_("Cropping cancelled") : tr_("Finished cropping"));
     SetProcessing(false);
     list_->Checkpoint(); // the frames the run took away come back by one undo
@@ -150,8 +160,8 @@ void TMainForm::EndCropRun() {
 }
 
 void TMainForm::PreviewActionExecute() {
-    const TOrderPhoto* photo = list_->PhotoOf(CurrentFrame());
-    if (!photo) return;
+    if (list_->CurrentIndex() < 0) return;
+    const TOrderPhoto* photo = &list_->Order().At(static_cast<std::size_t>(list_->CurrentIndex()));
     // the crop is written with its print resolution; the preview keeps the source's
     preview_->Show(*photo, Get(*settings_, Options::UpdatePPI) ? photo->Resolution : 0);
 }

@@ -131,23 +131,26 @@ int TMainForm::ImageSize() const {
 }
 
 std::vector<TIFrame*> TMainForm::ChosenFrames() const {
-    return list_->Chosen();
+    std::vector<TIFrame*> frames;
+    for (std::size_t i : list_->Chosen())
+        if (TIFrame* frame = Images()[i]) frames.push_back(frame);
+    return frames;
 }
 
 void TMainForm::UpdateImageCommands() {
-    const bool some = CurrentFrame() != nullptr;
+    const bool some = list_->CurrentIndex() >= 0;
     Action("PreviewAction")->setEnabled(some);
     for (const char* name :
          {"CropCurrentAction", "RotateLeftAction", "RotateRightAction", "RemoveAction"})
         Action(name)->setEnabled(some && !processing_);
-    if (emptyHint_) emptyHint_->setVisible(Images().empty());
+    if (emptyHint_) emptyHint_->setVisible(list_->Empty());
     UpdateUndoCommands();
 }
 
 void TMainForm::UpdateUndoCommands() {
     Action("UndoAction")->setEnabled(!processing_ && list_->CanUndo());
     Action("RedoAction")->setEnabled(!processing_ && list_->CanRedo());
-    Action("ClearListAction")->setEnabled(!processing_ && !Images().empty());
+    Action("ClearListAction")->setEnabled(!processing_ && !list_->Empty());
 }
 
 void TMainForm::RotateRightExecute() {
@@ -167,7 +170,7 @@ void TMainForm::SelectAllExecute() {
 }
 
 void TMainForm::ClearListExecute() {
-    const std::size_t count = Images().size();
+    const std::size_t count = list_->Count();
     if (!MayChangeList() || count == 0) return;
     // every photo still in the list is uncropped
     if (prompt_->Confirm(FillPlaceholders(
@@ -204,7 +207,7 @@ void TMainForm::Remove(TIFrame& frame) {
 }
 
 bool TMainForm::IsEnabled(TFrameCommand command) const {
-    if (!CurrentFrame()) return false;
+    if (list_->CurrentIndex() < 0) return false;
     return command == TFrameCommand::Preview || !processing_;
 }
 
@@ -218,14 +221,9 @@ void TMainForm::PreferencesExecute() {
         const int newHuge = Get(*settings_, Options::HugeHeight);
         if (newHuge != oldHuge && Action("HugeAction")->isChecked()) ApplyViewSize(newHuge);
         // portrait areas take whole-block heights while results are turned to landscape
-        const bool landscape = Get(*settings_, Options::AutoRotateToLandscapeAfterCrop);
-        for (TIFrame* frame : Images())
-            frame->SetLandscapeTurn(landscape);
+        list_->SetLandscapeTurn(Get(*settings_, Options::AutoRotateToLandscapeAfterCrop));
         const int newLook = Get(*settings_, Options::CropAreaLook);
-        if (newLook != oldLook) {
-            // frames whose look the user chose by hand keep it
-            for (TIFrame* frame : Images())
-                if (frame->Cropper()->Look() == oldLook) frame->SetLook(newLook);
-        }
+        // photos whose look the user chose by hand keep it
+        if (newLook != oldLook) list_->ChangeLook(oldLook, newLook);
     });
 }

@@ -223,20 +223,11 @@ bool TOrderKeeper::Load(const TOpenedOrder& order) {
     list.RemoveAll();
     std::vector<TOrderDropped> dropped = order.Dropped;
     for (const TOrderPhoto& photo : order.Photos) {
-        TIFrame* frame = list.Place(photo.File(), false);
-        if (!frame) {
+        if (!list.PlaceSaved(photo.Choice))
             dropped.push_back({photo.File(), Text(N_("cannot be read as a photo"))});
-            continue;
-        }
-        try {
-            frame->Restore(photo.Choice);
-        } catch (const TError& e) {
-            dropped.push_back({photo.File(), e.what()});
-            list.Remove(frame);
-        }
     }
     list.Checkpoint();
-    if (!list.Frames().empty()) list.SetCurrent(list.Frames().front());
+    if (!list.Empty()) list.SetCurrentIndex(0);
     if (!order.Settings.Destination.empty()) host_.SetDestination(order.Settings.Destination);
     if (!dropped.empty()) {
         std::string text =

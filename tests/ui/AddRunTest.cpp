@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include "CropRunWait.h"
+#include "ui/FrameList.h"
 #include "ScriptedPrompt.h"
 #include "TempDir.h"
 #include "core/ConsoleApp.h"
@@ -55,8 +56,8 @@ protected:
     }
     static std::vector<std::string> Names(const TMainForm& w) {
         std::vector<std::string> names;
-        for (TIFrame* f : w.Images())
-            names.push_back(fs::path(f->SourceFileName()).filename());
+        for (const TOrderPhoto& photo : w.List().Order().Photos())
+            names.push_back(fs::path(photo.File()).filename());
         return names;
     }
     // What the user does to the first photo: its crop area goes right and down, then it is cut.
@@ -79,7 +80,7 @@ TEST_F(AddRunTest, WorkDuringTheRunEndsAsWorkAfterIt) {
     auto quiet = Open("quiet");
     quiet->AddFiles(files);
     WaitForAddRun(*quiet);
-    ASSERT_EQ(quiet->Images().size(), std::size_t(kPhotos));
+    ASSERT_EQ(quiet->List().Count(), std::size_t(kPhotos));
     MoveAndCrop(*quiet);
     WaitForCropRun(*quiet);
     const std::vector<std::string> quietNames = Names(*quiet);
@@ -90,7 +91,7 @@ TEST_F(AddRunTest, WorkDuringTheRunEndsAsWorkAfterIt) {
     QSignalSpy ended(busy.get(), &TMainForm::addRunFinished);
     busy->AddFiles(files);
     // the window answers while frames arrive: the run's progress sits in the status bar
-    ASSERT_TRUE(QTest::qWaitFor([&] { return busy->Images().size() >= 2; }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return busy->List().Count() >= 2; }));
     EXPECT_TRUE(busy->Adding());
     EXPECT_TRUE(busy->LoadForm()->isVisible());
     EXPECT_TRUE(busy->statusBar()->isAncestorOf(busy->LoadForm()));
@@ -116,15 +117,15 @@ TEST_F(AddRunTest, CancelKeepsTheFramesThatArrivedAndFilesThatCameMeanwhileFollo
     auto w = Open("out");
     QSignalSpy ended(w.get(), &TMainForm::addRunFinished);
     w->AddFiles(files);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return w->Images().size() >= 3; }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return w->List().Count() >= 3; }));
     w->LoadForm()->CancelBtn()->click();
     ASSERT_TRUE(QTest::qWaitFor([&] { return ended.count() == 1; }));
-    const std::size_t kept = w->Images().size();
+    const std::size_t kept = w->List().Count();
     EXPECT_LT(kept, std::size_t(kPhotos));
     EXPECT_EQ(w->StatusText(), QStringLiteral("Adding cancelled"));
     // what arrived is there in list order
     for (std::size_t i = 0; i < kept; ++i)
-        EXPECT_EQ(w->Images()[i]->SourceFileName(), files[i]);
+        EXPECT_EQ(w->List().Order().At(i).File(), files[i]);
 
     // a drop during a run waits for it and comes after it
     std::vector<std::string> more;
@@ -135,9 +136,9 @@ TEST_F(AddRunTest, CancelKeepsTheFramesThatArrivedAndFilesThatCameMeanwhileFollo
     w->AddFiles({more[0], more[1]});
     w->AddFiles({more[2]});
     ASSERT_TRUE(QTest::qWaitFor([&] { return ended.count() == 2; }, 30000));
-    ASSERT_EQ(w->Images().size(), kept + 3);
-    EXPECT_EQ(w->Images()[kept]->SourceFileName(), more[0]);
-    EXPECT_EQ(w->Images()[kept + 2]->SourceFileName(), more[2]);
+    ASSERT_EQ(w->List().Count(), kept + 3);
+    EXPECT_EQ(w->List().Order().At(kept).File(), more[0]);
+    EXPECT_EQ(w->List().Order().At(kept + 2).File(), more[2]);
 }
 
 TEST_F(AddRunTest, CropImagesShowsItsProgressAndCancelLeavesTheRestInTheList) {
@@ -174,7 +175,7 @@ TEST_F(AddRunTest, CropImagesShowsItsProgressAndCancelLeavesTheRestInTheList) {
     std::size_t written = 0;
     for (const auto& e : fs::directory_iterator(dir.file("out")))
         written += e.path().extension() == ".jpg";
-    const std::size_t left = w->Images().size();
+    const std::size_t left = w->List().Count();
     EXPECT_GT(written, 0u);
     EXPECT_GT(left, 0u);
     EXPECT_EQ(written + left, some.size());
@@ -186,7 +187,7 @@ TEST_F(AddRunTest, CropImagesShowsItsProgressAndCancelLeavesTheRestInTheList) {
     EXPECT_EQ(prompt.summaryFolders[0], dir.file("out"));
     // the frames left are the last of the list: the run goes in the list's order
     for (std::size_t i = 0; i < left; ++i)
-        EXPECT_EQ(w->Images()[i]->SourceFileName(), some[some.size() - left + i]);
+        EXPECT_EQ(w->List().Order().At(i).File(), some[some.size() - left + i]);
 }
 
 // While photos arrive, the frame that makes the grid overflow narrows the columns

@@ -55,7 +55,7 @@ protected:
     TCropRect Area(std::size_t i) const { return list.Frames()[i]->Cropper()->Area().GetCrop(); }
     void AddAll() {
         for (const char* name : {"a.jpg", "b.jpg", "c.jpg"})
-            ASSERT_NE(list.Place(dir.file(name), true), nullptr);
+            ASSERT_TRUE(list.Place(dir.file(name), true));
         list.Checkpoint();
     }
 
