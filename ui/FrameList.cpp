@@ -60,7 +60,10 @@ TFrameList::~TFrameList() {
 }
 
 const TCropAspectList& TFrameList::Aspects() const {
-    return GetCropAspects().CurrentList();
+    // before the aspects are read a photo has none
+    static const TCropAspectList none;
+    const TCropAspects& aspects = GetCropAspects();
+    return aspects.Count() > 0 ? aspects.CurrentList() : none;
 }
 
 TIFrame* TFrameList::Current() const {

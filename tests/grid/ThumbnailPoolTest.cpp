@@ -136,18 +136,14 @@ TEST(ThumbnailPoolTest, AnEditorShowsItsOldPictureUntilTheNewOneArrivesAndDropsS
     EXPECT_EQ(editor->Area().Thumbnail().Height(), 400);
     EXPECT_EQ(editor->Area().GetCrop(), crop);
 
-    // out of view: nothing is decoded, a larger old picture is let go, and the
-    // decode follows when the editor shows again
+    // out of view (a frame near the view is one) the decode is made all the same, so
+    // that the picture is there when it scrolls in
     editor->hide();
-    const int before = decoder.decoded;
     editor->resize(150, 100);
     editor->Reload();
-    QTest::qWait(30);
-    EXPECT_EQ(decoder.decoded, before);
-    EXPECT_TRUE(editor->Area().Thumbnail().Empty());
-    editor->show();
     WaitUntil([&] { return !editor->ThumbnailPending(); });
     EXPECT_EQ(editor->Area().Thumbnail().Height(), 100);
+    editor->show();
 
     // a frame destroyed while its answer is on the way gets nothing
     decoder.open = false;
