@@ -91,7 +91,7 @@ void TBig::AddItem(QWidget* control) {
     control->hide(); // explicitly, so showing the grid does not show it; Reposition decides
     connect(control, &QObject::destroyed, this, &TBig::Forget);
     items_.push_back(std::make_unique<TBigControl>(this, control, pos.x(), pos.y()));
-    if (items_.size() == 1) {
+    if (items_.size() == 1 && extentRight_ == 0 && extentBottom_ == 0) {
         minX_ = pos.x();
         minY_ = pos.y();
         maxRight_ = items_.back()->Right();
@@ -157,7 +157,9 @@ void TBig::ComputeBounds() {
         }
     }
     if (extentRight_ > 0 || extentBottom_ > 0) {
-        if (first) minX_ = minY_ = 0;
+        // the plane of a list starts at its first cell, framed or not
+        minX_ = std::min(first ? 0 : minX_, 0);
+        minY_ = std::min(first ? 0 : minY_, 0);
         maxRight_ = std::max(maxRight_, extentRight_);
         maxBottom_ = std::max(maxBottom_, extentBottom_);
     }

@@ -10,8 +10,14 @@ std::vector<std::string> ListImageFiles(const std::string& folder, bool recursiv
     // one walk for all three masks, so that each fault is told once
     std::vector<std::string> files =
         ListMatchingFiles(folder, {"*.jpg", "*.jpeg", "*.jpe"}, recursive, faults);
-    std::stable_sort(files.begin(), files.end(), [](const std::string& a, const std::string& b) {
-        return LowerCase(a) < LowerCase(b);
-    });
+    // each name lowered once, not once a comparison
+    std::vector<std::pair<std::string, std::string>> keyed;
+    keyed.reserve(files.size());
+    for (std::string& file : files)
+        keyed.emplace_back(LowerCase(file), std::move(file));
+    std::stable_sort(keyed.begin(), keyed.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (std::size_t i = 0; i < keyed.size(); ++i)
+        files[i] = std::move(keyed[i].second);
     return files;
 }

@@ -11,11 +11,13 @@ int TPrintOrder::IndexOf(const std::string& file) const {
 
 void TPrintOrder::Insert(std::size_t index, TOrderPhoto photo) {
     index = std::min(index, photos_.size());
+    edits_.clear();
     open_.push_back({TOrderChange::Added, index, {}, photo});
     photos_.insert(photos_.begin() + static_cast<std::ptrdiff_t>(index), std::move(photo));
 }
 
 void TPrintOrder::Remove(std::size_t index) {
+    edits_.clear();
     open_.push_back({TOrderChange::Removed, index, photos_[index], {}});
     photos_.erase(photos_.begin() + static_cast<std::ptrdiff_t>(index));
 }
@@ -26,18 +28,18 @@ void TPrintOrder::Update(std::size_t index, TOrderPhoto photo) {
     if (!now.Choice.SameEdit(photo.Choice)) {
         // a run of edits of one photo (keys, a drag) is one change of the step, as long
         // as nothing was added or removed after it
-        const auto last = std::find_if(open_.rbegin(), open_.rend(), [index](const auto& c) {
-            return c.What != TOrderChange::Edited || c.Index == index;
-        });
-        if (last != open_.rend() && last->What == TOrderChange::Edited && last->Index == index)
-            last->After = photo;
-        else
+        if (const auto last = edits_.find(index); last != edits_.end()) {
+            open_[last->second].After = photo;
+        } else {
+            edits_.emplace(index, open_.size());
             open_.push_back({TOrderChange::Edited, index, now, photo});
+        }
     }
     now = std::move(photo);
 }
 
 bool TPrintOrder::EndStep() {
+    edits_.clear();
     // edits that came back to where they began are no step
     std::erase_if(open_, [](const TOrderChange& c) {
         return c.What == TOrderChange::Edited && c.Before.Choice.SameEdit(c.After.Choice);
@@ -101,15 +103,4 @@ void TPrintOrder::Redo(IOrderListener& listener) {
     for (const TOrderChange& change : step)
         Apply(change, true, listener);
     done_.push_back(std::move(step));
-}
-
-bool TPrintOrder::MayReturn(const std::string& file) const {
-    const auto holds = [&file](const std::vector<TOrderChange>& step) {
-        return std::any_of(step.begin(), step.end(), [&file](const TOrderChange& c) {
-            return c.What != TOrderChange::Edited &&
-                   (c.Before.File() == file || c.After.File() == file);
-        });
-    };
-    return std::any_of(done_.begin(), done_.end(), holds) ||
-           std::any_of(undone_.begin(), undone_.end(), holds) || holds(open_);
 }

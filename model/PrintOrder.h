@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <deque>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "jpeg/JpegLayout.h"
@@ -113,8 +114,6 @@ public:
     /// The last step undone (an open one is ended first); the listener follows.
     void Undo(IOrderListener& listener);
     void Redo(IOrderListener& listener);
-    /// Whether a step kept may bring back a photo of the file.
-    bool MayReturn(const std::string& file) const;
 
 private:
     /// A view's photo carries no content check: the one made when it was added stays.
@@ -126,6 +125,9 @@ private:
 
     std::vector<TOrderPhoto> photos_;
     std::vector<TOrderChange> open_;
+    // where in the open step each photo's edit is, since the last photo came or went:
+    // a run of edits of one photo is one change
+    std::unordered_map<std::size_t, std::size_t> edits_;
     std::deque<std::vector<TOrderChange>> done_;
     std::vector<std::vector<TOrderChange>> undone_;
     std::size_t undoLimit_;

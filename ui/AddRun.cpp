@@ -2,7 +2,8 @@
 
 #include <filesystem>
 #include <map>
-#include <set>
+#include <unordered_map>
+#include <unordered_set>
 
 #include <QFileInfo>
 
@@ -35,12 +36,29 @@ std::string UnreadableList(const std::vector<std::string>& lines, std::size_t sh
     return text;
 }
 
-/// One spelling per file: links and "." or ".." resolved where the file exists.
-std::string SameFileKey(const std::string& path) {
-    std::error_code ec;
-    const fs::path canonical = fs::weakly_canonical(path, ec);
-    return ec ? fs::path(path).lexically_normal().string() : canonical.string();
-}
+/// One spelling per file: links and "." or ".." resolved where the file exists. A
+/// folder is resolved once for all its files, so that a folder of thousands is quick.
+class TSameFileKeys {
+public:
+    std::string operator()(const std::string& path) {
+        const fs::path p = fs::path(path).lexically_normal();
+        std::error_code ec;
+        // a link to a file is that file; one more look at the file alone
+        if (fs::is_symlink(p, ec)) return Resolved(p);
+        const std::string parent = p.parent_path().string();
+        auto it = folders_.find(parent);
+        if (it == folders_.end()) it = folders_.emplace(parent, Resolved(p.parent_path())).first;
+        return (fs::path(it->second) / p.filename()).string();
+    }
+
+private:
+    static std::string Resolved(const fs::path& p) {
+        std::error_code ec;
+        const fs::path canonical = fs::weakly_canonical(p, ec);
+        return ec ? p.string() : canonical.string();
+    }
+    std::unordered_map<std::string, std::string> folders_;
+};
 } // namespace
 
 TAddRun::TAddRun(TFrameList& list, TLoadForm& loadForm, TCContainer& container,
@@ -184,10 +202,11 @@ std::vector<std::string> TAddRun::NewFilesOnly(const std::vector<std::string>& f
                                                std::string& already) const {
     // a file listed twice would be cut twice into the same name, the uncropped copy
     // possibly last
-    std::map<std::string, std::string> listed;
+    TSameFileKeys SameFileKey;
+    std::unordered_map<std::string, std::string> listed;
     for (const TOrderPhoto& photo : list_.Order().Photos())
         listed.emplace(SameFileKey(photo.File()), photo.File());
-    std::set<std::string> taken;
+    std::unordered_set<std::string> taken;
     std::vector<std::string> fresh;
     already.clear();
     for (const std::string& file : files) {

@@ -647,7 +647,14 @@ void TFrameList::FrameChanged(TIFrame* frame) {
     if (i < 0) return;
     const std::size_t index = static_cast<std::size_t>(i);
     rows_[index].Area = frame->Crop();
-    order_.Update(index, frame->Photo());
+    TOrderPhoto photo = frame->Photo();
+    // a new thumbnail or a new name is no new choice: what became of the crop stays
+    const TOrderPhoto& now = order_.At(index);
+    if (photo.Choice.SameEdit(now.Choice)) {
+        photo.State = now.State;
+        photo.Reason = now.Reason;
+    }
+    order_.Update(index, std::move(photo));
 }
 
 void TFrameList::Step(bool back) {

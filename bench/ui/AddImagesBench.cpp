@@ -359,9 +359,9 @@ void ManyBench(TMainForm& window) {
     timed("choosing all:", [&] { window.SelectAllExecute(); });
     timed("a turn to the right:", [&] { window.Action("RotateRightAction")->trigger(); });
     timed("undoing it:", [&] { window.Action("UndoAction")->trigger(); });
+    window.List().SetCurrentIndex(0);
     timed("the aspect flipped:", [&] {
-        for (TIFrame* f : window.Images())
-            if (f == window.CurrentFrame()) f->ToggleFlip();
+        if (TIFrame* f = window.CurrentFrame()) f->ToggleFlip();
     });
     beat.Stop();
     std::printf("5. resident memory of the whole program: %.0f MB\n", ResidentKiB() / 1024.0);
@@ -374,10 +374,13 @@ int main(int argc, char** argv) {
         return 2;
     }
     if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
     QApplication app(argc, argv);
     const std::string folder = argv[1];
     const std::size_t crops = argc > 2 ? std::strtoul(argv[2], nullptr, 10) : 24;
     const auto scratch = std::filesystem::temp_directory_path() / "trimvale-bench-settings";
+    // no order left by an earlier run is offered back
+    std::filesystem::remove_all(scratch);
     std::filesystem::create_directories(scratch);
     std::printf("cores: %u, scale factor %.1f\n", std::thread::hardware_concurrency(),
                 app.devicePixelRatio());

@@ -228,3 +228,33 @@ TEST(CropContainerTest, WheelOverAnItemScrollsTheGridAndStopsAtTheContainer) {
     EXPECT_EQ(c->Big()->VertBar().Position, 240);
     EXPECT_EQ(window.wheels, 0);
 }
+
+TEST(GridShapeTest, CellsStandInEqualColumnsAndTheRowsBetweenTwoHeightsAreFound) {
+    TGridShape shape;
+    shape.Count = 10;
+    shape.Columns = 3;
+    shape.ColWidth = 100;
+    shape.RowHeight = 50;
+    shape.Gap = 5;
+    EXPECT_EQ(shape.Cell(0), QRect(0, 0, 100, 50));
+    EXPECT_EQ(shape.Cell(4), QRect(105, 55, 100, 50));
+    EXPECT_EQ(shape.Cell(9), QRect(0, 165, 100, 50));
+    EXPECT_EQ(shape.Bottom(), 4 * 55 - 5);
+    struct TCase {
+        int top, bottom;
+        std::pair<int, int> cells;
+    } cases[] = {
+        {0, 0, {0, 3}},      // the first row
+        {0, 54, {0, 3}},     // down to the gap
+        {0, 55, {0, 6}},     // the second row starts
+        {60, 120, {3, 9}},   // inside the second row down into the third
+        {-500, 20, {0, 3}},  // above the plane
+        {150, 5000, {6, 10}}, // the third row to the last, short
+        {5000, 6000, {10, 10}}, // below the plane: none
+    };
+    for (const TCase& c : cases)
+        EXPECT_EQ(shape.CellsBetween(c.top, c.bottom), c.cells) << c.top << ".." << c.bottom;
+    TGridShape empty;
+    EXPECT_EQ(empty.CellsBetween(0, 100), (std::pair<int, int>{0, 0}));
+    EXPECT_EQ(empty.Bottom(), 0);
+}
