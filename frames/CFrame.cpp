@@ -127,9 +127,12 @@ void TCFrame::Reload() {
 void TCFrame::Show(const std::string& fileName, const TJpegLayout& layout, int orientation,
                    bool incomplete, std::vector<TCropRect> faces, const TCropArea& area) {
     SyncSurface();
-    WithdrawRequest();
-    area_.Show(fileName, layout, orientation, incomplete, std::move(faces), area);
-    if (!area_.HasThumbnail()) NewThumbnailDue();
+    // the same picture stays, and so does a decode on its way for it
+    if (!area_.Show(fileName, layout, orientation, incomplete, std::move(faces), area)) {
+        WithdrawRequest();
+        standIn_ = false;
+    }
+    if ((!area_.HasThumbnail() || standIn_) && !ticket_) NewThumbnailDue();
     update();
 }
 
@@ -157,7 +160,8 @@ void TCFrame::SetRotation(int32_t degrees) {
 void TCFrame::WithdrawRequest() {
     ++generation_;
     if (ticket_ && source_) source_->Withdraw(ticket_);
-    ticket_ = 0;
+    if (preview_ && source_) source_->Withdraw(preview_);
+    ticket_ = preview_ = 0;
 }
 
 void TCFrame::RequestThumbnail() {
@@ -170,9 +174,28 @@ void TCFrame::RequestThumbnail() {
                                                          area_.DecodeHeight(),
                                                          area_.HonourOrientation())) {
         area_.SetThumbnail(std::move(*kept));
+        standIn_ = false;
         area_.Refit();
         update();
         return;
+    }
+    if (!area_.HasThumbnail()) {
+        // the camera's own small picture stands in at once, where the file has one
+        preview_ = source_->RequestPreview(
+            this, area_.FileName(), rotation, area_.HonourOrientation(),
+            [this, generation, rotation](TDecodedThumbnail decoded) {
+                if (generation != generation_) return;
+                preview_ = 0;
+                if (!decoded.Thumbnail || area_.HasThumbnail() ||
+                    rotation != area_.Crop().Rotation())
+                    return;
+                // it knows nothing of the photo's data: what the decode found stays
+                decoded.Thumbnail->truncated = area_.Incomplete();
+                area_.SetThumbnail(std::move(*decoded.Thumbnail));
+                standIn_ = true;
+                area_.Refit();
+                update();
+            });
     }
     // decoded at device pixels, so a scaled screen shows it sharp
     ticket_ = source_->Request(this, area_.FileName(), rotation, area_.DecodeHeight(),
@@ -197,6 +220,7 @@ void TCFrame::ThumbnailArrived(uint64_t generation, int32_t height, int32_t rota
         return;
     }
     area_.SetThumbnail(std::move(*decoded.Thumbnail));
+    standIn_ = false;
     // a decode sizes by height alone: a wide photo must also fit the editor's width
     area_.Refit();
     update();
@@ -210,6 +234,7 @@ void TCFrame::showEvent(QShowEvent* event) {
 
 void TCFrame::Release() {
     WithdrawRequest();
+    standIn_ = false;
     area_.DropThumbnail();
     workImage_ = QImage();
     thumbImage_ = QImage();

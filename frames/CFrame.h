@@ -179,6 +179,8 @@ private:
     TCropView area_;
     QPointer<IThumbnailSource> source_;
     uint64_t ticket_ = 0;     // the request in the source, 0 when none
+    uint64_t preview_ = 0;    // the stand-in asked for meanwhile, 0 when none
+    bool standIn_ = false;    // the picture shown is the file's EXIF thumbnail
     uint64_t generation_ = 0; // answers to older requests are dropped
     QLineEdit* newHandler_;
     TClock clock_;

@@ -55,7 +55,7 @@ bool TCropView::LoadThumbnail(const std::string& fileName, TThumbnail thumb) {
     return true;
 }
 
-void TCropView::Show(const std::string& fileName, const TJpegLayout& layout, int orientation,
+bool TCropView::Show(const std::string& fileName, const TJpegLayout& layout, int orientation,
                      bool incomplete, std::vector<TCropRect> faces, const TCropArea& area) {
     const bool sameThumbnail = fileName == fileName_ && area.Rotation() == area_.Rotation() &&
                                area.ImageWidth() == area_.ImageWidth() &&
@@ -70,6 +70,7 @@ void TCropView::Show(const std::string& fileName, const TJpegLayout& layout, int
     if (!sameThumbnail) DropThumbnail();
     FitThumbnail();
     Changed();
+    return sameThumbnail;
 }
 
 bool TCropView::TurnShown(int32_t degrees) {

@@ -56,8 +56,8 @@ public:
     /// Shows a photo read before, its area as it stands, without decoding: the
     /// thumbnail follows (SetThumbnail); until then the frame draws a plain
     /// placeholder of the view's proportions. A thumbnail of the same file and
-    /// turn already shown stays.
-    void Show(const std::string& fileName, const TJpegLayout& layout, int orientation,
+    /// turn already shown stays (true).
+    bool Show(const std::string& fileName, const TJpegLayout& layout, int orientation,
               bool incomplete, std::vector<TCropRect> faces, const TCropArea& area);
     /// Turns as SetRotation does without decoding: the thumbnail shown is turned
     /// in memory and stands in until one of the new turn is decoded. False for

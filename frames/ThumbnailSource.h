@@ -41,6 +41,13 @@ public:
     virtual std::optional<TThumbnail> Cached(const std::string&, int32_t, int32_t, bool) {
         return std::nullopt;
     }
+    /// Asks for the thumbnail stored in the file's EXIF data, shown as the decode
+    /// would be, ahead of every decode: a stand-in until the decode arrives. done
+    /// runs as for Request, with no thumbnail when the file has none to show.
+    /// Returns the ticket, 0 where none are made.
+    virtual uint64_t RequestPreview(QObject*, const std::string&, int32_t, bool, TDone) {
+        return 0;
+    }
     /// Moves a request not started yet ahead of the others: what the user sees goes first.
     virtual void Hurry(uint64_t) {}
 

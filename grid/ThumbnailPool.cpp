@@ -135,6 +135,19 @@ std::optional<TThumbnail> TThumbnailPool::Cached(const std::string& fileName, in
     return cache_->Find(fileName, rotation, height, honourOrientation);
 }
 
+uint64_t TThumbnailPool::RequestPreview(QObject* context, const std::string& fileName,
+                                        int32_t rotation, bool honourOrientation, TDone done) {
+    const uint64_t ticket = nextTicket_++;
+    waiting_.emplace(ticket, TWaiting{context, std::move(done)});
+    {
+        std::lock_guard lock(mutex_);
+        // a few kilobytes read: before every decode
+        queue_.push_front({ticket, fileName, rotation, 0, honourOrientation, true});
+    }
+    pool_.Submit([this] { DecodeNext(); });
+    return ticket;
+}
+
 void TThumbnailPool::Hurry(uint64_t ticket) {
     std::lock_guard lock(mutex_);
     const auto it = std::find_if(queue_.begin(), queue_.end(),
@@ -142,7 +155,10 @@ void TThumbnailPool::Hurry(uint64_t ticket) {
     if (it == queue_.end() || it == queue_.begin()) return;
     TJob job = std::move(*it);
     queue_.erase(it);
-    queue_.push_front(std::move(job));
+    // behind the previews asked for, which take a moment each
+    const auto after = std::find_if(queue_.begin(), queue_.end(),
+                                    [](const TJob& j) { return !j.Preview; });
+    queue_.insert(after, std::move(job));
 }
 
 bool TThumbnailPool::Withdraw(uint64_t ticket) {
@@ -165,8 +181,12 @@ void TThumbnailPool::DecodeNext() {
     RunOldest(queue_, results_, [this](const TJob& job) {
         TDecodedThumbnail decoded;
         try {
-            decoded.Thumbnail =
-                reader_(job.FileName, job.Rotation, job.Height, job.HonourOrientation);
+            if (job.Preview)
+                decoded.Thumbnail =
+                    ReadExifPreview(job.FileName, job.Rotation, job.HonourOrientation);
+            else
+                decoded.Thumbnail =
+                    reader_(job.FileName, job.Rotation, job.Height, job.HonourOrientation);
         } catch (const TError& e) {
             decoded.Fault = e.Fault();
         } catch (const std::exception& e) {

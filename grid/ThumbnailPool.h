@@ -44,6 +44,8 @@ public:
     std::optional<TThumbnail> Cached(const std::string& fileName, int32_t rotation, int32_t height,
                                      bool honourOrientation) override;
     void Hurry(uint64_t ticket) override;
+    uint64_t RequestPreview(QObject* context, const std::string& fileName, int32_t rotation,
+                            bool honourOrientation, TDone done) override;
     /// On threads of their own at a low priority, made at the first request:
     /// the thumbnails and the window go first.
     uint64_t RequestFaces(QObject* context, const std::string& fileName,
@@ -67,6 +69,7 @@ private:
         int32_t Rotation;
         int32_t Height;
         bool HonourOrientation;
+        bool Preview = false; ///< the EXIF thumbnail, not a decode
     };
     struct TFaceJob {
         uint64_t Ticket;

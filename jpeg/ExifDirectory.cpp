@@ -634,3 +634,15 @@ std::string MinimalExifSegment(uint32_t horizontal, uint32_t vertical) {
     segment[3] = static_cast<char>(length & 0xFF);
     return segment;
 }
+
+std::string ExifThumbnailOf(std::string segment, std::size_t payload) {
+    const std::size_t base = payload + 6; // the TIFF header
+    if (segment.size() < base + 8) return {};
+    const std::string_view order = std::string_view(segment).substr(base, 4);
+    const bool big = order == std::string_view("MM\0*", 4);
+    if (!big && order != std::string_view("II*\0", 4)) return {};
+    TTiff tiff(segment, base, big);
+    const TLayout l = ReadLayout(tiff);
+    if (!l.ThumbLength) return {};
+    return segment.substr(base + l.ThumbAt, l.ThumbLength);
+}

@@ -52,3 +52,7 @@ std::optional<TExifEdited> EditExifSegment(std::string segment, std::size_t payl
 /// A new EXIF segment for a file that has none: IFD0 with Orientation 1 and
 /// the resolution in inches (and YCbCrPositioning, which every main image states).
 std::string MinimalExifSegment(uint32_t horizontal, uint32_t vertical);
+
+/// The bytes of the thumbnail an EXIF segment carries (the segment as for
+/// EditExifSegment); "" when it has none that can be read.
+std::string ExifThumbnailOf(std::string segment, std::size_t payload);

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -66,6 +67,14 @@ TThumbnail ReadJpegThumbnail(const std::string& fileName, int32_t rotation, int3
 TThumbnail ReadJpegThumbnail(const uint8_t* data, std::size_t size, int32_t rotation,
                              int32_t surfaceHeight, const TJpegLimits& limits = {},
                              bool honourOrientation = true);
+
+/// The thumbnail a camera or phone stored in the file's EXIF data, as a stand-in
+/// for ReadJpegThumbnail's: upright when honoured, turned, and measured as the
+/// photo's view, from the first kilobytes of the file without decoding the
+/// photo. Raises TError when the file's header cannot be read; nothing when it
+/// carries no such thumbnail or one of other proportions (a letterboxed one).
+std::optional<TThumbnail> ReadExifPreview(const std::string& fileName, int32_t rotation,
+                                          bool honourOrientation = true);
 
 /// The stored picture in grey, not turned, decoded at the smallest of the
 /// decoder's scales (n/8) whose long side reaches longSide pixels (or at full

@@ -11,6 +11,8 @@
 #include <QThread>
 
 #include "FakeThumbnail.h"
+#include "JpegSamples.h"
+#include "TempDir.h"
 #include "core/Error.h"
 #include "frames/CFrame.h"
 #include "grid/ThumbnailPrefetch.h"
@@ -153,4 +155,50 @@ TEST(ThumbnailPoolTest, AnEditorShowsItsOldPictureUntilTheNewOneArrivesAndDropsS
     decoder.open = true;
     WaitUntil([&] { return pool.Pending() == 0; });
     EXPECT_EQ(pool.Pending(), 0u);
+}
+
+TEST(ThumbnailPoolTest, TheCamerasThumbnailStandsInUntilTheDecodeAndTheDecodeIsKept) {
+    TTempDir dir;
+    const std::string photo = dir.file("photo.jpg");
+    samples::MakePhoto(photo, 3000, 2000);
+    samples::MakePhoto(dir.file("small.jpg"), 150, 100);
+    samples::Run("exiftool",
+                 {"-q", "-overwrite_original", "-ThumbnailImage<=" + dir.file("small.jpg"), photo});
+    TFakeDecoder decoder;
+    decoder.open = false;
+    TThumbnailCache cache;
+    TThumbnailPool pool(2, decoder.Reader());
+    pool.SetCache(&cache);
+    QWidget window;
+    window.resize(700, 700);
+    auto* editor = new TCFrame(&window);
+    editor->resize(300, 200);
+    editor->SetThumbnailSource(&pool);
+    window.show();
+    const TJpegLayout layout = ReadJpegLayout(photo);
+    TCropArea area;
+    area.UseBlockGrid();
+    area.Open(ViewOf(layout, true, 0));
+    area.SetCropVisible(true);
+
+    // shown without a picture: the stored thumbnail comes while the decode is held
+    editor->Show(photo, layout, 1, false, {}, area);
+    WaitUntil([&] { return editor->Area().HasThumbnail(); });
+    ASSERT_TRUE(editor->Area().HasThumbnail());
+    EXPECT_TRUE(editor->ThumbnailPending());
+    // the camera's small picture, not the decode's
+    EXPECT_LT(editor->Area().Thumbnail().Height(), editor->Area().DecodeHeight());
+    EXPECT_EQ(editor->Area().GetCrop(), area.GetCrop());
+    // the decode replaces it, and is kept for the next frame to show the photo
+    decoder.open = true;
+    WaitUntil([&] { return !editor->ThumbnailPending(); });
+    EXPECT_EQ(editor->Area().Thumbnail().Height(), editor->Area().DecodeHeight());
+    EXPECT_EQ(cache.Count(), 1u);
+    auto* again = new TCFrame(&window);
+    again->resize(300, 200);
+    again->SetThumbnailSource(&pool);
+    again->show();
+    again->Show(photo, layout, 1, false, {}, area);
+    EXPECT_FALSE(again->ThumbnailPending());
+    EXPECT_EQ(again->Area().Thumbnail().Width(), editor->Area().Thumbnail().Width());
 }
