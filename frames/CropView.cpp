@@ -82,12 +82,7 @@ bool TCropView::TurnShown(int32_t degrees) {
     TJpegLayout shown = sourceLayout_;
     shown.orientation = orientation_;
     const TJpegView view = ViewOf(shown, true, degrees);
-    switch ((degrees - area_.Rotation() + 360) % 360) {
-    case 90: Rotate90Right(thumbnail_); break;
-    case 180: Rotate180(thumbnail_); break;
-    case 270: Rotate90Left(thumbnail_); break;
-    default: break;
-    }
+    TurnBitmap(thumbnail_, TTurn{false, ((degrees - area_.Rotation() + 360) % 360) / 90});
     ++thumbnailVersion_;
     work_ = TBitmap();
     if (view.height > 0) imageRatio_ = double(view.width) / view.height;

@@ -118,9 +118,6 @@ public:
     void SetFocus();
     /// Flips the aspect of a portrait image.
     void AutoFlip();
-    void CenterCrop() {
-        cropper_->Area().Edit([](TCropArea& area) { area.Center(); });
-    }
     void MakeNameSafe();
     void ApplyTemplate(const std::string& templ);
 

@@ -212,9 +212,10 @@ void TIFrame::LayoutDetailPanel() {
 }
 
 int TIFrame::PreferredWidthForHeight(int frameHeight) const {
-    const int borders = 2 * 0 + 2 * kMarginBorder + 2 * kOuterBorder;
-    const int editorHeight = std::max(0, frameHeight - borders - detailHeight_);
-    return cropper_->PreferredWidth(editorHeight) + borders;
+    const TCropArea& area = Crop();
+    return PreferredWidthFor(frameHeight, area.ImageHeight() > 0 ? double(area.ImageWidth()) /
+                                                                      area.ImageHeight()
+                                                                : 0.0);
 }
 
 int TIFrame::PreferredWidthFor(int frameHeight, double viewRatio) const {

@@ -32,16 +32,6 @@ std::string StoredThumbnail(const std::string& head) {
     return {};
 }
 
-/// The bitmap turned from the stored picture's direction to the view's.
-void TurnBitmap(TBitmap& bitmap, const TTurn& turn) {
-    if (turn.mirror) MirrorHorizontal(bitmap);
-    switch (turn.quarters) {
-    case 1: Rotate90Right(bitmap); break;
-    case 2: Rotate180(bitmap); break;
-    case 3: Rotate90Left(bitmap); break;
-    default: break;
-    }
-}
 } // namespace
 
 std::optional<TThumbnail> ReadExifPreview(const std::string& fileName, int32_t rotation,

@@ -68,3 +68,13 @@ void MirrorHorizontal(TBitmap& bitmap) {
     Remap(bitmap, w, bitmap.Height(),
           [w](int32_t i, int32_t j) { return std::pair<int32_t, int32_t>(i, w - 1 - j); });
 }
+
+void TurnBitmap(TBitmap& bitmap, const TTurn& turn) {
+    if (turn.mirror) MirrorHorizontal(bitmap);
+    switch (turn.quarters) {
+    case 1: Rotate90Right(bitmap); break;
+    case 2: Rotate180(bitmap); break;
+    case 3: Rotate90Left(bitmap); break;
+    default: break;
+    }
+}

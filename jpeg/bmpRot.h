@@ -1,6 +1,7 @@
 #pragma once
 
 #include "jpeg/Bitmap.h"
+#include "jpeg/JpegLayout.h"
 
 // Quarter and half turns and the mirror image of a device-independent bitmap.
 // Each replaces the given bitmap by a turned copy; the headers are carried over.
@@ -13,3 +14,5 @@ void Rotate90Right(TBitmap& bitmap);
 void Rotate180(TBitmap& bitmap);
 /// Mirrors the picture left to right: pixel (x, y) goes to (W-1-x, y).
 void MirrorHorizontal(TBitmap& bitmap);
+/// Mirrors, then turns the picture clockwise, as the turn says.
+void TurnBitmap(TBitmap& bitmap, const TTurn& turn);

@@ -1,7 +1,6 @@
 #include "ui/AddRun.h"
 
 #include <filesystem>
-#include <map>
 #include <unordered_map>
 #include <unordered_set>
 

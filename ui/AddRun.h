@@ -18,7 +18,6 @@
 class IUserPrompt;
 class TCContainer;
 class TFrameList;
-class TIFrame;
 class TLoadForm;
 class TStorageTank;
 struct TListFault;

@@ -9,13 +9,11 @@
 
 #include "core/Error.h"
 #include "core/StorageTank.h"
-#include "core/StringController.h"
 #include "core/UserPrompt.h"
 #include "frames/IFrame.h"
 #include "grid/BigPanel.h"
 #include "grid/CropContainer.h"
 #include "i18n/ErrorText.h"
-#include "i18n/gnugettext.h"
 #include "jobs/OrderFile.h"
 #include "jobs/SharedSettings.h"
 #include "model/CropAspects.h"
