@@ -114,10 +114,8 @@ TGridCells TFrameList::Cells() {
     TIFrame* sample = nullptr;
     for (TIFrame* frame : frames_)
         if (frame) sample = frame;
-    if (!sample) {
-        sample = TakeFrame();
-        spare_.emplace_back(sample);
-    }
+    if (!sample && spare_.empty()) spare_.emplace_back(TakeFrame());
+    if (!sample) sample = spare_.back().get();
     cells.MinWidth = sample->minimumWidth();
     cells.PreferredWidth = sample->PreferredWidthFor(imageSize_, widest);
     return cells;
