@@ -192,6 +192,7 @@ void TCFrame::RequestThumbnail() {
                 // it knows nothing of the photo's data: what the decode found stays
                 decoded.Thumbnail->truncated = area_.Incomplete();
                 area_.SetThumbnail(std::move(*decoded.Thumbnail));
+                TakeImage(std::move(decoded.Image));
                 standIn_ = true;
                 area_.Refit();
                 update();
@@ -220,6 +221,7 @@ void TCFrame::ThumbnailArrived(uint64_t generation, int32_t height, int32_t rota
         return;
     }
     area_.SetThumbnail(std::move(*decoded.Thumbnail));
+    TakeImage(std::move(decoded.Image));
     standIn_ = false;
     // a decode sizes by height alone: a wide photo must also fit the editor's width
     area_.Refit();

@@ -174,6 +174,8 @@ private:
     void FocusGrabberKeyDown(QKeyEvent* event);
     bool IsActionKey(QKeyEvent* event, bool trigger);
     const QImage& ThumbImage();
+    /// Takes the picture just set, made ready to draw where it was decoded.
+    void TakeImage(QImage image);
     const QImage& BuildWork();
 
     TCropView area_;

@@ -6,27 +6,31 @@
 
 #include <QPainter>
 
-namespace {
-/// Copies a 24-bit bottom-up bitmap into a top-down 32-bit image.
-void CopyToImage(const TBitmap& bitmap, QImage& image) {
+QImage DrawableImage(const TBitmap& bitmap) {
+    // a 24-bit bottom-up bitmap copied into a top-down 32-bit image
     const QSize size(bitmap.Width(), bitmap.Height());
-    if (image.size() != size || image.format() != QImage::Format_RGB32)
-        image = QImage(size, QImage::Format_RGB32);
+    QImage image(size, QImage::Format_RGB32);
     for (int r = 0; r < size.height(); ++r) {
         const uint8_t* src = bitmap.ScanLine(r);
         auto* dst = reinterpret_cast<uint32_t*>(image.scanLine(r));
         for (int c = 0; c < size.width(); ++c, src += 3)
             dst[c] = 0xff000000u | uint32_t(src[2]) << 16 | uint32_t(src[1]) << 8 | src[0];
     }
+    return image;
 }
-} // namespace
 
 const QImage& TCFrame::ThumbImage() {
     if (thumbImage_.isNull() || thumbImageOf_ != area_.ThumbnailVersion()) {
-        CopyToImage(area_.Thumbnail(), thumbImage_);
+        thumbImage_ = DrawableImage(area_.Thumbnail());
         thumbImageOf_ = area_.ThumbnailVersion();
     }
     return thumbImage_;
+}
+
+void TCFrame::TakeImage(QImage image) {
+    if (image.isNull()) return;
+    thumbImage_ = std::move(image);
+    thumbImageOf_ = area_.ThumbnailVersion();
 }
 
 const QImage& TCFrame::BuildWork() {

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include <QImage>
 #include <QObject>
 
 #include "core/Error.h"
@@ -15,7 +16,12 @@
 struct TDecodedThumbnail {
     std::optional<TThumbnail> Thumbnail;
     TFault Fault; ///< why there is no thumbnail
+    /// The thumbnail ready to draw, made where it was decoded; null when it was not.
+    QImage Image;
 };
+
+/// A bitmap as the editor draws it: top-down, 32 bits a pixel.
+QImage DrawableImage(const TBitmap& bitmap);
 
 /// Where editors get thumbnails decoded off the user-interface thread. The
 /// answers come back on that thread, one at a time, between its events.

@@ -141,8 +141,8 @@ uint64_t TThumbnailPool::RequestPreview(QObject* context, const std::string& fil
     waiting_.emplace(ticket, TWaiting{context, std::move(done)});
     {
         std::lock_guard lock(mutex_);
-        // a few kilobytes read: before every decode
-        queue_.push_front({ticket, fileName, rotation, 0, honourOrientation, true});
+        // a few kilobytes read: before every decode; in view, as frames ask for them
+        queue_.push_front({ticket, fileName, rotation, 0, honourOrientation, true, true});
     }
     pool_.Submit([this] { DecodeNext(); });
     return ticket;
@@ -152,7 +152,9 @@ void TThumbnailPool::Hurry(uint64_t ticket) {
     std::lock_guard lock(mutex_);
     const auto it = std::find_if(queue_.begin(), queue_.end(),
                                  [ticket](const TJob& j) { return j.Ticket == ticket; });
-    if (it == queue_.end() || it == queue_.begin()) return;
+    if (it == queue_.end()) return;
+    it->Drawn = true;
+    if (it == queue_.begin()) return;
     TJob job = std::move(*it);
     queue_.erase(it);
     // behind the previews asked for, which take a moment each
@@ -187,6 +189,8 @@ void TThumbnailPool::DecodeNext() {
             else
                 decoded.Thumbnail =
                     reader_(job.FileName, job.Rotation, job.Height, job.HonourOrientation);
+            // what the view waits for comes ready to draw: the window's thread only paints
+            if (job.Drawn && decoded.Thumbnail) decoded.Image = DrawableImage(decoded.Thumbnail->bitmap);
         } catch (const TError& e) {
             decoded.Fault = e.Fault();
         } catch (const std::exception& e) {

@@ -70,6 +70,7 @@ private:
         int32_t Height;
         bool HonourOrientation;
         bool Preview = false; ///< the EXIF thumbnail, not a decode
+        bool Drawn = false;   ///< in view: made ready to draw on the worker
     };
     struct TFaceJob {
         uint64_t Ticket;

@@ -202,3 +202,25 @@ TEST(ThumbnailPoolTest, TheCamerasThumbnailStandsInUntilTheDecodeAndTheDecodeIsK
     EXPECT_FALSE(again->ThumbnailPending());
     EXPECT_EQ(again->Area().Thumbnail().Width(), editor->Area().Thumbnail().Width());
 }
+
+TEST(ThumbnailPoolTest, WhatTheViewWaitsForComesReadyToDraw) {
+    TFakeDecoder decoder;
+    decoder.open = false;
+    TThumbnailPool pool(1, decoder.Reader());
+    QObject here;
+    std::map<std::string, TDecodedThumbnail> answers;
+    const auto ask = [&](const std::string& file) {
+        return pool.Request(&here, file, 0, 100, true,
+                            [&answers, file](TDecodedThumbnail d) { answers[file] = std::move(d); });
+    };
+    ask("first.jpg");
+    ask("ahead.jpg");
+    pool.Hurry(ask("in view.jpg"));
+    decoder.open = true;
+    WaitUntil([&] { return answers.size() == 3; });
+    ASSERT_EQ(answers.size(), 3u);
+    const TDecodedThumbnail& shown = answers["in view.jpg"];
+    ASSERT_TRUE(shown.Thumbnail);
+    EXPECT_EQ(shown.Image, DrawableImage(shown.Thumbnail->bitmap));
+    EXPECT_TRUE(answers["ahead.jpg"].Image.isNull());
+}
