@@ -19,6 +19,8 @@
 #include "core/Error.h"
 #include "core/FilesystemController.h"
 #include "jpeg/AreaScaler.h"
+#include "jpeg/ExifDirectory.h"
+#include "jpeg/ExifThumbnail.h"
 #include "jpeg/bmpRot.h"
 
 namespace {
@@ -476,6 +478,60 @@ TThumbnail ReadJpegThumbnail(const uint8_t* data, std::size_t size, int32_t rota
 TJpegLayout ReadJpegLayout(const std::string& fileName) {
     TJpegLayout stamped;
     return LayoutOfOpened(OpenPhoto(fileName, stamped), fileName, stamped);
+}
+
+std::optional<TThumbnail> ReadExifPreview(const std::string& fileName, int32_t rotation,
+                                          bool honourOrientation) {
+    // the header and the EXIF segment from one read, nothing of the picture decoded
+    TJpegLayout layout;
+    std::string stored;
+    {
+        FILE* file = OpenPhoto(fileName, layout);
+        TDecoder decoder(file, nullptr, 0, fileName);
+        decoder.Run(StepReadHeader);
+        j_decompress_ptr c = &decoder.Job().cinfo;
+        const TJpegLayout stamped = layout;
+        layout = LayoutOf(c);
+        Stamp(layout, stamped);
+        for (jpeg_saved_marker_ptr m = c->marker_list; m; m = m->next)
+            if (m->marker == JPEG_APP0 + 1 && m->data_length >= 6 &&
+                std::memcmp(m->data, "Exif\0\0", 6) == 0) {
+                stored = ExifThumbnailOf(
+                    std::string(reinterpret_cast<const char*>(m->data), m->data_length), 0);
+                break;
+            }
+    }
+    if (stored.empty() || layout.width <= 0 || layout.height <= 0) return std::nullopt;
+    TThumbnail small;
+    try {
+        // decoded as it is stored, at about its own size
+        small = ReadJpegThumbnail(reinterpret_cast<const uint8_t*>(stored.data()), stored.size(), 0,
+                                  kExifThumbnailSide, {}, false);
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
+    if (small.bitmap.Empty()) return std::nullopt;
+    // one with bars around the picture would show the photo out of place
+    const double photo = double(layout.width) / layout.height;
+    const double shown = double(small.bitmap.Width()) / small.bitmap.Height();
+    if (std::abs(shown / photo - 1.0) > 0.03) return std::nullopt;
+
+    const int orientation = honourOrientation ? layout.orientation : 1;
+    TurnBitmap(small.bitmap, OrientationTurn(orientation).Then(rotation));
+    const TJpegView view = ViewOf(layout, honourOrientation, rotation);
+    TThumbnail thumb;
+    thumb.imageWidth = view.width;
+    thumb.imageHeight = view.height;
+    thumb.imageRatio = double(view.width) / view.height;
+    thumb.thumbWidth = small.bitmap.Width();
+    thumb.thumbHeight = small.bitmap.Height();
+    thumb.scaleDenominator = 8;
+    thumb.bitmap = std::move(small.bitmap);
+    thumb.layout = layout;
+    thumb.orientation = orientation;
+    thumb.blockWidth = view.blockWidth;
+    thumb.blockHeight = view.blockHeight;
+    return thumb;
 }
 
 TJpegLayout ReadJpegLayout(int fd, const std::string& fileName) {

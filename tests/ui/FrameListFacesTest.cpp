@@ -7,10 +7,10 @@
 #include <gtest/gtest.h>
 
 #include "JpegSamples.h"
+#include "NoCommands.h"
 #include "ScriptedPrompt.h"
 #include "TempDir.h"
 #include "core/StorageTank.h"
-#include "frames/FrameCommands.h"
 #include "frames/IFrame.h"
 #include "grid/CropContainer.h"
 #include "model/CropAspects.h"
@@ -31,16 +31,6 @@ public:
     std::vector<std::string> asked;
     std::vector<TFacesDone> found;
     uint64_t next = 1;
-};
-
-class TNoCommands : public IFrameCommands {
-public:
-    void Preview(TIFrame&) override {}
-    void CropCurrent(TIFrame&) override {}
-    void RotateLeft(TIFrame&) override {}
-    void RotateRight(TIFrame&) override {}
-    void Remove(TIFrame&) override {}
-    bool IsEnabled(TFrameCommand) const override { return true; }
 };
 
 class FrameListFacesTest : public ::testing::Test {

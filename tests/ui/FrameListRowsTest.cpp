@@ -11,10 +11,10 @@
 #include <gtest/gtest.h>
 
 #include "JpegSamples.h"
+#include "NoCommands.h"
 #include "ScriptedPrompt.h"
 #include "TempDir.h"
 #include "core/StorageTank.h"
-#include "frames/FrameCommands.h"
 #include "frames/IFrame.h"
 #include "grid/BigPanel.h"
 #include "grid/CropContainer.h"
@@ -24,16 +24,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-class TNoCommands : public IFrameCommands {
-public:
-    void Preview(TIFrame&) override {}
-    void CropCurrent(TIFrame&) override {}
-    void RotateLeft(TIFrame&) override {}
-    void RotateRight(TIFrame&) override {}
-    void Remove(TIFrame&) override {}
-    bool IsEnabled(TFrameCommand) const override { return true; }
-};
-
 constexpr std::size_t kPhotos = 400;
 
 class FrameListRowsTest : public ::testing::Test {
